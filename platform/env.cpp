@@ -1,0 +1,149 @@
+#include "platform/env.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <random>
+
+namespace dk {
+namespace {
+
+long Result(long r) {
+  return r < 0 ? -errno : r;
+}
+
+void WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+class PosixEnv : public Env {
+ public:
+  int Open(const std::string& path, int flags, unsigned mode, int* fd) override {
+    int r;
+    do {
+      r = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return -errno;
+    *fd = r;
+    return 0;
+  }
+  long Read(int fd, void* buf, std::size_t n) override {
+    ssize_t r;
+    do {
+      r = ::read(fd, buf, n);
+    } while (r < 0 && errno == EINTR);
+    return Result(r);
+  }
+  long Write(int fd, const void* buf, std::size_t n) override {
+    ssize_t r;
+    do {
+      r = ::write(fd, buf, n);
+    } while (r < 0 && errno == EINTR);
+    return Result(r);
+  }
+  int Sync(int fd) override { return static_cast<int>(Result(::fsync(fd))); }
+  int Close(int fd) override { return static_cast<int>(Result(::close(fd))); }
+  int FileStat(int fd, struct stat* st) override {
+    return static_cast<int>(Result(::fstat(fd, st)));
+  }
+  int Stat(const std::string& path, struct stat* st) override {
+    return static_cast<int>(Result(::stat(path.c_str(), st)));
+  }
+  int LinkStat(const std::string& path, struct stat* st) override {
+    return static_cast<int>(Result(::lstat(path.c_str(), st)));
+  }
+  int RealPath(const std::string& path, std::string* out) override {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return -errno;
+    *out = resolved;
+    std::free(resolved);
+    return 0;
+  }
+  int Rename(const std::string& from, const std::string& to) override {
+    return static_cast<int>(Result(::rename(from.c_str(), to.c_str())));
+  }
+  int Unlink(const std::string& path) override {
+    return static_cast<int>(Result(::unlink(path.c_str())));
+  }
+  int ChangeDir(const std::string& path) override {
+    return static_cast<int>(Result(::chdir(path.c_str())));
+  }
+  int CurrentDir(std::string* out) override {
+    char* cwd = ::getcwd(nullptr, 0);
+    if (cwd == nullptr) return -errno;
+    *out = cwd;
+    std::free(cwd);
+    return 0;
+  }
+  LocalTime Now() override {
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    std::tm tm{};
+    ::localtime_r(&ts.tv_sec, &tm);
+    LocalTime t;
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    t.hour = tm.tm_hour;
+    t.minute = tm.tm_min;
+    t.seconds = tm.tm_sec + static_cast<double>(ts.tv_nsec) / 1e9;
+    return t;
+  }
+  void Entropy(void* buf, std::size_t n) override {
+    auto* p = static_cast<unsigned char*>(buf);
+    while (n > 0) {
+      const ssize_t r = ::getrandom(p, n, 0);
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        // No entropy source: fall back to the C++ library's device.
+        std::random_device dev;
+        for (; n > 0; --n) *p++ = static_cast<unsigned char>(dev());
+        return;
+      }
+      p += r;
+      n -= static_cast<std::size_t>(r);
+    }
+  }
+  void ConsoleOut(std::string_view text) override { WriteAll(STDOUT_FILENO, text); }
+  void ConsoleErr(std::string_view text) override { WriteAll(STDERR_FILENO, text); }
+};
+
+Env* current_env = nullptr;
+
+}  // namespace
+
+Env* Env::Default() {
+  static PosixEnv* env = new PosixEnv;
+  return env;
+}
+
+Env* Env::Current() {
+  return current_env != nullptr ? current_env : Default();
+}
+
+Env* Env::SetCurrent(Env* env) {
+  Env* previous = current_env;
+  current_env = env;
+  return previous;
+}
+
+std::string ErrnoText(int err) {
+  char buf[256];
+  // GNU strerror_r may return a static string instead of filling buf.
+  const char* text = ::strerror_r(err < 0 ? -err : err, buf, sizeof buf);
+  return text;
+}
+
+}  // namespace dk

@@ -1,0 +1,125 @@
+// The process's surroundings: files, folders, clock, entropy and the console.
+//
+// Every run-time operation reaches the operating system through the current Env, so
+// tests can fix the clock, capture the console and inject failures by installing an
+// EnvWrapper that overrides only the call they want to change. The calls mirror
+// POSIX: they return 0 (or a count) on success and a negated errno on failure.
+//
+// Threading: the current Env is process-wide and must only be changed while no
+// run-time operation runs.
+#ifndef DROPKIT_PLATFORM_ENV_H_
+#define DROPKIT_PLATFORM_ENV_H_
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dk {
+
+// A moment of local time, as the clock reports it.
+struct LocalTime {
+  int year = 0;
+  int month = 0;  // 1..12
+  int day = 0;    // 1..31
+  int hour = 0;
+  int minute = 0;
+  double seconds = 0;
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // The operating system's Env; never deleted.
+  static Env* Default();
+  // The Env that run-time operations use: Default() unless a test or tool installed another.
+  static Env* Current();
+  // Installs `env` (nullptr restores the default); returns the one it replaces.
+  static Env* SetCurrent(Env* env);
+
+  // open(2); stores the descriptor in *fd. Returns 0 or -errno.
+  virtual int Open(const std::string& path, int flags, unsigned mode, int* fd) = 0;
+  // read(2) and write(2): the count done, or -errno.
+  virtual long Read(int fd, void* buf, std::size_t n) = 0;
+  virtual long Write(int fd, const void* buf, std::size_t n) = 0;
+  // fsync(2) and close(2): 0 or -errno.
+  virtual int Sync(int fd) = 0;
+  virtual int Close(int fd) = 0;
+  // fstat(2), stat(2), lstat(2): 0 or -errno.
+  virtual int FileStat(int fd, struct stat* st) = 0;
+  virtual int Stat(const std::string& path, struct stat* st) = 0;
+  virtual int LinkStat(const std::string& path, struct stat* st) = 0;
+  // The fully resolved absolute name of an existing file (realpath(3)).
+  virtual int RealPath(const std::string& path, std::string* out) = 0;
+  virtual int Rename(const std::string& from, const std::string& to) = 0;
+  virtual int Unlink(const std::string& path) = 0;
+  virtual int ChangeDir(const std::string& path) = 0;
+  virtual int CurrentDir(std::string* out) = 0;
+
+  // The local date and time now.
+  virtual LocalTime Now() = 0;
+  // Fills `buf` with bytes from the operating system's entropy source.
+  virtual void Entropy(void* buf, std::size_t n) = 0;
+
+  // Console streams. Failures are ignored: a display never stops a command.
+  virtual void ConsoleOut(std::string_view text) = 0;
+  virtual void ConsoleErr(std::string_view text) = 0;
+};
+
+// Forwards every call to another Env; tests override what they need.
+class EnvWrapper : public Env {
+ public:
+  explicit EnvWrapper(Env* target) : target_(target) {}
+  Env* target() const { return target_; }
+
+  int Open(const std::string& path, int flags, unsigned mode, int* fd) override {
+    return target_->Open(path, flags, mode, fd);
+  }
+  long Read(int fd, void* buf, std::size_t n) override { return target_->Read(fd, buf, n); }
+  long Write(int fd, const void* buf, std::size_t n) override { return target_->Write(fd, buf, n); }
+  int Sync(int fd) override { return target_->Sync(fd); }
+  int Close(int fd) override { return target_->Close(fd); }
+  int FileStat(int fd, struct stat* st) override { return target_->FileStat(fd, st); }
+  int Stat(const std::string& path, struct stat* st) override { return target_->Stat(path, st); }
+  int LinkStat(const std::string& path, struct stat* st) override {
+    return target_->LinkStat(path, st);
+  }
+  int RealPath(const std::string& path, std::string* out) override {
+    return target_->RealPath(path, out);
+  }
+  int Rename(const std::string& from, const std::string& to) override {
+    return target_->Rename(from, to);
+  }
+  int Unlink(const std::string& path) override { return target_->Unlink(path); }
+  int ChangeDir(const std::string& path) override { return target_->ChangeDir(path); }
+  int CurrentDir(std::string* out) override { return target_->CurrentDir(out); }
+  LocalTime Now() override { return target_->Now(); }
+  void Entropy(void* buf, std::size_t n) override { target_->Entropy(buf, n); }
+  void ConsoleOut(std::string_view text) override { target_->ConsoleOut(text); }
+  void ConsoleErr(std::string_view text) override { target_->ConsoleErr(text); }
+
+ private:
+  Env* target_;
+};
+
+// Installs an Env for the life of a scope (tests).
+class ScopedEnv {
+ public:
+  explicit ScopedEnv(Env* env) : previous_(Env::SetCurrent(env)) {}
+  ~ScopedEnv() { Env::SetCurrent(previous_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  Env* previous_;
+};
+
+// The text of an errno value ("No such file or directory").
+std::string ErrnoText(int err);
+
+}  // namespace dk
+
+#endif  // DROPKIT_PLATFORM_ENV_H_

@@ -1,0 +1,37 @@
+// Errors and warnings of the run-time.
+//
+// A run-time error is a C++ exception carrying the message text. Raising one also
+// records the text as the last error (mlfLasterr). Warnings never stop a call; they
+// go to the console's error stream.
+#ifndef DROPKIT_PLATFORM_ERRORS_H_
+#define DROPKIT_PLATFORM_ERRORS_H_
+
+#include <stdexcept>
+#include <string>
+
+#include "platform/value.h"
+
+namespace dk {
+
+class RuntimeError : public std::runtime_error {
+ public:
+  explicit RuntimeError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Records `message` as the last error and throws RuntimeError. Never returns.
+[[noreturn]] void Raise(const std::string& message);
+
+// Raises the text of `message`; does nothing for an empty value.
+void mlfError(const Value& message);
+
+// The text of the last error raised (or caught and recorded), "" when none.
+Value mlfLasterr();
+// Records `message` as the last error without raising it.
+void SetLastError(const std::string& message);
+
+// Shows "Warning: " and the text on the console's error stream.
+void Warn(const std::string& message);
+
+}  // namespace dk
+
+#endif  // DROPKIT_PLATFORM_ERRORS_H_

@@ -1,0 +1,277 @@
+#include "platform/ops.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+#include "platform/errors.h"
+#include "platform/text.h"
+
+namespace dk {
+namespace {
+
+// Numeric view of an operand: numbers, logicals and character codes.
+std::vector<double> Numbers(const Value& v, const char* op) {
+  std::vector<double> out(v.numel());
+  if (v.is_numeric() || v.is_logical()) {
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = v.num(i);
+  } else if (v.is_char()) {
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = v.unit(i);
+  } else {
+    Raise(std::string(op) + ": operands must be numbers or texts, not " +
+          (v.absent() || v.unassigned() ? "an unset value" : ClassName(v.class_id())));
+  }
+  return out;
+}
+
+template <typename F>
+Value Elementwise(const Value& a, const Value& b, const char* op, ClassId result, F f) {
+  const std::vector<double> x = Numbers(a, op), y = Numbers(b, op);
+  std::size_t rows, cols;
+  if (x.size() == 1) {
+    rows = b.rows(), cols = b.cols();
+  } else if (y.size() == 1 || (a.rows() == b.rows() && a.cols() == b.cols())) {
+    rows = a.rows(), cols = a.cols();
+  } else {
+    Raise(std::string(op) + ": sizes do not agree (" + std::to_string(a.rows()) + "x" +
+          std::to_string(a.cols()) + " and " + std::to_string(b.rows()) + "x" +
+          std::to_string(b.cols()) + ")");
+  }
+  std::vector<double> z(rows * cols);
+  for (std::size_t i = 0; i < z.size(); ++i) {
+    z[i] = f(x.size() == 1 ? x[0] : x[i], y.size() == 1 ? y[0] : y[i]);
+  }
+  if (z.empty()) {
+    return result == ClassId::kLogical ? Value::LogicalMatrix(rows, cols)
+                                       : Value::Matrix(rows, cols);
+  }
+  return result == ClassId::kLogical ? Value::LogicalMatrix(rows, cols, std::move(z))
+                                     : Value::Matrix(rows, cols, std::move(z));
+}
+
+std::size_t Index(const Value& index, std::size_t count, const char* what) {
+  if (!(index.is_numeric() || index.is_logical()) || index.numel() != 1) {
+    Raise(std::string("Index of ") + what + " must be one whole number");
+  }
+  const double i = index.num(0);
+  if (!(i >= 1) || i != std::floor(i)) {
+    Raise(std::string("Index of ") + what + " must be a whole number of 1 or more, not " +
+          FormatNumber(i));
+  }
+  if (i > static_cast<double>(count)) {
+    Raise(std::string("Index exceeds the number of elements of ") + what + " (" + FormatNumber(i) +
+          " > " + std::to_string(count) + ")");
+  }
+  return static_cast<std::size_t>(i) - 1;
+}
+
+}  // namespace
+
+bool mlfTobool(const Value& v) {
+  if (v.is_cell() || v.is_struct()) {
+    Raise(std::string("A ") + ClassName(v.class_id()) + " value cannot be used as a condition");
+  }
+  if (v.absent() || v.unassigned() || v.empty()) return false;
+  for (std::size_t i = 0; i < v.numel(); ++i) {
+    if ((v.is_char() ? v.unit(i) : v.num(i)) == 0) return false;
+  }
+  return true;
+}
+
+Value mclPlus(const Value& a, const Value& b) {
+  return Elementwise(a, b, "plus", ClassId::kDouble, [](double x, double y) { return x + y; });
+}
+
+Value mclMinus(const Value& a, const Value& b) {
+  return Elementwise(a, b, "minus", ClassId::kDouble, [](double x, double y) { return x - y; });
+}
+
+bool mclNeBool(const Value& a, const Value& b) {
+  return mlfTobool(Elementwise(a, b, "ne", ClassId::kLogical,
+                               [](double x, double y) { return x != y ? 1.0 : 0.0; }));
+}
+
+bool mclSwitchCompare(const Value& switch_value, const Value& case_value) {
+  if (switch_value.is_char() && case_value.is_char()) {
+    if (switch_value.numel() != case_value.numel()) return false;
+    for (std::size_t i = 0; i < switch_value.numel(); ++i) {
+      if (switch_value.unit(i) != case_value.unit(i)) return false;
+    }
+    return true;
+  }
+  const bool a_num = switch_value.is_numeric() || switch_value.is_logical();
+  const bool b_num = case_value.is_numeric() || case_value.is_logical();
+  return a_num && b_num && switch_value.numel() == 1 && case_value.numel() == 1 &&
+         switch_value.num(0) == case_value.num(0);
+}
+
+bool mlfIsempty(const Value& v) {
+  return v.empty();
+}
+
+bool mlfIsequal(const Value& a, const Value& b) {
+  if (a.rows() != b.rows() || a.cols() != b.cols()) return false;
+  const auto numeric = [](const Value& v) {
+    return v.is_numeric() || v.is_logical() || v.is_char();
+  };
+  if (numeric(a) && numeric(b)) {
+    for (std::size_t i = 0; i < a.numel(); ++i) {
+      const double x = a.is_char() ? a.unit(i) : a.num(i);
+      const double y = b.is_char() ? b.unit(i) : b.num(i);
+      if (x != y) return false;
+    }
+    return true;
+  }
+  if (a.is_cell() && b.is_cell()) {
+    for (std::size_t i = 0; i < a.numel(); ++i) {
+      if (!mlfIsequal(a.cell(i), b.cell(i))) return false;
+    }
+    return true;
+  }
+  if (a.is_struct() && b.is_struct()) {
+    if (a.field_names() != b.field_names()) return false;
+    for (const std::string& name : a.field_names()) {
+      if (!mlfIsequal(a.field(name), b.field(name))) return false;
+    }
+    return true;
+  }
+  return false;
+}
+
+Value mlfIndexRef(const Value& source, const char* spec, const Value& index) {
+  if (std::strcmp(spec, "{?}") == 0) {
+    if (!source.is_cell()) {
+      Raise(std::string("Brace indexing needs a cell array, not a ") +
+            ClassName(source.class_id()));
+    }
+    return source.cell(Index(index, source.numel(), "the cell array"));
+  }
+  if (std::strcmp(spec, "(?)") == 0) return mclArrayRef1(source, index);
+  Raise(std::string("Internal error: unknown index form ") + spec);
+}
+
+void mlfIndexAssign(Value* target, const char* spec, const Value& index, Value value) {
+  if (std::strcmp(spec, "{?}") == 0) {
+    if (target->absent() || target->unassigned() || (target->empty() && !target->is_cell())) {
+      *target = Value::Cell(0, 0);
+    }
+    if (!target->is_cell()) {
+      Raise(std::string("Brace assignment needs a cell array, not a ") +
+            ClassName(target->class_id()));
+    }
+    const std::size_t i = Index(index, SIZE_MAX, "the cell array");
+    if (i >= target->numel()) target->cell_resize(i + 1);
+    target->mutable_cell(i) = std::move(value);
+    return;
+  }
+  if (std::strcmp(spec, "(?)") == 0) {
+    if (target->absent() || target->unassigned()) *target = Value::Empty();
+    if (!target->is_numeric() || !(value.is_numeric() || value.is_logical()) ||
+        value.numel() != 1) {
+      Raise("Element assignment needs a numeric array and one number");
+    }
+    const std::size_t i = Index(index, SIZE_MAX, "the array");
+    if (i >= target->numel()) {
+      if (target->rows() > 1 && target->cols() > 1) {
+        Raise("Index exceeds the dimensions of the array");
+      }
+      std::vector<double> grown(i + 1, 0.0);
+      for (std::size_t k = 0; k < target->numel(); ++k) grown[k] = target->num(k);
+      *target = target->cols() == 1 && target->rows() > 1 ? Value::Matrix(i + 1, 1, grown)
+                                                          : Value::Row(grown);
+    }
+    target->set_num(i, value.num(0));
+    return;
+  }
+  Raise(std::string("Internal error: unknown index form ") + spec);
+}
+
+Value mclArrayRef1(const Value& source, const Value& indices) {
+  if (!(indices.is_numeric() || indices.is_logical())) {
+    Raise("Array indices must be numbers");
+  }
+  const std::size_t n = indices.numel();
+  if (source.is_char()) {
+    std::u16string out(n, u'\0');
+    for (std::size_t k = 0; k < n; ++k) {
+      out[k] = source.unit(Index(Value::Scalar(indices.num(k)), source.numel(), "the text"));
+    }
+    return Value::Text(std::u16string_view(out));
+  }
+  if (!(source.is_numeric() || source.is_logical())) {
+    Raise(std::string("Parenthesis indexing of a ") + ClassName(source.class_id()) +
+          " value is not supported");
+  }
+  std::vector<double> out(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const double i = indices.num(k);
+    if (!(i >= 1) || i != std::floor(i) || i > static_cast<double>(source.numel())) {
+      Raise("Index " + FormatNumber(i) + " is out of range 1 to " + std::to_string(source.numel()));
+    }
+    out[k] = source.num(static_cast<std::size_t>(i) - 1);
+  }
+  if (n == 1) return Value::Scalar(out[0]);
+  return Value::Row(std::move(out));
+}
+
+double mclIntArrayRef1(const Value& source, std::size_t i) {
+  if (!(source.is_numeric() || source.is_logical()) || i < 1 || i > source.numel()) {
+    Raise("Index " + std::to_string(i) + " is out of range 1 to " + std::to_string(source.numel()));
+  }
+  return source.num(i - 1);
+}
+
+Value mlfColon(const Value& a, const Value& b) {
+  const double lo = WholeScalar(a, "The start of a range", -9007199254740992.0, 9007199254740992.0);
+  const double hi = WholeScalar(b, "The end of a range", -9007199254740992.0, 9007199254740992.0);
+  if (hi < lo) return Value::Matrix(1, 0);
+  if (hi - lo >= 4294967295.0)
+    Raise("A range of " + FormatNumber(hi - lo + 1) + " numbers is too long");
+  std::vector<double> out(static_cast<std::size_t>(hi - lo) + 1);
+  for (std::size_t k = 0; k < out.size(); ++k) out[k] = lo + static_cast<double>(k);
+  return Value::Row(std::move(out));
+}
+
+Value mlfSort(const Value& v) {
+  if (!(v.is_numeric() || v.is_logical())) {
+    Raise(std::string("sort: cannot sort a ") + ClassName(v.class_id()));
+  }
+  std::vector<double> out(v.numel());
+  for (std::size_t i = 0; i < out.size(); ++i) out[i] = v.num(i);
+  std::sort(out.begin(), out.end(), [](double x, double y) {
+    return x < y || (!std::isnan(x) && std::isnan(y));  // NaN last
+  });
+  if (out.empty()) return Value::Matrix(v.rows(), v.cols());
+  return Value::Matrix(v.rows(), v.cols(), std::move(out));
+}
+
+Value mlfClock() {
+  const LocalTime t = Env::Current()->Now();
+  return Value::Row({double(t.year), double(t.month), double(t.day), double(t.hour),
+                     double(t.minute), t.seconds});
+}
+
+Value mlfDate() {
+  const LocalTime t = Env::Current()->Now();
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
+  return Value::Text(buf);
+}
+
+double WholeScalar(const Value& v, const char* what, double lo, double hi) {
+  if (!(v.is_numeric() || v.is_logical()) || v.numel() != 1) {
+    Raise(std::string(what) + " must be one number");
+  }
+  const double x = v.num(0);
+  if (!std::isfinite(x) || x != std::floor(x) || x < lo || x > hi) {
+    Raise(std::string(what) + " must be a whole number from " + FormatNumber(lo) + " to " +
+          FormatNumber(hi) + ", not " + FormatNumber(x));
+  }
+  return x;
+}
+
+}  // namespace dk

@@ -1,0 +1,69 @@
+// Operators, indexing and small array functions of the run-time.
+//
+// Indices count from 1. Every operation returns a new value that the caller owns and
+// raises a clear error (naming the operation and what was wrong) on values it does
+// not accept.
+#ifndef DROPKIT_PLATFORM_OPS_H_
+#define DROPKIT_PLATFORM_OPS_H_
+
+#include <cstddef>
+
+#include "platform/value.h"
+
+namespace dk {
+
+inline Value mlfScalar(double x) {
+  return Value::Scalar(x);
+}
+
+// Truth of a condition: not empty and every element nonzero. Texts count by their
+// character codes; cells and structures raise an error.
+bool mlfTobool(const Value& v);
+
+// Elementwise arithmetic on numbers (and character codes), with a scalar expanded to
+// the other operand's size. Raises for operands of different sizes.
+Value mclPlus(const Value& a, const Value& b);
+Value mclMinus(const Value& a, const Value& b);
+// Elementwise not-equal, reduced to one truth value (mlfTobool of the result).
+bool mclNeBool(const Value& a, const Value& b);
+
+// A switch case test: true for two equal texts (same length and units, letter case
+// counts) or two equal numeric scalars; false otherwise.
+bool mclSwitchCompare(const Value& switch_value, const Value& case_value);
+
+// mlfIsempty: true for a value with no elements. mlfIsequal: same class family, size
+// and content.
+bool mlfIsempty(const Value& v);
+bool mlfIsequal(const Value& a, const Value& b);
+
+// Element `index` (a 1-based scalar) of a cell, spec "{?}", or of an array, spec "(?)".
+// Raises for an index that is not a whole number from 1 to the number of elements.
+Value mlfIndexRef(const Value& source, const char* spec, const Value& index);
+// Stores `value` at `index` of *target: "{?}" stores into a cell, growing it (an
+// unassigned, absent or empty target becomes a cell row); "(?)" stores a number into
+// a numeric array, growing a row.
+void mlfIndexAssign(Value* target, const char* spec, const Value& index, Value value);
+
+// The elements of an array at 1-based indices (a scalar or a row of indices); the
+// result has the shape of the index list (a row).
+Value mclArrayRef1(const Value& source, const Value& indices);
+// Element i (1-based) of a numeric array.
+double mclIntArrayRef1(const Value& source, std::size_t i);
+
+// The row a, a+1, ..., b; the 1-by-0 empty row when b is below a.
+Value mlfColon(const Value& a, const Value& b);
+// An ascending copy of a numeric row.
+Value mlfSort(const Value& v);
+
+// The clock as [year month day hour minute seconds] and today's date as text
+// "YYYY-MM-DD" (ISO 8601), both from the current Env.
+Value mlfClock();
+Value mlfDate();
+
+// Checks that `v` is a 1-by-1 finite whole number from `lo` to `hi` and returns it;
+// raises "<what> must be ..." otherwise.
+double WholeScalar(const Value& v, const char* what, double lo, double hi);
+
+}  // namespace dk
+
+#endif  // DROPKIT_PLATFORM_OPS_H_

@@ -1,0 +1,93 @@
+#include "platform/ops.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/errors.h"
+#include "platform/test_support.h"
+
+namespace dk {
+namespace {
+
+TEST(Truth, NonEmptyAndAllNonzero) {
+  EXPECT_TRUE(mlfTobool(Value::Row({1, 2})));
+  EXPECT_FALSE(mlfTobool(Value::Row({1, 0})));
+  EXPECT_FALSE(mlfTobool(Value::Empty()));
+  EXPECT_TRUE(mlfTobool(Value::Text("a")));
+  EXPECT_THROW(mlfTobool(Value::Cell(1, 1)), RuntimeError);
+}
+
+TEST(Compare, LineReadsDifferFromTheEndOfFileValue) {
+  const Value eof = Value::Scalar(-1);
+  EXPECT_TRUE(mclNeBool(Value::Text("-1\n"), eof));
+  EXPECT_TRUE(mclNeBool(Value::Text("x"), eof));
+  EXPECT_FALSE(mclNeBool(Value::Scalar(-1), eof));
+  EXPECT_TRUE(mclNeBool(Value::Text(std::u16string_view(u"\0", 1)), eof));
+}
+
+TEST(Compare, SwitchMatchesExactTextsAndEqualNumbers) {
+  EXPECT_TRUE(mclSwitchCompare(Value::Text("Load"), Value::Text("Load")));
+  for (const char* other : {"load", "LOAD", "Load ", "Loa", ""}) {
+    EXPECT_FALSE(mclSwitchCompare(Value::Text(other), Value::Text("Load"))) << other;
+  }
+  EXPECT_FALSE(mclSwitchCompare(Value::Scalar(1), Value::Text("Load")));
+  EXPECT_TRUE(mclSwitchCompare(Value::Scalar(2), Value::Scalar(2)));
+  EXPECT_FALSE(mclSwitchCompare(Value::Cell(1, 1), Value::Text("Load")));
+}
+
+TEST(Arithmetic, ScalarsExpandAndSizesMustAgree) {
+  EXPECT_EQ(mclPlus(Value::Scalar(1), Value::Row({1, 2})).num(1), 3);
+  EXPECT_EQ(mclMinus(Value::Row({5, 6}), Value::Scalar(1)).num(0), 4);
+  EXPECT_THROW(mclPlus(Value::Row({1, 2}), Value::Row({1, 2, 3})), RuntimeError);
+  EXPECT_THROW(mclPlus(Value::Cell(1, 1), Value::Scalar(1)), RuntimeError);
+}
+
+TEST(Indexing, CellsGrowFromNothingAndCheckTheirIndices) {
+  Value set = Value::Unassigned();
+  mlfIndexAssign(&set, "{?}", Value::Scalar(1), Value::Text("a"));
+  mlfIndexAssign(&set, "{?}", Value::Scalar(3), Value::Text("c"));
+  ASSERT_TRUE(set.is_cell());
+  EXPECT_EQ(set.cols(), 3u);
+  EXPECT_EQ(mlfIndexRef(set, "{?}", Value::Scalar(3)).utf8(), "c");
+  EXPECT_TRUE(mlfIndexRef(set, "{?}", Value::Scalar(2)).empty());
+  EXPECT_THROW(mlfIndexRef(set, "{?}", Value::Scalar(4)), RuntimeError);
+  EXPECT_THROW(mlfIndexRef(set, "{?}", Value::Scalar(0)), RuntimeError);
+  EXPECT_THROW(mlfIndexRef(set, "{?}", Value::Scalar(1.5)), RuntimeError);
+  EXPECT_THROW(mlfIndexAssign(&set, "{?}", Value::Scalar(-1), Value()), RuntimeError);
+
+  Value row = Value::Unassigned();
+  mlfIndexAssign(&row, "(?)", Value::Scalar(2), Value::Scalar(7));
+  EXPECT_EQ(row.cols(), 2u);
+  EXPECT_EQ(row.num(1), 7);
+}
+
+TEST(Indexing, RangesAndElements) {
+  const Value c = Value::Row({2026, 12, 7, 9, 5, 1.5});
+  EXPECT_EQ(mclIntArrayRef1(c, 4), 9);
+  EXPECT_THROW(mclIntArrayRef1(c, 7), RuntimeError);
+  const Value r = mlfColon(Value::Scalar(1), Value::Scalar(3));
+  EXPECT_EQ(mclArrayRef1(c, r).cols(), 3u);
+  EXPECT_EQ(mlfColon(Value::Scalar(1), Value::Scalar(0)).numel(), 0u);
+  EXPECT_EQ(mclArrayRef1(Value::Text("abc"), Value::Row({3, 1})).utf8(), "ca");
+  EXPECT_EQ(mlfSort(Value::Row({3, 1, 2})).num(0), 1);
+  EXPECT_EQ(mlfSort(Value::Row({3, 1, 2})).num(2), 3);
+}
+
+TEST(Clock, DateIsIsoAndClockHasSixParts) {
+  testing::TestEnv env;
+  env.now = {2026, 3, 4, 0, 0, 7.5};
+  EXPECT_EQ(mlfDate().utf8(), "2026-03-04");
+  const Value c = mlfClock();
+  EXPECT_EQ(c.numel(), 6u);
+  EXPECT_EQ(c.num(3), 0);
+  EXPECT_EQ(c.num(5), 7.5);
+}
+
+TEST(Equality, ComparesClassFamilySizeAndContent) {
+  EXPECT_TRUE(mlfIsequal(Value::Text(".fig"), Value::Text(".fig")));
+  EXPECT_FALSE(mlfIsequal(Value::Text(".FIG"), Value::Text(".fig")));
+  EXPECT_FALSE(mlfIsequal(Value::Row({1, 2}), Value::Matrix(2, 1, {1, 2})));
+  EXPECT_TRUE(mlfIsempty(Value::EmptyText()));
+}
+
+}  // namespace
+}  // namespace dk

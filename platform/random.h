@@ -1,0 +1,55 @@
+// The run-time's random generator: uniformly random permutations that users can draw
+// again from a seed they type.
+//
+// Every draw is a pure function of the generator state (a two-word key and the count of
+// permutations drawn since the last reset), so the same seed gives the same listings on
+// every machine and build. docs/random.md gives the exact rules; they are a promise to
+// users and must not change.
+//
+// Until the first reset the key comes from Env::Current()->Entropy, drawn on first use.
+//
+// Threading: the state is process-wide and unguarded; the program uses it from one thread.
+#ifndef DROPKIT_PLATFORM_RANDOM_H_
+#define DROPKIT_PLATFORM_RANDOM_H_
+
+#include <cstdint>
+
+#include "platform/value.h"
+
+namespace dk {
+
+// What decides every later draw.
+struct RandomState {
+  std::uint64_t key0 = 0;
+  std::uint64_t key1 = 0;   // 0: whole seed, 1: other seed, 2: entropy
+  std::uint64_t drawn = 0;  // permutations drawn since the last reset
+
+  bool operator==(const RandomState&) const = default;
+};
+
+// A 1-by-n row holding 1..n in uniformly random order; the generator moves on by one
+// permutation (also for n of 0 or 1).
+// REQUIRES: n is one whole number from 0 to 2^53; otherwise raises and draws nothing.
+Value mlfRandperm(const Value& n);
+
+// The first k entries of the permutation that mlfRandperm(n) would return now, as a
+// 1-by-k row, and the generator moves on exactly as mlfRandperm(n) would move it.
+// Costs O(k) time and memory, whatever n is.
+// REQUIRES: n and k are whole numbers with 0 <= k <= n <= 2^53; otherwise raises and
+// draws nothing.
+Value mlfRandperm(const Value& n, const Value& k);
+
+// With `keyword` the text "state", restarts the generator from `seed` (one number) and
+// returns the 0-by-0 matrix. Raises for any other keyword, a seed that is not one
+// number, or more than one output.
+Value mlfNRand(int nargout, const Value& keyword, const Value& seed);
+
+// The current state; the entropy start is drawn first if the generator was never used.
+RandomState CurrentRandomState();
+
+// Forgets any seed, as at program start: the next use draws a fresh key from entropy.
+void ResetRandomToEntropy();
+
+}  // namespace dk
+
+#endif  // DROPKIT_PLATFORM_RANDOM_H_

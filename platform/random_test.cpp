@@ -1,0 +1,206 @@
+#include "platform/random.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <map>
+#include <numeric>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/env.h"
+#include "platform/errors.h"
+
+namespace dk {
+namespace {
+
+using Row = std::vector<double>;
+
+void Seed(double s) {
+  mlfNRand(0, Value::Text("state"), Value::Scalar(s));
+}
+
+Row Numbers(const Value& v) {
+  EXPECT_EQ(v.rows(), 1u);
+  Row out;
+  for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(v.num(i));
+  return out;
+}
+Row Perm(double n) {
+  return Numbers(mlfRandperm(Value::Scalar(n)));
+}
+Row Prefix(double n, double k) {
+  return Numbers(mlfRandperm(Value::Scalar(n), Value::Scalar(k)));
+}
+
+std::string ErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const RuntimeError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+TEST(RandomPermutationTest, EveryDrawIsAPermutationAndCountsOnce) {
+  Seed(5);
+  for (int n : {0, 1, 2, 3, 7, 100}) {
+    Row sorted = Perm(n);
+    std::sort(sorted.begin(), sorted.end());
+    Row expected(n);
+    std::iota(expected.begin(), expected.end(), 1.0);
+    EXPECT_EQ(sorted, expected) << "n = " << n;
+  }
+  EXPECT_EQ(CurrentRandomState().drawn, 6u);  // n of 0 and 1 count too
+}
+
+TEST(RandomPrefixTest, EqualsStartOfFullPermutationAndLeavesSameState) {
+  const std::pair<int, int> cases[] = {{0, 0}, {1, 0}, {1, 1},  {2, 1},  {5, 0},
+                                       {5, 2}, {5, 5}, {10, 9}, {300, 7}};
+  for (const auto& [n, k] : cases) {
+    Seed(11);
+    const Row full = Perm(n), next_full = Perm(n);
+    Seed(11);
+    const Row prefix = Prefix(n, k), next = Perm(n);
+    EXPECT_EQ(prefix, Row(full.begin(), full.begin() + k)) << n << ", " << k;
+    EXPECT_EQ(next, next_full) << n << ", " << k;
+  }
+}
+
+TEST(RandomGoldenTest, PinnedPermutationsAfterReset) {
+  const std::map<double, std::pair<Row, Row>> golden = {
+      {0, {{1, 10, 9, 7, 6, 2, 3, 8, 4, 5}, {1, 3, 8, 6, 7, 2, 4, 5, 10, 9}}},
+      {42, {{7, 2, 3, 10, 4, 9, 5, 6, 1, 8}, {9, 3, 6, 2, 7, 1, 5, 4, 8, 10}}},
+      {0x1p53, {{8, 9, 2, 5, 7, 4, 10, 3, 1, 6}, {1, 8, 4, 5, 9, 3, 7, 10, 2, 6}}},
+      {-7, {{1, 4, 8, 6, 7, 10, 9, 5, 3, 2}, {10, 4, 6, 1, 9, 7, 8, 2, 5, 3}}},
+      {3.25, {{10, 2, 6, 1, 7, 9, 8, 3, 5, 4}, {1, 6, 4, 10, 8, 9, 3, 2, 7, 5}}}};
+  for (const auto& [seed, perms] : golden) {
+    Seed(seed);
+    EXPECT_EQ(Perm(10), perms.first) << "seed " << seed;
+    EXPECT_EQ(Perm(10), perms.second) << "seed " << seed;
+  }
+  Seed(42);
+  EXPECT_EQ(Perm(5), Row({4, 2, 3, 5, 1}));  // the worked example of docs/random.md
+}
+
+TEST(RandomGoldenTest, HugeListsDrawOnlyTheEntriesAsked) {
+  Seed(42);
+  EXPECT_EQ(Prefix(0x1p53, 5), Row({5890151530535188, 703428593865640, 288616138113449,
+                                    8119781846699811, 7717515068679869}));
+  // With this size, step 4030 rejects its first attempt and takes its second.
+  Seed(42);
+  const Row prefix = Prefix(9005000768225311, 4032);
+  EXPECT_EQ(Row(prefix.begin() + 4029, prefix.end()),
+            Row({4004910718218874, 752389415454862, 140667666064542}));
+}
+
+TEST(RandomSeedTest, SeedsMapToKeys) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::pair<double, RandomState> cases[] = {
+      {42, {42, 0, 0}},
+      {-0.0, {0, 0, 0}},
+      {-7, {0xFFFFFFFFFFFFFFF9, 0, 0}},
+      {0x1p53, {0x20000000000000, 0, 0}},
+      {-0x1p63, {0x8000000000000000, 0, 0}},
+      {0x1p63, {0x43E0000000000000, 1, 0}},
+      {3.25, {0x400A000000000000, 1, 0}},
+      {-std::numeric_limits<double>::infinity(), {0xFFF0000000000000, 1, 0}},
+      {-nan, {0x7FF8000000000000, 1, 0}},
+      {std::bit_cast<double>(std::uint64_t{0x7FF0000000000001}), {0x7FF8000000000000, 1, 0}}};
+  for (const auto& [seed, state] : cases) {
+    Seed(123);
+    Perm(3);
+    EXPECT_TRUE(mlfNRand(1, Value::Text("state"), Value::Scalar(seed)).empty());
+    EXPECT_EQ(CurrentRandomState(), state) << "seed " << seed;
+  }
+  Seed(3);
+  const Row three = Perm(10);
+  Seed(3.25);
+  EXPECT_NE(Perm(10), three);
+}
+
+TEST(RandomStatisticsTest, OrdersOfFourAreEvenlySpread) {
+  Seed(2024);
+  std::map<Row, int> counts;
+  for (int t = 0; t < 60000; ++t) ++counts[Perm(4)];
+  ASSERT_EQ(counts.size(), 24u);
+  double chi_square = 0;
+  for (const auto& [order, count] : counts) {
+    EXPECT_NEAR(count, 2500, 250);
+    chi_square += (count - 2500.0) * (count - 2500.0) / 2500.0;
+  }
+  EXPECT_LT(chi_square, 60);  // 23 degrees of freedom; this seed gives about 19
+}
+
+class FixedEntropyEnv : public EnvWrapper {
+ public:
+  FixedEntropyEnv() : EnvWrapper(Env::Default()) {}
+  void Entropy(void* buf, std::size_t n) override {
+    ++calls;
+    for (std::size_t i = 0; i < n; ++i) static_cast<unsigned char*>(buf)[i] = i + 1;
+  }
+  int calls = 0;
+};
+
+TEST(RandomEntropyTest, StartKeyComesFromEnvOnFirstUse) {
+  FixedEntropyEnv env;
+  {
+    ScopedEnv scoped(&env);
+    ResetRandomToEntropy();
+    Seed(0);
+    EXPECT_EQ(env.calls, 0);  // a reset never needs entropy
+    const Row zero = Perm(10);
+    ResetRandomToEntropy();
+    const Row first = Perm(10);
+    EXPECT_EQ(CurrentRandomState(), (RandomState{0x0807060504030201, 2, 1}));
+    ResetRandomToEntropy();
+    EXPECT_EQ(Perm(10), first);
+    EXPECT_NE(first, zero);
+    EXPECT_EQ(env.calls, 2);
+  }
+  ResetRandomToEntropy();
+}
+
+TEST(RandomErrorsTest, BadInputsAreNamedAndDrawNothing) {
+  const Value absent;
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[] { Perm(2.5); }, "randperm: N must be a whole number of 0 or more, not 2.5"},
+      {[] { Perm(-1); }, "randperm: N must be a whole number of 0 or more, not -1"},
+      {[] { Perm(std::numeric_limits<double>::infinity()); },
+       "randperm: N must be a whole number of 0 or more, not inf"},
+      {[] { Perm(0x1p53 + 2); },
+       "randperm: N must be at most 2^53 = 9007199254740992, not 9007199254740994"},
+      {[] {
+         mlfRandperm(Value::Row({1, 2}));
+       },
+       "randperm: N must be one number, not a 1-by-2 double"},
+      {[&] { mlfRandperm(absent); }, "randperm: N must be one number, not an absent value"},
+      {[] { Prefix(5, 7); }, "randperm: the number of entries (7) exceeds the list size (5)"},
+      {[] { Prefix(5, 0.5); }, "randperm: K must be a whole number of 0 or more, not 0.5"},
+      {[] { mlfRandperm(Value::Scalar(5), Value::Text("3")); },
+       "randperm: K must be one number, not the text \"3\""},
+      {[] { mlfNRand(0, Value::Text("seed"), Value::Scalar(1)); },
+       "rand: unknown keyword \"seed\"; the only one is \"state\""},
+      {[] { mlfNRand(0, Value::Scalar(1), Value::Scalar(1)); },
+       "rand: the first input must be the keyword \"state\", not a 1-by-1 double"},
+      {[] { mlfNRand(0, Value::Text("state"), Value::Bool(true)); },
+       "rand: the seed must be one number, not a 1-by-1 logical"},
+      {[] { mlfNRand(0, Value::Text("state"), Value::Empty()); },
+       "rand: the seed must be one number, not a 0-by-0 double"},
+      {[] { mlfNRand(2, Value::Text("state"), Value::Scalar(1)); },
+       "rand: a generator reset gives at most one output, not 2"}};
+  for (const auto& [call, message] : cases) {
+    Seed(8);
+    Perm(4);
+    EXPECT_EQ(ErrorOf(call), message);
+    EXPECT_EQ(CurrentRandomState(), (RandomState{8, 0, 1})) << message;
+  }
+}
+
+}  // namespace
+}  // namespace dk

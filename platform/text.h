@@ -1,0 +1,54 @@
+// Text operations of the run-time: formatting, number reading, joining and display.
+//
+// Formatting and number reading never depend on the process's locale: the decimal
+// separator is always a point.
+#ifndef DROPKIT_PLATFORM_TEXT_H_
+#define DROPKIT_PLATFORM_TEXT_H_
+
+#include <initializer_list>
+#include <string>
+
+#include "platform/value.h"
+
+namespace dk {
+
+// Formats `args` by `format` and returns the text. Conversions: %s (a text, inserted
+// unchanged and never interpreted), %i and %d (a whole number in decimal, no leading
+// zeros), %f (fixed point, six digits after the point) and %% (a percent sign). The
+// two characters backslash and n in the format become one line break; nothing else
+// is an escape. Numeric arguments give one item per element; when the items run out
+// the output stops before the first conversion that has none; items left over run the
+// format again. A number under %s, or a number that is not whole under %i, is written
+// in its shortest exact form; Inf and NaN are written as "Inf", "-Inf" and "NaN".
+// Raises an error for any other conversion or for a non-text format.
+Value mlfSprintf(const Value& format, std::initializer_list<Value> args = {});
+
+// Reads a row of numbers from a text: decimal numbers (sign, digits, point, exponent),
+// "Inf" and "NaN" in any letter case, separated by blanks or commas. Returns the
+// 0-by-0 empty matrix for a text that is not such a list (or is not a text).
+// A number too large for a double reads as Inf.
+Value mlfStr2num(const Value& text);
+
+// Joins texts after dropping the trailing blanks and line breaks of each. The first
+// argument is taken by value so that `t = mlfStrcat(std::move(t), piece)` appends in
+// place; a run of such joins costs time linear in the total length.
+// Raises an error when an argument is not a text.
+Value mlfStrcat(Value first, const Value& second);
+
+// The shortest text that reads back as exactly `x` ("3", "2.5", "1e+300", "Inf", "NaN").
+std::string FormatNumber(double x);
+
+// The console form of a value: a number or a row of numbers, a text, or a short
+// description of a cell or structure.
+std::string DisplayText(const Value& v);
+
+// Shows a value on the console (standard output), followed by a line break.
+void mlfDisp(const Value& v);
+// Shows "name = " and the value on the console.
+void mclPrintArray(const Value& v, const char* name);
+// Shows "ans = " and the value when a statement gave an answer (v is not absent).
+void mclPrintAns(const Value& v);
+
+}  // namespace dk
+
+#endif  // DROPKIT_PLATFORM_TEXT_H_

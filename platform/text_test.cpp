@@ -1,0 +1,112 @@
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/errors.h"
+#include "platform/test_support.h"
+#include "platform/utf8.h"
+
+namespace dk {
+namespace {
+
+std::string Sprintf(const char* format, std::initializer_list<Value> args = {}) {
+  return mlfSprintf(Value::Text(format), args).utf8();
+}
+
+TEST(Sprintf, ConversionsAndLineBreaks) {
+  EXPECT_EQ(Sprintf("File %s loaded with %i names", {Value::Text("a.txt"), Value::Scalar(3)}),
+            "File a.txt loaded with 3 names");
+  EXPECT_EQ(
+      Sprintf("%s : %i:%i\\n", {Value::Text("2026-12-07"), Value::Scalar(9), Value::Scalar(5)}),
+      "2026-12-07 : 9:5\n");
+  EXPECT_EQ(Sprintf("seed %f", {Value::Scalar(42)}), "seed 42.000000");
+  EXPECT_EQ(Sprintf("%f %f", {Value::Scalar(-7), Value::Scalar(3.25)}), "-7.000000 3.250000");
+  EXPECT_EQ(Sprintf("%f", {Value::Scalar(9007199254740992.0)}), "9007199254740992.000000");
+  EXPECT_EQ(Sprintf("%i%%", {Value::Scalar(100)}), "100%");
+  EXPECT_EQ(Sprintf("%i", {Value::Scalar(-0.0)}), "0");
+  EXPECT_EQ(Sprintf("%i %i %f", {Value::Scalar(2.5), Value::Scalar(INFINITY), Value::Scalar(NAN)}),
+            "2.5 Inf NaN");
+  EXPECT_EQ(Sprintf("a\\tb\\\\n"), "a\\tb\\\n");  // only backslash-n is an escape
+}
+
+TEST(Sprintf, InsertedTextIsNeverInterpreted) {
+  const Value name = Value::Text("100% %s \\n\xFF\xFE");
+  EXPECT_EQ(mlfSprintf(Value::Text("\\n%s"), {name}).utf8(), "\n100% %s \\n\xFF\xFE");
+}
+
+TEST(Sprintf, ArgumentsRunOutOrRepeatTheFormat) {
+  EXPECT_EQ(Sprintf("a %i b %i c", {Value::Scalar(1)}), "a 1 b ");
+  EXPECT_EQ(Sprintf("<%i>", {Value::Row({1, 2, 3})}), "<1><2><3>");
+  EXPECT_EQ(Sprintf("no conversions", {Value::Scalar(1)}), "no conversions");
+  EXPECT_EQ(Sprintf("%s", {Value::Scalar(0.1)}), "0.1");
+  EXPECT_THROW(Sprintf("%x", {Value::Scalar(1)}), RuntimeError);
+  EXPECT_THROW(Sprintf("%"), RuntimeError);
+  EXPECT_THROW(mlfSprintf(Value::Scalar(1)), RuntimeError);
+}
+
+TEST(Str2num, ReadsNumbersAndRejectsEverythingElse) {
+  const auto read = [](const char* s) { return mlfStr2num(Value::Text(s)); };
+  EXPECT_EQ(read(" 42 ").num(0), 42);
+  EXPECT_EQ(read("-7").num(0), -7);
+  EXPECT_EQ(read("+3.25").num(0), 3.25);
+  EXPECT_EQ(read("9007199254740992").num(0), 9007199254740992.0);
+  EXPECT_EQ(read(".5e1").num(0), 5);
+  EXPECT_TRUE(std::isinf(read("1e400").num(0)));
+  EXPECT_EQ(read("1e-400").num(0), 0);
+  EXPECT_TRUE(std::isnan(read("NaN").num(0)));
+  EXPECT_EQ(read("-inf").num(0), -INFINITY);
+  const Value pair = read("3 4");
+  EXPECT_EQ(pair.cols(), 2u);
+  EXPECT_EQ(read("1,2").cols(), 2u);
+  for (const char* bad : {"", "  ", "abc", "3x", "1e", "--1", ".", "4 five", "0x10"}) {
+    EXPECT_TRUE(read(bad).empty()) << bad;
+  }
+  EXPECT_TRUE(mlfStr2num(Value::Scalar(3)).empty());
+}
+
+TEST(Strcat, DropsTrailingBlanksAndLineBreaksOfEachPiece) {
+  Value t = Value::Text("head ");
+  t = mlfStrcat(std::move(t), Value::Text("\nname\r\n "));
+  t = mlfStrcat(std::move(t), Value::Text("\n\u00e9 \n"));
+  EXPECT_EQ(t.utf8(), "head\nname\n\xC3\xA9");
+  EXPECT_EQ(mlfStrcat(Value::Text("  "), Value::Text(" \n")).numel(), 0u);
+  EXPECT_EQ(mlfStrcat(Value::Text(" a"), Value::Text(" b")).utf8(), " a b");
+  EXPECT_THROW(mlfStrcat(Value::Text("a"), Value::Scalar(1)), RuntimeError);
+}
+
+TEST(Strcat, NeverChangesAnotherHoldersText) {
+  Value t = Value::Text("start");
+  t = mlfStrcat(std::move(t), Value::Text("x"));
+  const Value before = t;
+  t = mlfStrcat(std::move(t), Value::Text("y"));
+  EXPECT_EQ(before.utf8(), "startx");
+  EXPECT_EQ(t.utf8(), "startxy");
+}
+
+TEST(Display, ConsoleForms) {
+  testing::TestEnv env;
+  mclPrintArray(Value::Scalar(3), "numcount");
+  mclPrintArray(Value::Empty(), "numcount");
+  mclPrintArray(Value::Row({1, 2.5}), "newpos");
+  mlfDisp(Value::Text("OutBox Callback not implemented yet."));
+  mclPrintAns(Value());
+  EXPECT_EQ(env.out,
+            "numcount = 3\nnumcount = []\nnewpos = 1  2.5\nOutBox Callback not implemented yet.\n");
+}
+
+TEST(Utf8, InvalidSequencesBecomeEscapeUnitsAndComeBack) {
+  const std::string bytes("\x80\xC3(\xE0\x80\x80\xED\xA0\x80\xF4\x90\x80\x80\xF0\x9F\x98\x80", 17);
+  const std::u16string units = DecodeUtf8(bytes);
+  EXPECT_EQ(units[0], 0xDC80);
+  EXPECT_EQ(units[1], 0xDCC3);
+  EXPECT_EQ(units[2], u'(');
+  EXPECT_EQ(units.substr(units.size() - 2), u"\U0001F600");
+  EXPECT_EQ(EncodeUtf8(units), bytes);
+  // A lone surrogate that is not an escape unit is kept as a 3-byte sequence.
+  EXPECT_EQ(EncodeUtf8(std::u16string(1, char16_t(0xD801))), "\xED\xA0\x81");
+}
+
+}  // namespace
+}  // namespace dk

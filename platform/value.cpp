@@ -1,0 +1,430 @@
+#include "platform/value.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <utility>
+
+#include "platform/errors.h"
+#include "platform/utf8.h"
+
+namespace dk {
+namespace internal {
+
+// Common header of every array. Numeric and character data follow the header in the
+// same allocation; cells and structures keep their elements in vectors.
+struct alignas(8) Rep {
+  std::uint32_t refs = 1;
+  ClassId cls = ClassId::kUnassigned;
+  bool narrow = false;    // char arrays: one byte per unit (all units below 256)
+  bool immortal = false;  // the shared unassigned marker
+  std::uint32_t rows = 0;
+  std::uint32_t cols = 0;
+  std::uint32_t capacity = 0;  // char arrays: units the trailing storage can hold
+};
+
+struct CellRep : Rep {
+  std::vector<Value> elems;
+};
+
+struct StructRep : Rep {
+  std::vector<std::string> names;
+  std::vector<Value> fields;
+};
+
+}  // namespace internal
+
+namespace {
+
+using internal::CellRep;
+using internal::Rep;
+using internal::StructRep;
+
+std::size_t CheckedCount(std::size_t rows, std::size_t cols) {
+  if (cols != 0 && rows > std::numeric_limits<std::uint32_t>::max() / cols) {
+    Raise("Out of memory: an array of " + std::to_string(rows) + " by " + std::to_string(cols) +
+          " elements is too large");
+  }
+  return rows * cols;
+}
+
+// Allocates a header with `bytes` of trailing data.
+Rep* NewFlat(ClassId cls, std::size_t rows, std::size_t cols, std::size_t bytes, bool narrow) {
+  void* mem = ::operator new(sizeof(Rep) + bytes);
+  Rep* rep = new (mem) Rep;
+  rep->cls = cls;
+  rep->rows = static_cast<std::uint32_t>(rows);
+  rep->cols = static_cast<std::uint32_t>(cols);
+  rep->narrow = narrow;
+  return rep;
+}
+
+double* Doubles(Rep* rep) {
+  return reinterpret_cast<double*>(rep + 1);
+}
+const double* Doubles(const Rep* rep) {
+  return reinterpret_cast<const double*>(rep + 1);
+}
+unsigned char* Narrow(Rep* rep) {
+  return reinterpret_cast<unsigned char*>(rep + 1);
+}
+char16_t* Wide(Rep* rep) {
+  return reinterpret_cast<char16_t*>(rep + 1);
+}
+
+Rep* NewNumeric(ClassId cls, std::size_t rows, std::size_t cols, const std::vector<double>& data) {
+  const std::size_t n = CheckedCount(rows, cols);
+  Rep* rep = NewFlat(cls, rows, cols, n * sizeof(double), false);
+  double* d = Doubles(rep);
+  if (data.empty()) {
+    std::fill(d, d + n, 0.0);
+  } else {
+    if (data.size() != n) {
+      rep->~Rep();
+      ::operator delete(rep);
+      Raise("Internal error: " + std::to_string(data.size()) + " numbers given for a " +
+            std::to_string(rows) + "-by-" + std::to_string(cols) + " matrix");
+    }
+    std::copy(data.begin(), data.end(), d);
+    if (cls == ClassId::kLogical) {
+      for (std::size_t i = 0; i < n; ++i) d[i] = d[i] != 0 ? 1.0 : 0.0;
+    }
+  }
+  return rep;
+}
+
+Rep* NewChar(std::size_t rows, std::size_t cols, std::u16string_view units) {
+  const std::size_t n = CheckedCount(rows, cols);
+  const bool narrow = std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 256; });
+  Rep* rep = NewFlat(ClassId::kChar, rows, cols, narrow ? n : n * sizeof(char16_t), narrow);
+  rep->capacity = static_cast<std::uint32_t>(n);
+  if (narrow) {
+    unsigned char* d = Narrow(rep);
+    for (std::size_t i = 0; i < n; ++i) d[i] = static_cast<unsigned char>(units[i]);
+  } else {
+    std::memcpy(Wide(rep), units.data(), n * sizeof(char16_t));
+  }
+  return rep;
+}
+
+Rep* Clone(const Rep* src) {
+  switch (src->cls) {
+    case ClassId::kCell: {
+      auto* rep = new CellRep(*static_cast<const CellRep*>(src));
+      rep->refs = 1;
+      return rep;
+    }
+    case ClassId::kStruct: {
+      auto* rep = new StructRep(*static_cast<const StructRep*>(src));
+      rep->refs = 1;
+      return rep;
+    }
+    case ClassId::kChar: {
+      const std::size_t n = src->rows * src->cols;
+      const std::size_t bytes = src->narrow ? n : n * sizeof(char16_t);
+      Rep* rep = NewFlat(ClassId::kChar, src->rows, src->cols, bytes, src->narrow);
+      rep->capacity = static_cast<std::uint32_t>(n);
+      std::memcpy(rep + 1, src + 1, bytes);
+      return rep;
+    }
+    default: {
+      const std::size_t n = src->rows * src->cols;
+      Rep* rep = NewFlat(src->cls, src->rows, src->cols, n * sizeof(double), false);
+      std::memcpy(Doubles(rep), Doubles(src), n * sizeof(double));
+      return rep;
+    }
+  }
+}
+
+void Destroy(Rep* rep) {
+  switch (rep->cls) {
+    case ClassId::kCell:
+      delete static_cast<CellRep*>(rep);
+      break;
+    case ClassId::kStruct:
+      delete static_cast<StructRep*>(rep);
+      break;
+    default:
+      rep->~Rep();
+      ::operator delete(rep);
+      break;
+  }
+}
+
+Rep* UnassignedRep() {
+  static Rep marker = [] {
+    Rep r;
+    r.immortal = true;
+    return r;
+  }();
+  return &marker;
+}
+
+void Retain(Rep* rep) {
+  if (rep != nullptr && !rep->immortal) ++rep->refs;
+}
+
+void Release(Rep* rep) {
+  if (rep != nullptr && !rep->immortal && --rep->refs == 0) Destroy(rep);
+}
+
+const Value& EmptyMatrixConstant() {
+  static const Value* empty = new Value(Value::Empty());  // never released: shared by all
+  return *empty;
+}
+
+}  // namespace
+
+const char* ClassName(ClassId id) {
+  switch (id) {
+    case ClassId::kUnassigned:
+      return "unassigned";
+    case ClassId::kCell:
+      return "cell";
+    case ClassId::kStruct:
+      return "struct";
+    case ClassId::kLogical:
+      return "logical";
+    case ClassId::kChar:
+      return "char";
+    case ClassId::kDouble:
+      return "double";
+  }
+  return "unknown";
+}
+
+Value::Value(const Value& other) noexcept : rep_(other.rep_) {
+  Retain(rep_);
+}
+Value::Value(Value&& other) noexcept : rep_(std::exchange(other.rep_, nullptr)) {}
+Value& Value::operator=(const Value& other) noexcept {
+  Retain(other.rep_);
+  Release(rep_);
+  rep_ = other.rep_;
+  return *this;
+}
+Value& Value::operator=(Value&& other) noexcept {
+  if (this != &other) {
+    Release(rep_);
+    rep_ = std::exchange(other.rep_, nullptr);
+  }
+  return *this;
+}
+Value::~Value() {
+  Release(rep_);
+}
+
+Value Value::Unassigned() {
+  return Value(UnassignedRep());
+}
+Value Value::Scalar(double x) {
+  return Value(NewNumeric(ClassId::kDouble, 1, 1, {x}));
+}
+Value Value::Empty() {
+  return Value(NewNumeric(ClassId::kDouble, 0, 0, {}));
+}
+Value Value::Matrix(std::size_t rows, std::size_t cols, std::vector<double> data) {
+  return Value(NewNumeric(ClassId::kDouble, rows, cols, data));
+}
+Value Value::Row(std::vector<double> data) {
+  if (data.empty()) return Matrix(1, 0);
+  const std::size_t n = data.size();
+  return Matrix(1, n, std::move(data));
+}
+Value Value::Bool(bool b) {
+  return Value(NewNumeric(ClassId::kLogical, 1, 1, {b ? 1.0 : 0.0}));
+}
+Value Value::LogicalMatrix(std::size_t rows, std::size_t cols, std::vector<double> data) {
+  return Value(NewNumeric(ClassId::kLogical, rows, cols, data));
+}
+Value Value::CharMatrix(std::size_t rows, std::size_t cols, std::u16string_view units) {
+  if (units.size() != CheckedCount(rows, cols)) {
+    Raise("Internal error: character data does not fill a " + std::to_string(rows) + "-by-" +
+          std::to_string(cols) + " array");
+  }
+  return Value(NewChar(rows, cols, units));
+}
+Value Value::Text(std::u16string_view units) {
+  if (units.empty()) return EmptyText();
+  return Value(NewChar(1, units.size(), units));
+}
+Value Value::Text(std::string_view utf8) {
+  if (utf8.empty()) return EmptyText();
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+    // Plain ASCII: no decoding needed.
+    const std::size_t n = CheckedCount(1, utf8.size());
+    Rep* rep = NewFlat(ClassId::kChar, 1, n, n, true);
+    rep->capacity = static_cast<std::uint32_t>(n);
+    std::memcpy(Narrow(rep), utf8.data(), n);
+    return Value(rep);
+  }
+  return Text(std::u16string_view(DecodeUtf8(utf8)));
+}
+Value Value::EmptyText() {
+  return Value(NewChar(0, 0, {}));
+}
+Value Value::Cell(std::size_t rows, std::size_t cols) {
+  auto* rep = new CellRep;
+  rep->cls = ClassId::kCell;
+  rep->rows = rows;
+  rep->cols = cols;
+  rep->elems.assign(CheckedCount(rows, cols), EmptyMatrixConstant());
+  return Value(rep);
+}
+Value Value::Struct() {
+  auto* rep = new StructRep;
+  rep->cls = ClassId::kStruct;
+  rep->rows = 1;
+  rep->cols = 1;
+  return Value(rep);
+}
+
+bool Value::unassigned() const {
+  return rep_ != nullptr && rep_->cls == ClassId::kUnassigned;
+}
+ClassId Value::class_id() const {
+  return rep_ == nullptr ? ClassId::kUnassigned : rep_->cls;
+}
+std::size_t Value::rows() const {
+  return rep_ == nullptr ? 0 : rep_->rows;
+}
+std::size_t Value::cols() const {
+  return rep_ == nullptr ? 0 : rep_->cols;
+}
+std::size_t Value::length() const {
+  return empty() ? 0 : std::max(rows(), cols());
+}
+
+void Value::make_private() {
+  if (rep_->refs > 1) {
+    Rep* copy = Clone(rep_);
+    Release(rep_);
+    rep_ = copy;
+  }
+}
+
+double Value::num(std::size_t i) const {
+  return Doubles(rep_)[i];
+}
+
+void Value::set_num(std::size_t i, double x) {
+  make_private();
+  Doubles(rep_)[i] = rep_->cls == ClassId::kLogical ? (x != 0 ? 1.0 : 0.0) : x;
+}
+
+char16_t Value::unit(std::size_t i) const {
+  return rep_->narrow ? Narrow(rep_)[i] : Wide(rep_)[i];
+}
+
+std::u16string Value::units() const {
+  if (!is_char()) return {};
+  const std::size_t n = numel();
+  if (!rep_->narrow) return std::u16string(Wide(rep_), n);
+  std::u16string out(n, u'\0');
+  const unsigned char* d = Narrow(rep_);
+  for (std::size_t i = 0; i < n; ++i) out[i] = d[i];
+  return out;
+}
+
+std::string Value::utf8() const {
+  if (!is_char()) return {};
+  if (rep_->narrow) {
+    const unsigned char* d = Narrow(rep_);
+    const std::size_t n = numel();
+    if (std::all_of(d, d + n, [](unsigned char c) { return c < 0x80; })) {
+      return std::string(reinterpret_cast<const char*>(d), n);
+    }
+  }
+  return EncodeUtf8(units());
+}
+
+void Value::append_text(std::u16string_view units) {
+  if (units.empty()) return;
+  const std::size_t old_n = numel();
+  const std::size_t n = CheckedCount(1, old_n + units.size());
+  const bool narrow =
+      rep_->narrow && std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 256; });
+  if (rep_->refs > 1 || n > rep_->capacity || narrow != rep_->narrow) {
+    // Regrow geometrically so that a run of appends costs time linear in the total length.
+    const std::size_t cap = std::min<std::size_t>(std::max(n, old_n * 2), 0xFFFFFFFFu);
+    Rep* grown = NewFlat(ClassId::kChar, 1, old_n, narrow ? cap : cap * sizeof(char16_t), narrow);
+    grown->capacity = static_cast<std::uint32_t>(cap);
+    if (narrow) {
+      std::memcpy(Narrow(grown), Narrow(rep_), old_n);
+    } else {
+      for (std::size_t i = 0; i < old_n; ++i) Wide(grown)[i] = unit(i);
+    }
+    Release(rep_);
+    rep_ = grown;
+  }
+  if (narrow) {
+    unsigned char* d = Narrow(rep_) + old_n;
+    for (char16_t u : units) *d++ = static_cast<unsigned char>(u);
+  } else {
+    std::memcpy(Wide(rep_) + old_n, units.data(), units.size() * sizeof(char16_t));
+  }
+  rep_->rows = 1;
+  rep_->cols = static_cast<std::uint32_t>(n);
+}
+
+const Value& Value::cell(std::size_t i) const {
+  return static_cast<const CellRep*>(rep_)->elems[i];
+}
+
+Value& Value::mutable_cell(std::size_t i) {
+  make_private();
+  return static_cast<CellRep*>(rep_)->elems[i];
+}
+
+void Value::cell_resize(std::size_t n) {
+  make_private();
+  auto* rep = static_cast<CellRep*>(rep_);
+  if (n <= rep->elems.size()) return;
+  CheckedCount(1, n);
+  if (rep->rows > 1 && rep->cols > 1) {
+    Raise("Index exceeds the dimensions of a " + std::to_string(rep->rows) + "-by-" +
+          std::to_string(rep->cols) + " cell array");
+  }
+  rep->elems.resize(n, EmptyMatrixConstant());
+  // A column stays a column; anything else grows as a row.
+  if (rep->cols == 1 && rep->rows > 1) {
+    rep->rows = n;
+  } else {
+    rep->rows = 1;
+    rep->cols = n;
+  }
+}
+
+const std::vector<std::string>& Value::field_names() const {
+  return static_cast<const StructRep*>(rep_)->names;
+}
+
+bool Value::has_field(std::string_view name) const {
+  if (!is_struct()) return false;
+  const auto& names = field_names();
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+const Value& Value::field(std::string_view name) const {
+  const auto* rep = static_cast<const StructRep*>(rep_);
+  const auto it = std::find(rep->names.begin(), rep->names.end(), name);
+  if (it == rep->names.end()) {
+    Raise("Reference to non-existent field '" + std::string(name) + "'");
+  }
+  return rep->fields[static_cast<std::size_t>(it - rep->names.begin())];
+}
+
+void Value::set_field(std::string_view name, Value v) {
+  make_private();
+  auto* rep = static_cast<StructRep*>(rep_);
+  const auto it = std::find(rep->names.begin(), rep->names.end(), name);
+  if (it == rep->names.end()) {
+    rep->names.emplace_back(name);
+    rep->fields.push_back(std::move(v));
+  } else {
+    rep->fields[static_cast<std::size_t>(it - rep->names.begin())] = std::move(v);
+  }
+}
+
+}  // namespace dk

@@ -1,0 +1,112 @@
+// Values of the array run-time: numeric matrices, logical arrays, character arrays,
+// cell arrays and structures, plus the absent slot and the unassigned marker.
+//
+// A Value is a reference-counted handle: copying one is cheap and shares the array;
+// every mutating accessor first makes the array private to this handle (copy on
+// write), so changing a copy never changes the caller's value. Indices given to the
+// accessors count from 0; the run-time operations (ops.h) take 1-based indices.
+//
+// Threading: values are not thread-safe; the program runs on one thread.
+#ifndef DROPKIT_PLATFORM_VALUE_H_
+#define DROPKIT_PLATFORM_VALUE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dk {
+
+// The class of a value. kUnassigned is the marker a variable holds before its first
+// assignment (class 0).
+enum class ClassId : std::uint8_t { kUnassigned = 0, kCell, kStruct, kLogical, kChar, kDouble };
+
+// Returns the run-time's name for a class ("double", "char", ...).
+const char* ClassName(ClassId id);
+
+namespace internal {
+struct Rep;
+}
+
+class Value {
+ public:
+  // An absent value: an input slot that was not passed.
+  Value() noexcept = default;
+  Value(const Value& other) noexcept;
+  Value(Value&& other) noexcept;
+  Value& operator=(const Value& other) noexcept;
+  Value& operator=(Value&& other) noexcept;
+  ~Value();
+
+  // Named constructors.
+  static Value Unassigned();
+  static Value Scalar(double x);
+  static Value Empty();  // the 0-by-0 double matrix
+  static Value Matrix(std::size_t rows, std::size_t cols, std::vector<double> data = {});
+  static Value Row(std::vector<double> data);
+  static Value Bool(bool b);
+  static Value LogicalMatrix(std::size_t rows, std::size_t cols, std::vector<double> data = {});
+  // A character array of rows x cols units (column-major, as all arrays).
+  static Value CharMatrix(std::size_t rows, std::size_t cols, std::u16string_view units);
+  // A one-row text from 16-bit units; an empty text is 0 by 0.
+  static Value Text(std::u16string_view units);
+  // A one-row text from UTF-8 bytes; bytes that are not valid UTF-8 are kept as escape units.
+  static Value Text(std::string_view utf8);
+  static Value Text(const char* utf8) { return Text(std::string_view(utf8)); }
+  static Value EmptyText();  // 0-by-0 char
+  static Value Cell(std::size_t rows, std::size_t cols);
+  static Value Struct();  // a 1-by-1 structure without fields
+
+  bool absent() const { return rep_ == nullptr; }
+  bool unassigned() const;
+  ClassId class_id() const;  // kUnassigned for absent values too
+  bool is_numeric() const { return class_id() == ClassId::kDouble; }
+  bool is_logical() const { return class_id() == ClassId::kLogical; }
+  bool is_char() const { return class_id() == ClassId::kChar; }
+  bool is_cell() const { return class_id() == ClassId::kCell; }
+  bool is_struct() const { return class_id() == ClassId::kStruct; }
+
+  std::size_t rows() const;
+  std::size_t cols() const;
+  std::size_t numel() const { return rows() * cols(); }
+  bool empty() const { return numel() == 0; }
+  // The largest dimension, 0 for an empty value.
+  std::size_t length() const;
+
+  // Numeric and logical elements (as doubles). REQUIRES: is_numeric() or is_logical().
+  double num(std::size_t i) const;
+  void set_num(std::size_t i, double x);
+  // Character units. REQUIRES: is_char().
+  char16_t unit(std::size_t i) const;
+  std::u16string units() const;
+  // The text as UTF-8; escape units turn back into the bytes they stand for.
+  // Any class other than char gives "".
+  std::string utf8() const;
+  // Appends units to a text, making it a one-row text. Storage grows geometrically, so n
+  // appends to a text this handle alone holds cost time linear in the final length.
+  // REQUIRES: is_char() and rows() <= 1.
+  void append_text(std::u16string_view units);
+  // Cell elements. REQUIRES: is_cell().
+  const Value& cell(std::size_t i) const;
+  Value& mutable_cell(std::size_t i);
+  // Grows a cell (or 0-by-0 cell) row to at least n elements; new slots hold empty matrices.
+  void cell_resize(std::size_t n);
+  // Structure fields, in order of creation. REQUIRES: is_struct().
+  const std::vector<std::string>& field_names() const;
+  bool has_field(std::string_view name) const;
+  const Value& field(std::string_view name) const;  // raises for a missing field
+  void set_field(std::string_view name, Value v);
+
+  // True when both values are the same array (not just equal).
+  bool same_array(const Value& other) const { return rep_ == other.rep_; }
+
+ private:
+  explicit Value(internal::Rep* rep) noexcept : rep_(rep) {}
+  void make_private();
+  internal::Rep* rep_ = nullptr;
+};
+
+}  // namespace dk
+
+#endif  // DROPKIT_PLATFORM_VALUE_H_

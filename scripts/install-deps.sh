@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Dropkit need; skips what is
+# already installed, so running it again is cheap.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+          librandom123-dev libcli11-dev python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]} > 0)); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
