@@ -1,0 +1,270 @@
+#include "generator/randlist.h"
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/graphics.h"
+#include "platform/ops.h"
+#include "platform/random.h"
+#include "platform/text.h"
+#include "shell/module.h"
+
+namespace dk {
+
+const LocalFunctionTable local_function_table_randlist = {0, nullptr};
+
+namespace {
+
+// Persistent variables: the name list, its length and the last seed.
+Value stringset;
+Value fcount;
+Value initval;
+
+ModuleConstants constants("randlist");
+
+struct Constants {
+  Value outputs_message, inputs_message;
+  Value load, save, manual_init, show, fell_through;
+  Value txt_filter, load_title, read_mode, loaded_format;
+  Value tag, out_box, num_box, rep_box, init_box, string;
+  Value save_title, write_mode, header_format, file_date_format, heading_format, file_name_format;
+  Value state, seeded_format, show_date_format, show_name_format;
+  Value one, minus_one, numcount_name;
+} k;
+
+// A dialog that was cancelled answers the number 0 instead of a file name.
+bool Cancelled(const Value& fname) {
+  return !fname.is_char() && (fname.is_numeric() || fname.is_logical()) && fname.numel() == 1 &&
+         fname.num(0) == 0;
+}
+
+// The "String" of the control tagged `tag`.
+Value BoxText(const Value& tag) {
+  const Value fh = mlfFindobj(k.tag, tag);
+  return mlfNGet(1, fh, k.string);
+}
+
+std::string Quoted(const Value& text) {
+  return "\"" + DisplayText(text) + "\"";
+}
+
+// Reads a count box: one whole number of 0 or more.
+Value ReadCount(const Value& tag, const char* meaning, const Value& text, const Value& number) {
+  if (!number.is_numeric() || number.numel() != 1 || !std::isfinite(number.num(0)) ||
+      number.num(0) < 0 || number.num(0) != std::floor(number.num(0)) ||
+      number.num(0) > 4294967295.0) {
+    Raise("The " + tag.utf8() + " box (" + meaning +
+          ") must hold one whole number of 0 or more; it holds " + Quoted(text) + ".");
+  }
+  return number;
+}
+
+// Checks, before any dialog opens, that a group of `numcount` names can be drawn.
+void CheckListFits(const Value& numcount) {
+  if (fcount.unassigned() || fcount.absent()) {
+    Raise("No name list is loaded: use Load to read one before listing " +
+          FormatNumber(numcount.num(0)) + " names per group.");
+  }
+  if (numcount.num(0) > fcount.num(0)) {
+    Raise("Cannot omit " + FormatNumber(numcount.num(0)) +
+          " names per group: the list loaded has only " + FormatNumber(fcount.num(0)) + " names.");
+  }
+}
+
+// Reads NumBox and RepBox into numcount and repcount, displaying numcount.
+void ReadCounts(Value* numcount, Value* repcount) {
+  Value stemp = BoxText(k.num_box);
+  *numcount = mlfStr2num(stemp);
+  mclPrintArray(*numcount, k.numcount_name.utf8().c_str());
+  ReadCount(k.num_box, "names to omit per group", stemp, *numcount);
+  stemp = BoxText(k.rep_box);
+  *repcount = ReadCount(k.rep_box, "number of groups", stemp, mlfStr2num(stemp));
+  CheckListFits(*numcount);
+}
+
+// Draws a group: `numcount` distinct slots of the list, in the order of the list. The
+// first `numcount` entries of a fresh permutation of 1..fcount are all that is drawn;
+// the generator moves on as for the whole permutation.
+Value DrawGroup(const Value& numcount) {
+  const Value rp = mlfRandperm(fcount, numcount);
+  return mlfSort(rp);
+}
+
+void Load() {
+  Value pname;
+  const Value fname = mlfUigetfile(&pname, k.txt_filter, k.load_title);
+  if (Cancelled(fname)) return;
+  mclPrintAns(mlfNCd(0, pname));
+  const Value fid = mlfFopen(fname, k.read_mode);
+  FileGuard guard(fid);
+  // The new list is built aside and replaces the old one only once the whole file is
+  // read, so a failed read changes nothing.
+  Value list = stringset.unassigned() ? Value() : stringset;
+  Value count = Value::Scalar(1);
+  Value stemp = mlfFgets(fid);
+  while (mclNeBool(stemp, k.minus_one)) {
+    mlfIndexAssign(&list, "{?}", count, std::move(stemp));
+    count = mclPlus(count, k.one);
+    stemp = mlfFgets(fid);
+  }
+  count = mclMinus(count, k.one);
+  mlfFclose(fid);
+  if (list.absent()) list = Value::Cell(0, 0);
+  stringset = std::move(list);
+  fcount = std::move(count);
+  stemp = mlfSprintf(k.loaded_format, {fname, fcount});
+  const Value fh = mlfFindobj(k.tag, k.out_box);
+  mlfNSet(0, fh, k.string, stemp);
+}
+
+void Save() {
+  Value numcount, repcount;
+  ReadCounts(&numcount, &repcount);
+  Value pname;
+  const Value fname = mlfUiputfile(&pname, k.txt_filter, k.save_title);
+  if (Cancelled(fname)) return;
+  mclPrintAns(mlfNCd(0, pname));
+  const Value fid = mlfFopen(fname, k.write_mode);
+  FileGuard guard(fid);
+  mlfNFprintf(0, fid, k.header_format, {repcount, numcount});
+  const Value c = mlfClock();
+  mlfNFprintf(0, fid, k.file_date_format,
+              {mlfDate(), mlfScalar(mclIntArrayRef1(c, 4)), mlfScalar(mclIntArrayRef1(c, 5))});
+  const double reps = repcount.num(0);
+  const double names = numcount.num(0);
+  for (double r = 1; r <= reps; ++r) {
+    mlfNFprintf(0, fid, k.heading_format, {mlfScalar(r)});
+    const Value tp = DrawGroup(numcount);
+    for (std::size_t j = 1; j <= names; ++j) {
+      const Value& stemp = stringset.cell(static_cast<std::size_t>(mclIntArrayRef1(tp, j)) - 1);
+      mlfNFprintf(0, fid, k.file_name_format, {stemp});
+    }
+  }
+  mlfFclose(fid);
+}
+
+void ManualInit() {
+  Value fh = mlfFindobj(k.tag, k.init_box);
+  Value stemp = mlfNGet(1, fh, k.string);
+  const Value seed = mlfStr2num(stemp);
+  if (!seed.is_numeric() || seed.numel() != 1 || !std::isfinite(seed.num(0))) {
+    Raise("The InitBox box (seed) must hold one finite number; it holds " + Quoted(stemp) + ".");
+  }
+  initval = seed;
+  mlfNRand(0, k.state, initval);
+  stemp = mlfSprintf(k.seeded_format, {initval});
+  fh = mlfFindobj(k.tag, k.out_box);
+  mlfNSet(0, fh, k.string, stemp);
+}
+
+void Show() {
+  Value numcount, repcount;
+  ReadCounts(&numcount, &repcount);
+  Value otemp = mlfSprintf(k.header_format, {repcount, numcount});
+  const Value c = mlfClock();
+  Value otempa = mlfSprintf(k.show_date_format, {mlfDate(), mlfScalar(mclIntArrayRef1(c, 4)),
+                                                 mlfScalar(mclIntArrayRef1(c, 5))});
+  otemp = mlfStrcat(std::move(otemp), otempa);
+  const double reps = repcount.num(0);
+  const double names = numcount.num(0);
+  for (double r = 1; r <= reps; ++r) {
+    otempa = mlfSprintf(k.heading_format, {mlfScalar(r)});
+    otemp = mlfStrcat(std::move(otemp), otempa);
+    const Value tp = DrawGroup(numcount);
+    for (std::size_t j = 1; j <= names; ++j) {
+      const Value& stemp = stringset.cell(static_cast<std::size_t>(mclIntArrayRef1(tp, j)) - 1);
+      otempa = mlfSprintf(k.show_name_format, {stemp});
+      otemp = mlfStrcat(std::move(otemp), otempa);
+    }
+  }
+  const Value fh = mlfFindobj(k.tag, k.out_box);
+  mlfNSet(0, fh, k.string, otemp);
+}
+
+void Mrandlist(const Value& action_in) {
+  LocalFunctionScope scope(&local_function_table_randlist);
+  const Value action = mclVa(action_in, "action");
+  if (mclSwitchCompare(action, k.load)) {
+    Load();
+  } else if (mclSwitchCompare(action, k.save)) {
+    Save();
+  } else if (mclSwitchCompare(action, k.manual_init)) {
+    ManualInit();
+  } else if (mclSwitchCompare(action, k.show)) {
+    Show();
+  } else {
+    mlfNMsgbox(0, k.fell_through);
+  }
+}
+
+}  // namespace
+
+void InitializeModule_randlist() {
+  mclInitializePersistent(&stringset);
+  mclInitializePersistent(&fcount);
+  mclInitializePersistent(&initval);
+  ModuleConstants& c = constants;
+  c.String(&k.outputs_message, CountMessage("randlist", 1, "outputs", 0));
+  c.String(&k.inputs_message, CountMessage("randlist", 1, "inputs", 1));
+  c.String(&k.load, "Load");
+  c.String(&k.save, "Save");
+  c.String(&k.manual_init, "ManualInit");
+  c.String(&k.show, "Show");
+  c.String(&k.fell_through, "Fell through case");
+  c.String(&k.txt_filter, "*.txt");
+  c.String(&k.load_title, "Please Select File to Load");
+  c.String(&k.read_mode, "rt");
+  c.String(&k.loaded_format, "File %s loaded with %i names");
+  c.String(&k.tag, "Tag");
+  c.String(&k.out_box, "OutBox");
+  c.String(&k.num_box, "NumBox");
+  c.String(&k.rep_box, "RepBox");
+  c.String(&k.init_box, "InitBox");
+  c.String(&k.string, "String");
+  c.String(&k.save_title, "Please Select Filename to save as");
+  c.String(&k.write_mode, "wt");
+  c.String(&k.header_format, "Randomized listing of %i groups to %i taxa to omit");
+  c.String(&k.file_date_format, "%s : %i:%i\\n");
+  c.String(&k.heading_format, "\\n***  Repetition %i  *****************************");
+  c.String(&k.file_name_format, "\\n%s");
+  c.String(&k.state, "state");
+  c.String(&k.seeded_format, "Random number manually initialized with seed %f");
+  c.String(&k.show_date_format, "\\n%s : %i:%i");
+  c.String(&k.show_name_format, "\\n%s ");
+  c.Double(&k.one, 1);
+  c.Double(&k.minus_one, -1);
+  c.String(&k.numcount_name, "numcount");
+}
+
+void TerminateModule_randlist() {
+  constants.ReleaseAll();
+  mxDestroyArray(&initval);
+  NotifyModuleEvent("randlist", -1, false);
+  mxDestroyArray(&fcount);
+  NotifyModuleEvent("randlist", -1, false);
+  mxDestroyArray(&stringset);
+  NotifyModuleEvent("randlist", -1, false);
+}
+
+void mlxRandlist(int nlhs, Value plhs[], int nrhs, Value prhs[]) {
+  (void)plhs;
+  CheckCounts(nlhs, nrhs, 0, 1, k.outputs_message, k.inputs_message);
+  mlfRandlist(nrhs > 0 ? prhs[0] : Value());
+}
+
+void mlfRandlist(const Value& action) {
+  Mrandlist(action);
+}
+
+Value RandlistPersistent(const char* name) {
+  if (std::strcmp(name, "stringset") == 0) return stringset;
+  if (std::strcmp(name, "fcount") == 0) return fcount;
+  if (std::strcmp(name, "initval") == 0) return initval;
+  Raise(std::string("randlist has no persistent variable \"") + name + "\"");
+}
+
+}  // namespace dk

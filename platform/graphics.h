@@ -1,0 +1,162 @@
+// Graphics objects of the run-time: the root (handle 0), figures and the objects in
+// them (controls and any other type kept as data), their properties and application
+// data, and the operations the program calls on them.
+//
+// The model is process-global, as the run-time it models: ScopedGraphics installs a
+// fresh root served by one WindowSystem; with none installed every operation raises.
+// Handles are never reused within a run: figures get 1, 2, 3, ...; every other object
+// gets a number ending in .5 (100.5, 101.5, ...), so the two never meet.
+//
+// Properties: names match in any letter case and every object has "Type", "Parent",
+// "Children", "Tag", "Visible", "HandleVisibility" and "UserData". Reading or setting
+// an unknown name raises an error naming the property and the object's type. Values
+// are checked on set ("on"/"off", a choice from a list, a 4-number rectangle, an RGB
+// triple) and stored as given; choices are stored in lower case. Positions are plain
+// pixel data for now.
+//
+// Threading: one thread; callbacks run nested inside the call that fired them.
+#ifndef DROPKIT_PLATFORM_GRAPHICS_H_
+#define DROPKIT_PLATFORM_GRAPHICS_H_
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/value.h"
+#include "platform/window_system.h"
+
+namespace dk {
+
+namespace internal {
+class GraphicsModel;
+}
+
+// True when two property names match in any letter case ("Tag" and "tag").
+bool SamePropertyName(std::string_view a, std::string_view b);
+
+// ---- Installation --------------------------------------------------------------
+
+// Installs a fresh graphics model (a new root, no figures) on `ws` for the life of the
+// scope, and restores whatever was installed before on exit. The graphics main and
+// every test that touches graphics hold one.
+class ScopedGraphics {
+ public:
+  explicit ScopedGraphics(std::unique_ptr<WindowSystem> ws);
+  ~ScopedGraphics();
+  ScopedGraphics(const ScopedGraphics&) = delete;
+  ScopedGraphics& operator=(const ScopedGraphics&) = delete;
+
+  WindowSystem& window_system() const;
+
+ private:
+  std::unique_ptr<internal::GraphicsModel> model_;
+  internal::GraphicsModel* previous_;
+};
+
+// True while a model is installed.
+bool GraphicsInstalled();
+
+// Runs the installed window system's event loop; returns its exit status.
+int RunEventLoop();
+
+// ---- Callbacks -----------------------------------------------------------------
+
+// Called with an object's handle when the user activates an object whose "Callback"
+// is not empty; the shell installs one that runs the named function. The model marks
+// the callback as running (CallbackScope) around the call. Process-wide; returns the
+// hook it replaces. An empty hook (the default) ignores activations.
+using CallbackHook = std::function<void(double handle)>;
+CallbackHook SetCallbackHook(CallbackHook hook);
+
+// Marks "the callback of `object` is running" for the life of the scope: mlfNGcbo
+// gives `object` and mlfGcbf its figure. Scopes nest.
+// REQUIRES: graphics installed and `object` live.
+class CallbackScope {
+ public:
+  explicit CallbackScope(double object);
+  ~CallbackScope();
+  CallbackScope(const CallbackScope&) = delete;
+  CallbackScope& operator=(const CallbackScope&) = delete;
+
+ private:
+  internal::GraphicsModel* model_;
+};
+
+// ---- Creation ------------------------------------------------------------------
+
+// Initial properties of a new object, as (name, value) pairs. Known names are checked
+// as by a set; other names add a property of that spelling to the object (the figure
+// loader keeps whatever a figure file holds).
+using PropertyList = std::vector<std::pair<std::string, Value>>;
+
+// Creates an object of `type` under `parent` (one live handle) and returns its handle.
+// A "figure" must have the root as parent and nothing else may; a new figure becomes
+// the current figure. Of a figure's "Position" and "OuterPosition", one given alone
+// sets the other through the window frame.
+Value CreateObject(std::string_view type, const Value& parent, const PropertyList& props = {});
+Value CreateFigure(const PropertyList& props = {});
+// A "uicontrol" of `style` ("edit", "pushbutton", "text", ...) with a Tag and String.
+Value CreateControl(const Value& parent, std::string_view style, std::string_view tag,
+                    std::string_view string = "", const PropertyList& more = {});
+// Deletes each handle of `h` and everything below it; their application data goes
+// with them. The root cannot be deleted.
+void DeleteObject(const Value& h);
+
+// ---- Run-time operations -------------------------------------------------------
+
+// Handles (a row; the 0x0 empty matrix when none) of the objects whose property `prop`
+// equals `value` (same size and elements, text exactly). Both absent: every object.
+// Searched: the root, then each figure and the objects below it, depth first in
+// creation order. Objects with "HandleVisibility" "off" (or "callback" outside a
+// callback) are skipped together with everything below them.
+Value mlfFindobj(const Value& prop = Value(), const Value& value = Value());
+// A column of each handle of `h` followed by everything below it, hidden ones
+// included, in the order of mlfFindobj.
+Value mlfFindall(const Value& h);
+
+// The property `name` of h. With several handles, a column cell of their values.
+// nargout is accepted and not otherwise used.
+Value mlfNGet(int nargout, const Value& h, const Value& name);
+// Sets `name` to `value` on every handle of h (none for an empty h); all handles are
+// checked first, so an invalid one changes nothing. Returns the empty matrix.
+Value mlfNSet(int nargout, const Value& h, const Value& name, const Value& value);
+
+// Application data of one object; a name never stored reads as the empty matrix.
+Value mlfGetappdata(const Value& h, const Value& name);
+void mlfSetappdata(const Value& h, const Value& name, const Value& value);
+
+// A logical array of v's shape, true where an element is a live handle. Only double
+// arrays hold handles: any other class (text, logical, cell, structure) gives all
+// false in its shape; an absent value gives a false scalar.
+Value mlfIshandle(const Value& v);
+
+// The current figure. With no figure open, a new empty figure is created and is the
+// result, as a program that asks for the current figure expects one.
+Value mlfGcf();
+// The figure and the object whose callback runs now; the empty matrix outside one
+// (or when the object was deleted meanwhile).
+Value mlfGcbf();
+Value mlfNGcbo(int nargout);
+// With a live figure handle: it becomes current and comes to the front (its
+// visibility is left alone). With an absent h: a new figure. Returns the figure.
+Value mlfNFigure(int nargout, const Value& h = Value());
+// Completes pending drawing before positions are read.
+void mlfDrawnow();
+
+// File dialogs, starting in the current folder. Return the chosen file's name without
+// its folder and store the folder, ending with "/", in *pathname (may be null). On
+// cancel both are the number 0. An absent or empty filter means "*"; an absent title
+// gives "Select File to Open" / "Select File to Write".
+Value mlfUigetfile(Value* pathname, const Value& filter = Value(), const Value& title = Value());
+Value mlfUiputfile(Value* pathname, const Value& filter = Value(), const Value& title = Value());
+
+// Shows a plain message box with `text` (a text, or a cell of texts shown one per
+// line). Returns the empty matrix.
+Value mlfNMsgbox(int nargout, const Value& text);
+
+}  // namespace dk
+
+#endif  // DROPKIT_PLATFORM_GRAPHICS_H_

@@ -1,0 +1,341 @@
+#include "platform/graphics.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/env.h"
+#include "platform/errors.h"
+#include "platform/headless/headless_window_system.h"
+
+namespace dk {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+Value Text(const char* s) {
+  return Value::Text(s);
+}
+
+std::string GetText(const Value& h, const char* name) {
+  return mlfNGet(1, h, Text(name)).utf8();
+}
+
+std::vector<double> Numbers(const Value& v) {
+  std::vector<double> out;
+  for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(v.num(i));
+  return out;
+}
+
+std::string ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RuntimeError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+// The main window's layout: a figure with the four edit controls.
+struct MainWindow {
+  Value fig = CreateFigure();
+  Value out = CreateControl(fig, "edit", "OutBox");
+  Value num = CreateControl(fig, "edit", "NumBox", "3");
+  Value rep = CreateControl(fig, "edit", "RepBox", "10");
+  Value init = CreateControl(fig, "edit", "InitBox");
+};
+
+TEST(GraphicsProperties, NamesMatchInAnyLetterCase) {
+  ScopedHeadlessGraphics g;
+  MainWindow w;
+  mlfNSet(0, w.num, Text("sTrInG"), Text("7"));
+  EXPECT_EQ(GetText(w.num, "String"), "7");
+  EXPECT_EQ(GetText(w.num, "tag"), "NumBox");
+  EXPECT_EQ(GetText(w.fig, "TYPE"), "figure");
+  // The backend hears the canonical spelling.
+  ASSERT_EQ(g.ui().record().properties.size(), 1u);
+  EXPECT_EQ(g.ui().record().properties[0].property, "String");
+}
+
+TEST(GraphicsProperties, UnknownPropertyNamesPropertyAndType) {
+  ScopedHeadlessGraphics g;
+  MainWindow w;
+  EXPECT_EQ(ErrorOf([&] { mlfNGet(1, w.num, Text("Colour")); }),
+            "Unknown property \"Colour\" of a uicontrol object");
+  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, Value::Scalar(0), Text("Tagg"), Text("x")); }),
+              HasSubstr("\"Tagg\" of a root object"));
+}
+
+TEST(GraphicsProperties, ValuesAreCheckedOnSet) {
+  ScopedHeadlessGraphics g;
+  MainWindow w;
+  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, w.fig, Text("Visible"), Text("maybe")); }),
+              HasSubstr("expected \"on\" or \"off\""));
+  EXPECT_THAT(ErrorOf([&] {
+                mlfNSet(0, w.fig, Text("Position"), Value::Row({1, 2, 3}));
+              }),
+              HasSubstr("four numbers"));
+  EXPECT_THAT(ErrorOf([&] {
+                mlfNSet(0, w.fig, Text("Color"), Value::Row({1, 2, 0}));
+              }),
+              HasSubstr("from 0 to 1"));
+  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, w.fig, Text("Type"), Text("axes")); }),
+              HasSubstr("cannot be set"));
+  // Choices are stored as listed, whatever case they were given in, so exact
+  // comparisons with "on" and "pixels" hold.
+  mlfNSet(0, w.fig, Text("Visible"), Text("OFF"));
+  mlfNSet(0, w.fig, Text("Units"), Text("Normalized"));
+  EXPECT_EQ(GetText(w.fig, "Visible"), "off");
+  EXPECT_EQ(GetText(w.fig, "Units"), "normalized");
+  EXPECT_TRUE(g.ui().record().SetsOf(w.fig.num(0), "Position").empty());
+}
+
+TEST(GraphicsProperties, DefaultsOfRootFigureAndControl) {
+  ScopedHeadlessGraphics g;
+  g.ui().set_screen_size(1280, 1024);
+  const Value root = Value::Scalar(0);
+  EXPECT_EQ(GetText(root, "type"), "root");
+  EXPECT_TRUE(mlfNGet(1, root, Text("parent")).empty());
+  EXPECT_EQ(GetText(root, "units"), "pixels");
+  EXPECT_THAT(Numbers(mlfNGet(1, root, Text("screensize"))), ElementsAre(1, 1, 1280, 1024));
+  EXPECT_THAT(Numbers(mlfNGet(1, root, Text("defaultUicontrolBackgroundColor"))),
+              ElementsAre(0.94, 0.94, 0.94));
+
+  MainWindow w;
+  EXPECT_EQ(mlfNGet(1, w.num, Text("parent")).num(0), w.fig.num(0));
+  EXPECT_EQ(mlfNGet(1, w.fig, Text("parent")).num(0), 0);
+  EXPECT_EQ(GetText(w.out, "Tag"), "OutBox");
+  EXPECT_EQ(GetText(w.fig, "Tag"), "");
+  EXPECT_EQ(GetText(w.fig, "visible"), "on");
+  EXPECT_EQ(GetText(w.fig, "activepositionproperty"), "outerposition");
+  EXPECT_EQ(GetText(w.num, "style"), "edit");
+}
+
+TEST(GraphicsProperties, FigureRectanglesDifferByTheFrame) {
+  ScopedHeadlessGraphics g;
+  g.ui().set_frame({4, 4, 30, 4});
+  const Value a = CreateFigure({{"Position", Value::Row({100, 100, 300, 200})}});
+  EXPECT_THAT(Numbers(mlfNGet(1, a, Text("outerposition"))), ElementsAre(96, 96, 308, 234));
+  const Value b = CreateFigure({{"OuterPosition", Value::Row({0, 0, 308, 234})}});
+  EXPECT_THAT(Numbers(mlfNGet(1, b, Text("position"))), ElementsAre(4, 4, 300, 200));
+}
+
+TEST(GraphicsProperties, CreationKeepsUnknownPropertiesAsData) {
+  ScopedHeadlessGraphics g;
+  const Value fig = CreateFigure();
+  const Value menu = CreateObject("uimenu", fig, {{"Label", Text("File")}});
+  EXPECT_EQ(GetText(menu, "label"), "File");
+  EXPECT_EQ(GetText(menu, "Type"), "uimenu");
+  EXPECT_THAT(ErrorOf([&] { CreateObject("uicontrol", Value::Scalar(0)); }),
+              HasSubstr("must be a figure"));
+  EXPECT_THAT(ErrorOf([&] { CreateObject("figure", fig); }), HasSubstr("must be the root"));
+}
+
+TEST(GraphicsAppdata, AbsentReplacedAndGoneWithTheFigure) {
+  ScopedHeadlessGraphics g;
+  MainWindow w;
+  const Value absent = mlfGetappdata(w.fig, Text("UsedByGUIData_m"));
+  EXPECT_TRUE(absent.is_numeric());
+  EXPECT_EQ(absent.rows(), 0u);
+  EXPECT_EQ(absent.cols(), 0u);
+
+  mlfSetappdata(w.fig, Text("UsedByGUIData_m"), Value::Scalar(1));
+  mlfSetappdata(w.fig, Text("UsedByGUIData_m"), Text("second"));
+  EXPECT_EQ(mlfGetappdata(w.fig, Text("UsedByGUIData_m")).utf8(), "second");
+  // Names are exact: another case is another name; other objects keep their own.
+  EXPECT_TRUE(mlfGetappdata(w.fig, Text("usedbyguidata_m")).empty());
+  EXPECT_TRUE(mlfGetappdata(w.num, Text("UsedByGUIData_m")).empty());
+
+  mlfSetappdata(w.num, Text("x"), Value::Scalar(5));
+  DeleteObject(w.fig);
+  EXPECT_THAT(ErrorOf([&] { mlfGetappdata(w.fig, Text("UsedByGUIData_m")); }),
+              HasSubstr("Invalid handle"));
+  EXPECT_THAT(ErrorOf([&] { mlfGetappdata(w.num, Text("x")); }), HasSubstr("Invalid handle"));
+}
+
+TEST(GraphicsFind, FindobjByTag) {
+  ScopedHeadlessGraphics g;
+  MainWindow w;
+  EXPECT_TRUE(mlfFindobj(Text("Tag"), Text("SaveBox")).empty());
+  const Value one = mlfFindobj(Text("tag"), Text("NumBox"));
+  ASSERT_EQ(one.numel(), 1u);
+  EXPECT_EQ(one.num(0), w.num.num(0));
+  // A second figure is searched after the first; within a figure, creation order.
+  const Value fig2 = CreateFigure();
+  const Value twin = CreateControl(fig2, "text", "NumBox");
+  EXPECT_THAT(Numbers(mlfFindobj(Text("Tag"), Text("NumBox"))),
+              ElementsAre(w.num.num(0), twin.num(0)));
+  // Text matches exactly: no case folding, no trailing blanks.
+  EXPECT_TRUE(mlfFindobj(Text("Tag"), Text("numbox")).empty());
+  EXPECT_TRUE(mlfFindobj(Text("Tag"), Text("NumBox ")).empty());
+}
+
+TEST(GraphicsFind, HiddenHandlesOnlyInFindall) {
+  ScopedHeadlessGraphics g;
+  MainWindow w;
+  mlfNSet(0, w.rep, Text("HandleVisibility"), Text("off"));
+  EXPECT_TRUE(mlfFindobj(Text("Tag"), Text("RepBox")).empty());
+  const Value all = mlfFindall(w.fig);
+  EXPECT_EQ(all.cols(), 1u);
+  EXPECT_THAT(Numbers(all),
+              ElementsAre(w.fig.num(0), w.out.num(0), w.num.num(0), w.rep.num(0), w.init.num(0)));
+  // "callback" visibility shows the handle only while a callback runs.
+  mlfNSet(0, w.rep, Text("HandleVisibility"), Text("callback"));
+  EXPECT_TRUE(mlfFindobj(Text("Tag"), Text("RepBox")).empty());
+  CallbackScope running(w.num.num(0));
+  EXPECT_EQ(mlfFindobj(Text("Tag"), Text("RepBox")).numel(), 1u);
+}
+
+TEST(GraphicsHandles, IshandleFollowsLifeAndShape) {
+  ScopedHeadlessGraphics g;
+  MainWindow w;
+  const Value probe = Value::Matrix(2, 2, {0, w.fig.num(0), w.num.num(0), 12.5});
+  EXPECT_THAT(Numbers(mlfIshandle(probe)), ElementsAre(1, 1, 1, 0));
+  g.ui().Close(w.fig.num(0));
+  const Value after = mlfIshandle(probe);
+  EXPECT_TRUE(after.is_logical());
+  EXPECT_EQ(after.rows(), 2u);
+  EXPECT_THAT(Numbers(after), ElementsAre(1, 0, 0, 0));
+  EXPECT_TRUE(mlfIshandle(Value::Empty()).empty());
+  EXPECT_THAT(Numbers(mlfIshandle(Text("ab"))), ElementsAre(0, 0));
+  EXPECT_THAT(ErrorOf([&] { mlfNGet(1, w.fig, Text("Tag")); }),
+              HasSubstr("Invalid handle: " + std::to_string(int(w.fig.num(0)))));
+}
+
+TEST(GraphicsHandles, NeverReused) {
+  ScopedHeadlessGraphics g;
+  const Value a = CreateFigure();
+  const Value c = CreateControl(a, "edit", "A");
+  DeleteObject(a);
+  const Value b = CreateFigure();
+  const Value d = CreateControl(b, "edit", "A");
+  EXPECT_NE(a.num(0), b.num(0));
+  EXPECT_NE(c.num(0), d.num(0));
+  EXPECT_EQ(mlfIshandle(a).num(0), 0);
+  EXPECT_EQ(a.num(0), 1);
+  EXPECT_NE(c.num(0), std::floor(c.num(0)));  // controls never look like figures
+}
+
+TEST(GraphicsHandles, SetOnSeveralHandles) {
+  ScopedHeadlessGraphics g;
+  MainWindow w;
+  const Value both = Value::Row({w.num.num(0), w.rep.num(0)});
+  EXPECT_TRUE(mlfNSet(0, both, Text("String"), Text("")).empty());
+  EXPECT_EQ(GetText(w.num, "String"), "");
+  EXPECT_EQ(GetText(w.rep, "String"), "");
+  const Value texts = mlfNGet(1, both, Text("Tag"));
+  ASSERT_TRUE(texts.is_cell());
+  EXPECT_EQ(texts.cell(1).utf8(), "RepBox");
+
+  mlfNSet(0, Value::Empty(), Text("String"), Text("x"));  // sets nothing
+  // One bad handle (or one object without the property) changes none of them.
+  const Value with_bad = Value::Row({w.num.num(0), 999.5});
+  EXPECT_EQ(ErrorOf([&] { mlfNSet(0, with_bad, Text("String"), Text("y")); }),
+            "Invalid handle: 999.5");
+  const Value with_fig = Value::Row({w.num.num(0), w.fig.num(0)});
+  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, with_fig, Text("String"), Text("y")); }),
+              HasSubstr("of a figure object"));
+  EXPECT_EQ(GetText(w.num, "String"), "");
+}
+
+TEST(GraphicsCurrentFigure, CreatedRaisedAndClosed) {
+  ScopedHeadlessGraphics g;
+  const Value made = mlfGcf();  // none open: one is made
+  EXPECT_EQ(made.num(0), 1);
+  const Value second = CreateFigure();
+  EXPECT_EQ(mlfGcf().num(0), second.num(0));
+  mlfNFigure(0, made);
+  EXPECT_EQ(mlfGcf().num(0), made.num(0));
+  EXPECT_THAT(g.ui().record().raised, ElementsAre(made.num(0)));
+  DeleteObject(made);
+  EXPECT_EQ(mlfGcf().num(0), second.num(0));
+  const Value control = CreateControl(second, "edit", "X");
+  EXPECT_THAT(ErrorOf([&] { mlfNFigure(0, control); }), HasSubstr("not a figure"));
+}
+
+TEST(GraphicsCurrentFigure, CallbackObjectAndFigure) {
+  ScopedHeadlessGraphics g;
+  MainWindow w;
+  EXPECT_TRUE(mlfNGcbo(1).empty());
+  EXPECT_TRUE(mlfGcbf().empty());
+  {
+    CallbackScope running(w.num.num(0));
+    EXPECT_EQ(mlfNGcbo(1).num(0), w.num.num(0));
+    EXPECT_EQ(mlfGcbf().num(0), w.fig.num(0));
+  }
+  EXPECT_TRUE(mlfNGcbo(1).empty());
+}
+
+TEST(GraphicsDialogs, ScriptedAnswerSplitsNameAndFolder) {
+  ScopedHeadlessGraphics g;
+  struct Here : EnvWrapper {
+    Here() : EnvWrapper(Env::Default()) {}
+    int CurrentDir(std::string* out) override {
+      *out = "/home/ann/taxa";
+      return 0;
+    }
+  } here;
+  ScopedEnv env(&here);
+  g.ui().QueueFileAnswer("/data/lists/names.txt");
+  Value folder;
+  const Value name = mlfUigetfile(&folder, Text("*.txt"), Text("Please Select File to Load"));
+  EXPECT_EQ(name.utf8(), "names.txt");
+  EXPECT_EQ(folder.utf8(), "/data/lists/");
+
+  g.ui().QueueFileAnswer("out.txt");  // relative: taken from the start folder
+  EXPECT_EQ(mlfUiputfile(&folder, Text("*.txt"), Text("Save")).utf8(), "out.txt");
+  EXPECT_EQ(folder.utf8(), "/home/ann/taxa/");
+
+  ASSERT_EQ(g.ui().record().dialogs.size(), 2u);
+  const FileDialogRequest& load = g.ui().record().dialogs[0].request;
+  EXPECT_EQ(load.kind, FileDialogKind::kOpen);
+  EXPECT_EQ(load.title, "Please Select File to Load");
+  EXPECT_EQ(load.filter, "*.txt");
+  EXPECT_EQ(load.start_folder, "/home/ann/taxa");
+  EXPECT_EQ(g.ui().record().dialogs[1].request.kind, FileDialogKind::kSave);
+}
+
+TEST(GraphicsDialogs, CancelGivesZeroAndZero) {
+  ScopedHeadlessGraphics g;
+  g.ui().QueueFileCancel();
+  Value folder = Text("unchanged");
+  Value name = mlfUiputfile(&folder, Text("*.txt"), Text("Please Select Filename to save as"));
+  ASSERT_TRUE(name.is_numeric());
+  EXPECT_EQ(name.num(0), 0);
+  EXPECT_EQ(folder.num(0), 0);
+  EXPECT_EQ(g.ui().record().unscripted_dialogs, 0);
+  // An empty script cancels too, and the record says so.
+  name = mlfUigetfile(&folder, Text("*.txt"), Text("Load"));
+  EXPECT_EQ(name.num(0), 0);
+  EXPECT_EQ(g.ui().record().unscripted_dialogs, 1);
+  EXPECT_FALSE(g.ui().record().dialogs.back().scripted);
+}
+
+TEST(GraphicsMessages, MessageBoxRecord) {
+  ScopedHeadlessGraphics g;
+  EXPECT_TRUE(mlfNMsgbox(0, Text("Fell through case")).empty());
+  Value lines = Value::Cell(1, 2);
+  lines.mutable_cell(0) = Text("one");
+  lines.mutable_cell(1) = Text("two");
+  mlfNMsgbox(0, lines);
+  EXPECT_THAT(g.ui().record().messages,
+              ElementsAre(MessageShown{MessageKind::kPlain, "Fell through case"},
+                          MessageShown{MessageKind::kPlain, "one\ntwo"}));
+  EXPECT_THAT(ErrorOf([&] { mlfNMsgbox(0, Value::Scalar(3)); }), HasSubstr("must be a text"));
+}
+
+TEST(GraphicsInstall, NothingInstalledRaisesAndScopesNest) {
+  EXPECT_FALSE(GraphicsInstalled());
+  EXPECT_THAT(ErrorOf([] { mlfGcf(); }), HasSubstr("no window system"));
+  ScopedHeadlessGraphics outer;
+  const Value fig = CreateFigure();
+  {
+    ScopedHeadlessGraphics inner;  // a fresh root: the outer figure is unknown here
+    EXPECT_EQ(mlfIshandle(fig).num(0), 0);
+    EXPECT_TRUE(mlfFindall(Value::Scalar(0)).numel() == 1);
+  }
+  EXPECT_EQ(mlfIshandle(fig).num(0), 1);
+}
+
+}  // namespace
+}  // namespace dk

@@ -1,0 +1,134 @@
+// dropkit-batch: runs the generator's commands without a window, for scripts and
+// pipelines. The counts and the seed go into the window's boxes as texts, the file
+// dialogs are answered with the paths given, and the commands run through the same
+// entry a button press uses.
+#include <CLI/CLI.hpp>
+
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "generator/randlist.h"
+#include "platform/env.h"
+#include "platform/errors.h"
+#include "platform/graphics.h"
+#include "platform/headless/headless_window_system.h"
+
+namespace {
+
+using dk::Value;
+
+// Sends console displays to standard error, so standard output carries only the listing.
+class ConsoleToStderr : public dk::EnvWrapper {
+ public:
+  ConsoleToStderr() : EnvWrapper(dk::Env::Default()) {}
+  void ConsoleOut(std::string_view text) override { target()->ConsoleErr(text); }
+};
+
+struct Options {
+  std::string names;
+  std::string omit;
+  std::string groups;
+  std::string seed;
+  bool has_seed = false;
+  std::string output;
+  bool show = false;
+};
+
+void Run(const char* command) {
+  Value in[1] = {Value::Text(command)};
+  dk::mlxRandlist(0, nullptr, 1, in);
+}
+
+void SetBox(const char* tag, const std::string& text) {
+  dk::mlfNSet(0, dk::mlfFindobj(Value::Text("Tag"), Value::Text(tag)), Value::Text("String"),
+              Value::Text(text));
+}
+
+// Writes all of `text` to standard output; raises on a write error.
+void WriteStdout(const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const long n = dk::Env::Current()->Write(1, text.data() + done, text.size() - done);
+    if (n <= 0)
+      dk::Raise("Cannot write to standard output: " + dk::ErrnoText(n < 0 ? int(n) : EIO));
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+std::string Absolute(const std::string& path) {
+  if (path.empty()) dk::Raise("The name list file name is empty");
+  return std::filesystem::absolute(path).lexically_normal().string();
+}
+
+void RunBatch(const Options& opt) {
+  auto backend = std::make_unique<dk::HeadlessWindowSystem>();
+  dk::HeadlessWindowSystem& ws = *backend;
+  dk::ScopedGraphics graphics(std::move(backend));
+  const Value fig = dk::CreateFigure({{"Name", Value::Text("Dropkit")}});
+  for (const char* tag : {"OutBox", "NumBox", "RepBox", "InitBox"}) {
+    dk::CreateControl(fig, "edit", tag);
+  }
+  SetBox("NumBox", opt.omit);
+  SetBox("RepBox", opt.groups);
+  SetBox("InitBox", opt.seed);
+  ws.QueueFileAnswer(Absolute(opt.names));
+  if (!opt.show) ws.QueueFileAnswer(opt.output == "-" ? "/dev/stdout" : Absolute(opt.output));
+
+  dk::InitializeModule_randlist();
+  struct Release {
+    ~Release() { dk::TerminateModule_randlist(); }
+  } release;
+  Run("Load");
+  if (opt.has_seed) Run("ManualInit");
+  Run(opt.show ? "Show" : "Save");
+  if (opt.show) {
+    const Value out = dk::mlfNGet(1, dk::mlfFindobj(Value::Text("Tag"), Value::Text("OutBox")),
+                                  Value::Text("String"));
+    WriteStdout(out.utf8() + "\n");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  CLI::App app{
+      "Writes a randomized omission listing from a name list (one taxon name per line): for\n"
+      "each group, a fresh random choice of names to leave out, in the order of the list."};
+  app.add_option("NAMES", opt.names, "The name list file, one name per line")->required();
+  app.add_option("--omit,-k", opt.omit, "How many names to leave out per group (0 or more)")
+      ->required();
+  app.add_option("--groups,-r", opt.groups, "How many groups to draw (0 or more)")->required();
+  auto* seed = app.add_option("--seed,-s", opt.seed,
+                              "Restart the random generator from this number first, so the same\n"
+                              "seed, list and counts give the same groups again (without it,\n"
+                              "every run draws new groups)");
+  auto* output = app.add_option("--output,-o", opt.output,
+                                "Write the listing file here; '-' writes it to standard output\n"
+                                "(an existing file is replaced only once the listing is complete)");
+  auto* show = app.add_flag("--show", opt.show,
+                            "Print the listing as the window shows it, on standard output");
+  output->excludes(show);
+  app.footer(
+      "Exactly one of --output and --show is needed. Console displays and errors go to\n"
+      "standard error. Exit status: 0 on success, 1 on any error.");
+  try {
+    app.parse(argc, argv);
+    if (opt.output.empty() && !opt.show) throw CLI::RequiredError("--output or --show");
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  opt.has_seed = seed->count() > 0;
+
+  ConsoleToStderr env;
+  dk::ScopedEnv scoped_env(&env);
+  try {
+    RunBatch(opt);
+  } catch (const std::exception& e) {
+    dk::Env::Default()->ConsoleErr(std::string("dropkit-batch: ") + e.what() + "\n");
+    return 1;
+  }
+  return 0;
+}
