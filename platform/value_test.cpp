@@ -1,0 +1,95 @@
+#include "platform/value.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/errors.h"
+
+namespace dk {
+namespace {
+
+TEST(Value, AbsentAndUnassignedAreDistinct) {
+  const Value absent;
+  const Value marker = Value::Unassigned();
+  EXPECT_TRUE(absent.absent());
+  EXPECT_FALSE(absent.unassigned());
+  EXPECT_FALSE(marker.absent());
+  EXPECT_TRUE(marker.unassigned());
+  EXPECT_EQ(marker.class_id(), ClassId::kUnassigned);
+  EXPECT_EQ(static_cast<int>(marker.class_id()), 0);
+}
+
+TEST(Value, CopiesShareUntilOneIsChanged) {
+  Value a = Value::Row({1, 2, 3});
+  Value b = a;
+  EXPECT_TRUE(a.same_array(b));
+  b.set_num(1, 20);
+  EXPECT_FALSE(a.same_array(b));
+  EXPECT_EQ(a.num(1), 2);
+  EXPECT_EQ(b.num(1), 20);
+
+  Value cell = Value::Cell(1, 2);
+  cell.mutable_cell(0) = Value::Text("x");
+  Value copy = cell;
+  copy.mutable_cell(0) = Value::Text("y");
+  EXPECT_EQ(cell.cell(0).utf8(), "x");
+  EXPECT_EQ(copy.cell(0).utf8(), "y");
+
+  Value s = Value::Struct();
+  s.set_field("b", Value::Scalar(1));
+  Value t = s;
+  t.set_field("a", Value::Scalar(2));
+  EXPECT_EQ(s.field_names(), std::vector<std::string>{"b"});
+  EXPECT_EQ(t.field_names(), (std::vector<std::string>{"b", "a"}));
+  EXPECT_THROW(s.field("a"), RuntimeError);
+}
+
+TEST(Value, TextsKeepEveryUnit) {
+  const Value ascii = Value::Text("abc");
+  EXPECT_EQ(ascii.rows(), 1u);
+  EXPECT_EQ(ascii.cols(), 3u);
+  const Value wide = Value::Text(u"a\u00e9\u4e2d\0z");
+  EXPECT_EQ(wide.numel(), 3u);  // the literal stops at the NUL
+  const std::u16string with_nul(u"a\0b", 3);
+  EXPECT_EQ(Value::Text(std::u16string_view(with_nul)).units(), with_nul);
+  EXPECT_EQ(Value::Text(u"\u4e2d").utf8(), "\xE4\xB8\xAD");
+  EXPECT_EQ(Value::Text("").rows(), 0u);
+  EXPECT_TRUE(Value::Text("").is_char());
+}
+
+TEST(Value, AppendedTextSwitchesToWideStorageWhenNeeded) {
+  Value t = Value::Text("ab");
+  Value shared = t;
+  t.append_text(u"c");
+  t.append_text(u"\u4e2d");
+  t.append_text(u"d");
+  EXPECT_EQ(t.units(), u"abc\u4e2dd");
+  EXPECT_EQ(shared.units(), u"ab");
+  Value empty = Value::EmptyText();
+  empty.append_text(u"x");
+  EXPECT_EQ(empty.rows(), 1u);
+  EXPECT_EQ(empty.units(), u"x");
+}
+
+TEST(Value, CellsGrowAsRowsOrColumns) {
+  Value row = Value::Cell(0, 0);
+  row.cell_resize(3);
+  EXPECT_EQ(row.rows(), 1u);
+  EXPECT_EQ(row.cols(), 3u);
+  EXPECT_TRUE(row.cell(2).is_numeric() && row.cell(2).empty());
+  Value column = Value::Cell(2, 1);
+  column.cell_resize(4);
+  EXPECT_EQ(column.rows(), 4u);
+  EXPECT_EQ(column.cols(), 1u);
+  Value grid = Value::Cell(2, 2);
+  EXPECT_THROW(grid.cell_resize(5), RuntimeError);
+}
+
+TEST(Value, RejectsInconsistentShapes) {
+  EXPECT_THROW(Value::Matrix(2, 2, {1, 2, 3}), RuntimeError);
+  EXPECT_THROW(Value::CharMatrix(2, 2, u"abc"), RuntimeError);
+  EXPECT_THROW(Value::Matrix(1u << 20, 1u << 20), RuntimeError);
+  EXPECT_EQ(Value::LogicalMatrix(1, 2, {0, 5}).num(1), 1);
+}
+
+}  // namespace
+}  // namespace dk
