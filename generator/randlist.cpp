@@ -33,7 +33,7 @@ struct Constants {
   Value tag, out_box, num_box, rep_box, init_box, string;
   Value save_title, write_mode, header_format, file_date_format, heading_format, file_name_format;
   Value state, seeded_format, show_date_format, show_name_format;
-  Value one, minus_one, numcount_name;
+  Value line_break, one, minus_one;
 } k;
 
 // A dialog that was cancelled answers the number 0 instead of a file name.
@@ -79,7 +79,7 @@ void CheckListFits(const Value& numcount) {
 void ReadCounts(Value* numcount, Value* repcount) {
   Value stemp = BoxText(k.num_box);
   *numcount = mlfStr2num(stemp);
-  mclPrintArray(*numcount, k.numcount_name.utf8().c_str());
+  mclPrintArray(*numcount, "numcount");
   ReadCount(k.num_box, "names to omit per group", stemp, *numcount);
   stemp = BoxText(k.rep_box);
   *repcount = ReadCount(k.rep_box, "number of groups", stemp, mlfStr2num(stemp));
@@ -131,6 +131,7 @@ void Save() {
   const Value fid = mlfFopen(fname, k.write_mode);
   FileGuard guard(fid);
   mlfNFprintf(0, fid, k.header_format, {repcount, numcount});
+  mlfNFprintf(0, fid, k.line_break);
   const Value c = mlfClock();
   mlfNFprintf(0, fid, k.file_date_format,
               {mlfDate(), mlfScalar(mclIntArrayRef1(c, 4)), mlfScalar(mclIntArrayRef1(c, 5))});
@@ -235,9 +236,9 @@ void InitializeModule_randlist() {
   c.String(&k.seeded_format, "Random number manually initialized with seed %f");
   c.String(&k.show_date_format, "\\n%s : %i:%i");
   c.String(&k.show_name_format, "\\n%s ");
+  c.String(&k.line_break, "\\n");
   c.Double(&k.one, 1);
   c.Double(&k.minus_one, -1);
-  c.String(&k.numcount_name, "numcount");
 }
 
 void TerminateModule_randlist() {

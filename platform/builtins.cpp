@@ -24,7 +24,7 @@ struct Row {
 };
 
 const Row kFunctions[] = {
-    {"ischar", mlxIschar},   {"isstr", mlxIsstr}, {"isnumeric", mlxIsnumeric},
+    {"ischar", mlxIschar},     {"isstr", mlxIsstr},     {"isnumeric", mlxIsnumeric},
     {"ishandle", mlxIshandle}, {"isempty", mlxIsempty}, {"size", mlxSize},
 };
 

@@ -13,7 +13,9 @@ const MainInfo* registry = nullptr;
 
 }  // namespace
 
-const LocalFunctionTable* mclCurrentLocalFunctionTable() { return current_local_table; }
+const LocalFunctionTable* mclCurrentLocalFunctionTable() {
+  return current_local_table;
+}
 
 const LocalFunctionTable* mclSetCurrentLocalFunctionTable(const LocalFunctionTable* table) {
   const LocalFunctionTable* previous = current_local_table;
@@ -27,7 +29,9 @@ const MainInfo* SetRegistry(const MainInfo* info) {
   return previous;
 }
 
-const MainInfo* CurrentRegistry() { return registry; }
+const MainInfo* CurrentRegistry() {
+  return registry;
+}
 
 MlxFunction FindFunction(std::string_view name) {
   if (const LocalFunctionTable* local = current_local_table; local != nullptr) {

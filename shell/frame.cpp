@@ -58,8 +58,8 @@ namespace {
 
 Value CountCheck(int lo, int hi, int n, const char* function, const char* what) {
   if (n >= lo && n <= hi) return Value::Empty();
-  const std::string range = lo == hi ? std::to_string(lo)
-                                     : std::to_string(lo) + " to " + std::to_string(hi);
+  const std::string range =
+      lo == hi ? std::to_string(lo) : std::to_string(lo) + " to " + std::to_string(hi);
   return Value::Text(std::string(function) + ": " + (n < lo ? "not enough " : "too many ") + what +
                      " arguments (" + range + " expected, " + std::to_string(n) + " given).");
 }
