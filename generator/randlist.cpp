@@ -108,10 +108,10 @@ void Load() {
   Value stemp = mlfFgets(fid);
   while (mclNeBool(stemp, k.minus_one)) {
     mlfIndexAssign(&list, "{?}", count, std::move(stemp));
-    count = mclPlus(count, k.one);
+    count = mclPlus(std::move(count), k.one);
     stemp = mlfFgets(fid);
   }
-  count = mclMinus(count, k.one);
+  count = mclMinus(std::move(count), k.one);
   mlfFclose(fid);
   if (list.absent()) list = Value::Cell(0, 0);
   stringset = std::move(list);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -88,8 +89,12 @@ class Reader {
     for (;;) {
       const char* begin = bytes_.data() + scan;
       const char* end = bytes_.data() + bytes_.size();
-      const char* hit = std::find_if(begin, end, [](char c) { return c == '\n' || c == '\r'; });
-      if (hit != end) {
+      // Find the first "\n", then any "\r" before it; both searches are memchr's.
+      const char* hit = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
+      const char* cr =
+          static_cast<const char*>(std::memchr(begin, '\r', (hit ? hit : end) - begin));
+      if (cr != nullptr) hit = cr;
+      if (hit != nullptr) {
         const std::size_t k = static_cast<std::size_t>(hit - bytes_.data());
         if (*hit == '\n') {
           *line = Value::Text(std::string_view(bytes_.data() + pos_, k + 1 - pos_));
@@ -237,9 +242,13 @@ class Writer {
     if (!temp_.empty()) Env::Current()->Unlink(temp_);
   }
 
-  void Write(std::u16string_view text) {
-    EncodeUtf8(text, buffer_);
+  // Formats into the buffer; returns the number of bytes added.
+  std::size_t Write(const Value& format, std::initializer_list<Value> args) {
+    const std::size_t before = buffer_.size();
+    FormatUtf8(format, args, buffer_);
+    const std::size_t added = buffer_.size() - before;
     if (buffer_.size() >= kChunk) Flush();
+    return added;
   }
 
   // Flushes, syncs and closes, then gives the file the target's name.
@@ -362,10 +371,8 @@ Value mlfNFprintf(int nargout, const Value& fid, const Value& format,
   OpenFile& file = Lookup(fid);
   if (!file.writer)
     Raise("fprintf: file " + std::to_string(FileId(fid)) + " is not open for writing");
-  const Value text = mlfSprintf(format, args);
-  const std::u16string units = text.units();
-  file.writer->Write(units);
-  if (nargout > 0) return Value::Scalar(static_cast<double>(EncodeUtf8(units).size()));
+  const std::size_t written = file.writer->Write(format, args);
+  if (nargout > 0) return Value::Scalar(static_cast<double>(written));
   return Value();
 }
 
@@ -383,6 +390,10 @@ void DiscardFile(const Value& fid) noexcept {
   const double id = fid.num(0);
   if (id != std::floor(id) || id < 0 || id > 1e9) return;
   Table().erase(static_cast<int>(id));
+}
+
+void DiscardAllFiles() noexcept {
+  Table().clear();
 }
 
 std::size_t OpenFileCount() {

@@ -44,6 +44,9 @@ Value mlfFclose(const Value& fid);
 // Never raises.
 void DiscardFile(const Value& fid) noexcept;
 
+// Discards every file still open (at the end of the program). Never raises.
+void DiscardAllFiles() noexcept;
+
 // The number of files open now.
 std::size_t OpenFileCount();
 

@@ -82,15 +82,42 @@ bool mlfTobool(const Value& v) {
   return true;
 }
 
-Value mclPlus(const Value& a, const Value& b) {
-  return Elementwise(a, b, "plus", ClassId::kDouble, [](double x, double y) { return x + y; });
+namespace {
+
+bool IsNumericScalar(const Value& v) {
+  return v.is_numeric() && v.numel() == 1;
 }
 
-Value mclMinus(const Value& a, const Value& b) {
-  return Elementwise(a, b, "minus", ClassId::kDouble, [](double x, double y) { return x - y; });
+// Scalar arithmetic without building temporaries; the result reuses `a` when it can.
+template <typename F>
+Value Arithmetic(Value a, const Value& b, const char* op, F f) {
+  if (IsNumericScalar(a) && IsNumericScalar(b)) {
+    a.set_num(0, f(a.num(0), b.num(0)));
+    return a;
+  }
+  return Elementwise(a, b, op, ClassId::kDouble, f);
+}
+
+}  // namespace
+
+Value mclPlus(Value a, const Value& b) {
+  return Arithmetic(std::move(a), b, "plus", [](double x, double y) { return x + y; });
+}
+
+Value mclMinus(Value a, const Value& b) {
+  return Arithmetic(std::move(a), b, "minus", [](double x, double y) { return x - y; });
 }
 
 bool mclNeBool(const Value& a, const Value& b) {
+  if (IsNumericScalar(b) && (a.is_char() || a.is_numeric())) {
+    // Each line read is compared with the end-of-file value: no temporaries.
+    if (a.empty()) return false;
+    const double y = b.num(0);
+    for (std::size_t i = 0; i < a.numel(); ++i) {
+      if ((a.is_char() ? a.unit(i) : a.num(i)) == y) return false;
+    }
+    return true;
+  }
   return mlfTobool(Elementwise(a, b, "ne", ClassId::kLogical,
                                [](double x, double y) { return x != y ? 1.0 : 0.0; }));
 }

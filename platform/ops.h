@@ -21,9 +21,10 @@ inline Value mlfScalar(double x) {
 bool mlfTobool(const Value& v);
 
 // Elementwise arithmetic on numbers (and character codes), with a scalar expanded to
-// the other operand's size. Raises for operands of different sizes.
-Value mclPlus(const Value& a, const Value& b);
-Value mclMinus(const Value& a, const Value& b);
+// the other operand's size. Raises for operands of different sizes. The first operand
+// is taken by value: `n = mclPlus(std::move(n), one)` updates a scalar in place.
+Value mclPlus(Value a, const Value& b);
+Value mclMinus(Value a, const Value& b);
 // Elementwise not-equal, reduced to one truth value (mlfTobool of the result).
 bool mclNeBool(const Value& a, const Value& b);
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "platform/env.h"
@@ -11,51 +12,161 @@
 namespace dk {
 namespace {
 
-// One argument item of a format: a text or a number.
-struct Item {
-  bool is_text = false;
-  const Value* text = nullptr;
-  double number = 0;
-};
-
-std::vector<Item> Items(std::initializer_list<Value> args) {
-  std::vector<Item> items;
-  for (const Value& a : args) {
-    if (a.absent() || a.unassigned()) Raise("sprintf: an argument has no value");
-    if (a.is_char()) {
-      items.push_back({true, &a, 0});
-    } else if (a.is_numeric() || a.is_logical()) {
-      for (std::size_t i = 0; i < a.numel(); ++i) items.push_back({false, nullptr, a.num(i)});
-    } else {
-      Raise(std::string("sprintf: cannot format a ") + ClassName(a.class_id()) + " argument");
+// Walks the items of a format's arguments: a text is one item, a numeric array one item
+// per element.
+class Items {
+ public:
+  Items(const Value* begin, const Value* end) : it_(begin), end_(end) {
+    for (const Value* a = begin; a != end; ++a) {
+      if (a->absent() || a->unassigned()) Raise("sprintf: an argument has no value");
+      if (!a->is_char() && !a->is_numeric() && !a->is_logical()) {
+        Raise(std::string("sprintf: cannot format a ") + ClassName(a->class_id()) + " argument");
+      }
+    }
+    SkipEmpty();
+  }
+  bool done() const { return it_ == end_; }
+  bool is_text() const { return it_->is_char(); }
+  const Value& text() const { return *it_; }
+  double number() const { return it_->num(element_); }
+  std::size_t taken() const { return taken_; }
+  void Next() {
+    ++taken_;
+    if (it_->is_char() || ++element_ >= it_->numel()) {
+      ++it_;
+      element_ = 0;
+      SkipEmpty();
     }
   }
-  return items;
-}
 
-void AppendAscii(std::u16string& out, std::string_view s) {
-  out.append(s.begin(), s.end());
-}
+ private:
+  void SkipEmpty() {
+    while (it_ != end_ && !it_->is_char() && it_->numel() == 0) ++it_;
+  }
+  const Value* it_;
+  const Value* end_;
+  std::size_t element_ = 0;
+  std::size_t taken_ = 0;
+};
 
-void AppendWhole(std::u16string& out, double x) {
+// Appends to 16-bit units.
+struct UnitSink {
+  std::u16string& out;
+  void Unit(char16_t u) { out.push_back(u); }
+  void Ascii(std::string_view s) { out.append(s.begin(), s.end()); }
+  void Text(const Value& v) {
+    const std::size_t n = v.numel();
+    if (v.narrow()) {
+      const unsigned char* b = v.narrow_bytes();
+      out.append(b, b + n);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) out.push_back(v.unit(i));
+    }
+  }
+};
+
+// Appends UTF-8 bytes, as a file gets them.
+struct ByteSink {
+  std::string& out;
+  char16_t pending_high = 0;  // a high surrogate waiting for its partner
+  void Unit(char16_t u) {
+    if (u < 0x80 && pending_high == 0) {
+      out.push_back(static_cast<char>(u));
+      return;
+    }
+    std::u16string units;
+    if (pending_high != 0) units.push_back(std::exchange(pending_high, 0));
+    if (u >= 0xD800 && u <= 0xDBFF && units.empty()) {
+      pending_high = u;
+      return;
+    }
+    units.push_back(u);
+    EncodeUtf8(units, out);
+  }
+  void Ascii(std::string_view s) { out.append(s); }
+  void Text(const Value& v) {
+    if (v.narrow()) {
+      const std::string_view bytes(reinterpret_cast<const char*>(v.narrow_bytes()), v.numel());
+      if (IsAscii(bytes)) {
+        out.append(bytes);
+        return;
+      }
+    }
+    EncodeUtf8(v.units(), out);
+  }
+  ~ByteSink() {
+    if (pending_high != 0) EncodeUtf8(std::u16string(1, pending_high), out);
+  }
+};
+
+template <typename Sink>
+void AppendWhole(Sink& out, double x) {
   if (!std::isfinite(x) || x != std::floor(x)) {
-    AppendAscii(out, FormatNumber(x));
+    out.Ascii(FormatNumber(x));
     return;
   }
   char buf[400];
   const auto r =
       std::to_chars(buf, buf + sizeof buf, x == 0 ? 0.0 : x, std::chars_format::fixed, 0);
-  AppendAscii(out, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+  out.Ascii(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
 
-void AppendFixed(std::u16string& out, double x) {
+template <typename Sink>
+void AppendFixed(Sink& out, double x) {
   if (!std::isfinite(x)) {
-    AppendAscii(out, FormatNumber(x));
+    out.Ascii(FormatNumber(x));
     return;
   }
   char buf[400];
   const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, 6);
-  AppendAscii(out, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+  out.Ascii(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+}
+
+template <typename Sink>
+void Format(const Value& format, std::initializer_list<Value> args, Sink& out) {
+  if (!format.is_char()) Raise("sprintf: the format must be a text");
+  const std::size_t n = format.numel();
+  Items items(args.begin(), args.end());
+  bool stop = false;
+  do {
+    const std::size_t before = items.taken();
+    for (std::size_t i = 0; i < n && !stop; ++i) {
+      const char16_t c = format.unit(i);
+      if (c == u'\\' && i + 1 < n && format.unit(i + 1) == u'n') {
+        out.Unit(u'\n');
+        ++i;
+      } else if (c != u'%') {
+        out.Unit(c);
+      } else if (i + 1 >= n) {
+        Raise("sprintf: the format ends with a lone '%'");
+      } else {
+        const char16_t conv = format.unit(++i);
+        if (conv == u'%') {
+          out.Unit(u'%');
+          continue;
+        }
+        if (conv != u's' && conv != u'i' && conv != u'd' && conv != u'f') {
+          Raise("sprintf: unsupported conversion '%" + EncodeUtf8(std::u16string(1, conv)) +
+                "' in the format");
+        }
+        if (items.done()) {
+          stop = true;
+          break;
+        }
+        if (items.is_text()) {
+          out.Text(items.text());
+        } else if (conv == u's') {
+          out.Ascii(FormatNumber(items.number()));
+        } else if (conv == u'f') {
+          AppendFixed(out, items.number());
+        } else {
+          AppendWhole(out, items.number());
+        }
+        items.Next();
+      }
+    }
+    if (items.taken() == before) break;  // the format took no item: running it again repeats it
+  } while (!stop && !items.done());
 }
 
 bool IsTrailingSpace(char16_t u) {
@@ -125,52 +236,15 @@ bool ParseNumber(std::string_view tok, double* out) {
 }  // namespace
 
 Value mlfSprintf(const Value& format, std::initializer_list<Value> args) {
-  if (!format.is_char()) Raise("sprintf: the format must be a text");
-  const std::u16string f = format.units();
-  const std::vector<Item> items = Items(args);
   std::u16string out;
-  std::size_t next = 0;
-  bool stop = false;
-  do {
-    const std::size_t before = next;
-    for (std::size_t i = 0; i < f.size() && !stop; ++i) {
-      const char16_t c = f[i];
-      if (c == u'\\' && i + 1 < f.size() && f[i + 1] == u'n') {
-        out.push_back(u'\n');
-        ++i;
-      } else if (c != u'%') {
-        out.push_back(c);
-      } else if (i + 1 >= f.size()) {
-        Raise("sprintf: the format ends with a lone '%'");
-      } else {
-        const char16_t conv = f[++i];
-        if (conv == u'%') {
-          out.push_back(u'%');
-          continue;
-        }
-        if (conv != u's' && conv != u'i' && conv != u'd' && conv != u'f') {
-          Raise("sprintf: unsupported conversion '%" + EncodeUtf8(std::u16string(1, conv)) +
-                "' in the format");
-        }
-        if (next >= items.size()) {
-          stop = true;
-          break;
-        }
-        const Item& item = items[next++];
-        if (item.is_text) {
-          out += item.text->units();
-        } else if (conv == u's') {
-          AppendAscii(out, FormatNumber(item.number));
-        } else if (conv == u'f') {
-          AppendFixed(out, item.number);
-        } else {
-          AppendWhole(out, item.number);
-        }
-      }
-    }
-    if (next == before) break;  // the format took no item: running it again would repeat it
-  } while (!stop && next < items.size());
+  UnitSink sink{out};
+  Format(format, args, sink);
   return Value::Text(std::u16string_view(out));
+}
+
+void FormatUtf8(const Value& format, std::initializer_list<Value> args, std::string& out) {
+  ByteSink sink{out};
+  Format(format, args, sink);
 }
 
 Value mlfStr2num(const Value& text) {

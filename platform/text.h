@@ -23,6 +23,10 @@ namespace dk {
 // Raises an error for any other conversion or for a non-text format.
 Value mlfSprintf(const Value& format, std::initializer_list<Value> args = {});
 
+// Formats as mlfSprintf does and appends the text to `out` as UTF-8 (escape units
+// become the bytes they stand for), as a file receives it.
+void FormatUtf8(const Value& format, std::initializer_list<Value> args, std::string& out);
+
 // Reads a row of numbers from a text: decimal numbers (sign, digits, point, exponent),
 // "Inf" and "NaN" in any letter case, separated by blanks or commas. Returns the
 // 0-by-0 empty matrix for a text that is not such a list (or is not a text).

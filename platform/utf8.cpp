@@ -1,6 +1,7 @@
 #include "platform/utf8.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace dk {
 namespace {
@@ -32,6 +33,19 @@ std::size_t ValidSequenceLength(std::string_view bytes, std::size_t i, char32_t&
 }
 
 }  // namespace
+
+bool IsAscii(std::string_view bytes) {
+  const char* p = bytes.data();
+  std::size_t n = bytes.size();
+  std::uint64_t any = 0;
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    any |= word;
+  }
+  for (; n > 0; ++p, --n) any |= static_cast<unsigned char>(*p);
+  return (any & 0x8080808080808080ull) == 0;
+}
 
 void DecodeUtf8(std::string_view bytes, std::u16string& out) {
   std::size_t i = 0;

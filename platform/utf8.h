@@ -12,6 +12,9 @@
 
 namespace dk {
 
+// True when every byte is below 0x80.
+bool IsAscii(std::string_view bytes);
+
 // Appends the units of `bytes` to `out`.
 void DecodeUtf8(std::string_view bytes, std::u16string& out);
 std::u16string DecodeUtf8(std::string_view bytes);

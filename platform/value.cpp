@@ -12,18 +12,6 @@
 namespace dk {
 namespace internal {
 
-// Common header of every array. Numeric and character data follow the header in the
-// same allocation; cells and structures keep their elements in vectors.
-struct alignas(8) Rep {
-  std::uint32_t refs = 1;
-  ClassId cls = ClassId::kUnassigned;
-  bool narrow = false;    // char arrays: one byte per unit (all units below 256)
-  bool immortal = false;  // the shared unassigned marker
-  std::uint32_t rows = 0;
-  std::uint32_t cols = 0;
-  std::uint32_t capacity = 0;  // char arrays: units the trailing storage can hold
-};
-
 struct CellRep : Rep {
   std::vector<Value> elems;
 };
@@ -251,7 +239,7 @@ Value Value::Text(std::u16string_view units) {
 }
 Value Value::Text(std::string_view utf8) {
   if (utf8.empty()) return EmptyText();
-  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+  if (IsAscii(utf8)) {
     // Plain ASCII: no decoding needed.
     const std::size_t n = CheckedCount(1, utf8.size());
     Rep* rep = NewFlat(ClassId::kChar, 1, n, n, true);
@@ -280,18 +268,6 @@ Value Value::Struct() {
   return Value(rep);
 }
 
-bool Value::unassigned() const {
-  return rep_ != nullptr && rep_->cls == ClassId::kUnassigned;
-}
-ClassId Value::class_id() const {
-  return rep_ == nullptr ? ClassId::kUnassigned : rep_->cls;
-}
-std::size_t Value::rows() const {
-  return rep_ == nullptr ? 0 : rep_->rows;
-}
-std::size_t Value::cols() const {
-  return rep_ == nullptr ? 0 : rep_->cols;
-}
 std::size_t Value::length() const {
   return empty() ? 0 : std::max(rows(), cols());
 }
@@ -304,17 +280,9 @@ void Value::make_private() {
   }
 }
 
-double Value::num(std::size_t i) const {
-  return Doubles(rep_)[i];
-}
-
 void Value::set_num(std::size_t i, double x) {
   make_private();
   Doubles(rep_)[i] = rep_->cls == ClassId::kLogical ? (x != 0 ? 1.0 : 0.0) : x;
-}
-
-char16_t Value::unit(std::size_t i) const {
-  return rep_->narrow ? Narrow(rep_)[i] : Wide(rep_)[i];
 }
 
 std::u16string Value::units() const {

@@ -26,8 +26,20 @@ enum class ClassId : std::uint8_t { kUnassigned = 0, kCell, kStruct, kLogical, k
 const char* ClassName(ClassId id);
 
 namespace internal {
-struct Rep;
-}
+
+// Common header of every array. Numeric and character data follow the header in the
+// same allocation; cells and structures keep their elements in vectors (value.cpp).
+struct alignas(8) Rep {
+  std::uint32_t refs = 1;
+  ClassId cls = ClassId::kUnassigned;
+  bool narrow = false;    // char arrays: one byte per unit (all units below 256)
+  bool immortal = false;  // the shared unassigned marker
+  std::uint32_t rows = 0;
+  std::uint32_t cols = 0;
+  std::uint32_t capacity = 0;  // char arrays: units the trailing storage can hold
+};
+
+}  // namespace internal
 
 class Value {
  public:
@@ -59,26 +71,36 @@ class Value {
   static Value Struct();  // a 1-by-1 structure without fields
 
   bool absent() const { return rep_ == nullptr; }
-  bool unassigned() const;
-  ClassId class_id() const;  // kUnassigned for absent values too
+  bool unassigned() const { return rep_ != nullptr && rep_->cls == ClassId::kUnassigned; }
+  // kUnassigned for absent values too.
+  ClassId class_id() const { return rep_ == nullptr ? ClassId::kUnassigned : rep_->cls; }
   bool is_numeric() const { return class_id() == ClassId::kDouble; }
   bool is_logical() const { return class_id() == ClassId::kLogical; }
   bool is_char() const { return class_id() == ClassId::kChar; }
   bool is_cell() const { return class_id() == ClassId::kCell; }
   bool is_struct() const { return class_id() == ClassId::kStruct; }
 
-  std::size_t rows() const;
-  std::size_t cols() const;
+  std::size_t rows() const { return rep_ == nullptr ? 0 : rep_->rows; }
+  std::size_t cols() const { return rep_ == nullptr ? 0 : rep_->cols; }
   std::size_t numel() const { return rows() * cols(); }
   bool empty() const { return numel() == 0; }
   // The largest dimension, 0 for an empty value.
   std::size_t length() const;
 
   // Numeric and logical elements (as doubles). REQUIRES: is_numeric() or is_logical().
-  double num(std::size_t i) const;
+  double num(std::size_t i) const { return reinterpret_cast<const double*>(rep_ + 1)[i]; }
   void set_num(std::size_t i, double x);
   // Character units. REQUIRES: is_char().
-  char16_t unit(std::size_t i) const;
+  char16_t unit(std::size_t i) const {
+    return rep_->narrow ? reinterpret_cast<const unsigned char*>(rep_ + 1)[i]
+                        : reinterpret_cast<const char16_t*>(rep_ + 1)[i];
+  }
+  // True for a char array whose units are all below 256, stored one byte each;
+  // narrow_bytes() then gives them.
+  bool narrow() const { return is_char() && rep_->narrow; }
+  const unsigned char* narrow_bytes() const {
+    return reinterpret_cast<const unsigned char*>(rep_ + 1);
+  }
   std::u16string units() const;
   // The text as UTF-8; escape units turn back into the bytes they stand for.
   // Any class other than char gives "".
