@@ -1,6 +1,7 @@
 #include "platform/callable.h"
 
 #include <string>
+#include <utility>
 
 #include "platform/builtins.h"
 #include "platform/errors.h"
@@ -61,6 +62,23 @@ std::vector<Value> mlfFeval(int nargout, const Value& function, std::vector<Valu
   const MlxFunction entry = FindFunction(name);
   if (entry == nullptr) Raise("Undefined function \"" + name + "\".");
   return mclFeval(nargout, entry, std::move(args));
+}
+
+namespace {
+
+ModuleObserver& Observer() {
+  static auto* observer = new ModuleObserver;
+  return *observer;
+}
+
+}  // namespace
+
+ModuleObserver SetModuleObserver(ModuleObserver observer) {
+  return std::exchange(Observer(), std::move(observer));
+}
+
+void NotifyModuleEvent(const std::string& module, long index, bool built) {
+  if (Observer()) Observer()(module, index, built);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #ifndef DROPKIT_PLATFORM_CALLABLE_H_
 #define DROPKIT_PLATFORM_CALLABLE_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,6 +95,14 @@ std::vector<Value> mclFeval(int nargout, MlxFunction entry, std::vector<Value> a
 // "Undefined function "<name>"." when none has that name, and a clear error when
 // `function` is not a text.
 std::vector<Value> mlfFeval(int nargout, const Value& function, std::vector<Value> args);
+
+// Set-up and release events of modules and platform libraries, for tests: the module
+// name, a 0-based index (a constant's; -1 for a persistent variable or a library's own
+// set-up and release), and whether it was built (true) or released (false).
+using ModuleObserver = std::function<void(const std::string& module, long index, bool built)>;
+// Installs an observer (an empty function removes it); returns the previous one.
+ModuleObserver SetModuleObserver(ModuleObserver observer);
+void NotifyModuleEvent(const std::string& module, long index, bool built);
 
 // A callback argument that stands for something known only when the callback runs: a
 // 1-by-1 structure whose one field "CallbackArgument" holds "object" (the handle of the

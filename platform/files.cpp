@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/env.h"
 #include "platform/errors.h"
@@ -67,6 +67,10 @@ class Reader {
     }
     bytes_.resize(old + static_cast<std::size_t>(n));
     if (n == 0) eof_ = true;
+    // Most files have no "\r" and no byte above 0x7F: checking each chunk once spares a
+    // search and a check per line.
+    buffer_has_cr_ = std::memchr(bytes_.data(), '\r', bytes_.size()) != nullptr;
+    buffer_ascii_ = IsAscii(bytes_);
     return n > 0;
   }
 
@@ -84,20 +88,27 @@ class Reader {
     }
   }
 
+  Value MakeLine(std::string_view bytes) const {
+    return buffer_ascii_ ? Value::NarrowText(bytes) : Value::Text(bytes);
+  }
+
   bool ReadLine8(Value* line) {
     std::size_t scan = pos_;
     for (;;) {
       const char* begin = bytes_.data() + scan;
       const char* end = bytes_.data() + bytes_.size();
-      // Find the first "\n", then any "\r" before it; both searches are memchr's.
+      // Find the first "\n", then any "\r" before it; both searches are memchr's, and
+      // the second is skipped while the buffer holds no "\r" at all.
       const char* hit = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
-      const char* cr =
-          static_cast<const char*>(std::memchr(begin, '\r', (hit ? hit : end) - begin));
-      if (cr != nullptr) hit = cr;
+      if (buffer_has_cr_) {
+        const char* cr =
+            static_cast<const char*>(std::memchr(begin, '\r', (hit ? hit : end) - begin));
+        if (cr != nullptr) hit = cr;
+      }
       if (hit != nullptr) {
         const std::size_t k = static_cast<std::size_t>(hit - bytes_.data());
         if (*hit == '\n') {
-          *line = Value::Text(std::string_view(bytes_.data() + pos_, k + 1 - pos_));
+          *line = MakeLine(std::string_view(bytes_.data() + pos_, k + 1 - pos_));
           pos_ = k + 1;
           return true;
         }
@@ -115,7 +126,7 @@ class Reader {
       }
       if (eof_) {
         if (pos_ == bytes_.size()) return false;
-        *line = Value::Text(std::string_view(bytes_.data() + pos_, bytes_.size() - pos_));
+        *line = MakeLine(std::string_view(bytes_.data() + pos_, bytes_.size() - pos_));
         pos_ = bytes_.size();
         return true;
       }
@@ -185,6 +196,8 @@ class Reader {
   std::size_t upos_ = 0;
   bool started_ = false;
   bool eof_ = false;
+  bool buffer_has_cr_ = true;
+  bool buffer_ascii_ = false;
   bool utf16_ = false;
   bool big_endian_ = false;
 };
@@ -300,34 +313,49 @@ struct OpenFile {
   std::unique_ptr<Writer> writer;
 };
 
-std::map<int, OpenFile>& Table() {
-  static auto* table = new std::map<int, OpenFile>;
+// Open files by identifier: slot i holds identifier i + 3.
+std::vector<std::unique_ptr<OpenFile>>& Table() {
+  static auto* table = new std::vector<std::unique_ptr<OpenFile>>;
   return *table;
 }
 
 int FileId(const Value& fid) {
-  if (!(fid.is_numeric() || fid.is_logical()) || fid.numel() != 1 ||
-      fid.num(0) != std::floor(fid.num(0))) {
-    Raise("Invalid file identifier: it must be one whole number");
+  if ((fid.is_numeric() || fid.is_logical()) && fid.numel() == 1) {
+    const double x = fid.num(0);
+    if (x >= 0 && x < 1e9 && x == static_cast<int>(x)) return static_cast<int>(x);
   }
-  return static_cast<int>(fid.num(0));
+  Raise("Invalid file identifier: it must be one whole number");
+}
+
+OpenFile* Find(int id) {
+  auto& table = Table();
+  const std::size_t slot = static_cast<std::size_t>(id) - 3;
+  return id >= 3 && slot < table.size() ? table[slot].get() : nullptr;
 }
 
 OpenFile& Lookup(const Value& fid) {
   const int id = FileId(fid);
-  auto it = Table().find(id);
-  if (it == Table().end())
+  OpenFile* file = Find(id);
+  if (file == nullptr) {
     Raise("Invalid file identifier " + std::to_string(id) + ": no file is open under it");
-  return it->second;
+  }
+  return *file;
 }
 
-int NextId() {
-  int id = 3;
-  for (const auto& [used, file] : Table()) {
-    if (used != id) break;
-    ++id;
-  }
-  return id;
+// Stores a newly opened file under the lowest free identifier and returns it.
+int Insert(OpenFile file) {
+  auto& table = Table();
+  std::size_t slot = 0;
+  while (slot < table.size() && table[slot] != nullptr) ++slot;
+  if (slot == table.size()) table.emplace_back();
+  table[slot] = std::make_unique<OpenFile>(std::move(file));
+  return static_cast<int>(slot) + 3;
+}
+
+// Removes a file from the table and hands it over (null when none is open under id).
+std::unique_ptr<OpenFile> Remove(int id) {
+  if (Find(id) == nullptr) return nullptr;
+  return std::move(Table()[static_cast<std::size_t>(id) - 3]);
 }
 
 }  // namespace
@@ -352,9 +380,7 @@ Value mlfFopen(const Value& name, const Value& mode) {
   } else {
     Raise("fopen: unsupported mode '" + m + "' for " + Quote(path) + " (use \"rt\" or \"wt\")");
   }
-  const int id = NextId();
-  Table().emplace(id, std::move(file));
-  return Value::Scalar(id);
+  return Value::Scalar(Insert(std::move(file)));
 }
 
 Value mlfFgets(const Value& fid) {
@@ -377,11 +403,9 @@ Value mlfNFprintf(int nargout, const Value& fid, const Value& format,
 }
 
 Value mlfFclose(const Value& fid) {
-  OpenFile& file = Lookup(fid);
-  const int id = FileId(fid);
-  OpenFile closing = std::move(file);
-  Table().erase(id);
-  if (closing.writer) closing.writer->Commit();  // on failure the destructor removes the temp
+  Lookup(fid);
+  const std::unique_ptr<OpenFile> closing = Remove(FileId(fid));
+  if (closing->writer) closing->writer->Commit();  // on failure the destructor removes the temp
   return Value::Scalar(0);
 }
 
@@ -389,7 +413,7 @@ void DiscardFile(const Value& fid) noexcept {
   if (!(fid.is_numeric() || fid.is_logical()) || fid.numel() != 1) return;
   const double id = fid.num(0);
   if (id != std::floor(id) || id < 0 || id > 1e9) return;
-  Table().erase(static_cast<int>(id));
+  Remove(static_cast<int>(id));
 }
 
 void DiscardAllFiles() noexcept {
@@ -397,7 +421,9 @@ void DiscardAllFiles() noexcept {
 }
 
 std::size_t OpenFileCount() {
-  return Table().size();
+  std::size_t n = 0;
+  for (const auto& file : Table()) n += file != nullptr;
+  return n;
 }
 
 Value mlfNCd(int nargout, const Value& folder) {

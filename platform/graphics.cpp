@@ -17,6 +17,14 @@ namespace {
 
 constexpr double kRoot = 0;
 
+// New objects' rectangles, in pixels; a figure's is its drawing area.
+constexpr Rect kDefaultFigurePosition{232, 246, 560, 420};
+constexpr Rect kDefaultControlPosition{20, 20, 60, 20};
+// A character cell, in multiples of the default font size: half as wide and 1.2
+// times as tall.
+constexpr double kCharacterWidth = 0.5;
+constexpr double kCharacterHeight = 1.2;
+
 // What a set accepts for a property.
 enum class Check {
   kAny,
@@ -30,13 +38,17 @@ enum class Check {
   kReadOnly,
 };
 
-// Properties whose value is not stored but computed when read.
+// Properties whose value is not stored in the property but computed when read; the
+// rectangles come from the object's pixel geometry.
 enum class Computed {
   kNone,
   kType,
   kParent,
   kChildren,
   kScreenSize,
+  kFigurePosition,  // a figure's "Position": the drawing area inside the frame
+  kFigureOuter,     // a figure's "OuterPosition": the window with its frame
+  kControlPosition,
   kPixelsPerInch,
   kDefaultBackground,
   kCurrentFigure,
@@ -68,7 +80,41 @@ struct Object {
   std::vector<double> children;  // creation order
   std::vector<Property> props;
   std::vector<std::pair<std::string, Value>> appdata;
+  // Geometry in pixels. A figure keeps one of its two rectangles, the one its
+  // "ActivePositionProperty" names, and derives the other through the current window
+  // frame; a control keeps its "Position" from its parent's lower-left corner.
+  Rect rect;
+  bool keeps_outer = false;
 };
+
+// How a unit measures: the size of one unit in pixels along each axis, and the pixel
+// coordinates at which the unit's coordinates are 0.
+struct Scale {
+  double x = 1;
+  double y = 1;
+  double origin_x = 0;
+  double origin_y = 0;
+};
+
+Rect ToUnits(const Rect& px, const Scale& s) {
+  return {(px.left - s.origin_x) / s.x, (px.bottom - s.origin_y) / s.y, px.width / s.x,
+          px.height / s.y};
+}
+
+Rect FromUnits(const Rect& u, const Scale& s) {
+  return {u.left * s.x + s.origin_x, u.bottom * s.y + s.origin_y, u.width * s.x, u.height * s.y};
+}
+
+// The window frame grows a figure's drawing area into its outer rectangle.
+Rect Grow(const Rect& r, const FrameSize& f) {
+  return {r.left - f.left, r.bottom - f.bottom, r.width + f.left + f.right,
+          r.height + f.top + f.bottom};
+}
+
+Rect Shrink(const Rect& r, const FrameSize& f) {
+  return {r.left + f.left, r.bottom + f.bottom, r.width - f.left - f.right,
+          r.height - f.top - f.bottom};
+}
 
 std::string HandleText(double h) {
   char buf[40];
@@ -94,11 +140,20 @@ Property ComputedProperty(std::string name, Computed computed) {
   return Property{std::move(name), Check::kReadOnly, {}, Value(), computed};
 }
 
+// A rectangle kept in the object's pixel geometry and read and set in its units.
+Property GeometryProperty(std::string name, Computed computed) {
+  return Property{std::move(name), Check::kRect, {}, Value(), computed};
+}
+
 Value RgbValue(const Rgb& c) {
   return Value::Row({c.red, c.green, c.blue});
 }
 Value RectValue(const Rect& r) {
   return Value::Row({r.left, r.bottom, r.width, r.height});
+}
+// REQUIRES: v holds four numbers (a checked rectangle).
+Rect RectOf(const Value& v) {
+  return {v.num(0), v.num(1), v.num(2), v.num(3)};
 }
 
 // True when both values have the same size and equal elements: characters, logicals
@@ -209,7 +264,7 @@ class GraphicsModel final : public GraphicsHost {
   void UserChanged(double h, std::string_view property, const Value& value) override {
     Object& o = Lookup(h);
     Property& p = Find(o, property);
-    p.value = Checked(o, p, value);
+    Store(o, p, Checked(o, p, value));
   }
   void UserActivated(double h) override;
   void UserClosed(double figure) override {
@@ -253,11 +308,52 @@ class GraphicsModel final : public GraphicsHost {
   Value Read(const Object& o, const Property& p) const;
   // The value a set of `p` on `o` stores, or raises saying what `p` accepts.
   Value Checked(const Object& o, const Property& p, const Value& v) const;
-  // A program's set: stored and reported to the backend.
+  // Stores a checked value: rectangles go into the pixel geometry, converted from the
+  // object's units; a figure's "ActivePositionProperty" changes which rectangle it keeps.
+  void Store(Object& o, Property& p, Value checked);
+  // A program's set: stored and reported to the backend, rectangles in pixels.
   void Set(Object& o, Property& p, Value checked) {
-    p.value = std::move(checked);
-    ws_->PropertyChanged(o.handle, p.name, p.value);
+    Store(o, p, std::move(checked));
+    ws_->PropertyChanged(
+        o.handle, p.name,
+        p.computed == Computed::kNone ? p.value : RectValue(PixelRect(o, p.computed)));
   }
+
+  // ---- Geometry
+  // The rectangle a geometry property names, in pixels.
+  Rect PixelRect(const Object& o, Computed which) const {
+    const FrameSize frame = ws_->WindowFrame();
+    switch (which) {
+      case Computed::kFigurePosition:
+        return o.keeps_outer ? Shrink(o.rect, frame) : o.rect;
+      case Computed::kFigureOuter:
+        return o.keeps_outer ? o.rect : Grow(o.rect, frame);
+      default:
+        return o.rect;
+    }
+  }
+  void SetPixelRect(Object& o, Computed which, const Rect& r) {
+    const FrameSize frame = ws_->WindowFrame();
+    if (which == Computed::kFigurePosition) {
+      o.rect = o.keeps_outer ? Grow(r, frame) : r;
+    } else if (which == Computed::kFigureOuter) {
+      o.rect = o.keeps_outer ? r : Shrink(r, frame);
+    } else {
+      o.rect = r;
+    }
+  }
+  // Which rectangle `property` of `o` is; raises when it is none.
+  Computed GeometryOf(const Object& o, std::string_view property) const {
+    const Property& p = Find(o, property);
+    if (p.computed != Computed::kFigurePosition && p.computed != Computed::kFigureOuter &&
+        p.computed != Computed::kControlPosition) {
+      Raise("Property \"" + p.name + "\" of a " + o.type + " object is not a rectangle");
+    }
+    return p.computed;
+  }
+  // How the units `units` measure rectangles of `o`: figures and the root from the
+  // screen's lower-left corner, controls from their parent's.
+  Scale ScaleOf(const Object& o, const std::string& units) const;
 
   // Appends `o` and, unless `o` is hidden and `all` is false, everything below it.
   void Walk(const Object& o, bool all, std::vector<double>& out) const {
@@ -364,8 +460,8 @@ std::vector<Property> GraphicsModel::DefaultProperties(std::string_view type) co
     add(Data("Name", Check::kText, Value::EmptyText()));
     add(Data("Color", Check::kColor, RgbValue(ws_->DefaultControlBackground())));
     add(Choice("Units", kUnits, "pixels"));
-    add(Data("Position", Check::kRect, Value::Row({232, 246, 560, 420})));
-    add(Data("OuterPosition", Check::kRect, Value::Row({232, 246, 560, 420})));
+    add(GeometryProperty("Position", Computed::kFigurePosition));
+    add(GeometryProperty("OuterPosition", Computed::kFigureOuter));
     add(Choice("ActivePositionProperty", kPositionProperties, "outerposition"));
     add(Choice("Resize", kOnOff, "on"));
   } else if (type == "uicontrol") {
@@ -373,7 +469,7 @@ std::vector<Property> GraphicsModel::DefaultProperties(std::string_view type) co
     add(Data("String", Check::kTextOrCell, Value::EmptyText()));
     add(Data("Callback", Check::kAny, Value::EmptyText()));
     add(Choice("Units", kUnits, "pixels"));
-    add(Data("Position", Check::kRect, Value::Row({20, 20, 60, 20})));
+    add(GeometryProperty("Position", Computed::kControlPosition));
     add(Data("BackgroundColor", Check::kColor, RgbValue(ws_->DefaultControlBackground())));
     add(Data("ForegroundColor", Check::kColor, Value::Row({0, 0, 0})));
     add(Choice("Enable", kEnables, "on"));
@@ -403,7 +499,12 @@ Value GraphicsModel::Read(const Object& o, const Property& p) const {
       return HandleColumn(shown);
     }
     case Computed::kScreenSize:
-      return RectValue(ws_->ScreenRect());
+      return RectValue(ToUnits(ws_->ScreenRect(), ScaleOf(o, Find(o, "Units").value.utf8())));
+    case Computed::kFigurePosition:
+    case Computed::kFigureOuter:
+    case Computed::kControlPosition:
+      return RectValue(
+          ToUnits(PixelRect(o, p.computed), ScaleOf(o, Find(o, "Units").value.utf8())));
     case Computed::kPixelsPerInch:
       return Value::Scalar(ws_->PixelsPerInch());
     case Computed::kDefaultBackground:
@@ -469,6 +570,52 @@ Value GraphicsModel::Checked(const Object& o, const Property& p, const Value& v)
   return v;
 }
 
+void GraphicsModel::Store(Object& o, Property& p, Value checked) {
+  if (p.computed != Computed::kNone) {
+    const Scale scale = ScaleOf(o, Find(o, "Units").value.utf8());
+    SetPixelRect(o, p.computed, FromUnits(RectOf(checked), scale));
+    return;
+  }
+  if (o.type == "figure" && p.name == "ActivePositionProperty") {
+    // The window stays where it is; only the rectangle kept through frame changes moves.
+    const Rect outer = PixelRect(o, Computed::kFigureOuter);
+    o.keeps_outer = checked.utf8() == "outerposition";
+    SetPixelRect(o, Computed::kFigureOuter, outer);
+  }
+  p.value = std::move(checked);
+}
+
+Scale GraphicsModel::ScaleOf(const Object& o, const std::string& units) const {
+  if (units == "pixels") return Scale{};
+  const bool on_screen = o.type == "figure" || o.type == "root";
+  const Rect screen = ws_->ScreenRect();
+  Scale s;
+  if (on_screen) {
+    s.origin_x = screen.left;
+    s.origin_y = screen.bottom;
+  }
+  const double ppi = ws_->PixelsPerInch();
+  const double point = ppi / 72;
+  if (units == "inches") {
+    s.x = s.y = ppi;
+  } else if (units == "centimeters") {
+    s.x = s.y = ppi / 2.54;
+  } else if (units == "points") {
+    s.x = s.y = point;
+  } else if (units == "characters") {
+    s.x = ws_->DefaultFontSize() * point * kCharacterWidth;
+    s.y = ws_->DefaultFontSize() * point * kCharacterHeight;
+  } else if (on_screen) {  // normalized
+    s.x = screen.width;
+    s.y = screen.height;
+  } else {
+    const Rect area = PixelRect(Lookup(FigureOf(o.parent)), Computed::kFigurePosition);
+    s.x = area.width;
+    s.y = area.height;
+  }
+  return s;
+}
+
 double GraphicsModel::Create(std::string_view type, double parent, const PropertyList& props) {
   if (type.empty() || type == "root")
     Raise("Cannot create an object of type \"" + std::string(type) + "\"");
@@ -485,32 +632,21 @@ double GraphicsModel::Create(std::string_view type, double parent, const Propert
   o.type = std::string(type);
   o.parent = parent;
   o.props = DefaultProperties(type);
-  bool gave_position = false;
-  bool gave_outer = false;
+  if (figure) {
+    o.keeps_outer = true;  // the default "ActivePositionProperty"
+    o.rect = Grow(kDefaultFigurePosition, ws_->WindowFrame());
+  } else {
+    o.rect = kDefaultControlPosition;
+  }
+  // Applied in the order given, as sets would be: a "Units" given before a rectangle
+  // decides how the rectangle reads.
   for (const auto& [name, value] : props) {
     Property* p = const_cast<Property*>(FindOrNull(o, name));
     if (p == nullptr) {
       o.props.push_back(Data(name, Check::kAny, value));
       continue;
     }
-    p->value = Checked(o, *p, value);
-    gave_position = gave_position || p->name == "Position";
-    gave_outer = gave_outer || p->name == "OuterPosition";
-  }
-  if (figure) {
-    // The frame lies between the two rectangles; whichever was given decides.
-    const FrameSize f = ws_->WindowFrame();
-    Property& inner = Find(o, "Position");
-    Property& outer = Find(o, "OuterPosition");
-    if (gave_outer && !gave_position) {
-      const std::vector<double> r = Numbers(outer.value);
-      inner.value = Value::Row(
-          {r[0] + f.left, r[1] + f.bottom, r[2] - f.left - f.right, r[3] - f.top - f.bottom});
-    } else if (!gave_outer) {
-      const std::vector<double> r = Numbers(inner.value);
-      outer.value = Value::Row(
-          {r[0] - f.left, r[1] - f.bottom, r[2] + f.left + f.right, r[3] + f.top + f.bottom});
-    }
+    Store(o, *p, Checked(o, *p, value));
   }
   const double h = figure ? next_figure_++ : next_other_++;
   o.handle = h;
@@ -638,6 +774,37 @@ bool GraphicsInstalled() {
 
 int RunEventLoop() {
   return Model().ws().RunEventLoop();
+}
+
+// ---- Geometry for backends
+
+namespace {
+
+GraphicsModel& ModelOf(GraphicsHost& host) {
+  auto* model = dynamic_cast<GraphicsModel*>(&host);
+  if (model == nullptr) Raise("Geometry: the host is not a graphics model");
+  return *model;
+}
+
+const GraphicsModel& ModelOf(const GraphicsHost& host) {
+  return ModelOf(const_cast<GraphicsHost&>(host));
+}
+
+}  // namespace
+
+Rect PixelRect(const GraphicsHost& host, double handle, std::string_view property) {
+  const GraphicsModel& model = ModelOf(host);
+  const internal::Object& o = model.Lookup(handle);
+  return model.PixelRect(o, model.GeometryOf(o, property));
+}
+
+void UserPlaced(GraphicsHost& host, double handle, std::string_view property, const Rect& pixels) {
+  GraphicsModel& model = ModelOf(host);
+  internal::Object& o = model.Lookup(handle);
+  const Value checked = internal::RectValue(pixels);
+  // Checked like any set, so a rectangle with a non-finite number is refused.
+  model.Checked(o, GraphicsModel::Find(o, property), checked);
+  model.SetPixelRect(o, model.GeometryOf(o, property), pixels);
 }
 
 // ---- Callbacks

@@ -11,8 +11,28 @@
 // "Children", "Tag", "Visible", "HandleVisibility" and "UserData". Reading or setting
 // an unknown name raises an error naming the property and the object's type. Values
 // are checked on set ("on"/"off", a choice from a list, a 4-number rectangle, an RGB
-// triple) and stored as given; choices are stored in lower case. Positions are plain
-// pixel data for now.
+// triple) and stored as given; choices are stored in lower case.
+//
+// Geometry. Rectangles are [left bottom width height] with the vertical axis up. The
+// model keeps them in pixels and reads and writes them in the object's "Units":
+//  - "pixels": as kept, in the backend's screen coordinates for figures and from the
+//    parent's lower-left corner for controls;
+//  - "inches", "centimeters" (2.54 to the inch), "points" (72 to the inch): through
+//    the backend's PixelsPerInch, measured from the lower-left corner of the screen
+//    (the ScreenRect's left and bottom) for figures, of the parent for controls;
+//  - "characters": a cell 0.5 times the default font size wide and 1.2 times it tall
+//    (font size in points, through PixelsPerInch);
+//  - "normalized": fractions of the screen (figures, root) or of the drawing area of
+//    the control's figure (controls).
+// Conversions use the backend's facts at the moment of each get or set; changing
+// "Units" never moves anything. The root's "ScreenSize" is the backend's ScreenRect
+// in the root's "Units".
+//
+// A figure's "OuterPosition" is its "Position" (the drawing area) grown by the
+// backend's WindowFrame; setting either moves the window and so changes both. The
+// figure keeps the rectangle its "ActivePositionProperty" names ("outerposition" by
+// default) when the frame changes, and derives the other one through the frame.
+// The backend hears rectangle sets (PropertyChanged) in pixels, whatever the units.
 //
 // Threading: one thread; callbacks run nested inside the call that fired them.
 #ifndef DROPKIT_PLATFORM_GRAPHICS_H_
@@ -61,6 +81,16 @@ bool GraphicsInstalled();
 
 // Runs the installed window system's event loop; returns its exit status.
 int RunEventLoop();
+
+// ---- Geometry for backends -----------------------------------------------------
+
+// The rectangle `property` ("Position" or "OuterPosition" of a figure, "Position" of a
+// control) of `handle` in pixels, whatever the object's units. `host` is the one
+// handed to the backend's Attach. Raises for another property or a dead handle.
+Rect PixelRect(const GraphicsHost& host, double handle, std::string_view property);
+// The user moved or resized a window (or a control): `property` becomes `pixels`,
+// not reported back to the backend, as GraphicsHost::UserChanged.
+void UserPlaced(GraphicsHost& host, double handle, std::string_view property, const Rect& pixels);
 
 // ---- Callbacks -----------------------------------------------------------------
 

@@ -10,8 +10,10 @@
 namespace dk {
 namespace {
 
+using ::testing::DoubleNear;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Pointwise;
 
 Value Text(const char* s) {
   return Value::Text(s);
@@ -97,7 +99,7 @@ TEST(GraphicsProperties, DefaultsOfRootFigureAndControl) {
   EXPECT_EQ(GetText(root, "type"), "root");
   EXPECT_TRUE(mlfNGet(1, root, Text("parent")).empty());
   EXPECT_EQ(GetText(root, "units"), "pixels");
-  EXPECT_THAT(Numbers(mlfNGet(1, root, Text("screensize"))), ElementsAre(1, 1, 1280, 1024));
+  EXPECT_THAT(Numbers(mlfNGet(1, root, Text("screensize"))), ElementsAre(0, 0, 1280, 1024));
   EXPECT_THAT(Numbers(mlfNGet(1, root, Text("defaultUicontrolBackgroundColor"))),
               ElementsAre(0.94, 0.94, 0.94));
 
@@ -129,6 +131,123 @@ TEST(GraphicsProperties, CreationKeepsUnknownPropertiesAsData) {
   EXPECT_THAT(ErrorOf([&] { CreateObject("uicontrol", Value::Scalar(0)); }),
               HasSubstr("must be a figure"));
   EXPECT_THAT(ErrorOf([&] { CreateObject("figure", fig); }), HasSubstr("must be the root"));
+}
+
+// ---- Geometry: a 1024x768 screen, 96 ppi, 8 pt font,
+// frame 3 left, right and bottom and 21 on top.
+
+std::vector<double> Rect4(const Value& h, const char* property) {
+  return Numbers(mlfNGet(1, h, Text(property)));
+}
+
+auto Near(std::vector<double> expected) {
+  return Pointwise(DoubleNear(1e-9), std::move(expected));
+}
+
+void SetUnits(const Value& h, const char* units) {
+  mlfNSet(0, h, Text("Units"), Text(units));
+}
+
+TEST(GraphicsGeometry, FigureReadsInEveryUnitAndRoundTrips) {
+  ScopedHeadlessGraphics g;
+  const Value fig = CreateFigure({{"Position", Value::Row({96, 96, 192, 96})}});
+  // One character cell is 8 pt * 96/72 * 0.5 = 16/3 px wide and 12.8 px tall.
+  const std::vector<std::pair<const char*, std::vector<double>>> expected = {
+      {"inches", {1, 1, 2, 1}},
+      {"points", {72, 72, 144, 72}},
+      {"centimeters", {2.54, 2.54, 5.08, 2.54}},
+      {"normalized", {0.09375, 0.125, 0.1875, 0.125}},
+      {"characters", {18, 7.5, 36, 7.5}},
+      {"pixels", {96, 96, 192, 96}},
+  };
+  for (const auto& [units, rect] : expected) {
+    SCOPED_TRACE(units);
+    SetUnits(fig, units);
+    const std::vector<double> read = Rect4(fig, "Position");
+    EXPECT_THAT(read, Near(rect));
+    mlfNSet(0, fig, Text("Position"), Value::Row(read));  // writing back moves nothing
+    SetUnits(fig, "pixels");
+    EXPECT_THAT(Rect4(fig, "Position"), Near({96, 96, 192, 96}));
+  }
+}
+
+TEST(GraphicsGeometry, OuterIsInnerGrownByTheFrameInAnyUnits) {
+  ScopedHeadlessGraphics g;
+  const Value fig =
+      CreateFigure({{"Units", Text("inches")}, {"Position", Value::Row({1, 1, 2, 1})}});
+  EXPECT_THAT(Rect4(fig, "OuterPosition"),
+              Near({1 - 3 / 96.0, 1 - 3 / 96.0, 2 + 6 / 96.0, 1 + 24 / 96.0}));
+  // Setting the outer rectangle moves the inner one with it.
+  SetUnits(fig, "normalized");
+  mlfNSet(0, fig, Text("OuterPosition"), Value::Row({0, 0, 1, 1}));
+  SetUnits(fig, "pixels");
+  EXPECT_THAT(Rect4(fig, "OuterPosition"), ElementsAre(0, 0, 1024, 768));
+  EXPECT_THAT(Rect4(fig, "Position"), ElementsAre(3, 3, 1018, 744));
+  // The backend hears rectangles in pixels, whatever the units they were set in.
+  const std::vector<Value> heard = g.ui().record().SetsOf(fig.num(0), "OuterPosition");
+  ASSERT_EQ(heard.size(), 1u);
+  EXPECT_THAT(Numbers(heard[0]), ElementsAre(0, 0, 1024, 768));
+}
+
+TEST(GraphicsGeometry, ActivePositionPropertyKeepsItsRectangleWhenTheFrameChanges) {
+  ScopedHeadlessGraphics g;
+  const Value keeps_outer = CreateFigure({{"OuterPosition", Value::Row({10, 10, 300, 200})}});
+  const Value keeps_inner = CreateFigure(
+      {{"ActivePositionProperty", Text("position")}, {"Position", Value::Row({10, 10, 300, 200})}});
+  g.ui().set_frame({0, 0, 30, 0});
+  EXPECT_THAT(Rect4(keeps_outer, "OuterPosition"), ElementsAre(10, 10, 300, 200));
+  EXPECT_THAT(Rect4(keeps_outer, "Position"), ElementsAre(10, 10, 300, 170));
+  EXPECT_THAT(Rect4(keeps_inner, "Position"), ElementsAre(10, 10, 300, 200));
+  EXPECT_THAT(Rect4(keeps_inner, "OuterPosition"), ElementsAre(10, 10, 300, 230));
+  // Switching what is kept moves nothing.
+  mlfNSet(0, keeps_inner, Text("ActivePositionProperty"), Text("outerposition"));
+  EXPECT_THAT(Rect4(keeps_inner, "OuterPosition"), ElementsAre(10, 10, 300, 230));
+}
+
+TEST(GraphicsGeometry, RootScreenSizeFollowsTheRootsUnits) {
+  ScopedHeadlessGraphics g;
+  const Value root = Value::Scalar(0);
+  SetUnits(root, "inches");
+  EXPECT_THAT(Rect4(root, "ScreenSize"), Near({0, 0, 1024 / 96.0, 8}));
+  SetUnits(root, "normalized");
+  EXPECT_THAT(Rect4(root, "ScreenSize"), ElementsAre(0, 0, 1, 1));
+  SetUnits(root, "characters");
+  EXPECT_THAT(Rect4(root, "ScreenSize"), Near({0, 0, 192, 60}));
+  SetUnits(root, "pixels");
+  EXPECT_THAT(Rect4(root, "ScreenSize"), ElementsAre(0, 0, 1024, 768));
+  // A screen whose pixels start elsewhere: other units measure from its corner.
+  g.ui().set_screen({100, 50, 1024, 768});
+  const Value fig = CreateFigure({{"OuterPosition", Value::Row({100, 50, 512, 384})}});
+  SetUnits(fig, "normalized");
+  EXPECT_THAT(Rect4(fig, "OuterPosition"), ElementsAre(0, 0, 0.5, 0.5));
+  SetUnits(root, "normalized");
+  EXPECT_THAT(Rect4(root, "ScreenSize"), ElementsAre(0, 0, 1, 1));
+}
+
+TEST(GraphicsGeometry, ControlsMeasureFromTheirFigure) {
+  ScopedHeadlessGraphics g;
+  const Value fig = CreateFigure({{"Position", Value::Row({101, 51, 400, 300})}});
+  const Value box =
+      CreateControl(fig, "edit", "Box", "",
+                    {{"Units", Text("normalized")}, {"Position", Value::Row({0.5, 0, 0.25, 0.1})}});
+  SetUnits(box, "pixels");
+  EXPECT_THAT(Rect4(box, "Position"), Near({200, 0, 100, 30}));
+  SetUnits(box, "inches");  // from the figure's corner, not the screen's pixel origin
+  EXPECT_THAT(Rect4(box, "Position"), Near({200 / 96.0, 0, 100 / 96.0, 30 / 96.0}));
+  EXPECT_THAT(Numbers(mlfNGet(1, CreateControl(fig, "text", "T"), Text("Position"))),
+              ElementsAre(20, 20, 60, 20));
+}
+
+TEST(GraphicsGeometry, UserMovesAreNotEchoedAndReadInUnits) {
+  ScopedHeadlessGraphics g;
+  const Value fig = CreateFigure({{"Units", Text("inches")}});
+  g.ui().Place(fig.num(0), "OuterPosition", {0, 0, 966, 744});
+  EXPECT_THAT(Rect4(fig, "Position"), Near({3 / 96.0, 3 / 96.0, 10, 7.5}));
+  const Rect shown = g.ui().Shown(fig.num(0), "Position");
+  EXPECT_EQ(shown.left, 3);
+  EXPECT_EQ(shown.height, 720);
+  EXPECT_TRUE(g.ui().record().SetsOf(fig.num(0), "OuterPosition").empty());
+  EXPECT_THAT(ErrorOf([&] { g.ui().Shown(fig.num(0), "Color"); }), HasSubstr("not a rectangle"));
 }
 
 TEST(GraphicsAppdata, AbsentReplacedAndGoneWithTheFigure) {

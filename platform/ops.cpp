@@ -54,6 +54,13 @@ Value Elementwise(const Value& a, const Value& b, const char* op, ClassId result
 }
 
 std::size_t Index(const Value& index, std::size_t count, const char* what) {
+  if (index.is_numeric() && index.numel() == 1) {
+    const double i = index.num(0);
+    if (i >= 1 && i <= static_cast<double>(count) && i <= 9007199254740992.0) {
+      const auto whole = static_cast<std::size_t>(i);
+      if (static_cast<double>(whole) == i) return whole - 1;
+    }
+  }
   if (!(index.is_numeric() || index.is_logical()) || index.numel() != 1) {
     Raise(std::string("Index of ") + what + " must be one whole number");
   }
@@ -113,8 +120,20 @@ bool mclNeBool(const Value& a, const Value& b) {
     // Each line read is compared with the end-of-file value: no temporaries.
     if (a.empty()) return false;
     const double y = b.num(0);
-    for (std::size_t i = 0; i < a.numel(); ++i) {
-      if ((a.is_char() ? a.unit(i) : a.num(i)) == y) return false;
+    const std::size_t n = a.numel();
+    if (a.is_char()) {
+      // A character code is a whole number from 0 to 65535: nothing else can be equal.
+      if (!(y >= 0 && y <= 65535 && y == std::floor(y))) return true;
+      if (a.narrow()) {
+        return y > 255 || std::memchr(a.narrow_bytes(), static_cast<int>(y), n) == nullptr;
+      }
+      for (std::size_t i = 0; i < n; ++i) {
+        if (a.unit(i) == y) return false;
+      }
+      return true;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      if (a.num(i) == y) return false;
     }
     return true;
   }
@@ -182,7 +201,7 @@ Value mlfIndexRef(const Value& source, const char* spec, const Value& index) {
 }
 
 void mlfIndexAssign(Value* target, const char* spec, const Value& index, Value value) {
-  if (std::strcmp(spec, "{?}") == 0) {
+  if (spec[0] == '{' && std::strcmp(spec, "{?}") == 0) {
     if (target->absent() || target->unassigned() || (target->empty() && !target->is_cell())) {
       *target = Value::Cell(0, 0);
     }
@@ -191,7 +210,11 @@ void mlfIndexAssign(Value* target, const char* spec, const Value& index, Value v
             ClassName(target->class_id()));
     }
     const std::size_t i = Index(index, SIZE_MAX, "the cell array");
-    if (i >= target->numel()) target->cell_resize(i + 1);
+    if (i == target->numel()) {
+      target->cell_append(std::move(value));  // the common case: a list growing by one
+      return;
+    }
+    if (i > target->numel()) target->cell_resize(i + 1);
     target->mutable_cell(i) = std::move(value);
     return;
   }

@@ -1,8 +1,12 @@
 #include "platform/value.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -30,22 +34,115 @@ using internal::Rep;
 using internal::StructRep;
 
 std::size_t CheckedCount(std::size_t rows, std::size_t cols) {
-  if (cols != 0 && rows > std::numeric_limits<std::uint32_t>::max() / cols) {
+  std::size_t n = 0;
+  if (__builtin_mul_overflow(rows, cols, &n) || n > std::numeric_limits<std::uint32_t>::max()) {
     Raise("Out of memory: an array of " + std::to_string(rows) + " by " + std::to_string(cols) +
           " elements is too large");
   }
-  return rows * cols;
+  return n;
 }
 
-// Allocates a header with `bytes` of trailing data.
-Rep* NewFlat(ClassId cls, std::size_t rows, std::size_t cols, std::size_t bytes, bool narrow) {
-  void* mem = ::operator new(sizeof(Rep) + bytes);
+// Small arrays (most texts and numbers) come from a pool of free lists, one per size
+// in steps of 8 bytes. Each size refills from slabs that double from 64 KiB up to
+// 2 MiB; the large ones are aligned so the kernel can back them with huge pages, which
+// spares a page fault per 4 KiB when a long list is loaded. Allocating and freeing is
+// then a few instructions, with no allocator header. The pool is single-threaded, as
+// values are, and keeps its slabs for reuse until the process ends. Sanitizer builds
+// use the ordinary allocator so that every array is checked.
+class SmallPool {
+ public:
+  static constexpr std::size_t kMaxBytes = 128;
+
+  void* Allocate(std::size_t bytes) {
+    const std::size_t k = Class(bytes);
+    if (free_[k] == nullptr) Refill(k);
+    Node* node = free_[k];
+    free_[k] = node->next;
+    return node;
+  }
+  void Free(void* p, std::size_t bytes) {
+    Node* node = static_cast<Node*>(p);
+    const std::size_t k = Class(bytes);
+    node->next = free_[k];
+    free_[k] = node;
+  }
+
+ private:
+  struct Node {
+    Node* next;
+  };
+  struct FreeMemory {
+    void operator()(void* p) const { std::free(p); }
+  };
+  static constexpr std::size_t kFirstSlab = 64 * 1024;
+  static constexpr std::size_t kHugeSlab = 2 * 1024 * 1024;
+  static std::size_t Class(std::size_t bytes) { return (bytes + 7) / 8; }
+
+  void Refill(std::size_t k) {
+    std::size_t& slab_bytes = next_slab_[k];
+    if (slab_bytes == 0) slab_bytes = kFirstSlab;
+    void* mem = std::aligned_alloc(slab_bytes == kHugeSlab ? kHugeSlab : 64, slab_bytes);
+    if (mem == nullptr) throw std::bad_alloc();
+    if (slab_bytes == kHugeSlab) ::madvise(mem, slab_bytes, MADV_HUGEPAGE);
+    slabs_.emplace_back(mem);
+    auto* slab = static_cast<unsigned char*>(mem);
+    const std::size_t size = k * 8;
+    for (std::size_t off = slab_bytes - slab_bytes % size; off >= size; off -= size) {
+      Free(slab + off - size, size);  // lowest addresses handed out first
+    }
+    slab_bytes = std::min(slab_bytes * 2, kHugeSlab);
+  }
+
+  Node* free_[kMaxBytes / 8 + 1] = {};
+  std::size_t next_slab_[kMaxBytes / 8 + 1] = {};
+  std::vector<std::unique_ptr<void, FreeMemory>> slabs_;
+};
+
+#ifdef DROPKIT_SANITIZE
+constexpr bool kUsePool = false;
+#else
+constexpr bool kUsePool = true;
+#endif
+
+SmallPool& Pool() {
+  static auto* pool = new SmallPool;  // lives as long as the values it holds
+  return *pool;
+}
+
+void* AllocateFlat(std::size_t bytes) {
+  if (kUsePool && bytes <= SmallPool::kMaxBytes) return Pool().Allocate(bytes);
+  return ::operator new(bytes);
+}
+
+void FreeFlat(void* p, std::size_t bytes) {
+  if (kUsePool && bytes <= SmallPool::kMaxBytes) {
+    Pool().Free(p, bytes);
+  } else {
+    ::operator delete(p);
+  }
+}
+
+std::size_t ElementBytes(ClassId cls, bool narrow) {
+  if (cls == ClassId::kChar) return narrow ? 1 : sizeof(char16_t);
+  return sizeof(double);
+}
+
+// Allocates a header with room for `capacity` elements of trailing data.
+Rep* NewFlat(ClassId cls, std::size_t rows, std::size_t cols, std::size_t capacity, bool narrow) {
+  void* mem = AllocateFlat(sizeof(Rep) + capacity * ElementBytes(cls, narrow));
   Rep* rep = new (mem) Rep;
   rep->cls = cls;
   rep->rows = static_cast<std::uint32_t>(rows);
   rep->cols = static_cast<std::uint32_t>(cols);
   rep->narrow = narrow;
+  rep->capacity = static_cast<std::uint32_t>(capacity);
   return rep;
+}
+
+void DeleteFlat(Rep* rep) {
+  const std::size_t bytes = sizeof(Rep) + rep->capacity * ElementBytes(rep->cls, rep->narrow);
+  rep->~Rep();
+  FreeFlat(rep, bytes);
 }
 
 double* Doubles(Rep* rep) {
@@ -63,14 +160,13 @@ char16_t* Wide(Rep* rep) {
 
 Rep* NewNumeric(ClassId cls, std::size_t rows, std::size_t cols, const std::vector<double>& data) {
   const std::size_t n = CheckedCount(rows, cols);
-  Rep* rep = NewFlat(cls, rows, cols, n * sizeof(double), false);
+  Rep* rep = NewFlat(cls, rows, cols, n, false);
   double* d = Doubles(rep);
   if (data.empty()) {
     std::fill(d, d + n, 0.0);
   } else {
     if (data.size() != n) {
-      rep->~Rep();
-      ::operator delete(rep);
+      DeleteFlat(rep);
       Raise("Internal error: " + std::to_string(data.size()) + " numbers given for a " +
             std::to_string(rows) + "-by-" + std::to_string(cols) + " matrix");
     }
@@ -85,8 +181,7 @@ Rep* NewNumeric(ClassId cls, std::size_t rows, std::size_t cols, const std::vect
 Rep* NewChar(std::size_t rows, std::size_t cols, std::u16string_view units) {
   const std::size_t n = CheckedCount(rows, cols);
   const bool narrow = std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 256; });
-  Rep* rep = NewFlat(ClassId::kChar, rows, cols, narrow ? n : n * sizeof(char16_t), narrow);
-  rep->capacity = static_cast<std::uint32_t>(n);
+  Rep* rep = NewFlat(ClassId::kChar, rows, cols, n, narrow);
   if (narrow) {
     unsigned char* d = Narrow(rep);
     for (std::size_t i = 0; i < n; ++i) d[i] = static_cast<unsigned char>(units[i]);
@@ -111,21 +206,22 @@ Rep* Clone(const Rep* src) {
     case ClassId::kChar: {
       const std::size_t n = src->rows * src->cols;
       const std::size_t bytes = src->narrow ? n : n * sizeof(char16_t);
-      Rep* rep = NewFlat(ClassId::kChar, src->rows, src->cols, bytes, src->narrow);
-      rep->capacity = static_cast<std::uint32_t>(n);
+      Rep* rep = NewFlat(ClassId::kChar, src->rows, src->cols, n, src->narrow);
       std::memcpy(rep + 1, src + 1, bytes);
       return rep;
     }
     default: {
       const std::size_t n = src->rows * src->cols;
-      Rep* rep = NewFlat(src->cls, src->rows, src->cols, n * sizeof(double), false);
+      Rep* rep = NewFlat(src->cls, src->rows, src->cols, n, false);
       std::memcpy(Doubles(rep), Doubles(src), n * sizeof(double));
       return rep;
     }
   }
 }
 
-void Destroy(Rep* rep) {
+}  // namespace
+
+void internal::DestroyRep(Rep* rep) {
   switch (rep->cls) {
     case ClassId::kCell:
       delete static_cast<CellRep*>(rep);
@@ -134,11 +230,12 @@ void Destroy(Rep* rep) {
       delete static_cast<StructRep*>(rep);
       break;
     default:
-      rep->~Rep();
-      ::operator delete(rep);
+      DeleteFlat(rep);
       break;
   }
 }
+
+namespace {
 
 Rep* UnassignedRep() {
   static Rep marker = [] {
@@ -149,12 +246,8 @@ Rep* UnassignedRep() {
   return &marker;
 }
 
-void Retain(Rep* rep) {
-  if (rep != nullptr && !rep->immortal) ++rep->refs;
-}
-
 void Release(Rep* rep) {
-  if (rep != nullptr && !rep->immortal && --rep->refs == 0) Destroy(rep);
+  internal::ReleaseRep(rep);
 }
 
 const Value& EmptyMatrixConstant() {
@@ -180,27 +273,6 @@ const char* ClassName(ClassId id) {
       return "double";
   }
   return "unknown";
-}
-
-Value::Value(const Value& other) noexcept : rep_(other.rep_) {
-  Retain(rep_);
-}
-Value::Value(Value&& other) noexcept : rep_(std::exchange(other.rep_, nullptr)) {}
-Value& Value::operator=(const Value& other) noexcept {
-  Retain(other.rep_);
-  Release(rep_);
-  rep_ = other.rep_;
-  return *this;
-}
-Value& Value::operator=(Value&& other) noexcept {
-  if (this != &other) {
-    Release(rep_);
-    rep_ = std::exchange(other.rep_, nullptr);
-  }
-  return *this;
-}
-Value::~Value() {
-  Release(rep_);
 }
 
 Value Value::Unassigned() {
@@ -233,20 +305,21 @@ Value Value::CharMatrix(std::size_t rows, std::size_t cols, std::u16string_view 
   }
   return Value(NewChar(rows, cols, units));
 }
+Value Value::NarrowText(std::string_view bytes) {
+  if (bytes.empty()) return EmptyText();
+  const std::size_t n = CheckedCount(1, bytes.size());
+  Rep* rep = NewFlat(ClassId::kChar, 1, n, n, true);
+  std::memcpy(Narrow(rep), bytes.data(), n);
+  return Value(rep);
+}
+
 Value Value::Text(std::u16string_view units) {
   if (units.empty()) return EmptyText();
   return Value(NewChar(1, units.size(), units));
 }
 Value Value::Text(std::string_view utf8) {
   if (utf8.empty()) return EmptyText();
-  if (IsAscii(utf8)) {
-    // Plain ASCII: no decoding needed.
-    const std::size_t n = CheckedCount(1, utf8.size());
-    Rep* rep = NewFlat(ClassId::kChar, 1, n, n, true);
-    rep->capacity = static_cast<std::uint32_t>(n);
-    std::memcpy(Narrow(rep), utf8.data(), n);
-    return Value(rep);
-  }
+  if (IsAscii(utf8)) return NarrowText(utf8);
   return Text(std::u16string_view(DecodeUtf8(utf8)));
 }
 Value Value::EmptyText() {
@@ -272,12 +345,10 @@ std::size_t Value::length() const {
   return empty() ? 0 : std::max(rows(), cols());
 }
 
-void Value::make_private() {
-  if (rep_->refs > 1) {
-    Rep* copy = Clone(rep_);
-    Release(rep_);
-    rep_ = copy;
-  }
+void Value::copy_shared() {
+  Rep* copy = Clone(rep_);
+  Release(rep_);
+  rep_ = copy;
 }
 
 void Value::set_num(std::size_t i, double x) {
@@ -316,8 +387,7 @@ void Value::append_text(std::u16string_view units) {
   if (rep_->refs > 1 || n > rep_->capacity || narrow != rep_->narrow) {
     // Regrow geometrically so that a run of appends costs time linear in the total length.
     const std::size_t cap = std::min<std::size_t>(std::max(n, old_n * 2), 0xFFFFFFFFu);
-    Rep* grown = NewFlat(ClassId::kChar, 1, old_n, narrow ? cap : cap * sizeof(char16_t), narrow);
-    grown->capacity = static_cast<std::uint32_t>(cap);
+    Rep* grown = NewFlat(ClassId::kChar, 1, old_n, cap, narrow);
     if (narrow) {
       std::memcpy(Narrow(grown), Narrow(rep_), old_n);
     } else {
@@ -361,6 +431,24 @@ void Value::cell_resize(std::size_t n) {
   } else {
     rep->rows = 1;
     rep->cols = n;
+  }
+}
+
+void Value::cell_append(Value v) {
+  make_private();
+  auto* rep = static_cast<CellRep*>(rep_);
+  if (rep->rows > 1 && rep->cols > 1) {
+    Raise("Index exceeds the dimensions of a " + std::to_string(rep->rows) + "-by-" +
+          std::to_string(rep->cols) + " cell array");
+  }
+  const std::size_t n = rep->elems.size() + 1;
+  if (n > std::numeric_limits<std::uint32_t>::max()) CheckedCount(1, n);  // raises
+  rep->elems.push_back(std::move(v));
+  if (rep->cols == 1 && rep->rows > 1) {
+    rep->rows = static_cast<std::uint32_t>(n);
+  } else {
+    rep->rows = 1;
+    rep->cols = static_cast<std::uint32_t>(n);
   }
 }
 

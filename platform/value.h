@@ -36,8 +36,17 @@ struct alignas(8) Rep {
   bool immortal = false;  // the shared unassigned marker
   std::uint32_t rows = 0;
   std::uint32_t cols = 0;
-  std::uint32_t capacity = 0;  // char arrays: units the trailing storage can hold
+  std::uint32_t capacity = 0;  // elements the trailing storage can hold
 };
+
+// Frees an array whose last reference went away.
+void DestroyRep(Rep* rep);
+inline void RetainRep(Rep* rep) {
+  if (rep != nullptr && !rep->immortal) ++rep->refs;
+}
+inline void ReleaseRep(Rep* rep) {
+  if (rep != nullptr && !rep->immortal && --rep->refs == 0) DestroyRep(rep);
+}
 
 }  // namespace internal
 
@@ -45,11 +54,23 @@ class Value {
  public:
   // An absent value: an input slot that was not passed.
   Value() noexcept = default;
-  Value(const Value& other) noexcept;
-  Value(Value&& other) noexcept;
-  Value& operator=(const Value& other) noexcept;
-  Value& operator=(Value&& other) noexcept;
-  ~Value();
+  Value(const Value& other) noexcept : rep_(other.rep_) { internal::RetainRep(rep_); }
+  Value(Value&& other) noexcept : rep_(other.rep_) { other.rep_ = nullptr; }
+  Value& operator=(const Value& other) noexcept {
+    internal::RetainRep(other.rep_);
+    internal::ReleaseRep(rep_);
+    rep_ = other.rep_;
+    return *this;
+  }
+  Value& operator=(Value&& other) noexcept {
+    if (this != &other) {
+      internal::ReleaseRep(rep_);
+      rep_ = other.rep_;
+      other.rep_ = nullptr;
+    }
+    return *this;
+  }
+  ~Value() { internal::ReleaseRep(rep_); }
 
   // Named constructors.
   static Value Unassigned();
@@ -66,6 +87,8 @@ class Value {
   // A one-row text from UTF-8 bytes; bytes that are not valid UTF-8 are kept as escape units.
   static Value Text(std::string_view utf8);
   static Value Text(const char* utf8) { return Text(std::string_view(utf8)); }
+  // A one-row text whose units are the given bytes (0 to 255, as Latin-1); no decoding.
+  static Value NarrowText(std::string_view bytes);
   static Value EmptyText();  // 0-by-0 char
   static Value Cell(std::size_t rows, std::size_t cols);
   static Value Struct();  // a 1-by-1 structure without fields
@@ -114,6 +137,8 @@ class Value {
   Value& mutable_cell(std::size_t i);
   // Grows a cell (or 0-by-0 cell) row to at least n elements; new slots hold empty matrices.
   void cell_resize(std::size_t n);
+  // Appends one element to a cell row (or column). REQUIRES: is_cell().
+  void cell_append(Value v);
   // Structure fields, in order of creation. REQUIRES: is_struct().
   const std::vector<std::string>& field_names() const;
   bool has_field(std::string_view name) const;
@@ -125,7 +150,11 @@ class Value {
 
  private:
   explicit Value(internal::Rep* rep) noexcept : rep_(rep) {}
-  void make_private();
+  // Makes the array private to this handle before a change.
+  void make_private() {
+    if (rep_->refs > 1) copy_shared();
+  }
+  void copy_shared();
   internal::Rep* rep_ = nullptr;
 };
 

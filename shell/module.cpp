@@ -3,15 +3,6 @@
 #include <utility>
 
 namespace dk {
-namespace {
-
-ModuleObserver& Observer() {
-  static auto* observer = new ModuleObserver;
-  return *observer;
-}
-
-}  // namespace
-
 void ModuleConstants::Record(Value* slot) {
   slots_.push_back(slot);
   NotifyModuleEvent(module_, static_cast<long>(slots_.size()) - 1, true);
@@ -61,14 +52,6 @@ void mclInitializePersistent(Value* slot) {
 
 void mxDestroyArray(Value* slot) {
   *slot = Value();
-}
-
-ModuleObserver SetModuleObserver(ModuleObserver observer) {
-  return std::exchange(Observer(), std::move(observer));
-}
-
-void NotifyModuleEvent(const std::string& module, long index, bool built) {
-  if (Observer()) Observer()(module, index, built);
 }
 
 }  // namespace dk

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/callable.h"
 #include "platform/value.h"
 
 namespace dk {
@@ -49,14 +50,6 @@ class ModuleConstants {
 void mclInitializePersistent(Value* slot);
 // Releases a persistent variable.
 void mxDestroyArray(Value* slot);
-
-// Set-up and release events, for tests: module name, 0-based constant index, and
-// whether the constant was built (true) or released (false). Persistent variables
-// report index -1 when released.
-using ModuleObserver = std::function<void(const std::string& module, long index, bool built)>;
-// Installs an observer (an empty function removes it); returns the previous one.
-ModuleObserver SetModuleObserver(ModuleObserver observer);
-void NotifyModuleEvent(const std::string& module, long index, bool built);
 
 }  // namespace dk
 

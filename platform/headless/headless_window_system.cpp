@@ -35,14 +35,22 @@ void HeadlessWindowSystem::Close(double figure) {
   host().UserClosed(figure);
 }
 
+void HeadlessWindowSystem::Place(double handle, std::string_view property, const Rect& pixels) {
+  UserPlaced(host(), handle, property, pixels);
+}
+
+Rect HeadlessWindowSystem::Shown(double handle, std::string_view property) const {
+  return PixelRect(host(), handle, property);
+}
+
 void HeadlessWindowSystem::ObjectCreated(double handle, std::string_view /*type*/,
                                          double /*parent*/) {
-  record_.created.push_back(handle);
+  record_->created.push_back(handle);
 }
 
 void HeadlessWindowSystem::PropertyChanged(double handle, std::string_view property,
                                            const Value& value) {
-  record_.properties.push_back({handle, std::string(property), value});
+  record_->properties.push_back({handle, std::string(property), value});
 }
 
 std::optional<std::string> HeadlessWindowSystem::ShowFileDialog(const FileDialogRequest& request) {
@@ -51,14 +59,14 @@ std::optional<std::string> HeadlessWindowSystem::ShowFileDialog(const FileDialog
     shown.answer = std::move(answers_.front());
     answers_.pop_front();
   } else {
-    ++record_.unscripted_dialogs;
+    ++record_->unscripted_dialogs;
   }
-  record_.dialogs.push_back(shown);
+  record_->dialogs.push_back(shown);
   return shown.answer;
 }
 
 void HeadlessWindowSystem::ShowMessageBox(MessageKind kind, std::string_view text) {
-  record_.messages.push_back({kind, std::string(text)});
+  record_->messages.push_back({kind, std::string(text)});
 }
 
 int HeadlessWindowSystem::RunEventLoop() {

@@ -39,7 +39,7 @@ std::ostream& operator<<(std::ostream& os, const MessageShown& m);
 struct PropertySet {
   double handle = 0;
   std::string property;  // canonical spelling: "String", "OuterPosition"
-  Value value;
+  Value value;           // rectangles in pixels, whatever the object's units
 };
 
 // Everything the program asked of the window system, in order per kind.
@@ -72,8 +72,10 @@ class HeadlessWindowSystem final : public WindowSystem {
  public:
   HeadlessWindowSystem() = default;
 
-  // ---- Settings (all pixel sizes).
-  void set_screen_size(double width, double height) { screen_ = {1, 1, width, height}; }
+  // ---- Settings (all pixel sizes). The screen's pixels count from 0 unless set_screen
+  // says otherwise.
+  void set_screen_size(double width, double height) { screen_ = {0, 0, width, height}; }
+  void set_screen(const Rect& screen) { screen_ = screen; }
   void set_frame(const FrameSize& frame) { frame_ = frame; }
   void set_pixels_per_inch(double ppi) { pixels_per_inch_ = ppi; }
   void set_default_font_size(double points) { font_size_ = points; }
@@ -91,20 +93,28 @@ class HeadlessWindowSystem final : public WindowSystem {
   void Press(double control);
   // Closes a figure's window.
   void Close(double figure);
+  // Moves or resizes a window ("OuterPosition" or "Position" of a figure) or a control
+  // ("Position") to `pixels`, as a drag would.
+  void Place(double handle, std::string_view property, const Rect& pixels);
+  // Where the window system shows a rectangle of an object, in pixels.
+  Rect Shown(double handle, std::string_view property) const;
   // Queues an action for RunEventLoop.
   void QueueAction(UserAction action) { script_.push_back(std::move(action)); }
   std::size_t pending_actions() const { return script_.size(); }
 
-  const HeadlessRecord& record() const { return record_; }
-  void ClearRecord() { record_ = HeadlessRecord(); }
+  const HeadlessRecord& record() const { return *record_; }
+  void ClearRecord() { *record_ = HeadlessRecord(); }
+  // The record, shared: it outlives the window system (a test that hands the window
+  // system to the graphics main reads the record after the program has ended).
+  std::shared_ptr<const HeadlessRecord> shared_record() const { return record_; }
 
   // ---- WindowSystem
   void Attach(GraphicsHost* host) override { host_ = host; }
   void ObjectCreated(double handle, std::string_view type, double parent) override;
-  void ObjectDeleted(double handle) override { record_.deleted.push_back(handle); }
+  void ObjectDeleted(double handle) override { record_->deleted.push_back(handle); }
   void PropertyChanged(double handle, std::string_view property, const Value& value) override;
-  void RaiseFigure(double figure) override { record_.raised.push_back(figure); }
-  void Flush() override { ++record_.flushes; }
+  void RaiseFigure(double figure) override { record_->raised.push_back(figure); }
+  void Flush() override { ++record_->flushes; }
   Rect ScreenRect() override { return screen_; }
   double PixelsPerInch() override { return pixels_per_inch_; }
   double DefaultFontSize() override { return font_size_; }
@@ -121,14 +131,14 @@ class HeadlessWindowSystem final : public WindowSystem {
   double Target(const UserAction& action) const;
 
   GraphicsHost* host_ = nullptr;
-  Rect screen_{1, 1, 1024, 768};
+  Rect screen_{0, 0, 1024, 768};
   FrameSize frame_{3, 3, 21, 3};
   double pixels_per_inch_ = 96;
   double font_size_ = 8;
   Rgb background_{0.94, 0.94, 0.94};
   std::deque<std::optional<std::string>> answers_;
   std::deque<UserAction> script_;
-  HeadlessRecord record_;
+  std::shared_ptr<HeadlessRecord> record_ = std::make_shared<HeadlessRecord>();
 };
 
 // A fresh graphics root on a fresh headless backend for the life of the scope.

@@ -1,0 +1,120 @@
+#include "platform/mainhg.h"
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/graphics.h"
+#include "platform/text.h"
+#include "platform/window_system_factory.h"
+
+namespace dk {
+namespace {
+
+// A short name of an object for messages: its Tag, else its type and handle.
+std::string Describe(double object) {
+  try {
+    const Value h = Value::Scalar(object);
+    const std::string tag = mlfNGet(1, h, Value::Text("Tag")).utf8();
+    if (!tag.empty()) return tag;
+    return mlfNGet(1, h, Value::Text("Type")).utf8() + " " + FormatNumber(object);
+  } catch (const std::exception&) {
+    return "object " + FormatNumber(object);
+  }
+}
+
+// Runs a callback; an error that ends it is reported, and the event loop goes on.
+void DispatchReportingErrors(WindowSystem& ws, double object) {
+  try {
+    RunObjectCallback(object);
+  } catch (const std::exception& e) {
+    SetLastError(e.what());
+    Env::Current()->ConsoleErr("Error in the callback of " + Describe(object) + ": " + e.what() +
+                               "\n");
+    ws.ShowMessageBox(MessageKind::kError, e.what());
+  }
+}
+
+}  // namespace
+
+void RunObjectCallback(double object) {
+  const Value h = Value::Scalar(object);
+  const Value callback = mlfNGet(1, h, Value::Text("Callback"));
+  if (callback.empty()) return;
+  if (callback.is_char()) {
+    mlfFeval(0, callback, {h, Value::Empty()});
+    return;
+  }
+  if (!callback.is_cell() || !callback.cell(0).is_char()) {
+    Raise("The callback of " + Describe(object) +
+          " must be a function name or a cell of a function name and its arguments");
+  }
+  std::vector<Value> args;
+  for (std::size_t i = 1; i < callback.numel(); ++i) {
+    const Value& arg = callback.cell(i);
+    const std::string kind = CallbackArgumentKind(arg);
+    if (kind == "object") {
+      args.push_back(h);
+    } else if (kind == "empty") {
+      args.push_back(Value::Empty());
+    } else if (kind == "handles") {
+      args.push_back(mlfFeval(1, Value::Text("guidata"), {h})[0]);
+    } else if (!kind.empty()) {
+      Raise("The callback of " + Describe(object) + " has an unknown argument \"" + kind + "\"");
+    } else {
+      args.push_back(arg);
+    }
+  }
+  mlfFeval(0, callback.cell(0), std::move(args));
+}
+
+int mclMainhg(int argc, char** argv, MlxFunction main_entry, int flag, const MainInfo& info) {
+  return mclMainhgOn(MakeWindowSystem(argc, argv), main_entry, flag, info);
+}
+
+int mclMainhgOn(std::unique_ptr<WindowSystem> ws, MlxFunction main_entry, int /*flag*/,
+                const MainInfo& info) {
+  WindowSystem& window_system = *ws;
+  ScopedGraphics graphics(std::move(ws));
+  ScopedRegistry registry(&info);
+  const CallbackHook previous_hook = SetCallbackHook(
+      [&window_system](double object) { DispatchReportingErrors(window_system, object); });
+  int initialized = 0;
+  int status = 0;
+  try {
+    for (; initialized < info.init_term_count; ++initialized) {
+      info.init_term_table[initialized].initialize();
+    }
+    Value outputs[1];
+    main_entry(0, outputs, 0, nullptr);
+    status = RunEventLoop();
+  } catch (const std::exception& e) {
+    Env::Current()->ConsoleErr(std::string("dropkit: ") + e.what() + "\n");
+    status = 1;
+  }
+  while (initialized > 0) info.init_term_table[--initialized].terminate();
+  SetCallbackHook(previous_hook);
+  return status;
+}
+
+void libmmfileInitialize() {
+  NotifyModuleEvent("libmmfile", -1, true);
+}
+
+void libmmfileTerminate() {
+  DiscardAllFiles();
+  NotifyModuleEvent("libmmfile", -1, false);
+}
+
+void libmwsglmInitialize() {
+  NotifyModuleEvent("libmwsglm", -1, true);
+}
+
+void libmwsglmTerminate() {
+  NotifyModuleEvent("libmwsglm", -1, false);
+}
+
+}  // namespace dk

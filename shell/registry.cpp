@@ -1,0 +1,41 @@
+#include "shell/registry.h"
+
+#include "figsupport/guidata.h"
+#include "figsupport/guihandles.h"
+#include "figsupport/iskeyword.h"
+#include "figsupport/isvarname.h"
+#include "figsupport/movegui.h"
+#include "figsupport/openfig.h"
+#include "generator/randlist.h"
+#include "platform/mainhg.h"
+#include "window/dropkit.h"
+
+namespace dk {
+
+const FunctionTableRow function_table[8] = {
+    {"Dropkit", mlxDropkit, -1, -1, &local_function_table_Dropkit},
+    {"randlist", mlxRandlist, 1, 0, &local_function_table_randlist},
+    {"guidata", mlxGuidata, 2, 1, &local_function_table_guidata},
+    {"guihandles", mlxGuihandles, 1, 1, &local_function_table_guihandles},
+    {"openfig", mlxOpenfig, 2, 1, &local_function_table_openfig},
+    {"isvarname", mlxIsvarname, 1, 1, &local_function_table_isvarname},
+    {"movegui", mlxMovegui, -1, 0, &local_function_table_movegui},
+    {"iskeyword", mlxIskeyword, 1, 1, &local_function_table_iskeyword},
+};
+
+const InitTermPair init_term_table[10] = {
+    {libmmfileInitialize, libmmfileTerminate},
+    {libmwsglmInitialize, libmwsglmTerminate},
+    {InitializeModule_Dropkit, TerminateModule_Dropkit},
+    {InitializeModule_randlist, TerminateModule_randlist},
+    {InitializeModule_guidata, TerminateModule_guidata},
+    {InitializeModule_guihandles, TerminateModule_guihandles},
+    {InitializeModule_openfig, TerminateModule_openfig},
+    {InitializeModule_isvarname, TerminateModule_isvarname},
+    {InitializeModule_movegui, TerminateModule_movegui},
+    {InitializeModule_iskeyword, TerminateModule_iskeyword},
+};
+
+const MainInfo main_info = {1, 8, function_table, 0, nullptr, 0, nullptr, 10, init_term_table};
+
+}  // namespace dk

@@ -1,0 +1,166 @@
+#include "shell/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/headless/headless_window_system.h"
+#include "platform/mainhg.h"
+#include "platform/test_support.h"
+#include "window/dropkit.h"
+
+namespace dk {
+namespace {
+
+using Action = UserAction::Kind;
+
+// Runs the whole program, from the graphics main to its exit status, on a scripted
+// headless window system; keeps what the window system and the modules reported.
+class ProgramTest : public ::testing::Test {
+ protected:
+  ProgramTest() { ui = std::make_unique<HeadlessWindowSystem>(); }
+
+  void Type(const char* tag, const char* text) { ui->QueueAction({Action::kType, tag, text}); }
+  void Press(const char* tag) { ui->QueueAction({Action::kPress, tag, ""}); }
+  void CloseWindow() { ui->QueueAction({Action::kClose, "", ""}); }
+
+  int RunProgram() {
+    record = ui->shared_record();
+    const ModuleObserver previous =
+        SetModuleObserver([this](const std::string& module, long index, bool built) {
+          events.push_back({module, index, built});
+        });
+    const int status = mclMainhgOn(std::move(ui), mlxDropkit, 1, main_info);
+    SetModuleObserver(previous);
+    return status;
+  }
+
+  // The texts the program put into controls, in order.
+  std::vector<std::string> StringsSet() const {
+    std::vector<std::string> out;
+    for (const PropertySet& p : record->properties) {
+      if (p.property == "String") out.push_back(p.value.utf8());
+    }
+    return out;
+  }
+
+  struct Event {
+    std::string module;
+    long index;
+    bool built;
+  };
+
+  testing::TestEnv env;
+  testing::TempDir dir;
+  std::unique_ptr<HeadlessWindowSystem> ui;
+  std::shared_ptr<const HeadlessRecord> record;
+  std::vector<Event> events;
+};
+
+TEST_F(ProgramTest, RegistryListsEightFunctionsAndTenPairsInOrder) {
+  const std::vector<std::string> names = {"Dropkit", "randlist",  "guidata", "guihandles",
+                                          "openfig", "isvarname", "movegui", "iskeyword"};
+  const std::vector<std::pair<int, int>> counts = {{-1, -1}, {1, 0}, {2, 1},  {1, 1},
+                                                   {2, 1},   {1, 1}, {-1, 0}, {1, 1}};
+  const std::vector<int> locals = {4, 0, 1, 2, 0, 0, 1, 0};
+  ASSERT_EQ(main_info.version, 1);
+  ASSERT_EQ(main_info.function_count, 8);
+  ASSERT_EQ(main_info.init_term_count, 10);
+  EXPECT_EQ(main_info.reserved1_count + main_info.reserved2_count, 0);
+  for (int i = 0; i < 8; ++i) {
+    const FunctionTableRow& row = function_table[i];
+    EXPECT_EQ(row.name, names[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(std::make_pair(row.inputs, row.outputs), counts[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(row.local_table->count, locals[static_cast<std::size_t>(i)]) << row.name;
+  }
+  EXPECT_EQ(std::string(function_table[0].local_table->rows[3].name), "InitBox_Callback");
+  EXPECT_EQ(function_table[0].local_table->rows[3].inputs, -4);
+}
+
+TEST_F(ProgramTest, SetsUpEveryModuleRunsTheWindowAndReleasesInReverse) {
+  CloseWindow();
+  EXPECT_EQ(RunProgram(), 0);
+  // Set-up in table order, release in reverse with the two libraries last.
+  std::vector<std::string> built_order, released_order;
+  std::map<std::string, int> built, released;
+  for (const Event& e : events) {
+    std::vector<std::string>& order = e.built ? built_order : released_order;
+    if (order.empty() || order.back() != e.module) order.push_back(e.module);
+    if (e.index >= 0) ++(e.built ? built : released)[e.module];
+  }
+  const std::vector<std::string> table = {"libmmfile", "libmwsglm",  "Dropkit", "randlist",
+                                          "guidata",   "guihandles", "openfig", "isvarname",
+                                          "movegui",   "iskeyword"};
+  EXPECT_EQ(built_order, table);
+  EXPECT_EQ(released_order, std::vector<std::string>(table.rbegin(), table.rend()));
+  const std::map<std::string, int> constants = {
+      {"Dropkit", 10}, {"randlist", 30}, {"guidata", 13}, {"guihandles", 12},
+      {"openfig", 15}, {"isvarname", 6}, {"movegui", 37}, {"iskeyword", 20}};
+  EXPECT_EQ(built, constants);
+  EXPECT_EQ(released, constants);
+  ASSERT_EQ(record->created.size(), 12u);  // the window and its eleven controls
+  EXPECT_EQ(record->raised.size(), 1u);
+}
+
+TEST_F(ProgramTest, AUserSessionFromLoadToSave) {
+  std::string names;
+  for (int i = 1; i <= 10; ++i) names += "t" + std::to_string(i) + "\n";
+  testing::WriteFile(dir.file("names.txt"), names);
+  ui->QueueFileAnswer(dir.file("names.txt"));
+  ui->QueueFileAnswer(dir.file("listing.txt"));
+  Type("NumBox", "3");
+  Type("RepBox", "2");
+  Type("InitBox", "42");
+  Press("LoadButton");
+  Press("ManualInitButton");
+  Press("ShowButton");
+  Press("ManualInitButton");
+  Press("SaveButton");
+  Press("NoSuchTag");  // an action the script cannot play ends the loop with an error
+  EXPECT_EQ(RunProgram(), 1);
+  const std::vector<std::string> shown = StringsSet();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[0], "File names.txt loaded with 10 names");
+  EXPECT_EQ(shown[1], "Random number manually initialized with seed 42.000000");
+  EXPECT_EQ(shown[2],
+            "Randomized listing of 2 groups to 3 taxa to omit\n2026-12-07 : 14:5"
+            "\n***  Repetition 1  *****************************\nt2\nt3\nt7"
+            "\n***  Repetition 2  *****************************\nt3\nt6\nt9");
+  EXPECT_EQ(testing::ReadFile(dir.file("listing.txt")),
+            "Randomized listing of 2 groups to 3 taxa to omit\n2026-12-07 : 14:5\n"
+            "\n***  Repetition 1  *****************************\nt2\n\nt3\n\nt7\n"
+            "\n***  Repetition 2  *****************************\nt3\n\nt6\n\nt9\n");
+  // Typing into the boxes ran their callbacks through the switchyard.
+  EXPECT_EQ(env.out,
+            "NumBox Callback not implemented yet.\nRepBox Callback not implemented yet.\n"
+            "InitBox Callback not implemented yet.\nnumcount = 3\nnumcount = 3\n");
+  EXPECT_NE(env.err.find("NoSuchTag"), std::string::npos);
+}
+
+TEST_F(ProgramTest, ACallbackErrorIsReportedAndTheWindowStaysUsable) {
+  Type("NumBox", "abc");
+  Press("ShowButton");
+  Type("NumBox", "1");
+  Press("ShowButton");  // no list loaded yet
+  Press("ManualInitButton");
+  CloseWindow();
+  EXPECT_EQ(RunProgram(), 0);
+  const std::string bad_count =
+      "The NumBox box (names to omit per group) must hold one whole number of 0 or more; it "
+      "holds \"abc\".";
+  const std::string no_list =
+      "No name list is loaded: use Load to read one before listing 1 names per group.";
+  ASSERT_EQ(record->messages.size(), 2u);
+  EXPECT_EQ(record->messages[0], (MessageShown{MessageKind::kError, bad_count}));
+  EXPECT_EQ(record->messages[1], (MessageShown{MessageKind::kError, no_list}));
+  EXPECT_EQ(env.err, "Error in the callback of ShowButton: " + bad_count + "\n" +
+                         "Error in the callback of ShowButton: " + no_list + "\n");
+  EXPECT_EQ(StringsSet(),
+            std::vector<std::string>{"Random number manually initialized with seed 42.000000"});
+}
+
+}  // namespace
+}  // namespace dk

@@ -1,0 +1,161 @@
+#include "window/dropkit.h"
+
+#include <exception>
+#include <string>
+#include <utility>
+
+#include "figsupport/guidata.h"
+#include "figsupport/guihandles.h"
+#include "figsupport/openfig.h"
+#include "platform/builtins.h"
+#include "platform/errors.h"
+#include "platform/graphics.h"
+#include "platform/ops.h"
+#include "platform/text.h"
+#include "shell/module.h"
+
+namespace dk {
+
+namespace {
+
+const LocalFunctionRow kLocalFunctions[] = {
+    {"OutBox_Callback", mlxDropkit_OutBox_Callback, -4, -1},
+    {"NumBox_Callback", mlxDropkit_NumBox_Callback, -4, -1},
+    {"RepBox_Callback", mlxDropkit_RepBox_Callback, -4, -1},
+    {"InitBox_Callback", mlxDropkit_InitBox_Callback, -4, -1},
+};
+
+}  // namespace
+
+const LocalFunctionTable local_function_table_Dropkit = {4, kLocalFunctions};
+
+namespace {
+
+ModuleConstants constants("Dropkit");
+
+struct Constants {
+  Value dropkit, reuse, color, root, default_background, one;
+  Value out_box_message, num_box_message, rep_box_message, init_box_message;
+} k;
+
+Value MDropkit(int nargout, const Value& varargin_in) {
+  LocalFunctionScope scope(&local_function_table_Dropkit);
+  const Value varargin = varargin_in;
+  Value varargout = Value::Cell(1, 0);
+  const int nargin = static_cast<int>(varargin.numel());
+  if (nargin == 0) {
+    const Value fig = mlfOpenfig(k.dropkit, k.reuse);
+    mlfNSet(0, fig, k.color, mlfNGet(1, k.root, k.default_background));
+    const Value handles = mlfGuihandles(fig);
+    mlfNGuidata(0, fig, handles);
+    if (nargout > 0) mlfIndexAssign(&varargout, "{?}", k.one, fig);
+  } else if (mlfTobool(mclFeval(1, mlxIschar, {varargin.cell(0)})[0])) {
+    // The switchyard: call the named function, catching any error.
+    try {
+      std::vector<Value> args;
+      for (std::size_t i = 1; i < varargin.numel(); ++i) args.push_back(varargin.cell(i));
+      const std::vector<Value> outputs = mlfFeval(nargout, varargin.cell(0), std::move(args));
+      Value filled = varargout;
+      for (int i = 0; i < nargout; ++i) {
+        if (outputs[static_cast<std::size_t>(i)].absent()) {
+          Raise("\"" + varargin.cell(0).utf8() + "\" did not assign output " +
+                std::to_string(i + 1) + ".");
+        }
+        mlfIndexAssign(&filled, "{?}", Value::Scalar(i + 1), outputs[static_cast<std::size_t>(i)]);
+      }
+      varargout = std::move(filled);
+    } catch (const std::exception& e) {
+      SetLastError(e.what());
+      mlfDisp(mlfLasterr());
+    }
+  }
+  return varargout;
+}
+
+// The body shared by the four placeholder callbacks: the callback object, the event
+// data and the handle structure are accepted and not used; no output is assigned.
+Value PlaceholderCallback(const Value& message) {
+  LocalFunctionScope scope(&local_function_table_Dropkit);
+  mlfDisp(message);
+  return Value::Cell(1, 0);
+}
+
+// The array-vector entry shared by the four callbacks: any inputs, any outputs.
+void CallbackEntry(int nlhs, Value plhs[], const Value& message, const char* name) {
+  mclAssignVarargoutCell(nlhs, plhs, PlaceholderCallback(message), name);
+}
+
+Value CallbackDirect(const OutputList& outputs, const Value& message, const char* name) {
+  return mlfAssignOutputs(PlaceholderCallback(message), outputs, static_cast<int>(outputs.size()),
+                          name);
+}
+
+}  // namespace
+
+void InitializeModule_Dropkit() {
+  ModuleConstants& c = constants;
+  c.String(&k.dropkit, "Dropkit");
+  c.String(&k.reuse, "reuse");
+  c.String(&k.color, "Color");
+  c.Double(&k.root, 0);
+  c.String(&k.default_background, "defaultUicontrolBackgroundColor");
+  c.Double(&k.one, 1);
+  c.String(&k.out_box_message, "OutBox Callback not implemented yet.");
+  c.String(&k.num_box_message, "NumBox Callback not implemented yet.");
+  c.String(&k.rep_box_message, "RepBox Callback not implemented yet.");
+  c.String(&k.init_box_message, "InitBox Callback not implemented yet.");
+}
+
+void TerminateModule_Dropkit() {
+  constants.ReleaseAll();
+}
+
+void mlxDropkit(int nlhs, Value plhs[], int nrhs, Value prhs[]) {
+  const Value varargin = mclCreateVararginCell(nrhs, prhs);
+  mclAssignVarargoutCell(nlhs, plhs, MDropkit(nlhs, varargin), "Dropkit");
+}
+
+Value mlfNDropkit(int nargout, const OutputList& outputs, std::vector<Value> tail) {
+  const int asked = nargout + static_cast<int>(outputs.size());
+  return mlfAssignOutputs(MDropkit(asked, mclVarargin(std::move(tail))), outputs, asked, "Dropkit");
+}
+
+Value mlfDropkit(const OutputList& outputs, std::vector<Value> tail) {
+  return mlfNDropkit(0, outputs, std::move(tail));
+}
+
+void mlfVDropkit(std::vector<Value> tail) {
+  MDropkit(0, mclVarargin(std::move(tail)));
+}
+
+void mlxDropkit_OutBox_Callback(int nlhs, Value plhs[], int, Value[]) {
+  CallbackEntry(nlhs, plhs, k.out_box_message, "Dropkit/OutBox_Callback");
+}
+void mlxDropkit_NumBox_Callback(int nlhs, Value plhs[], int, Value[]) {
+  CallbackEntry(nlhs, plhs, k.num_box_message, "Dropkit/NumBox_Callback");
+}
+void mlxDropkit_RepBox_Callback(int nlhs, Value plhs[], int, Value[]) {
+  CallbackEntry(nlhs, plhs, k.rep_box_message, "Dropkit/RepBox_Callback");
+}
+void mlxDropkit_InitBox_Callback(int nlhs, Value plhs[], int, Value[]) {
+  CallbackEntry(nlhs, plhs, k.init_box_message, "Dropkit/InitBox_Callback");
+}
+
+Value mlfDropkit_OutBox_Callback(const OutputList& outputs, const Value&, const Value&,
+                                 const Value&, std::vector<Value>) {
+  return CallbackDirect(outputs, k.out_box_message, "Dropkit/OutBox_Callback");
+}
+Value mlfDropkit_NumBox_Callback(const OutputList& outputs, const Value&, const Value&,
+                                 const Value&, std::vector<Value>) {
+  return CallbackDirect(outputs, k.num_box_message, "Dropkit/NumBox_Callback");
+}
+Value mlfDropkit_RepBox_Callback(const OutputList& outputs, const Value&, const Value&,
+                                 const Value&, std::vector<Value>) {
+  return CallbackDirect(outputs, k.rep_box_message, "Dropkit/RepBox_Callback");
+}
+Value mlfDropkit_InitBox_Callback(const OutputList& outputs, const Value&, const Value&,
+                                  const Value&, std::vector<Value>) {
+  return CallbackDirect(outputs, k.init_box_message, "Dropkit/InitBox_Callback");
+}
+
+}  // namespace dk

@@ -1,0 +1,48 @@
+// The main window function `Dropkit`. Called without inputs it opens the tool's window
+// from the figure file "Dropkit" (reusing an open one), gives it the default control
+// background colour and stores the structure of its control handles on it. Called
+// with a function name first, it calls that function with the other inputs and hands
+// back its outputs, showing the text of any error on the console instead of raising it.
+// Its four local callbacks only say that they are not implemented yet.
+#ifndef DROPKIT_WINDOW_DROPKIT_H_
+#define DROPKIT_WINDOW_DROPKIT_H_
+
+#include <vector>
+
+#include "platform/callable.h"
+#include "platform/value.h"
+#include "shell/frame.h"
+
+namespace dk {
+
+void InitializeModule_Dropkit();
+void TerminateModule_Dropkit();
+
+// Array-vector entry: any number of inputs and outputs.
+void mlxDropkit(int nlhs, Value plhs[], int nrhs, Value prhs[]);
+// Direct entries: the tail values; outputs 2.. go through `outputs`. mlfNDropkit asks
+// for nargout outputs plus one per slot of `outputs`; mlfVDropkit asks for none.
+Value mlfDropkit(const OutputList& outputs, std::vector<Value> tail);
+Value mlfNDropkit(int nargout, const OutputList& outputs, std::vector<Value> tail);
+void mlfVDropkit(std::vector<Value> tail);
+
+// The four callbacks: the callback object, an event data value, the handle structure,
+// then any number of further inputs; any number of outputs, none ever assigned.
+void mlxDropkit_OutBox_Callback(int nlhs, Value plhs[], int nrhs, Value prhs[]);
+void mlxDropkit_NumBox_Callback(int nlhs, Value plhs[], int nrhs, Value prhs[]);
+void mlxDropkit_RepBox_Callback(int nlhs, Value plhs[], int nrhs, Value prhs[]);
+void mlxDropkit_InitBox_Callback(int nlhs, Value plhs[], int nrhs, Value prhs[]);
+Value mlfDropkit_OutBox_Callback(const OutputList& outputs, const Value& h, const Value& eventdata,
+                                 const Value& handles, std::vector<Value> tail);
+Value mlfDropkit_NumBox_Callback(const OutputList& outputs, const Value& h, const Value& eventdata,
+                                 const Value& handles, std::vector<Value> tail);
+Value mlfDropkit_RepBox_Callback(const OutputList& outputs, const Value& h, const Value& eventdata,
+                                 const Value& handles, std::vector<Value> tail);
+Value mlfDropkit_InitBox_Callback(const OutputList& outputs, const Value& h, const Value& eventdata,
+                                  const Value& handles, std::vector<Value> tail);
+
+extern const LocalFunctionTable local_function_table_Dropkit;
+
+}  // namespace dk
+
+#endif  // DROPKIT_WINDOW_DROPKIT_H_

@@ -1,0 +1,131 @@
+#include "window/dropkit.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "figsupport/guidata.h"
+#include "platform/errors.h"
+#include "platform/graphics.h"
+#include "platform/headless/headless_window_system.h"
+#include "platform/test_support.h"
+#include "shell/registry.h"
+
+namespace dk {
+namespace {
+
+// Every module set up, the registry current, a headless window system and a captured
+// console, as the graphics main provides them.
+class DropkitTest : public ::testing::Test {
+ protected:
+  DropkitTest() : registry(&main_info) {
+    ui().set_default_background({0.5, 0.25, 0.75});
+    for (const InitTermPair& pair : init_term_table) pair.initialize();
+  }
+  ~DropkitTest() override {
+    for (int i = 9; i >= 0; --i) init_term_table[i].terminate();
+  }
+
+  std::vector<Value> Call(int nlhs, std::vector<Value> args) {
+    std::vector<Value> out(static_cast<std::size_t>(nlhs > 1 ? nlhs : 1));
+    mlxDropkit(nlhs, out.data(), static_cast<int>(args.size()), args.data());
+    return out;
+  }
+  HeadlessWindowSystem& ui() { return graphics.ui(); }
+  static Value Text(const char* s) { return Value::Text(s); }
+
+  testing::TestEnv env;
+  ScopedRegistry registry;
+  ScopedHeadlessGraphics graphics;
+};
+
+TEST_F(DropkitTest, LaunchOpensTheWindowColoursItAndStoresItsHandles) {
+  EXPECT_TRUE(Call(0, {})[0].absent());
+  const std::vector<Value> out = Call(1, {});
+  ASSERT_TRUE(out[0].is_numeric());
+  const Value fig = out[0];
+  EXPECT_EQ(mlfFindall(Value::Scalar(0)).numel() - 1, mlfFindall(fig).numel());  // one window
+  const Value color = mlfNGet(1, fig, Text("Color"));
+  EXPECT_EQ(color.num(0), 0.5);
+  EXPECT_EQ(color.num(2), 0.75);
+  const Value handles = mlfGuidata(fig, Value());
+  ASSERT_TRUE(handles.is_struct());
+  for (const char* tag : {"OutBox", "NumBox", "RepBox", "InitBox"}) {
+    ASSERT_TRUE(handles.has_field(tag)) << tag;
+    EXPECT_EQ(mlfNGet(1, handles.field(tag), Text("Tag")).utf8(), tag);
+  }
+}
+
+TEST_F(DropkitTest, SecondLaunchReusesTheWindowAndRebuildsItsHandles) {
+  const Value first = Call(1, {})[0];
+  mlfNSet(0, first, Text("Color"), Value::Row({1, 1, 1}));
+  mlfNGuidata(0, first, Value::Scalar(7));
+  const Value second = Call(1, {})[0];
+  EXPECT_EQ(first.num(0), second.num(0));
+  EXPECT_EQ(mlfNGet(1, first, Text("Color")).num(0), 0.5);
+  EXPECT_TRUE(mlfGuidata(first, Value()).is_struct());
+  EXPECT_EQ(ui().record().raised.size(), 2u);
+}
+
+TEST_F(DropkitTest, SwitchyardRunsCallbacksAndReturnsOutputs) {
+  const Value fig = Call(1, {})[0];
+  Call(0, {Text("OutBox_Callback"), fig, Value::Empty(), Value::Struct()});
+  Call(0, {Text("InitBox_Callback"), fig, Value::Empty(), Value::Struct(), Value::Scalar(1),
+           Value::Scalar(2)});
+  EXPECT_EQ(env.out,
+            "OutBox Callback not implemented yet.\nInitBox Callback not implemented yet.\n");
+  // A registered function's outputs become the switchyard's.
+  const std::vector<Value> out = Call(1, {Text("isvarname"), Text("NumBox")});
+  EXPECT_TRUE(out[0].is_logical());
+  EXPECT_EQ(out[0].num(0), 1);
+  // And the platform's own functions are reached too.
+  EXPECT_EQ(Call(1, {Text("ischar"), Text("x")})[0].num(0), 1);
+}
+
+TEST_F(DropkitTest, SwitchyardShowsErrorsOnTheConsoleInsteadOfRaising) {
+  Call(0, {Text("NoSuchCallback"), Value::Scalar(1)});
+  Call(0, {Text("randlist"), Text("Load"), Text("extra")});
+  // The callback gives no output: the switchyard shows that, then returns no output either.
+  EXPECT_THROW(Call(1, {Text("OutBox_Callback"), Value::Empty(), Value::Empty(), Value::Empty()}),
+               RuntimeError);
+  EXPECT_EQ(env.out,
+            "Undefined function \"NoSuchCallback\".\n"
+            "Run-time Error: File: randlist Line: 1 Column: 1 The function \"randlist\" was "
+            "called with more than the declared number of inputs (1).\n"
+            "OutBox Callback not implemented yet.\n"
+            "\"Dropkit/OutBox_Callback\" was asked for 1 outputs but gave only 0.\n");
+}
+
+TEST_F(DropkitTest, NumericFirstInputDoesNothing) {
+  Call(0, {Value::Scalar(3), Text("OutBox_Callback")});
+  EXPECT_EQ(env.out, "");
+  EXPECT_TRUE(ui().record().created.empty());
+  EXPECT_THROW(Call(1, {Value::Scalar(3)}), RuntimeError);  // no output was assigned
+}
+
+TEST_F(DropkitTest, CallbackEntriesAcceptAnyInputs) {
+  Value plhs[1];
+  Value none[1];
+  mlxDropkit_RepBox_Callback(0, plhs, 0, none);
+  Value five[5] = {Value::Scalar(1), Value::Empty(), Value::Struct(), Value::Scalar(4),
+                   Value::Scalar(5)};
+  mlxDropkit_NumBox_Callback(0, plhs, 5, five);
+  mlfDropkit_InitBox_Callback({}, Value::Scalar(1), Value::Empty(), Value::Struct(), {});
+  EXPECT_EQ(env.out,
+            "RepBox Callback not implemented yet.\nNumBox Callback not implemented yet.\n"
+            "InitBox Callback not implemented yet.\n");
+  Value second;
+  EXPECT_THROW(mlfDropkit_OutBox_Callback({&second}, Value(), Value(), Value(), {}), RuntimeError);
+}
+
+TEST_F(DropkitTest, DirectEntriesLaunchAndSwitch) {
+  const Value fig = mlfNDropkit(1, {}, {});
+  EXPECT_TRUE(fig.is_numeric());
+  mlfVDropkit({Text("NumBox_Callback"), fig, Value::Empty(), Value::Empty()});
+  EXPECT_EQ(env.out, "NumBox Callback not implemented yet.\n");
+  EXPECT_TRUE(mlfDropkit({}, {}).absent());
+}
+
+}  // namespace
+}  // namespace dk
