@@ -89,7 +89,7 @@ class Reader {
   }
 
   Value MakeLine(std::string_view bytes) const {
-    return buffer_ascii_ ? Value::NarrowText(bytes) : Value::Text(bytes);
+    return buffer_ascii_ ? Value::AsciiText(bytes) : Value::Text(bytes);
   }
 
   bool ReadLine8(Value* line) {

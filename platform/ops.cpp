@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -292,9 +293,13 @@ Value mlfSort(const Value& v) {
   }
   std::vector<double> out(v.numel());
   for (std::size_t i = 0; i < out.size(); ++i) out[i] = v.num(i);
-  std::sort(out.begin(), out.end(), [](double x, double y) {
-    return x < y || (!std::isnan(x) && std::isnan(y));  // NaN last
-  });
+  if (std::none_of(out.begin(), out.end(), [](double x) { return std::isnan(x); })) {
+    std::sort(out.begin(), out.end());
+  } else {
+    std::sort(out.begin(), out.end(), [](double x, double y) {
+      return x < y || (!std::isnan(x) && std::isnan(y));  // NaN last
+    });
+  }
   if (out.empty()) return Value::Matrix(v.rows(), v.cols());
   return Value::Matrix(v.rows(), v.cols(), std::move(out));
 }

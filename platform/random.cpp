@@ -6,8 +6,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "platform/env.h"
 #include "platform/errors.h"
@@ -81,20 +82,60 @@ Value FullPermutation(const RandomState& s, std::uint64_t n) {
 
 // The same steps as FullPermutation, stopped after position k-1 is settled. Only the
 // positions a swap has touched are stored; any other position p still holds p + 1.
+//
+// MovedPositions keeps them: a plain array when the list is not much longer than the
+// prefix, otherwise an open-addressing hash table with room for twice the keys a
+// prefix of k can store (at most one new key per step), so it never grows.
+class MovedPositions {
+ public:
+  MovedPositions(std::uint64_t n, std::uint64_t k) {
+    if (n <= 4 * k) {
+      dense_.resize(n);
+      for (std::uint64_t p = 0; p < n; ++p) dense_[p] = p + 1;
+      return;
+    }
+    std::uint64_t capacity = 16;
+    while (capacity < 2 * k) capacity *= 2;  // at most k keys: the table stays half empty
+    keys_.assign(capacity, kEmpty);
+    values_ = std::make_unique_for_overwrite<std::uint64_t[]>(capacity);
+  }
+  std::uint64_t Held(std::uint64_t p) const {
+    if (!dense_.empty()) return dense_[p];
+    const std::size_t slot = Find(p);
+    return keys_[slot] == p ? values_[slot] : p + 1;
+  }
+  void Set(std::uint64_t p, std::uint64_t v) {
+    if (!dense_.empty()) {
+      dense_[p] = v;
+      return;
+    }
+    const std::size_t slot = Find(p);
+    keys_[slot] = p;
+    values_[slot] = v;
+  }
+
+ private:
+  static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
+  // The slot holding p, or the empty slot where p would go.
+  std::size_t Find(std::uint64_t p) const {
+    const std::size_t mask = keys_.size() - 1;
+    std::size_t slot = static_cast<std::size_t>((p * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+    while (keys_[slot] != p && keys_[slot] != kEmpty) slot = (slot + 1) & mask;
+    return slot;
+  }
+  std::vector<std::uint64_t> dense_;
+  std::vector<std::uint64_t> keys_;
+  std::unique_ptr<std::uint64_t[]> values_;  // meaningful where keys_ holds a key
+};
+
 Value PartialPermutation(const RandomState& s, std::uint64_t n, std::uint64_t k) {
   Value prefix = Value::Matrix(1, k);
-  std::unordered_map<std::uint64_t, std::uint64_t> moved;
-  moved.reserve(k);
-  const auto held = [&moved](std::uint64_t p) {
-    const auto it = moved.find(p);
-    return it == moved.end() ? p + 1 : it->second;
-  };
+  MovedPositions moved(n, k);
   for (std::uint64_t i = 0; i < k; ++i) {
     // The last position has no step of its own: it keeps what is left.
     const std::uint64_t j = i + 1 < n ? i + Uniform(s, i, n - i) : i;
-    const std::uint64_t picked = held(j);
-    moved[j] = held(i);
-    moved.erase(i);  // position i is never read again
+    const std::uint64_t picked = moved.Held(j);
+    moved.Set(j, moved.Held(i));  // position i is never read again
     prefix.set_num(i, static_cast<double>(picked));
   }
   return prefix;

@@ -85,14 +85,11 @@ struct ByteSink {
   }
   void Ascii(std::string_view s) { out.append(s); }
   void Text(const Value& v) {
-    if (v.narrow()) {
-      const std::string_view bytes(reinterpret_cast<const char*>(v.narrow_bytes()), v.numel());
-      if (IsAscii(bytes)) {
-        out.append(bytes);
-        return;
-      }
+    if (v.ascii()) {
+      out.append(reinterpret_cast<const char*>(v.narrow_bytes()), v.numel());
+    } else {
+      EncodeUtf8(v.units(), out);
     }
-    EncodeUtf8(v.units(), out);
   }
   ~ByteSink() {
     if (pending_high != 0) EncodeUtf8(std::u16string(1, pending_high), out);

@@ -182,6 +182,7 @@ Rep* NewChar(std::size_t rows, std::size_t cols, std::u16string_view units) {
   const std::size_t n = CheckedCount(rows, cols);
   const bool narrow = std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 256; });
   Rep* rep = NewFlat(ClassId::kChar, rows, cols, n, narrow);
+  rep->ascii = std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 0x80; });
   if (narrow) {
     unsigned char* d = Narrow(rep);
     for (std::size_t i = 0; i < n; ++i) d[i] = static_cast<unsigned char>(units[i]);
@@ -207,6 +208,7 @@ Rep* Clone(const Rep* src) {
       const std::size_t n = src->rows * src->cols;
       const std::size_t bytes = src->narrow ? n : n * sizeof(char16_t);
       Rep* rep = NewFlat(ClassId::kChar, src->rows, src->cols, n, src->narrow);
+      rep->ascii = src->ascii;
       std::memcpy(rep + 1, src + 1, bytes);
       return rep;
     }
@@ -306,9 +308,16 @@ Value Value::CharMatrix(std::size_t rows, std::size_t cols, std::u16string_view 
   return Value(NewChar(rows, cols, units));
 }
 Value Value::NarrowText(std::string_view bytes) {
+  Value v = AsciiText(bytes);
+  if (v.rep_->rows > 0) v.rep_->ascii = IsAscii(bytes);
+  return v;
+}
+
+Value Value::AsciiText(std::string_view bytes) {
   if (bytes.empty()) return EmptyText();
   const std::size_t n = CheckedCount(1, bytes.size());
   Rep* rep = NewFlat(ClassId::kChar, 1, n, n, true);
+  rep->ascii = true;
   std::memcpy(Narrow(rep), bytes.data(), n);
   return Value(rep);
 }
@@ -319,7 +328,7 @@ Value Value::Text(std::u16string_view units) {
 }
 Value Value::Text(std::string_view utf8) {
   if (utf8.empty()) return EmptyText();
-  if (IsAscii(utf8)) return NarrowText(utf8);
+  if (IsAscii(utf8)) return AsciiText(utf8);
   return Text(std::u16string_view(DecodeUtf8(utf8)));
 }
 Value Value::EmptyText() {
@@ -368,13 +377,7 @@ std::u16string Value::units() const {
 
 std::string Value::utf8() const {
   if (!is_char()) return {};
-  if (rep_->narrow) {
-    const unsigned char* d = Narrow(rep_);
-    const std::size_t n = numel();
-    if (std::all_of(d, d + n, [](unsigned char c) { return c < 0x80; })) {
-      return std::string(reinterpret_cast<const char*>(d), n);
-    }
-  }
+  if (rep_->ascii) return std::string(reinterpret_cast<const char*>(Narrow(rep_)), numel());
   return EncodeUtf8(units());
 }
 
@@ -384,6 +387,8 @@ void Value::append_text(std::u16string_view units) {
   const std::size_t n = CheckedCount(1, old_n + units.size());
   const bool narrow =
       rep_->narrow && std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 256; });
+  const bool ascii = (rep_->ascii || old_n == 0) &&
+                     std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 0x80; });
   if (rep_->refs > 1 || n > rep_->capacity || narrow != rep_->narrow) {
     // Regrow geometrically so that a run of appends costs time linear in the total length.
     const std::size_t cap = std::min<std::size_t>(std::max(n, old_n * 2), 0xFFFFFFFFu);
@@ -404,6 +409,7 @@ void Value::append_text(std::u16string_view units) {
   }
   rep_->rows = 1;
   rep_->cols = static_cast<std::uint32_t>(n);
+  rep_->ascii = ascii;
 }
 
 const Value& Value::cell(std::size_t i) const {

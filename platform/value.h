@@ -34,6 +34,7 @@ struct alignas(8) Rep {
   ClassId cls = ClassId::kUnassigned;
   bool narrow = false;    // char arrays: one byte per unit (all units below 256)
   bool immortal = false;  // the shared unassigned marker
+  bool ascii = false;     // char arrays: all units below 0x80
   std::uint32_t rows = 0;
   std::uint32_t cols = 0;
   std::uint32_t capacity = 0;  // elements the trailing storage can hold
@@ -89,6 +90,8 @@ class Value {
   static Value Text(const char* utf8) { return Text(std::string_view(utf8)); }
   // A one-row text whose units are the given bytes (0 to 255, as Latin-1); no decoding.
   static Value NarrowText(std::string_view bytes);
+  // The same for bytes known to be below 0x80. REQUIRES: IsAscii(bytes).
+  static Value AsciiText(std::string_view bytes);
   static Value EmptyText();  // 0-by-0 char
   static Value Cell(std::size_t rows, std::size_t cols);
   static Value Struct();  // a 1-by-1 structure without fields
@@ -121,6 +124,8 @@ class Value {
   // True for a char array whose units are all below 256, stored one byte each;
   // narrow_bytes() then gives them.
   bool narrow() const { return is_char() && rep_->narrow; }
+  // True for a char array whose units are all below 0x80 (its narrow bytes are UTF-8).
+  bool ascii() const { return is_char() && rep_->ascii; }
   const unsigned char* narrow_bytes() const {
     return reinterpret_cast<const unsigned char*>(rep_ + 1);
   }
@@ -144,6 +149,9 @@ class Value {
   bool has_field(std::string_view name) const;
   const Value& field(std::string_view name) const;  // raises for a missing field
   void set_field(std::string_view name, Value v);
+
+  // Asks the processor to fetch the array into its cache ahead of use; no effect otherwise.
+  void prefetch() const { __builtin_prefetch(rep_); }
 
   // True when both values are the same array (not just equal).
   bool same_array(const Value& other) const { return rep_ == other.rep_; }

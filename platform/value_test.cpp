@@ -56,6 +56,20 @@ TEST(Value, TextsKeepEveryUnit) {
   EXPECT_TRUE(Value::Text("").is_char());
 }
 
+TEST(Value, NarrowTextsKnowWhetherTheyArePlainAscii) {
+  EXPECT_EQ(Value::NarrowText("caf\xE9").utf8(), "caf\xC3\xA9");  // a Latin-1 byte is U+00E9
+  EXPECT_FALSE(Value::NarrowText("caf\xE9").ascii());
+  EXPECT_TRUE(Value::NarrowText("cafe").ascii());
+  Value t = Value::AsciiText("ab");
+  t.append_text(u"\u00e9");
+  EXPECT_FALSE(t.ascii());
+  EXPECT_EQ(t.utf8(), "ab\xC3\xA9");
+  Value copy = t;
+  copy.append_text(u"x");  // a shared text is copied before it grows
+  EXPECT_EQ(copy.utf8(), "ab\xC3\xA9x");
+  EXPECT_EQ(t.utf8(), "ab\xC3\xA9");
+}
+
 TEST(Value, AppendedTextSwitchesToWideStorageWhenNeeded) {
   Value t = Value::Text("ab");
   Value shared = t;
