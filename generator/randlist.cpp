@@ -94,6 +94,9 @@ Value DrawGroup(const Value& numcount) {
   return mlfSort(rp);
 }
 
+// A long list reports its progress once every 4096 lines.
+constexpr std::size_t kProgressLineMask = 4095;
+
 // Names of a group lie scattered over memory in a long list; fetching a few ahead of
 // their turn keeps the listing from waiting on each one.
 constexpr std::size_t kPrefetchAhead = 16;
@@ -112,11 +115,14 @@ void Load() {
   // The new list is built aside and replaces the old one only once the whole file is
   // read, so a failed read changes nothing.
   Value list = stringset.unassigned() ? Value() : stringset;
+  ProgressScope progress(k.load.utf8(), 0);
+  std::size_t lines = 0;
   Value count = Value::Scalar(1);
   Value stemp = mlfFgets(fid);
   while (mclNeBool(stemp, k.minus_one)) {
     mlfIndexAssign(&list, "{?}", count, std::move(stemp));
     count = mclPlus(std::move(count), k.one);
+    if ((++lines & kProgressLineMask) == 0) progress.Step(static_cast<double>(lines));
     stemp = mlfFgets(fid);
   }
   count = mclMinus(std::move(count), k.one);
@@ -145,7 +151,9 @@ void Save() {
               {mlfDate(), mlfScalar(mclIntArrayRef1(c, 4)), mlfScalar(mclIntArrayRef1(c, 5))});
   const double reps = repcount.num(0);
   const double names = numcount.num(0);
+  ProgressScope progress(k.save.utf8(), reps);
   for (double r = 1; r <= reps; ++r) {
+    progress.Step(r - 1);
     mlfNFprintf(0, fid, k.heading_format, {mlfScalar(r)});
     const Value tp = DrawGroup(numcount);
     for (std::size_t j = 1; j <= names; ++j) {
@@ -181,7 +189,9 @@ void Show() {
   otemp = mlfStrcat(std::move(otemp), otempa);
   const double reps = repcount.num(0);
   const double names = numcount.num(0);
+  ProgressScope progress(k.show.utf8(), reps);
   for (double r = 1; r <= reps; ++r) {
+    progress.Step(r - 1);
     otempa = mlfSprintf(k.heading_format, {mlfScalar(r)});
     otemp = mlfStrcat(std::move(otemp), otempa);
     const Value tp = DrawGroup(numcount);

@@ -416,6 +416,35 @@ TEST_F(RandlistTest, ShowJoinsPiecesWithoutTrailingBlanksOrLineBreaks) {
             "\n***  Repetition 1  *****************************");
 }
 
+TEST_F(RandlistTest, CancelledWorkEndsLikeAnErrorAndChangesNothing) {
+  std::string many;
+  for (int i = 0; i < 10000; ++i) many += "n" + std::to_string(i) + "\n";
+  Load("a\nb\nc\n");
+  WriteFile(dir.file("out.txt"), "precious");
+  Set("OutBox", "kept");
+  Set("NumBox", "2");
+  Set("RepBox", "5");
+  ui().CancelProgressAfter(2);
+  ui().QueueFileAnswer(dir.file("out.txt"));
+  EXPECT_EQ(RunFails("Save"), "Save cancelled.");
+  EXPECT_EQ(ReadFile(dir.file("out.txt")), "precious");
+  EXPECT_EQ(testing::CountEntries(dir.path()), 2u);
+  EXPECT_EQ(RunFails("Show"), "Show cancelled.");
+  EXPECT_EQ(Out(), "kept");
+  WriteFile(dir.file("many.txt"), many);
+  ui().QueueFileAnswer(dir.file("many.txt"));
+  EXPECT_EQ(RunFails("Load"), "Load cancelled.");
+  EXPECT_EQ(Names(), (Strings{"a\n", "b\n", "c\n"}));
+  EXPECT_EQ(OpenFileCount(), 0u);
+  const auto& progress = ui().record().progress;
+  ASSERT_EQ(progress.size(), 4u);  // the first Load's, then the three cancelled
+  EXPECT_EQ(progress[1].title, "Save");
+  EXPECT_EQ(progress[1].total, 5);
+  EXPECT_EQ(progress[1].steps, (std::vector<double>{0, 1}));
+  EXPECT_TRUE(progress[3].ended);
+  EXPECT_EQ(progress[3].steps, (std::vector<double>{4096, 8192}));
+}
+
 // The groups of a listing: each heading's names, as the numbers after "t".
 std::vector<std::vector<int>> Groups(const std::string& listing) {
   std::vector<std::vector<int>> groups;

@@ -807,6 +807,21 @@ void UserPlaced(GraphicsHost& host, double handle, std::string_view property, co
   model.SetPixelRect(o, model.GeometryOf(o, property), pixels);
 }
 
+// ---- Progress
+
+ProgressScope::ProgressScope(std::string_view title, double total)
+    : ws_(g_model != nullptr ? &g_model->ws() : nullptr), title_(title) {
+  if (ws_ != nullptr) ws_->BeginProgress(title_, total);
+}
+
+ProgressScope::~ProgressScope() {
+  if (ws_ != nullptr) ws_->EndProgress();
+}
+
+void ProgressScope::Step(double done) {
+  if (ws_ != nullptr && !ws_->UpdateProgress(done)) Raise(title_ + " cancelled.");
+}
+
 // ---- Callbacks
 
 CallbackHook SetCallbackHook(CallbackHook hook) {

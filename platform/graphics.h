@@ -101,6 +101,25 @@ void UserPlaced(GraphicsHost& host, double handle, std::string_view property, co
 using CallbackHook = std::function<void(double handle)>;
 CallbackHook SetCallbackHook(CallbackHook hook);
 
+// Reports the progress of a long command to the window system for the life of the
+// scope: `total` steps (0 when unknown) under `title`. Without graphics installed it
+// does nothing.
+class ProgressScope {
+ public:
+  ProgressScope(std::string_view title, double total);
+  ~ProgressScope();
+  ProgressScope(const ProgressScope&) = delete;
+  ProgressScope& operator=(const ProgressScope&) = delete;
+
+  // Reports `done` steps. Raises "<title> cancelled." when the user has asked to cancel,
+  // so the command ends as it would on an error.
+  void Step(double done);
+
+ private:
+  WindowSystem* ws_;
+  std::string title_;
+};
+
 // Marks "the callback of `object` is running" for the life of the scope: mlfNGcbo
 // gives `object` and mlfGcbf its figure. Scopes nest.
 // REQUIRES: graphics installed and `object` live.

@@ -118,6 +118,15 @@ class WindowSystem {
   // Shows a message box. Whether it waits for the user is the backend's choice.
   virtual void ShowMessageBox(MessageKind kind, std::string_view text) = 0;
 
+  // Long work. BeginProgress starts work of `total` steps (0: unknown) under a title;
+  // UpdateProgress reports the steps done and answers false once the user has asked to
+  // cancel; EndProgress ends it, also after an error. A backend shows progress only for
+  // work that lasts longer than about half a second, keeps its windows painting while
+  // the work runs, and lets no other user action in until it ends.
+  virtual void BeginProgress(std::string_view title, double total) = 0;
+  virtual bool UpdateProgress(double done) = 0;
+  virtual void EndProgress() = 0;
+
   // Runs the event loop until the last figure closes; returns the exit status.
   virtual int RunEventLoop() = 0;
 };

@@ -106,4 +106,19 @@ double HeadlessWindowSystem::Target(const UserAction& action) const {
   Raise("Headless script: no object is tagged \"" + action.tag + "\"");
 }
 
+void HeadlessWindowSystem::BeginProgress(std::string_view title, double total) {
+  record_->progress.push_back({std::string(title), total, {}, false});
+}
+
+bool HeadlessWindowSystem::UpdateProgress(double done) {
+  if (record_->progress.empty()) return true;
+  auto& steps = record_->progress.back().steps;
+  steps.push_back(done);
+  return cancel_after_ < 0 || static_cast<int>(steps.size()) < cancel_after_;
+}
+
+void HeadlessWindowSystem::EndProgress() {
+  if (!record_->progress.empty()) record_->progress.back().ended = true;
+}
+
 }  // namespace dk

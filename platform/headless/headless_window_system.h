@@ -52,6 +52,14 @@ struct HeadlessRecord {
   std::vector<MessageShown> messages;
   int flushes = 0;
   int unscripted_dialogs = 0;  // dialogs met with an empty script
+  // Progress: each piece of work's title and total, and the steps it reported.
+  struct Progress {
+    std::string title;
+    double total = 0;
+    std::vector<double> steps;
+    bool ended = false;
+  };
+  std::vector<Progress> progress;
 
   // The texts of the message boxes, in order.
   std::vector<std::string> MessageTexts() const;
@@ -122,6 +130,11 @@ class HeadlessWindowSystem final : public WindowSystem {
   Rgb DefaultControlBackground() override { return background_; }
   std::optional<std::string> ShowFileDialog(const FileDialogRequest& request) override;
   void ShowMessageBox(MessageKind kind, std::string_view text) override;
+  void BeginProgress(std::string_view title, double total) override;
+  bool UpdateProgress(double done) override;
+  void EndProgress() override;
+  // Plays a user who presses Cancel once the work has reported `steps` updates.
+  void CancelProgressAfter(int steps) { cancel_after_ = steps; }
   // Plays the queued actions in order; returns 0 when no figure is left open or the
   // script is exhausted. An action whose tag no object has raises RuntimeError.
   int RunEventLoop() override;
@@ -139,6 +152,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   std::deque<std::optional<std::string>> answers_;
   std::deque<UserAction> script_;
   std::shared_ptr<HeadlessRecord> record_ = std::make_shared<HeadlessRecord>();
+  int cancel_after_ = -1;
 };
 
 // A fresh graphics root on a fresh headless backend for the life of the scope.
