@@ -17,31 +17,13 @@
 namespace dk {
 namespace {
 
+using testing::CountCheckMessage;
+using testing::EntryError;
+using testing::ErrorOf;
+
 using ::testing::HasSubstr;
 
 constexpr const char* kBadHandle = "H must be the handle to a figure or figure descendent.";
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
-std::string EntryError(MlxFunction entry, int nlhs, int nrhs) {
-  std::vector<Value> in(static_cast<std::size_t>(nrhs), Value::Scalar(0));
-  std::vector<Value> out(static_cast<std::size_t>(nlhs > 0 ? nlhs : 1));
-  return ErrorOf([&] { entry(nlhs, out.data(), nrhs, in.data()); });
-}
-
-std::string Message(const char* file, int line, const char* what, int declared) {
-  return std::string("Run-time Error: File: ") + file + " Line: " + std::to_string(line) +
-         " Column: 1 The function \"" + file +
-         "\" was called with more than the declared number of " + what + " (" +
-         std::to_string(declared) + ").";
-}
 
 class GuidataTest : public ::testing::Test {
  protected:
@@ -148,15 +130,15 @@ TEST_F(GuidataTest, ParentWalkStopsAtTheFigureOrPassesTheRoot) {
 }
 
 TEST_F(GuidataTest, EntriesRaiseTheirCountMessagesOutputsFirst) {
-  EXPECT_EQ(EntryError(mlxGuidata, 2, 1), Message("guidata", 1, "outputs", 1));
-  EXPECT_EQ(EntryError(mlxGuidata, 1, 3), Message("guidata", 1, "inputs", 2));
-  EXPECT_EQ(EntryError(mlxGuidata, 2, 3), Message("guidata", 1, "outputs", 1));
+  EXPECT_EQ(EntryError(mlxGuidata, 2, 1), CountCheckMessage("guidata", 1, "outputs", 1));
+  EXPECT_EQ(EntryError(mlxGuidata, 1, 3), CountCheckMessage("guidata", 1, "inputs", 2));
+  EXPECT_EQ(EntryError(mlxGuidata, 2, 3), CountCheckMessage("guidata", 1, "outputs", 1));
   EXPECT_EQ(EntryError(mlxGuidata_getParentFigure, 2, 1),
-            Message("guidata/getParentFigure", 99, "outputs", 1));
+            CountCheckMessage("guidata/getParentFigure", 99, "outputs", 1));
   EXPECT_EQ(EntryError(mlxGuidata_getParentFigure, 1, 2),
-            Message("guidata/getParentFigure", 99, "inputs", 1));
+            CountCheckMessage("guidata/getParentFigure", 99, "inputs", 1));
   EXPECT_EQ(EntryError(mlxGuidata_getParentFigure, 2, 2),
-            Message("guidata/getParentFigure", 99, "outputs", 1));
+            CountCheckMessage("guidata/getParentFigure", 99, "outputs", 1));
 }
 
 TEST(GuidataModule, LocalFunctionTableAndThirteenConstants) {

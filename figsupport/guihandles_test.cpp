@@ -13,43 +13,21 @@
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/ops.h"
+#include "platform/test_support.h"
 #include "shell/module.h"
 
 namespace dk {
 namespace {
 
+using testing::CountCheckMessage;
+using testing::EntryError;
+using testing::ErrorOf;
+using testing::Numbers;
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 constexpr const char* kBadHandle = "H must be the handle to a figure or figure descendent.";
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
-std::string EntryError(MlxFunction entry, int nlhs, int nrhs) {
-  std::vector<Value> in(static_cast<std::size_t>(nrhs), Value::Scalar(0));
-  std::vector<Value> out(static_cast<std::size_t>(nlhs > 0 ? nlhs : 1));
-  return ErrorOf([&] { entry(nlhs, out.data(), nrhs, in.data()); });
-}
-
-std::string Message(const char* file, int line, const char* what, int declared) {
-  return std::string("Run-time Error: File: ") + file + " Line: " + std::to_string(line) +
-         " Column: 1 The function \"" + file +
-         "\" was called with more than the declared number of " + what + " (" +
-         std::to_string(declared) + ").";
-}
-
-std::vector<double> Numbers(const Value& v) {
-  std::vector<double> out;
-  for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(v.num(i));
-  return out;
-}
 
 PropertyList Hidden() {
   return {{"HandleVisibility", Value::Text("off")}};
@@ -187,9 +165,9 @@ TEST_F(GuihandlesTest, EntriesRaiseTheirCountMessagesOutputsFirst) {
   for (const Case& c : {Case{mlxGuihandles, "guihandles", 1},
                         Case{mlxGuihandles_getParentFigure, "guihandles/getParentFigure", 78},
                         Case{mlxGuihandles_createHandles, "guihandles/createHandles", 86}}) {
-    EXPECT_EQ(EntryError(c.entry, 2, 1), Message(c.file, c.line, "outputs", 1));
-    EXPECT_EQ(EntryError(c.entry, 1, 2), Message(c.file, c.line, "inputs", 1));
-    EXPECT_EQ(EntryError(c.entry, 2, 2), Message(c.file, c.line, "outputs", 1));
+    EXPECT_EQ(EntryError(c.entry, 2, 1), CountCheckMessage(c.file, c.line, "outputs", 1));
+    EXPECT_EQ(EntryError(c.entry, 1, 2), CountCheckMessage(c.file, c.line, "inputs", 1));
+    EXPECT_EQ(EntryError(c.entry, 2, 2), CountCheckMessage(c.file, c.line, "outputs", 1));
   }
 }
 

@@ -14,26 +14,14 @@
 namespace dk {
 namespace {
 
+using testing::ErrorOf;
+using testing::Numbers;
+
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
 Value Text(const char* s) {
   return Value::Text(s);
-}
-
-std::vector<double> Numbers(const Value& v) {
-  std::vector<double> out;
-  for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(v.num(i));
-  return out;
-}
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "(no error)";
 }
 
 // On the headless 1024x768 screen, with the module set up and the console captured.

@@ -6,20 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/elementwise.h"
 #include "platform/errors.h"
 #include "platform/ops.h"
 
 namespace dk {
 namespace {
 
-std::string Describe(const Value& v) {
-  if (v.absent() || v.unassigned()) return "an unset value";
-  return std::string("a ") + ClassName(v.class_id());
-}
-
-std::string SizeText(const Value& v) {
-  return std::to_string(v.rows()) + "x" + std::to_string(v.cols());
-}
+using elementwise::Comparison;
+using elementwise::Describe;
+using elementwise::Elements;
+using elementwise::Logicals;
+using elementwise::SizeText;
 
 // Raises for an absent value or the unassigned marker.
 void RequireSet(const Value& v, const char* op) {
@@ -28,37 +26,6 @@ void RequireSet(const Value& v, const char* op) {
 
 bool IsNumberLike(const Value& v) {
   return v.is_numeric() || v.is_logical() || v.is_char();
-}
-
-// The elements of a numeric, logical or character array as doubles.
-std::vector<double> Elements(const Value& v, const char* op) {
-  if (!IsNumberLike(v)) {
-    Raise(std::string(op) + ": operands must be numbers, logicals or texts, not " + Describe(v));
-  }
-  std::vector<double> out(v.numel());
-  for (std::size_t i = 0; i < out.size(); ++i) out[i] = v.is_char() ? v.unit(i) : v.num(i);
-  return out;
-}
-
-Value Logical(std::size_t rows, std::size_t cols, std::vector<double> data) {
-  if (data.empty()) return Value::LogicalMatrix(rows, cols);
-  return Value::LogicalMatrix(rows, cols, std::move(data));
-}
-
-template <typename F>
-Value Elementwise(const Value& a, const Value& b, const char* op, F f) {
-  const std::vector<double> x = Elements(a, op), y = Elements(b, op);
-  const Value* shape = &a;
-  if (x.size() == 1) {
-    shape = &b;
-  } else if (y.size() != 1 && (a.rows() != b.rows() || a.cols() != b.cols())) {
-    Raise(std::string(op) + ": sizes do not agree (" + SizeText(a) + " and " + SizeText(b) + ")");
-  }
-  std::vector<double> z(shape->numel());
-  for (std::size_t i = 0; i < z.size(); ++i) {
-    z[i] = f(x.size() == 1 ? x[0] : x[i], y.size() == 1 ? y[0] : y[i]) ? 1.0 : 0.0;
-  }
-  return Logical(shape->rows(), shape->cols(), std::move(z));
 }
 
 bool Truth(double x, const char* op) {
@@ -80,7 +47,7 @@ Value Reduce(const Value& v, const char* op, bool start, F combine) {
     out[g] = r ? 1.0 : 0.0;
   }
   if (vector) return Value::Bool(out[0] != 0);
-  return Logical(1, groups, std::move(out));
+  return Logicals(1, groups, std::move(out));
 }
 
 // Inclusive ranges of UTF-16 units that count as letters, in ascending order.
@@ -161,27 +128,27 @@ Value mlfIsletter(const Value& v) {
   if (v.is_char()) {
     for (std::size_t i = 0; i < out.size(); ++i) out[i] = IsLetter(v.unit(i)) ? 1.0 : 0.0;
   }
-  return Logical(v.rows(), v.cols(), std::move(out));
+  return Logicals(v.rows(), v.cols(), std::move(out));
 }
 
 Value mclEq(const Value& a, const Value& b) {
-  return Elementwise(a, b, "eq", [](double x, double y) { return x == y; });
+  return Comparison(a, b, "eq", [](double x, double y) { return x == y; });
 }
 
 Value mclLe(const Value& a, const Value& b) {
-  return Elementwise(a, b, "le", [](double x, double y) { return x <= y; });
+  return Comparison(a, b, "le", [](double x, double y) { return x <= y; });
 }
 
 Value mclAnd(const Value& a, const Value& b) {
   // Both operands are checked for NaN, so no short cut.
-  return Elementwise(a, b, "and", [](double x, double y) {
+  return Comparison(a, b, "and", [](double x, double y) {
     const bool p = Truth(x, "and"), q = Truth(y, "and");
     return p && q;
   });
 }
 
 Value mclOr(const Value& a, const Value& b) {
-  return Elementwise(a, b, "or", [](double x, double y) {
+  return Comparison(a, b, "or", [](double x, double y) {
     const bool p = Truth(x, "or"), q = Truth(y, "or");
     return p || q;
   });
@@ -191,7 +158,7 @@ Value mclNot(const Value& a) {
   const std::vector<double> x = Elements(a, "not");
   std::vector<double> out(x.size());
   for (std::size_t i = 0; i < x.size(); ++i) out[i] = Truth(x[i], "not") ? 0.0 : 1.0;
-  return Logical(a.rows(), a.cols(), std::move(out));
+  return Logicals(a.rows(), a.cols(), std::move(out));
 }
 
 Value mlfAll(const Value& v) {
@@ -215,7 +182,7 @@ Value mlfStrcmp(const Value& a, const Value& b) {
                                     : SameText(a.cell(i), b);
     out[i] = same ? 1.0 : 0.0;
   }
-  return Logical(shape.rows(), shape.cols(), std::move(out));
+  return Logicals(shape.rows(), shape.cols(), std::move(out));
 }
 
 Value mlfIsfield(const Value& s, const Value& name) {
@@ -274,7 +241,7 @@ Value mlfHorzcat(std::initializer_list<Value> parts) {
   for (const Value* part : kept) {
     for (std::size_t i = 0; i < part->numel(); ++i) data.push_back(part->num(i));
   }
-  if (kept_all_logical) return Logical(rows, cols, std::move(data));
+  if (kept_all_logical) return Logicals(rows, cols, std::move(data));
   if (data.empty()) return Value::Matrix(rows, cols);
   return Value::Matrix(rows, cols, std::move(data));
 }

@@ -20,6 +20,9 @@
 namespace dk {
 namespace {
 
+using testing::ErrorOf;
+using testing::Numbers;
+
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Pair;
@@ -28,23 +31,8 @@ using testing::TestEnv;
 using ::testing::UnorderedElementsAre;
 using testing::WriteFile;
 
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 Value Get(const Value& h, const char* name) {
   return mlfNGet(1, h, Value::Text(name));
-}
-
-std::vector<double> Numbers(const Value& v) {
-  std::vector<double> out;
-  for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(v.num(i));
-  return out;
 }
 
 // The controls of a figure, in creation order.

@@ -12,6 +12,8 @@
 namespace dk {
 namespace {
 
+using testing::ErrorOf;
+
 using testing::ReadFile;
 using testing::TempDir;
 using testing::TestEnv;
@@ -40,15 +42,6 @@ std::vector<std::u16string> Units(const std::string& path) {
     lines.push_back(line.units());
   mlfFclose(fid);
   return lines;
-}
-
-std::string RaisedMessage(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "(no error)";
 }
 
 using Strings = std::vector<std::string>;
@@ -120,22 +113,22 @@ TEST(FilesRead, HugeSingleLine) {
 
 TEST(FilesRead, FailuresNameTheFileAndTheReason) {
   TempDir dir;
-  EXPECT_EQ(RaisedMessage([&] { mlfFopen(Value::Text(dir.file("gone")), Value::Text("rt")); }),
+  EXPECT_EQ(ErrorOf([&] { mlfFopen(Value::Text(dir.file("gone")), Value::Text("rt")); }),
             "Cannot open file '" + dir.file("gone") + "': No such file or directory");
-  EXPECT_EQ(RaisedMessage([&] { mlfFopen(Value::Text(dir.path()), Value::Text("rt")); }),
+  EXPECT_EQ(ErrorOf([&] { mlfFopen(Value::Text(dir.path()), Value::Text("rt")); }),
             "Cannot open file '" + dir.path() + "': Is a directory");
   EXPECT_EQ(OpenFileCount(), 0u);
 
   TestEnv env;
   WriteFile(dir.file("locked"), "a\n");
   env.open_errors[dir.file("locked")] = EACCES;
-  EXPECT_EQ(RaisedMessage([&] { mlfFopen(Value::Text(dir.file("locked")), Value::Text("rt")); }),
+  EXPECT_EQ(ErrorOf([&] { mlfFopen(Value::Text(dir.file("locked")), Value::Text("rt")); }),
             "Cannot open file '" + dir.file("locked") + "': Permission denied");
 
   WriteFile(dir.file("bad"), std::string(200000, 'n'));
   env.read_limit = 70000;
   const Value fid = mlfFopen(Value::Text(dir.file("bad")), Value::Text("rt"));
-  EXPECT_EQ(RaisedMessage([&] { mlfFgets(fid); }),
+  EXPECT_EQ(ErrorOf([&] { mlfFgets(fid); }),
             "Cannot read file '" + dir.file("bad") + "': Input/output error");
   DiscardFile(fid);
   EXPECT_EQ(OpenFileCount(), 0u);
@@ -149,7 +142,7 @@ TEST(FilesRead, RelativeNamesResolveInTheCurrentFolder) {
   EXPECT_EQ(mlfNCd(1, Value::Text(".")).utf8(), std::filesystem::current_path().string());
   EXPECT_TRUE(mlfNCd(0, Value::Text(".")).absent());
   EXPECT_EQ(
-      RaisedMessage([&] { mlfNCd(0, Value::Text(dir.file("none"))); }),
+      ErrorOf([&] { mlfNCd(0, Value::Text(dir.file("none"))); }),
       "Cannot change the current folder to '" + dir.file("none") + "': No such file or directory");
 }
 
@@ -165,8 +158,8 @@ TEST(FilesRead, IdentifiersStartAtThreeAndAreReused) {
   EXPECT_EQ(c.num(0), 3);
   mlfFclose(b);
   mlfFclose(c);
-  EXPECT_NE(RaisedMessage([&] { mlfFgets(c); }), "(no error)");
-  EXPECT_NE(RaisedMessage([&] { mlfFopen(Value::Text(dir.file("a")), Value::Text("rb")); }),
+  EXPECT_NE(ErrorOf([&] { mlfFgets(c); }), "(no error)");
+  EXPECT_NE(ErrorOf([&] { mlfFopen(Value::Text(dir.file("a")), Value::Text("rb")); }),
             "(no error)");
 }
 
@@ -210,7 +203,7 @@ TEST_F(FilesWrite, WriteAndRenameFailuresAreErrorsThatChangeNothing) {
     const Value fid = Open(dir.file("out.txt"));
     FileGuard guard(fid);
     // More than one buffer: the write, and its failure, happen now.
-    EXPECT_EQ(RaisedMessage([&] { Put(fid, std::string(100000, 'z')); }),
+    EXPECT_EQ(ErrorOf([&] { Put(fid, std::string(100000, 'z')); }),
               "Cannot write '" + dir.file("out.txt") + "': No space left on device");
   }
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "old");
@@ -221,7 +214,7 @@ TEST_F(FilesWrite, WriteAndRenameFailuresAreErrorsThatChangeNothing) {
   env.rename_error = EXDEV;
   const Value fid2 = Open(dir.file("out.txt"));
   Put(fid2, "x");
-  EXPECT_NE(RaisedMessage([&] { mlfFclose(fid2); }), "(no error)");
+  EXPECT_NE(ErrorOf([&] { mlfFclose(fid2); }), "(no error)");
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "old");
   EXPECT_EQ(testing::CountEntries(dir.path()), 1u);
 
@@ -235,7 +228,7 @@ TEST_F(FilesWrite, WriteAndRenameFailuresAreErrorsThatChangeNothing) {
     }
   } locked;
   EXPECT_EQ(
-      RaisedMessage([&] { Open(dir.file("new.txt")); }),
+      ErrorOf([&] { Open(dir.file("new.txt")); }),
       "Cannot create a file in the folder of '" + dir.file("new.txt") + "': Permission denied");
   EXPECT_FALSE(std::filesystem::exists(dir.file("new.txt")));
 }
@@ -256,13 +249,12 @@ TEST_F(FilesWrite, SymbolicLinksAreWrittenThroughAndDevicesDirectly) {
 
   fid = Open("/dev/full");
   Put(fid, "x");
-  EXPECT_EQ(RaisedMessage([&] { mlfFclose(fid); }),
-            "Cannot write '/dev/full': No space left on device");
+  EXPECT_EQ(ErrorOf([&] { mlfFclose(fid); }), "Cannot write '/dev/full': No space left on device");
 
-  EXPECT_EQ(RaisedMessage([&] { Open(dir.path()); }),
+  EXPECT_EQ(ErrorOf([&] { Open(dir.path()); }),
             "Cannot write to '" + dir.path() + "': Is a directory");
   std::filesystem::create_symlink(dir.file("missing/x"), dir.file("dangling"));
-  EXPECT_NE(RaisedMessage([&] { Open(dir.file("dangling")); }), "(no error)");
+  EXPECT_NE(ErrorOf([&] { Open(dir.file("dangling")); }), "(no error)");
   EXPECT_EQ(OpenFileCount(), 0u);
 }
 

@@ -6,9 +6,13 @@
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/headless/headless_window_system.h"
+#include "platform/test_support.h"
 
 namespace dk {
 namespace {
+
+using testing::ErrorOf;
+using testing::Numbers;
 
 using ::testing::DoubleNear;
 using ::testing::ElementsAre;
@@ -21,21 +25,6 @@ Value Text(const char* s) {
 
 std::string GetText(const Value& h, const char* name) {
   return mlfNGet(1, h, Text(name)).utf8();
-}
-
-std::vector<double> Numbers(const Value& v) {
-  std::vector<double> out;
-  for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(v.num(i));
-  return out;
-}
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "(no error)";
 }
 
 // The main window's layout: a figure with the four edit controls.

@@ -101,20 +101,20 @@ int mclMainhgOn(std::unique_ptr<WindowSystem> ws, MlxFunction main_entry, int /*
 }
 
 void libmmfileInitialize() {
-  NotifyModuleEvent("libmmfile", -1, true);
+  NotifyModuleEvent("file library", -1, true);
 }
 
 void libmmfileTerminate() {
   DiscardAllFiles();
-  NotifyModuleEvent("libmmfile", -1, false);
+  NotifyModuleEvent("file library", -1, false);
 }
 
 void libmwsglmInitialize() {
-  NotifyModuleEvent("libmwsglm", -1, true);
+  NotifyModuleEvent("graphics library", -1, true);
 }
 
 void libmwsglmTerminate() {
-  NotifyModuleEvent("libmwsglm", -1, false);
+  NotifyModuleEvent("graphics library", -1, false);
 }
 
 }  // namespace dk

@@ -5,69 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/elementwise.h"
 #include "platform/errors.h"
 #include "platform/text.h"
 
 namespace dk {
 namespace {
 
-std::string Describe(const Value& v) {
-  if (v.absent() || v.unassigned()) return "an unset value";
-  return std::string("a ") + ClassName(v.class_id());
-}
-
-std::string SizeText(const Value& v) {
-  return std::to_string(v.rows()) + "x" + std::to_string(v.cols());
-}
-
-std::vector<double> Elements(const Value& v, const char* op) {
-  if (!(v.is_numeric() || v.is_logical() || v.is_char())) {
-    Raise(std::string(op) + ": operands must be numbers, logicals or texts, not " + Describe(v));
-  }
-  std::vector<double> out(v.numel());
-  for (std::size_t i = 0; i < out.size(); ++i) out[i] = v.is_char() ? v.unit(i) : v.num(i);
-  return out;
-}
-
-Value Doubles(std::size_t rows, std::size_t cols, std::vector<double> data) {
-  if (data.empty()) return Value::Matrix(rows, cols);
-  return Value::Matrix(rows, cols, std::move(data));
-}
-
-// Applies f to each pair of elements, a scalar operand standing for every element.
-// Gives the result's elements; *shape is the operand whose size the result has.
-template <typename F>
-std::vector<double> Pairwise(const Value& a, const Value& b, const char* op, const Value** shape,
-                             F f) {
-  const std::vector<double> x = Elements(a, op), y = Elements(b, op);
-  *shape = &a;
-  if (x.size() == 1) {
-    *shape = &b;
-  } else if (y.size() != 1 && (a.rows() != b.rows() || a.cols() != b.cols())) {
-    Raise(std::string(op) + ": sizes do not agree (" + SizeText(a) + " and " + SizeText(b) + ")");
-  }
-  std::vector<double> z((*shape)->numel());
-  for (std::size_t i = 0; i < z.size(); ++i) {
-    z[i] = f(x.size() == 1 ? x[0] : x[i], y.size() == 1 ? y[0] : y[i]);
-  }
-  return z;
-}
-
-template <typename F>
-Value Arithmetic(const Value& a, const Value& b, const char* op, F f) {
-  const Value* shape = nullptr;
-  std::vector<double> z = Pairwise(a, b, op, &shape, f);
-  return Doubles(shape->rows(), shape->cols(), std::move(z));
-}
-
-template <typename F>
-Value Comparison(const Value& a, const Value& b, const char* op, F f) {
-  const Value* shape = nullptr;
-  std::vector<double> z =
-      Pairwise(a, b, op, &shape, [&f](double x, double y) { return f(x, y) ? 1.0 : 0.0; });
-  if (z.empty()) return Value::LogicalMatrix(shape->rows(), shape->cols());
-  return Value::LogicalMatrix(shape->rows(), shape->cols(), std::move(z));
-}
+using elementwise::Arithmetic;
+using elementwise::Comparison;
+using elementwise::Describe;
+using elementwise::Doubles;
+using elementwise::Elements;
+using elementwise::SizeText;
 
 std::size_t WholeIndex(double i, const char* op) {
   if (!(i >= 1) || i != std::floor(i) || i > 4294967295.0) {

@@ -8,27 +8,16 @@
 #include <gtest/gtest.h>
 
 #include "platform/errors.h"
+#include "platform/test_support.h"
 
 namespace dk {
 namespace {
 
+using testing::ErrorOf;
+using testing::Numbers;
+
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-std::vector<double> Numbers(const Value& v) {
-  std::vector<double> out;
-  for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(v.num(i));
-  return out;
-}
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
 
 Value Cell(std::initializer_list<Value> items) {
   Value c = Value::Cell(1, items.size());

@@ -8,51 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/elementwise.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/text.h"
 
 namespace dk {
 namespace {
-
-// Numeric view of an operand: numbers, logicals and character codes.
-std::vector<double> Numbers(const Value& v, const char* op) {
-  std::vector<double> out(v.numel());
-  if (v.is_numeric() || v.is_logical()) {
-    for (std::size_t i = 0; i < out.size(); ++i) out[i] = v.num(i);
-  } else if (v.is_char()) {
-    for (std::size_t i = 0; i < out.size(); ++i) out[i] = v.unit(i);
-  } else {
-    Raise(std::string(op) + ": operands must be numbers or texts, not " +
-          (v.absent() || v.unassigned() ? "an unset value" : ClassName(v.class_id())));
-  }
-  return out;
-}
-
-template <typename F>
-Value Elementwise(const Value& a, const Value& b, const char* op, ClassId result, F f) {
-  const std::vector<double> x = Numbers(a, op), y = Numbers(b, op);
-  std::size_t rows, cols;
-  if (x.size() == 1) {
-    rows = b.rows(), cols = b.cols();
-  } else if (y.size() == 1 || (a.rows() == b.rows() && a.cols() == b.cols())) {
-    rows = a.rows(), cols = a.cols();
-  } else {
-    Raise(std::string(op) + ": sizes do not agree (" + std::to_string(a.rows()) + "x" +
-          std::to_string(a.cols()) + " and " + std::to_string(b.rows()) + "x" +
-          std::to_string(b.cols()) + ")");
-  }
-  std::vector<double> z(rows * cols);
-  for (std::size_t i = 0; i < z.size(); ++i) {
-    z[i] = f(x.size() == 1 ? x[0] : x[i], y.size() == 1 ? y[0] : y[i]);
-  }
-  if (z.empty()) {
-    return result == ClassId::kLogical ? Value::LogicalMatrix(rows, cols)
-                                       : Value::Matrix(rows, cols);
-  }
-  return result == ClassId::kLogical ? Value::LogicalMatrix(rows, cols, std::move(z))
-                                     : Value::Matrix(rows, cols, std::move(z));
-}
 
 std::size_t Index(const Value& index, std::size_t count, const char* what) {
   if (index.is_numeric() && index.numel() == 1) {
@@ -103,7 +65,7 @@ Value Arithmetic(Value a, const Value& b, const char* op, F f) {
     a.set_num(0, f(a.num(0), b.num(0)));
     return a;
   }
-  return Elementwise(a, b, op, ClassId::kDouble, f);
+  return elementwise::Arithmetic(a, b, op, f);
 }
 
 }  // namespace
@@ -138,8 +100,7 @@ bool mclNeBool(const Value& a, const Value& b) {
     }
     return true;
   }
-  return mlfTobool(Elementwise(a, b, "ne", ClassId::kLogical,
-                               [](double x, double y) { return x != y ? 1.0 : 0.0; }));
+  return mlfTobool(elementwise::Comparison(a, b, "ne", [](double x, double y) { return x != y; }));
 }
 
 bool mclSwitchCompare(const Value& switch_value, const Value& case_value) {

@@ -15,6 +15,8 @@
 namespace dk {
 namespace {
 
+using testing::ErrorOf;
+
 using ::testing::HasSubstr;
 using testing::TempDir;
 using testing::WriteFile;
@@ -34,15 +36,6 @@ Split SplitOf(const std::string& filename) {
 
 std::string Join(const std::string& path, const std::string& name) {
   return mlfFullfile(Value::Text(path), Value::Text(name)).utf8();
-}
-
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "(no error)";
 }
 
 // Pretends the running program is `exe`.

@@ -10,14 +10,51 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
-#include <sstream>
 #include <string>
+#include <vector>
 
+#include "platform/callable.h"
 #include "platform/env.h"
+#include "platform/errors.h"
+#include "platform/value.h"
 
 namespace dk::testing {
+
+// The message of the run-time error that `f` raises, or "(no error)".
+inline std::string ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RuntimeError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+// The message raised by an array-vector entry called with nlhs outputs and nrhs
+// inputs (each the number 0), or "(no error)".
+inline std::string EntryError(MlxFunction entry, int nlhs, int nrhs) {
+  std::vector<Value> in(static_cast<std::size_t>(nrhs), Value::Scalar(0));
+  std::vector<Value> out(static_cast<std::size_t>(nlhs > 0 ? nlhs : 1));
+  return ErrorOf([&] { entry(nlhs, out.data(), nrhs, in.data()); });
+}
+
+// The fixed count-check message, spelled out independently of the code under test.
+inline std::string CountCheckMessage(const char* file, int line, const char* what, int declared) {
+  return std::string("Run-time Error: File: ") + file + " Line: " + std::to_string(line) +
+         " Column: 1 The function \"" + file +
+         "\" was called with more than the declared number of " + what + " (" +
+         std::to_string(declared) + ").";
+}
+
+// The elements of a numeric or logical value, in order.
+inline std::vector<double> Numbers(const Value& v) {
+  std::vector<double> out;
+  for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(v.num(i));
+  return out;
+}
 
 // A fresh folder that is removed with everything in it at the end of the test; the
 // current folder is restored too.

@@ -10,14 +10,7 @@
 namespace dk {
 namespace {
 
-std::string Raised(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
+using testing::ErrorOf;
 
 TEST(CountMessage, NamesTheFileTwiceAndTheDeclaredCount) {
   EXPECT_EQ(CountMessage("openfig", 1, "inputs", 2),
@@ -43,7 +36,7 @@ TEST(FixedEntry, ChecksOutputsFirstAndFillsTheFirstSlotAlways) {
   Value plhs[2];
   Value prhs[3] = {Value::Text("x"), Value::Text("y"), Value::Text("z")};
   const auto call = [&](int nlhs, int nrhs) {
-    return Raised([&] { FixedEntry<2>(nlhs, plhs, nrhs, prhs, 1, out_msg, in_msg, TwoInputs); });
+    return ErrorOf([&] { FixedEntry<2>(nlhs, plhs, nrhs, prhs, 1, out_msg, in_msg, TwoInputs); });
   };
   EXPECT_EQ(call(2, 3), "outputs!");
   EXPECT_EQ(call(1, 3), "inputs!");
@@ -75,7 +68,7 @@ TEST(Outputs, SpreadOverTheCallersSlots) {
   EXPECT_TRUE(plhs[1].absent());
   mclAssignVarargoutCell(2, plhs, cell, "f");
   EXPECT_EQ(plhs[1].num(0), 2);
-  EXPECT_EQ(Raised([&] { mclAssignVarargoutCell(3, plhs, cell, "f"); }),
+  EXPECT_EQ(ErrorOf([&] { mclAssignVarargoutCell(3, plhs, cell, "f"); }),
             "\"f\" was asked for 3 outputs but gave only 2.");
   Value second;
   EXPECT_EQ(mlfAssignOutputs(cell, {&second}, 2, "f").num(0), 1);
@@ -96,9 +89,9 @@ TEST(Checks, ArgumentCountMessagesNameTheFunction) {
 
 TEST(Checks, UnsetVariablesAreErrorsOrWarningsNamingThem) {
   testing::TestEnv env;
-  EXPECT_EQ(Raised([] { mclVa(Value(), "filename"); }),
+  EXPECT_EQ(ErrorOf([] { mclVa(Value(), "filename"); }),
             "Undefined variable \"filename\": the input argument was not passed.");
-  EXPECT_EQ(Raised([] { mclVv(Value(), "fig"); }),
+  EXPECT_EQ(ErrorOf([] { mclVv(Value(), "fig"); }),
             "Undefined variable \"fig\": it is used before it is defined.");
   EXPECT_TRUE(mclVv(Value::Unassigned(), "tag").unassigned());
   mclValidateOutput(Value::Unassigned(), 1, "fig", "openfig");
@@ -135,9 +128,9 @@ TEST(CallsByName, LookInTheLocalTableThenTheRegistryThenThePlatform) {
     }
     EXPECT_EQ(mclCurrentLocalFunctionTable(), nullptr);  // restored on the way out
   }
-  EXPECT_EQ(Raised([] { mlfFeval(0, Value::Text("nosuch"), {}); }),
+  EXPECT_EQ(ErrorOf([] { mlfFeval(0, Value::Text("nosuch"), {}); }),
             "Undefined function \"nosuch\".");
-  EXPECT_EQ(Raised([] { mlfFeval(0, Value::Scalar(3), {}); }),
+  EXPECT_EQ(ErrorOf([] { mlfFeval(0, Value::Scalar(3), {}); }),
             "A function to call must be named by a text");
 }
 

@@ -4,21 +4,18 @@
 #include <gtest/gtest.h>
 
 #include "platform/errors.h"
+#include "platform/test_support.h"
 
 namespace dk {
 namespace {
+
+using testing::Numbers;
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 Value Text(const char* s) {
   return Value::Text(s);
-}
-
-std::vector<double> Numbers(const Value& v) {
-  std::vector<double> out;
-  for (std::size_t i = 0; i < v.numel(); ++i) out.push_back(v.num(i));
-  return out;
 }
 
 // Installs a callback hook that records what it was called with, and what the
