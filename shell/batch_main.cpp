@@ -2,6 +2,8 @@
 // pipelines. The counts and the seed go into the window's boxes as texts, the file
 // dialogs are answered with the paths given, and the commands run through the same
 // entry a button press uses.
+#include <fcntl.h>
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 
 #include <exception>
@@ -125,6 +127,13 @@ int main(int argc, char** argv) {
   ConsoleToStderr env;
   dk::ScopedEnv scoped_env(&env);
   try {
+    // A closed standard output would let the next file opened take its number; hold it
+    // with /dev/null, and refuse a listing meant for it.
+    if (::fcntl(STDOUT_FILENO, F_GETFD) == -1) {
+      const int fd = ::open("/dev/null", O_WRONLY);
+      if (fd >= 0 && fd != STDOUT_FILENO) ::close(fd);
+      if (opt.show || opt.output == "-") dk::Raise("Cannot write to standard output: it is closed");
+    }
     RunBatch(opt);
   } catch (const std::exception& e) {
     dk::Env::Default()->ConsoleErr(std::string("dropkit-batch: ") + e.what() + "\n");
