@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Builds Dropkit and runs its batch command on the example name list: 3 names left out
-# per group, 5 groups, seed 42, the listing shown on standard output.
+# Builds Dropkit and starts its window. On a machine without a display it says so and
+# runs the batch command on the example name list instead (3 names left out per group,
+# 5 groups, seed 42, the listing shown on standard output). Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  cmake --build --preset release --target dropkit
+  exec build/release/dropkit "$@"
+fi
+echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): running the batch example instead."
 cmake --build --preset release --target dropkit-batch
 build/release/dropkit-batch examples/taxa.txt --omit 3 --groups 5 --seed 42 --show

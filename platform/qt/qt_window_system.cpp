@@ -1,0 +1,912 @@
+#include "platform/qt/qt_window_system.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/env.h"
+#include "platform/errors.h"
+#include "platform/graphics.h"
+#include "platform/value.h"
+
+namespace dk {
+namespace {
+
+// Long work updates its dialog and lets windows paint at most this often.
+constexpr qint64 kProgressIntervalMs = 50;
+// A progress dialog shows only for work that lasts longer than this.
+constexpr int kProgressDelayMs = 500;
+// The progress bar counts the work's steps; totals past an int's range count in proportion.
+constexpr double kProgressRange = 1e9;
+
+enum class Kind {
+  kFigure,
+  kButton,
+  kLineBox,  // a one-line edit
+  kTextBox,  // a multi-line edit
+  kLabel,    // "text", and the styles drawn as plain text
+};
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToUtf8(const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// What a control shows for a "String": the rows of a character array or the texts of a
+// cell array, one per line.
+QString TextOf(const Value& v) {
+  if (v.is_cell()) {
+    QStringList lines;
+    for (std::size_t i = 0; i < v.numel(); ++i) lines << TextOf(v.cell(i));
+    return lines.join(QLatin1Char('\n'));
+  }
+  if (!v.is_char()) return {};
+  if (v.rows() <= 1) return ToQString(v.utf8());
+  const std::u16string units = v.units();
+  QStringList lines;
+  for (std::size_t r = 0; r < v.rows(); ++r) {
+    std::u16string row;
+    for (std::size_t c = 0; c < v.cols(); ++c) row += units[c * v.rows() + r];
+    lines << ToQString(Value::Text(std::u16string_view(row)).utf8());
+  }
+  return lines.join(QLatin1Char('\n'));
+}
+
+// A pixel coordinate as Qt takes it; the model accepts any finite number.
+int Pixels(double x) {
+  return static_cast<int>(std::clamp(std::round(x), -1e6, 1e6));
+}
+
+// The model measures the screen from the primary screen's lower-left corner, upwards;
+// Qt from the top-left corner of the virtual desktop, downwards.
+QRect PrimaryGeometry() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->geometry() : QRect(0, 0, 1024, 768);
+}
+
+QRect ScreenToQt(const Rect& r) {
+  const QRect screen = PrimaryGeometry();
+  const int height = Pixels(r.height);
+  return QRect(screen.x() + Pixels(r.left),
+               screen.y() + screen.height() - Pixels(r.bottom) - height, Pixels(r.width), height);
+}
+
+Rect QtToScreen(const QRect& q) {
+  const QRect screen = PrimaryGeometry();
+  return {static_cast<double>(q.x() - screen.x()),
+          static_cast<double>(screen.y() + screen.height() - q.y() - q.height()),
+          static_cast<double>(q.width()), static_cast<double>(q.height())};
+}
+
+bool SamePixels(const Rect& a, const Rect& b) {
+  return Pixels(a.left) == Pixels(b.left) && Pixels(a.bottom) == Pixels(b.bottom) &&
+         Pixels(a.width) == Pixels(b.width) && Pixels(a.height) == Pixels(b.height);
+}
+
+void SetColour(QWidget* w, QPalette::ColorRole role, const Value& rgb) {
+  if (!rgb.is_numeric() || rgb.numel() != 3) return;
+  QPalette palette = w->palette();
+  palette.setColor(role,
+                   QColor::fromRgbF(static_cast<float>(rgb.num(0)), static_cast<float>(rgb.num(1)),
+                                    static_cast<float>(rgb.num(2))));
+  w->setPalette(palette);
+}
+
+QPalette::ColorRole BackgroundRole(Kind kind) {
+  switch (kind) {
+    case Kind::kButton:
+      return QPalette::Button;
+    case Kind::kLineBox:
+    case Kind::kTextBox:
+      return QPalette::Base;
+    default:
+      return QPalette::Window;
+  }
+}
+
+QPalette::ColorRole ForegroundRole(Kind kind) {
+  switch (kind) {
+    case Kind::kButton:
+      return QPalette::ButtonText;
+    case Kind::kLineBox:
+    case Kind::kTextBox:
+      return QPalette::Text;
+    default:
+      return QPalette::WindowText;
+  }
+}
+
+Qt::Alignment AlignmentOf(const std::string& mode) {
+  if (mode == "left") return Qt::AlignLeft | Qt::AlignVCenter;
+  if (mode == "right") return Qt::AlignRight | Qt::AlignVCenter;
+  return Qt::AlignHCenter | Qt::AlignVCenter;
+}
+
+// "Text files (*.txt)" and "All files (*)" for "*.txt"; patterns may be joined by ";".
+QStringList NameFilters(const std::string& filter) {
+  const QString all = QStringLiteral("All files (*)");
+  QStringList patterns = ToQString(filter).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+  for (QString& p : patterns) p = p.trimmed();
+  patterns.removeAll(QStringLiteral("*"));
+  patterns.removeAll(QStringLiteral("*.*"));
+  if (patterns.isEmpty()) return {all};
+  QString name = QStringLiteral("Files");
+  if (patterns.size() == 1 && patterns[0] == QLatin1String("*.txt")) {
+    name = QStringLiteral("Text files");
+  } else if (patterns.size() == 1 && patterns[0].startsWith(QLatin1String("*."))) {
+    name = patterns[0].mid(2).toUpper() + QStringLiteral(" files");
+  }
+  return {name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'), all};
+}
+
+QString ProgressText(double done, double total) {
+  const QString steps = QString::number(done, 'f', 0);
+  if (total > 0) return QStringLiteral("%1 of %2 done").arg(steps, QString::number(total, 'f', 0));
+  return QStringLiteral("%1 done").arg(steps);
+}
+
+// What the window system keeps of one object it shows.
+struct Shown {
+  Kind kind = Kind::kLabel;
+  double figure = 0;  // the figure the object is in; its own handle for a figure
+  QPointer<QWidget> widget;
+  bool pending_show = false;  // a figure shown once the program first waits for the user
+  bool edited = false;        // a box typed into since its edit last finished
+};
+
+class QtWindowSystem;
+
+// A figure's window: reports closing, moves and resizes.
+class FigureWindow final : public QWidget {
+ public:
+  FigureWindow(QtWindowSystem& ws, double handle) : ws_(ws), handle_(handle) {}
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QtWindowSystem& ws_;
+  double handle_;
+};
+
+// A multi-line box: reports losing the focus, which ends an edit.
+class TextBox final : public QPlainTextEdit {
+ public:
+  TextBox(QWidget* parent, std::function<void()> left)
+      : QPlainTextEdit(parent), left_(std::move(left)) {}
+
+ protected:
+  void focusOutEvent(QFocusEvent* event) override {
+    QPlainTextEdit::focusOutEvent(event);
+    left_();
+  }
+
+ private:
+  std::function<void()> left_;
+};
+
+class QtWindowSystem final : public WindowSystem {
+ public:
+  QtWindowSystem(int& argc, char** argv);
+  ~QtWindowSystem() override;
+  QtWindowSystem(const QtWindowSystem&) = delete;
+  QtWindowSystem& operator=(const QtWindowSystem&) = delete;
+
+  // ---- WindowSystem
+  void Attach(GraphicsHost* host) override { host_ = host; }
+  void ObjectCreated(double handle, std::string_view type, double parent) override;
+  void ObjectDeleted(double handle) override;
+  void PropertyChanged(double handle, std::string_view property, const Value& value) override;
+  void RaiseFigure(double figure) override;
+  void Flush() override;
+  Rect ScreenRect() override;
+  double PixelsPerInch() override;
+  double DefaultFontSize() override;
+  FrameSize WindowFrame() override;
+  Rgb DefaultControlBackground() override;
+  std::optional<std::string> ShowFileDialog(const FileDialogRequest& request) override;
+  void ShowMessageBox(MessageKind kind, std::string_view text) override;
+  void BeginProgress(std::string_view title, double total) override;
+  bool UpdateProgress(double done) override;
+  void EndProgress() override;
+  int RunEventLoop() override;
+
+  // ---- What people do to the widgets
+  void FigureClosing(double figure, QCloseEvent* event);
+  void FigurePlaced(double figure, bool resized);
+  void Typed(double control, const QString& text);
+  void EditFinished(double control, bool enter);
+  void Activated(double control);
+
+ private:
+  GraphicsHost& host() const;
+  // Runs `f`, which calls into the model from a Qt event; reports whatever it throws.
+  void Guarded(const std::function<void()>& f);
+  void ReportError(const std::string& text);
+
+  void MakeFigure(double handle);
+  void MakeControl(double handle, double parent);
+  Kind KindOf(double control) const;
+  void Apply(double handle, std::string_view property, const Value& value);
+  void SetText(Shown& s, const Value& value);
+  void SetEnable(Shown& s, const std::string& mode);
+  void SetFontSize(QWidget* w, const Value& points);
+  void PlaceFigure(double figure);
+  void PlaceControl(double control);
+  void LayOut(double figure);
+  void Relabel(double figure);
+  void ShowPendingFigures();
+  void ShowFigure(double figure);
+  QWidget* WidgetOf(double handle) const;
+  QWidget* CurrentFigureWindow() const;
+  bool AnyFigureLeft() const;
+
+  std::unique_ptr<QApplication> own_app_;  // first: outlives every widget
+  GraphicsHost* host_ = nullptr;
+  std::map<double, Shown> shown_;
+  std::vector<QPointer<QMessageBox>> loose_boxes_;  // boxes shown with no figure open
+  QPointer<QProgressDialog> progress_;
+  int progress_depth_ = 0;
+  double progress_total_ = 0;
+  double progress_scale_ = 1;  // bar units per step
+  QElapsedTimer progress_clock_;
+  int activations_ = 0;   // callbacks running now
+  int programmatic_ = 0;  // the program is changing a widget: its signals are not a person's
+  int placing_ = 0;       // geometry from the model is being applied
+  bool running_ = false;  // inside RunEventLoop
+  FrameSize frame_;       // as last measured on a shown window
+};
+
+// ---- Widgets
+
+void FigureWindow::closeEvent(QCloseEvent* event) {
+  ws_.FigureClosing(handle_, event);
+}
+
+void FigureWindow::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  ws_.FigurePlaced(handle_, false);
+}
+
+void FigureWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  ws_.FigurePlaced(handle_, true);
+}
+
+// ---- Life
+
+QtWindowSystem::QtWindowSystem(int& argc, char** argv) {
+  if (QCoreApplication::instance() == nullptr) {
+    own_app_ = std::make_unique<QApplication>(argc, argv);
+  } else if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+    Raise(
+        "The Qt window system needs a QApplication, and this process has a Qt application "
+        "without widgets");
+  }
+  // The program ends when its last figure closes, not when its last window does: a
+  // message box left open must not keep it running, nor closing one end it.
+  QApplication::setQuitOnLastWindowClosed(false);
+}
+
+QtWindowSystem::~QtWindowSystem() {
+  std::vector<QPointer<QWidget>> windows;
+  for (const auto& [handle, s] : shown_) {
+    if (s.kind == Kind::kFigure) windows.push_back(s.widget);
+  }
+  shown_.clear();  // from here on, signals of dying widgets find nothing to act on
+  delete progress_.data();
+  for (const QPointer<QWidget>& w : windows) delete w.data();
+  for (const QPointer<QMessageBox>& box : loose_boxes_) delete box.data();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+GraphicsHost& QtWindowSystem::host() const {
+  if (host_ == nullptr) Raise("The Qt window system serves no graphics model");
+  return *host_;
+}
+
+void QtWindowSystem::Guarded(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    ReportError(e.what());
+  } catch (...) {
+    ReportError("An unknown error ended the action");
+  }
+}
+
+void QtWindowSystem::ReportError(const std::string& text) {
+  Env::Current()->ConsoleErr("dropkit: " + text + "\n");
+  ShowMessageBox(MessageKind::kError, text);
+}
+
+// ---- Objects
+
+void QtWindowSystem::ObjectCreated(double handle, std::string_view type, double parent) {
+  if (type == "figure") {
+    MakeFigure(handle);
+  } else if (type == "uicontrol" && WidgetOf(parent) != nullptr) {
+    MakeControl(handle, parent);
+    Relabel(shown_[handle].figure);
+  }
+}
+
+void QtWindowSystem::MakeFigure(double handle) {
+  auto* window = new FigureWindow(*this, handle);
+  window->setProperty(kQtHandleProperty, handle);
+  window->setAutoFillBackground(true);
+  shown_[handle] = Shown{Kind::kFigure, handle, window, false};
+  for (const char* property : {"Name", "Color", "Position"}) {
+    Apply(handle, property, host().Get(handle, property));
+  }
+  // Shown once the program has put everything in it and first waits for the user, so
+  // the window does not appear empty and then fill.
+  shown_[handle].pending_show = host().Get(handle, "Visible").utf8() == "on";
+}
+
+Kind QtWindowSystem::KindOf(double control) const {
+  const std::string style = host().Get(control, "Style").utf8();
+  if (style == "pushbutton" || style == "togglebutton") return Kind::kButton;
+  if (style != "edit") return Kind::kLabel;
+  const double lines = host().Get(control, "Max").num(0) - host().Get(control, "Min").num(0);
+  return lines > 1 ? Kind::kTextBox : Kind::kLineBox;
+}
+
+void QtWindowSystem::MakeControl(double handle, double parent) {
+  QWidget* parent_widget = WidgetOf(parent);
+  const Kind kind = KindOf(handle);
+  QWidget* w = nullptr;
+  switch (kind) {
+    case Kind::kButton: {
+      auto* button = new QPushButton(parent_widget);
+      QObject::connect(button, &QPushButton::clicked, button,
+                       [this, handle] { Activated(handle); });
+      w = button;
+      break;
+    }
+    case Kind::kLineBox: {
+      auto* line = new QLineEdit(parent_widget);
+      QObject::connect(line, &QLineEdit::textEdited, line,
+                       [this, handle](const QString& text) { Typed(handle, text); });
+      QObject::connect(line, &QLineEdit::returnPressed, line,
+                       [this, handle] { EditFinished(handle, true); });
+      QObject::connect(line, &QLineEdit::editingFinished, line,
+                       [this, handle] { EditFinished(handle, false); });
+      w = line;
+      break;
+    }
+    case Kind::kTextBox: {
+      auto* box = new TextBox(parent_widget, [this, handle] { EditFinished(handle, false); });
+      box->setLineWrapMode(QPlainTextEdit::NoWrap);
+      box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+      QObject::connect(box, &QPlainTextEdit::textChanged, box,
+                       [this, handle, box] { Typed(handle, box->toPlainText()); });
+      w = box;
+      break;
+    }
+    case Kind::kLabel:
+    case Kind::kFigure: {
+      auto* label = new QLabel(parent_widget);
+      label->setTextFormat(Qt::PlainText);
+      label->setWordWrap(true);
+      label->setAutoFillBackground(true);
+      w = label;
+      break;
+    }
+  }
+  w->setProperty(kQtHandleProperty, handle);
+  const double figure = shown_.at(parent).figure;
+  shown_[handle] = Shown{kind, figure, w, false};
+  for (const char* property : {"Tag", "String", "Position", "Enable", "BackgroundColor",
+                               "ForegroundColor", "FontSize", "HorizontalAlignment"}) {
+    Apply(handle, property, host().Get(handle, property));
+  }
+  try {
+    Apply(handle, "TooltipString", host().Get(handle, "TooltipString"));
+  } catch (const RuntimeError&) {
+    // A control without a tooltip: the figure file gave none.
+  }
+  w->setVisible(host().Get(handle, "Visible").utf8() == "on");
+}
+
+void QtWindowSystem::ObjectDeleted(double handle) {
+  const auto it = shown_.find(handle);
+  if (it == shown_.end()) return;
+  const QPointer<QWidget> w = it->second.widget;
+  const bool figure = it->second.kind == Kind::kFigure;
+  shown_.erase(it);
+  // Deleted later, not now: the widget may be the one whose event is being handled.
+  // Until then it shows no object.
+  if (w) {
+    w->setProperty(kQtHandleProperty, QVariant());
+    w->hide();
+    w->deleteLater();
+  }
+  if (figure && running_ && !AnyFigureLeft()) QCoreApplication::exit(0);
+}
+
+void QtWindowSystem::PropertyChanged(double handle, std::string_view property, const Value& value) {
+  const auto it = shown_.find(handle);
+  if (it == shown_.end()) return;
+  if (it->second.kind != Kind::kFigure &&
+      (SamePropertyName(property, "Style") || SamePropertyName(property, "Max") ||
+       SamePropertyName(property, "Min"))) {
+    if (KindOf(handle) == it->second.kind) return;
+    // Another kind of widget: made anew in place of the old one.
+    const double parent = host().Get(handle, "Parent").num(0);
+    ObjectDeleted(handle);
+    MakeControl(handle, parent);
+    Relabel(shown_[handle].figure);
+    return;
+  }
+  Apply(handle, property, value);
+}
+
+void QtWindowSystem::Apply(double handle, std::string_view property, const Value& value) {
+  Shown& s = shown_.at(handle);
+  QWidget* w = s.widget;
+  if (w == nullptr) return;
+  const auto is = [property](std::string_view name) { return SamePropertyName(property, name); };
+  if (is("Position") || is("OuterPosition")) {
+    if (s.kind == Kind::kFigure) {
+      PlaceFigure(handle);
+    } else {
+      PlaceControl(handle);
+      Relabel(s.figure);
+    }
+  } else if (is("Visible")) {
+    const bool on = value.utf8() == "on";
+    if (s.kind != Kind::kFigure) {
+      w->setVisible(on);
+    } else if (!on) {
+      s.pending_show = false;
+      w->hide();
+    } else if (!s.pending_show) {
+      ShowFigure(handle);
+    }
+  } else if (s.kind == Kind::kFigure) {
+    if (is("Name")) {
+      const QString name = ToQString(value.utf8());
+      w->setWindowTitle(name.isEmpty() ? QStringLiteral("Figure %1").arg(handle) : name);
+    } else if (is("Color")) {
+      SetColour(w, QPalette::Window, value);
+    } else if (is("Resize")) {
+      PlaceFigure(handle);
+    }
+  } else if (is("String")) {
+    SetText(s, value);
+  } else if (is("Tag")) {
+    const QString tag = ToQString(value.utf8());
+    w->setObjectName(tag);
+    w->setAccessibleDescription(tag);
+  } else if (is("Enable")) {
+    SetEnable(s, value.utf8());
+  } else if (is("BackgroundColor")) {
+    SetColour(w, BackgroundRole(s.kind), value);
+  } else if (is("ForegroundColor")) {
+    SetColour(w, ForegroundRole(s.kind), value);
+  } else if (is("FontSize")) {
+    SetFontSize(w, value);
+  } else if (is("HorizontalAlignment")) {
+    if (auto* label = qobject_cast<QLabel*>(w)) label->setAlignment(AlignmentOf(value.utf8()));
+    if (auto* line = qobject_cast<QLineEdit*>(w)) line->setAlignment(AlignmentOf(value.utf8()));
+  } else if (is("TooltipString")) {
+    w->setToolTip(ToQString(value.utf8()));
+    Relabel(s.figure);
+  }
+}
+
+void QtWindowSystem::SetText(Shown& s, const Value& value) {
+  const QString text = TextOf(value);
+  ++programmatic_;
+  switch (s.kind) {
+    case Kind::kButton: {
+      auto* button = static_cast<QPushButton*>(s.widget.data());
+      QString caption = text;
+      button->setText(caption.replace(QLatin1Char('&'), QStringLiteral("&&")));
+      button->setAccessibleName(text);
+      break;
+    }
+    case Kind::kLineBox: {
+      auto* line = static_cast<QLineEdit*>(s.widget.data());
+      if (line->text() != text) line->setText(text);
+      break;
+    }
+    case Kind::kTextBox:
+      static_cast<QPlainTextEdit*>(s.widget.data())->setPlainText(text);
+      break;
+    case Kind::kLabel:
+    case Kind::kFigure:
+      static_cast<QLabel*>(s.widget.data())->setText(text);
+      s.widget->setAccessibleName(text);
+      Relabel(s.figure);
+      break;
+  }
+  --programmatic_;
+}
+
+void QtWindowSystem::SetEnable(Shown& s, const std::string& mode) {
+  QWidget* w = s.widget;
+  switch (s.kind) {
+    case Kind::kLineBox:
+      // "inactive": looks live, can be read and copied, not changed.
+      w->setEnabled(mode != "off");
+      static_cast<QLineEdit*>(w)->setReadOnly(mode == "inactive");
+      break;
+    case Kind::kTextBox: {
+      auto* box = static_cast<QPlainTextEdit*>(w);
+      w->setEnabled(mode != "off");
+      box->setReadOnly(mode != "on");
+      if (mode != "on") {
+        box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+      }
+      break;
+    }
+    case Kind::kLabel:
+      w->setEnabled(mode != "off");
+      break;
+    case Kind::kButton:
+    case Kind::kFigure:
+      w->setEnabled(mode == "on");
+      break;
+  }
+}
+
+void QtWindowSystem::SetFontSize(QWidget* w, const Value& points) {
+  if (!points.is_numeric() || points.numel() != 1 || !(points.num(0) > 0)) return;
+  QFont font = w->font();
+  font.setPointSizeF(points.num(0));
+  w->setFont(font);
+}
+
+// ---- Geometry
+
+void QtWindowSystem::PlaceFigure(double figure) {
+  QWidget* w = WidgetOf(figure);
+  const QRect place = ScreenToQt(PixelRect(host(), figure, "Position"));
+  ++placing_;
+  if (host().Get(figure, "Resize").utf8() == "off") {
+    w->setFixedSize(place.size());
+  } else {
+    w->setMinimumSize(0, 0);
+    w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  }
+  w->setGeometry(place);
+  --placing_;
+  LayOut(figure);
+}
+
+// Controls keep their place from the lower-left corner of the figure's drawing area.
+void QtWindowSystem::PlaceControl(double control) {
+  QWidget* w = WidgetOf(control);
+  const Rect r = PixelRect(host(), control, "Position");
+  const int height = Pixels(r.height);
+  w->setGeometry(Pixels(r.left), w->parentWidget()->height() - Pixels(r.bottom) - height,
+                 Pixels(r.width), height);
+}
+
+void QtWindowSystem::LayOut(double figure) {
+  for (const auto& [handle, s] : shown_) {
+    if (s.figure == figure && s.kind != Kind::kFigure && s.widget) PlaceControl(handle);
+  }
+}
+
+// A box's accessible name is the label a person reads beside it: the nearest "text"
+// control to its left in the same parent whose height overlaps the box's by at least
+// half the smaller of the two. A box with no such label is named by its tooltip. The
+// figure file thus says each label once, where it is seen.
+void QtWindowSystem::Relabel(double figure) {
+  struct Placed {
+    QWidget* widget;
+    Kind kind;
+    Rect rect;
+  };
+  std::vector<Placed> placed;
+  for (const auto& [handle, s] : shown_) {
+    if (s.figure == figure && s.kind != Kind::kFigure && s.widget) {
+      placed.push_back({s.widget, s.kind, PixelRect(host(), handle, "Position")});
+    }
+  }
+  for (const Placed& box : placed) {
+    if (box.kind != Kind::kLineBox && box.kind != Kind::kTextBox) continue;
+    const Placed* best = nullptr;
+    for (const Placed& label : placed) {
+      if (label.kind != Kind::kLabel || label.widget->parentWidget() != box.widget->parentWidget())
+        continue;
+      const double overlap =
+          std::min(label.rect.bottom + label.rect.height, box.rect.bottom + box.rect.height) -
+          std::max(label.rect.bottom, box.rect.bottom);
+      const bool same_row = overlap >= std::min(label.rect.height, box.rect.height) / 2;
+      const double right = label.rect.left + label.rect.width;
+      if (same_row && right <= box.rect.left + 1 &&
+          (best == nullptr || right > best->rect.left + best->rect.width)) {
+        best = &label;
+      }
+    }
+    box.widget->setAccessibleName(best != nullptr ? static_cast<QLabel*>(best->widget)->text()
+                                                  : box.widget->toolTip());
+  }
+}
+
+void QtWindowSystem::FigurePlaced(double figure, bool resized) {
+  if (placing_ > 0 || host_ == nullptr) return;
+  QWidget* w = WidgetOf(figure);
+  if (w == nullptr) return;
+  Guarded([&] {
+    if (!host().IsLive(figure)) return;
+    const Rect now = QtToScreen(w->geometry());
+    if (!SamePixels(now, PixelRect(host(), figure, "Position"))) {
+      UserPlaced(host(), figure, "Position", now);
+    }
+    if (resized) LayOut(figure);
+  });
+}
+
+// ---- People
+
+void QtWindowSystem::FigureClosing(double figure, QCloseEvent* event) {
+  if (host_ == nullptr || !shown_.contains(figure)) return;  // being taken down
+  if (progress_depth_ > 0) {
+    event->ignore();  // long work runs; its dialog cancels it
+    return;
+  }
+  bool closed = false;
+  Guarded([&] {
+    host().UserClosed(figure);
+    closed = true;
+  });
+  if (!closed) event->ignore();
+}
+
+void QtWindowSystem::Typed(double control, const QString& text) {
+  const auto it = shown_.find(control);
+  if (programmatic_ > 0 || host_ == nullptr || it == shown_.end()) return;
+  it->second.edited = true;
+  Guarded([&] { host().UserChanged(control, "String", Value::Text(ToUtf8(text))); });
+}
+
+// An edit ends with Enter, or when the box loses the focus after a change; leaving a
+// box that was not typed into is no edit.
+void QtWindowSystem::EditFinished(double control, bool enter) {
+  const auto it = shown_.find(control);
+  if (it == shown_.end()) return;
+  if (std::exchange(it->second.edited, false) || enter) Activated(control);
+}
+
+// One command at a time: a press while another callback or long work runs (a box
+// losing the focus to a dialog, a click let through while painting) is ignored.
+void QtWindowSystem::Activated(double control) {
+  if (host_ == nullptr || !shown_.contains(control) || activations_ > 0 || progress_depth_ > 0)
+    return;
+  ++activations_;
+  Guarded([&] {
+    if (host().IsLive(control)) host().UserActivated(control);
+  });
+  --activations_;
+}
+
+// ---- Screen facts
+
+Rect QtWindowSystem::ScreenRect() {
+  const QRect screen = PrimaryGeometry();
+  return {0, 0, static_cast<double>(screen.width()), static_cast<double>(screen.height())};
+}
+
+double QtWindowSystem::PixelsPerInch() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->logicalDotsPerInch() : 96;
+}
+
+double QtWindowSystem::DefaultFontSize() {
+  const QFont font = QApplication::font();
+  if (font.pointSizeF() > 0) return font.pointSizeF();
+  return font.pixelSize() * 72 / PixelsPerInch();
+}
+
+FrameSize QtWindowSystem::WindowFrame() {
+  for (const auto& [handle, s] : shown_) {
+    if (s.kind != Kind::kFigure || !s.widget || !s.widget->isVisible()) continue;
+    const QRect inner = s.widget->geometry();
+    const QRect outer = s.widget->frameGeometry();
+    frame_ = {static_cast<double>(inner.left() - outer.left()),
+              static_cast<double>(outer.right() - inner.right()),
+              static_cast<double>(inner.top() - outer.top()),
+              static_cast<double>(outer.bottom() - inner.bottom())};
+    break;
+  }
+  return frame_;
+}
+
+Rgb QtWindowSystem::DefaultControlBackground() {
+  const QColor c = QApplication::palette().color(QPalette::Button);
+  return {c.redF(), c.greenF(), c.blueF()};
+}
+
+// ---- Waiting for the user
+
+void QtWindowSystem::RaiseFigure(double figure) {
+  ShowPendingFigures();
+  QWidget* w = WidgetOf(figure);
+  if (w != nullptr && w->isVisible()) {
+    w->raise();
+    w->activateWindow();
+  }
+}
+
+void QtWindowSystem::Flush() {
+  ShowPendingFigures();
+  // Only the figures' own pending events: a flush must not run queued calls of others.
+  std::vector<QPointer<QWidget>> windows;
+  for (const auto& [handle, s] : shown_) {
+    if (s.kind == Kind::kFigure) windows.push_back(s.widget);
+  }
+  for (const QPointer<QWidget>& w : windows) {
+    if (w) QCoreApplication::sendPostedEvents(w);
+  }
+}
+
+void QtWindowSystem::ShowPendingFigures() {
+  std::vector<double> pending;
+  for (auto& [handle, s] : shown_) {
+    if (std::exchange(s.pending_show, false) && s.widget) pending.push_back(handle);
+  }
+  for (double figure : pending) ShowFigure(figure);
+}
+
+// A window once shown has a frame: its drawing area stays where it was placed and the
+// window grows around it, which the model learns as if the window had been moved.
+void QtWindowSystem::ShowFigure(double figure) {
+  QWidget* w = WidgetOf(figure);
+  if (w == nullptr) return;
+  w->show();
+  FigurePlaced(figure, false);
+}
+
+std::optional<std::string> QtWindowSystem::ShowFileDialog(const FileDialogRequest& request) {
+  ShowPendingFigures();
+  const QPointer<QFileDialog> dialog = new QFileDialog(
+      CurrentFigureWindow(), ToQString(request.title), ToQString(request.start_folder));
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setNameFilters(NameFilters(request.filter));
+  if (request.kind == FileDialogKind::kSave) {
+    // The dialog asks before a file is replaced.
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+  } else {
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+  }
+  const int result = dialog->exec();
+  std::optional<std::string> answer;
+  if (dialog && result == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
+    answer = ToUtf8(dialog->selectedFiles().constFirst());
+  }
+  delete dialog.data();
+  return answer;
+}
+
+void QtWindowSystem::ShowMessageBox(MessageKind kind, std::string_view text) {
+  ShowPendingFigures();
+  QWidget* parent = CurrentFigureWindow();
+  const bool error = kind == MessageKind::kError;
+  auto* box =
+      new QMessageBox(error ? QMessageBox::Critical : QMessageBox::Information,
+                      error ? QStringLiteral("Error") : QGuiApplication::applicationDisplayName(),
+                      ToQString(text), QMessageBox::Ok, parent);
+  box->setTextFormat(Qt::PlainText);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  box->show();
+  if (parent == nullptr) {
+    std::erase_if(loose_boxes_, [](const QPointer<QMessageBox>& b) { return b.isNull(); });
+    loose_boxes_.emplace_back(box);
+  }
+}
+
+void QtWindowSystem::BeginProgress(std::string_view title, double total) {
+  if (progress_depth_++ > 0) return;  // work inside work shows as one
+  ShowPendingFigures();
+  progress_total_ = total;
+  progress_scale_ = total > kProgressRange ? kProgressRange / total : 1;
+  // A total of 0 (unknown) makes a busy bar.
+  progress_ = new QProgressDialog(ProgressText(0, total), QStringLiteral("Cancel"), 0,
+                                  total > 0 ? static_cast<int>(total * progress_scale_) : 0,
+                                  CurrentFigureWindow());
+  progress_->setWindowTitle(ToQString(title));
+  progress_->setWindowModality(Qt::WindowModal);
+  progress_->setAutoClose(false);
+  progress_->setAutoReset(false);
+  progress_->setMinimumDuration(kProgressDelayMs);
+  progress_->setValue(0);
+  progress_clock_.invalidate();
+}
+
+bool QtWindowSystem::UpdateProgress(double done) {
+  if (!progress_) return true;
+  if (!progress_clock_.isValid() || progress_clock_.elapsed() >= kProgressIntervalMs) {
+    progress_clock_.start();
+    progress_->setLabelText(ProgressText(done, progress_total_));
+    if (progress_total_ > 0) {
+      progress_->setValue(
+          static_cast<int>(std::clamp(done, 0.0, progress_total_) * progress_scale_));
+    }
+    // Windows keep painting; until the dialog shows and blocks them, people's input
+    // waits, so no second command starts.
+    QCoreApplication::processEvents(progress_ && progress_->isVisible()
+                                        ? QEventLoop::AllEvents
+                                        : QEventLoop::ExcludeUserInputEvents);
+  }
+  return !progress_ || !progress_->wasCanceled();
+}
+
+void QtWindowSystem::EndProgress() {
+  if (progress_depth_ == 0 || --progress_depth_ > 0) return;
+  delete progress_.data();
+}
+
+int QtWindowSystem::RunEventLoop() {
+  ShowPendingFigures();
+  if (!AnyFigureLeft()) return 0;
+  running_ = true;
+  const int status = QApplication::exec();
+  running_ = false;
+  return status;
+}
+
+// ---- Lookups
+
+QWidget* QtWindowSystem::WidgetOf(double handle) const {
+  const auto it = shown_.find(handle);
+  return it == shown_.end() ? nullptr : it->second.widget.data();
+}
+
+QWidget* QtWindowSystem::CurrentFigureWindow() const {
+  if (host_ == nullptr) return nullptr;
+  try {
+    const Value current = host_->Get(0, "CurrentFigure");
+    return current.empty() ? nullptr : WidgetOf(current.num(0));
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+bool QtWindowSystem::AnyFigureLeft() const {
+  return std::any_of(shown_.begin(), shown_.end(),
+                     [](const auto& entry) { return entry.second.kind == Kind::kFigure; });
+}
+
+}  // namespace
+
+std::unique_ptr<WindowSystem> MakeQtWindowSystem(int& argc, char** argv) {
+  return std::make_unique<QtWindowSystem>(argc, argv);
+}
+
+}  // namespace dk
