@@ -39,6 +39,28 @@ std::size_t Index(const Value& index, std::size_t count, const char* what) {
   return static_cast<std::size_t>(i) - 1;
 }
 
+// Sorts whole numbers from 0 to 2^32 - 1 by their bytes (a stable radix sort: four
+// passes, no comparisons), which for a group's random slot numbers beats a comparison
+// sort several times over. Returns false, changing nothing, for any other numbers.
+bool SortWholeNumbers(std::vector<double>& values) {
+  std::vector<std::uint32_t> keys(values.size()), scratch(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const double x = values[i];
+    if (!(x >= 0 && x <= 4294967295.0)) return false;
+    keys[i] = static_cast<std::uint32_t>(x);
+    if (keys[i] != x) return false;
+  }
+  for (int shift = 0; shift < 32; shift += 8) {
+    std::size_t count[257] = {};
+    for (const std::uint32_t k : keys) ++count[((k >> shift) & 0xFF) + 1];
+    for (int b = 0; b < 256; ++b) count[b + 1] += count[b];
+    for (const std::uint32_t k : keys) scratch[count[(k >> shift) & 0xFF]++] = k;
+    keys.swap(scratch);
+  }
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = keys[i];
+  return true;
+}
+
 }  // namespace
 
 bool mlfTobool(const Value& v) {
@@ -254,7 +276,9 @@ Value mlfSort(const Value& v) {
   }
   std::vector<double> out(v.numel());
   for (std::size_t i = 0; i < out.size(); ++i) out[i] = v.num(i);
-  if (std::none_of(out.begin(), out.end(), [](double x) { return std::isnan(x); })) {
+  if (out.size() >= 64 && SortWholeNumbers(out)) {
+    // done: slot numbers and the like, sorted without comparisons
+  } else if (std::none_of(out.begin(), out.end(), [](double x) { return std::isnan(x); })) {
     std::sort(out.begin(), out.end());
   } else {
     std::sort(out.begin(), out.end(), [](double x, double y) {

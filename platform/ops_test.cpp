@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "platform/errors.h"
 #include "platform/test_support.h"
 
@@ -70,6 +74,25 @@ TEST(Indexing, RangesAndElements) {
   EXPECT_EQ(mclArrayRef1(Value::Text("abc"), Value::Row({3, 1})).utf8(), "ca");
   EXPECT_EQ(mlfSort(Value::Row({3, 1, 2})).num(0), 1);
   EXPECT_EQ(mlfSort(Value::Row({3, 1, 2})).num(2), 3);
+}
+
+TEST(Sorting, LongRowsOfWholeNumbersAndEverythingElse) {
+  std::vector<double> whole;
+  for (int i = 0; i < 200; ++i) whole.push_back((i * 7919) % 1000);  // duplicates too
+  whole.push_back(4294967295.0);
+  whole.push_back(0);
+  std::vector<double> expected = whole;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(testing::Numbers(mlfSort(Value::Row(whole))), expected);
+  whole.push_back(2.5);  // not whole: sorted by comparison
+  whole.push_back(-3);
+  whole.push_back(4294967296.0);
+  expected = whole;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(testing::Numbers(mlfSort(Value::Row(whole))), expected);
+  const Value with_nan = mlfSort(Value::Row({NAN, 2, 1}));
+  EXPECT_EQ(with_nan.num(0), 1);
+  EXPECT_TRUE(std::isnan(with_nan.num(2)));
 }
 
 TEST(Clock, DateIsIsoAndClockHasSixParts) {

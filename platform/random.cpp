@@ -57,13 +57,12 @@ RandomState SeedState(double seed) {
 std::uint64_t Uniform(const RandomState& s, std::uint64_t step, std::uint64_t m) {
   const r123::Philox4x64 philox;
   const r123::Philox4x64::key_type key = {{s.key0, s.key1}};
-  const std::uint64_t threshold = (0 - m) % m;  // 2^64 mod m
   for (std::uint64_t attempt = 0;; ++attempt) {
     const r123::Philox4x64::ctr_type ctr = {{s.drawn, step, attempt, 0}};
     const Uint128 product = static_cast<Uint128>(philox(ctr, key)[0]) * m;
-    if (static_cast<std::uint64_t>(product) >= threshold) {
-      return static_cast<std::uint64_t>(product >> 64);
-    }
+    const auto low = static_cast<std::uint64_t>(product);
+    // The threshold 2^64 mod m is below m, so the division is needed only when low is too.
+    if (low >= m || low >= (0 - m) % m) return static_cast<std::uint64_t>(product >> 64);
   }
 }
 

@@ -123,13 +123,15 @@ template <typename Sink>
 void Format(const Value& format, std::initializer_list<Value> args, Sink& out) {
   if (!format.is_char()) Raise("sprintf: the format must be a text");
   const std::size_t n = format.numel();
+  const unsigned char* narrow = format.narrow() ? format.narrow_bytes() : nullptr;
+  const auto unit = [&](std::size_t i) -> char16_t { return narrow ? narrow[i] : format.unit(i); };
   Items items(args.begin(), args.end());
   bool stop = false;
   do {
     const std::size_t before = items.taken();
     for (std::size_t i = 0; i < n && !stop; ++i) {
-      const char16_t c = format.unit(i);
-      if (c == u'\\' && i + 1 < n && format.unit(i + 1) == u'n') {
+      const char16_t c = unit(i);
+      if (c == u'\\' && i + 1 < n && unit(i + 1) == u'n') {
         out.Unit(u'\n');
         ++i;
       } else if (c != u'%') {
@@ -137,7 +139,7 @@ void Format(const Value& format, std::initializer_list<Value> args, Sink& out) {
       } else if (i + 1 >= n) {
         Raise("sprintf: the format ends with a lone '%'");
       } else {
-        const char16_t conv = format.unit(++i);
+        const char16_t conv = unit(++i);
         if (conv == u'%') {
           out.Unit(u'%');
           continue;
