@@ -49,16 +49,23 @@ Value BoxText(const Value& tag) {
 }
 
 std::string Quoted(const Value& text) {
-  return "\"" + DisplayText(text) + "\"";
+  return QuoteForMessage(DisplayText(text), '"');
 }
 
-// Reads a count box: one whole number of 0 or more.
+// The largest count a box may hold: counts are kept as 32-bit numbers.
+constexpr double kMaxCount = 4294967295.0;
+
+// Reads a count box: one whole number from 0 to kMaxCount.
 Value ReadCount(const Value& tag, const char* meaning, const Value& text, const Value& number) {
-  if (!number.is_numeric() || number.numel() != 1 || !std::isfinite(number.num(0)) ||
-      number.num(0) < 0 || number.num(0) != std::floor(number.num(0)) ||
-      number.num(0) > 4294967295.0) {
-    Raise("The " + tag.utf8() + " box (" + meaning +
-          ") must hold one whole number of 0 or more; it holds " + Quoted(text) + ".");
+  const std::string box = "The " + tag.utf8() + " box (" + meaning + ")";
+  const bool scalar = number.is_numeric() && number.numel() == 1;
+  if (scalar && number.num(0) > kMaxCount) {  // Inf too: a number too long to hold
+    Raise(box + " holds " + Quoted(text) + ", more than the largest count allowed, " +
+          FormatNumber(kMaxCount) + ".");
+  }
+  if (!scalar || !std::isfinite(number.num(0)) || number.num(0) < 0 ||
+      number.num(0) != std::floor(number.num(0))) {
+    Raise(box + " must hold one whole number of 0 or more; it holds " + Quoted(text) + ".");
   }
   return number;
 }

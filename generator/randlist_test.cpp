@@ -308,7 +308,7 @@ TEST_F(RandlistTest, RepeatedNamesAreSeparateSlots) {
 TEST_F(RandlistTest, BadCountsAreRejectedBeforeAnyDialog) {
   Load("a\nb\nc\n");
   const std::size_t dialogs = ui().record().dialogs.size();
-  for (const char* bad : {"", "abc", "2.5", "-1", "3 4", "NaN", "Inf"}) {
+  for (const char* bad : {"", "abc", "2.5", "-1", "3 4", "NaN", "-Inf"}) {
     Set("NumBox", bad);
     Set("RepBox", "2");
     EXPECT_EQ(RunFails("Save"),
@@ -320,6 +320,12 @@ TEST_F(RandlistTest, BadCountsAreRejectedBeforeAnyDialog) {
     EXPECT_EQ(RunFails("Show"), std::string("The RepBox box (number of groups) must hold one whole "
                                             "number of 0 or more; it holds \"") +
                                     bad + "\".");
+  }
+  for (const char* large : {"4294967296", "1e10", "Inf"}) {
+    Set("NumBox", "2");
+    Set("RepBox", large);
+    EXPECT_EQ(RunFails("Show"), std::string("The RepBox box (number of groups) holds \"") + large +
+                                    "\", more than the largest count allowed, 4294967295.");
   }
   Set("NumBox", "4");
   Set("RepBox", "2");
@@ -414,6 +420,19 @@ TEST_F(RandlistTest, ShowJoinsPiecesWithoutTrailingBlanksOrLineBreaks) {
   EXPECT_EQ(Out(),
             "Randomized listing of 1 groups to 0 taxa to omit\n2026-12-07 : 14:5"
             "\n***  Repetition 1  *****************************");
+}
+
+TEST_F(RandlistTest, ShowGivesEveryDrawnNameALineBlankNamesIncluded) {
+  // Blank lines are names; a name with blanks around it keeps those in front.
+  Load("P\n\n  Q  \n\nR");
+  EXPECT_EQ(Show("5", "1"),
+            "Randomized listing of 1 groups to 5 taxa to omit\n2026-12-07 : 14:5"
+            "\n***  Repetition 1  *****************************\nP\n\n  Q\n\nR");
+  Load("\n\n");
+  EXPECT_EQ(Show("2", "2"),
+            "Randomized listing of 2 groups to 2 taxa to omit\n2026-12-07 : 14:5"
+            "\n***  Repetition 1  *****************************\n\n"
+            "\n***  Repetition 2  *****************************\n\n");
 }
 
 TEST_F(RandlistTest, CancelledWorkEndsLikeAnErrorAndChangesNothing) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <string>
 
 namespace dk {
 namespace {
@@ -73,6 +74,20 @@ class PosixEnv : public Env {
   }
   int Rename(const std::string& from, const std::string& to) override {
     return static_cast<int>(Result(::rename(from.c_str(), to.c_str())));
+  }
+  int Access(const std::string& path, int mode) override {
+    return static_cast<int>(Result(::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS)));
+  }
+  int FileChmod(int fd, unsigned mode) override {
+    return static_cast<int>(Result(::fchmod(fd, static_cast<mode_t>(mode))));
+  }
+  int FileChown(int fd, unsigned uid, unsigned gid) override {
+    return static_cast<int>(Result(::fchown(fd, static_cast<uid_t>(uid), static_cast<gid_t>(gid))));
+  }
+  int LinkOpenFile(int fd, const std::string& path) override {
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    return static_cast<int>(
+        Result(::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW)));
   }
   int Unlink(const std::string& path) override {
     return static_cast<int>(Result(::unlink(path.c_str())));

@@ -55,6 +55,14 @@ class Env {
   // The fully resolved absolute name of an existing file (realpath(3)).
   virtual int RealPath(const std::string& path, std::string* out) = 0;
   virtual int Rename(const std::string& from, const std::string& to) = 0;
+  // faccessat(2) with the effective ids: 0 when the caller may `mode` (R_OK, W_OK) the file.
+  virtual int Access(const std::string& path, int mode) = 0;
+  // fchmod(2) and fchown(2) of an open file: 0 or -errno.
+  virtual int FileChmod(int fd, unsigned mode) = 0;
+  virtual int FileChown(int fd, unsigned uid, unsigned gid) = 0;
+  // Gives the open file `fd` (made with O_TMPFILE) the name `path`: linkat(2) through
+  // /proc/self/fd. 0, or -EEXIST when the name is taken, or another -errno.
+  virtual int LinkOpenFile(int fd, const std::string& path) = 0;
   virtual int Unlink(const std::string& path) = 0;
   virtual int ChangeDir(const std::string& path) = 0;
   virtual int CurrentDir(std::string* out) = 0;
@@ -92,6 +100,14 @@ class EnvWrapper : public Env {
   }
   int Rename(const std::string& from, const std::string& to) override {
     return target_->Rename(from, to);
+  }
+  int Access(const std::string& path, int mode) override { return target_->Access(path, mode); }
+  int FileChmod(int fd, unsigned mode) override { return target_->FileChmod(fd, mode); }
+  int FileChown(int fd, unsigned uid, unsigned gid) override {
+    return target_->FileChown(fd, uid, gid);
+  }
+  int LinkOpenFile(int fd, const std::string& path) override {
+    return target_->LinkOpenFile(fd, path);
   }
   int Unlink(const std::string& path) override { return target_->Unlink(path); }
   int ChangeDir(const std::string& path) override { return target_->ChangeDir(path); }

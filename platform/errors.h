@@ -8,6 +8,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "platform/value.h"
 
@@ -31,6 +32,12 @@ void SetLastError(const std::string& message);
 
 // Shows "Warning: " and the text on the console's error stream.
 void Warn(const std::string& message);
+
+// `text` (UTF-8) between two `quote` characters, fit to stand in a message on a terminal:
+// control characters become escapes ("\n", "\t", "\r", "\x1b", "\u0085") and bytes that
+// are not valid UTF-8 become "\xNN", so a file name or a box text can never move the
+// cursor, ring the bell or change the terminal's colours. Everything else is kept.
+std::string QuoteForMessage(std::string_view text, char quote = '\'');
 
 }  // namespace dk
 

@@ -32,7 +32,7 @@ constexpr std::array<std::string_view, 1> kChildTypes = {"uicontrol"};
 constexpr std::array<std::string_view, 3> kCallbackArguments = {"object", "empty", "handles"};
 
 std::string Quote(const std::string& path) {
-  return "'" + path + "'";
+  return QuoteForMessage(path);
 }
 
 [[noreturn]] void RaiseUnreadable(const std::string& path, int err) {

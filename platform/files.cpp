@@ -1,14 +1,18 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/env.h"
@@ -21,13 +25,26 @@ namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
 const char kStdoutPath[] = "/dev/stdout";
+constexpr char16_t kReplacement = 0xFFFD;
+
+ReadLimits read_limits;
 
 std::string Quote(const std::string& path) {
-  return "'" + path + "'";
+  return QuoteForMessage(path);
 }
 
 [[noreturn]] void RaiseErrno(const std::string& what, const std::string& path, int err) {
   Raise(what + " " + Quote(path) + ": " + ErrnoText(err));
+}
+
+// "64 KiB", "1 GiB" or a plain count of bytes.
+std::string SizeText(std::uint64_t bytes) {
+  static const char* const kUnits[] = {"GiB", "MiB", "KiB"};
+  for (int u = 0; u < 3; ++u) {
+    const std::uint64_t unit = std::uint64_t{1} << (10 * (3 - u));
+    if (bytes >= unit && bytes % unit == 0) return std::to_string(bytes / unit) + " " + kUnits[u];
+  }
+  return std::to_string(bytes) + " bytes";
 }
 
 std::string AbsolutePath(const std::string& name) {
@@ -39,24 +56,57 @@ std::string AbsolutePath(const std::string& name) {
   return cwd == "/" ? "/" + name : cwd + "/" + name;
 }
 
-// A file opened for reading in text mode.
+// Units that are not characters (a surrogate without its partner) become U+FFFD.
+void ReplaceLoneSurrogates(std::u16string& units) {
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t u = units[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      ++i;  // a valid pair
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      units[i] = kReplacement;
+    }
+  }
+}
+
+// A file opened for reading in text mode. Every step costs time in proportion to the
+// bytes it reads: each byte is examined a bounded number of times, however long its line.
 class Reader {
  public:
-  Reader(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  Reader(int fd, std::string path) : fd_(fd), path_(std::move(path)), limits_(read_limits) {}
   ~Reader() { Env::Current()->Close(fd_); }
 
   // Reads the next line into *line; false at the end of the file.
   bool ReadLine(Value* line) {
     if (!started_) Start();
-    return utf16_ ? ReadLine16(line) : ReadLine8(line);
+    const bool got = utf16_ ? ReadLine16(line) : ReadLine8(line);
+    if (got && ++lines_ > limits_.lines) {
+      Raise("Cannot read " + Quote(path_) + ": it has more than " + std::to_string(limits_.lines) +
+            " lines, the most one list may hold");
+    }
+    return got;
   }
 
+  const std::string& path() const { return path_; }
+  // The number of the line being read, counted from 1.
+  std::size_t line_number() const { return lines_ + 1; }
+
  private:
-  // Reads one chunk of bytes; false at the end of the file.
-  bool FillBytes() {
+  [[noreturn]] void RaiseLongLine() const {
+    Raise("Cannot read " + Quote(path_) + ": line " + std::to_string(line_number()) +
+          " is longer than " + SizeText(limits_.line_bytes) +
+          ", far longer than any name (is it a list of names, one per line?)");
+  }
+
+  // Drops the bytes already consumed and reads one more chunk; returns how far the
+  // unconsumed bytes moved toward the start. Sets eof_ at the end of the file.
+  std::size_t FillBytes() {
+    const std::size_t shift = pos_;
     if (pos_ > 0) {
       bytes_.erase(0, pos_);
       pos_ = 0;
+      has_cr_ = std::memchr(bytes_.data(), '\r', bytes_.size()) != nullptr;
+      ascii_ = IsAscii(bytes_);
     }
     const std::size_t old = bytes_.size();
     bytes_.resize(old + kChunk);
@@ -67,11 +117,17 @@ class Reader {
     }
     bytes_.resize(old + static_cast<std::size_t>(n));
     if (n == 0) eof_ = true;
-    // Most files have no "\r" and no byte above 0x7F: checking each chunk once spares a
-    // search and a check per line.
-    buffer_has_cr_ = std::memchr(bytes_.data(), '\r', bytes_.size()) != nullptr;
-    buffer_ascii_ = IsAscii(bytes_);
-    return n > 0;
+    total_ += static_cast<std::uint64_t>(n);
+    if (total_ > limits_.bytes) {
+      Raise("Cannot read " + Quote(path_) + ": it is larger than " + SizeText(limits_.bytes) +
+            ", the most one list may hold");
+    }
+    // Only the new bytes are examined: most files have no "\r" and no byte above 0x7F,
+    // and knowing so spares a search and a check per line.
+    const std::string_view added(bytes_.data() + old, static_cast<std::size_t>(n));
+    has_cr_ = has_cr_ || added.find('\r') != std::string_view::npos;
+    ascii_ = ascii_ && IsAscii(added);
+    return shift;
   }
 
   void Start() {
@@ -89,55 +145,49 @@ class Reader {
   }
 
   Value MakeLine(std::string_view bytes) const {
-    return buffer_ascii_ ? Value::AsciiText(bytes) : Value::Text(bytes);
+    return ascii_ ? Value::AsciiText(bytes) : Value::Text(bytes);
   }
 
   bool ReadLine8(Value* line) {
-    std::size_t scan = pos_;
+    std::size_t scan = pos_;  // bytes before it hold no line break of this line
     for (;;) {
       const char* begin = bytes_.data() + scan;
       const char* end = bytes_.data() + bytes_.size();
-      // Find the first "\n", then any "\r" before it; both searches are memchr's, and
-      // the second is skipped while the buffer holds no "\r" at all.
       const char* hit = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
-      if (buffer_has_cr_) {
+      if (has_cr_) {
         const char* cr =
             static_cast<const char*>(std::memchr(begin, '\r', (hit ? hit : end) - begin));
         if (cr != nullptr) hit = cr;
       }
-      if (hit != nullptr) {
-        const std::size_t k = static_cast<std::size_t>(hit - bytes_.data());
-        if (*hit == '\n') {
-          *line = MakeLine(std::string_view(bytes_.data() + pos_, k + 1 - pos_));
-          pos_ = k + 1;
-          return true;
-        }
-        if (k + 1 == bytes_.size() && !eof_) {  // "\r" at the end of the buffer: is "\n" next?
-          const std::size_t offset = k - pos_;
-          FillBytes();
-          scan = pos_ + offset;
-          continue;
-        }
+      const std::size_t k = hit ? static_cast<std::size_t>(hit - bytes_.data()) : bytes_.size();
+      if (k - pos_ > limits_.line_bytes) RaiseLongLine();
+      if (hit != nullptr && *hit == '\n') {
+        *line = MakeLine(std::string_view(bytes_.data() + pos_, k + 1 - pos_));
+        pos_ = k + 1;
+        return true;
+      }
+      if (hit != nullptr && (k + 1 < bytes_.size() || eof_)) {  // "\r" or "\r\n"
         std::string text(bytes_.data() + pos_, k - pos_);
         text.push_back('\n');
         *line = Value::Text(std::string_view(text));
         pos_ = (k + 1 < bytes_.size() && bytes_[k + 1] == '\n') ? k + 2 : k + 1;
         return true;
       }
-      if (eof_) {
+      if (hit == nullptr && eof_) {
         if (pos_ == bytes_.size()) return false;
         *line = MakeLine(std::string_view(bytes_.data() + pos_, bytes_.size() - pos_));
         pos_ = bytes_.size();
         return true;
       }
-      const std::size_t offset = bytes_.size() - pos_;
-      FillBytes();
-      scan = pos_ + offset;
+      // No line break yet, or a "\r" last in the buffer whose "\n" may come next.
+      scan = k - FillBytes();
     }
   }
 
-  // Moves whole code units from the byte buffer into the unit buffer.
-  void FillUnits() {
+  // Moves the whole code units of the byte buffer into the unit buffer, dropping the
+  // units already consumed first; returns how far the unconsumed units moved.
+  std::size_t FillUnits() {
+    const std::size_t shift = upos_;
     if (upos_ > 0) {
       units_.erase(0, upos_);
       upos_ = 0;
@@ -150,11 +200,14 @@ class Reader {
       units_.push_back(static_cast<char16_t>((hi << 8) | lo));
     }
     pos_ = i;
-    if (eof_ && pos_ < bytes_.size()) {  // an odd byte at the end: keep it as an escape unit
-      units_.push_back(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes_[pos_])));
+    if (eof_ && pos_ < bytes_.size()) {  // an odd byte at the end is no character
+      units_.push_back(kReplacement);
       pos_ = bytes_.size();
     }
+    return shift;
   }
+
+  bool units_done() const { return eof_ && pos_ >= bytes_.size(); }
 
   bool ReadLine16(Value* line) {
     std::size_t scan = upos_;
@@ -162,45 +215,111 @@ class Reader {
       const auto begin = units_.begin() + static_cast<std::ptrdiff_t>(scan);
       const auto hit =
           std::find_if(begin, units_.end(), [](char16_t u) { return u == u'\n' || u == u'\r'; });
-      if (hit != units_.end()) {
-        const std::size_t k = static_cast<std::size_t>(hit - units_.begin());
-        if (*hit == u'\r' && k + 1 == units_.size() && !(eof_ && pos_ >= bytes_.size())) {
-          const std::size_t offset = k - upos_;
-          FillUnits();
-          scan = upos_ + offset;
-          continue;
-        }
+      const std::size_t k = static_cast<std::size_t>(hit - units_.begin());
+      if (k - upos_ > limits_.line_bytes) RaiseLongLine();
+      if (hit != units_.end() && (*hit == u'\n' || k + 1 < units_.size() || units_done())) {
         std::u16string text(units_, upos_, k - upos_);
         text.push_back(u'\n');
+        ReplaceLoneSurrogates(text);
         *line = Value::Text(std::u16string_view(text));
         upos_ = (*hit == u'\r' && k + 1 < units_.size() && units_[k + 1] == u'\n') ? k + 2 : k + 1;
         return true;
       }
-      if (eof_ && pos_ >= bytes_.size()) {
+      if (hit == units_.end() && units_done()) {
         if (upos_ == units_.size()) return false;
-        *line = Value::Text(std::u16string_view(units_).substr(upos_));
+        std::u16string text(units_, upos_);
+        ReplaceLoneSurrogates(text);
+        *line = Value::Text(std::u16string_view(text));
         upos_ = units_.size();
         return true;
       }
-      const std::size_t offset = units_.size() - upos_;
-      FillUnits();
-      scan = upos_ + offset;
+      scan = k - FillUnits();
     }
   }
 
   int fd_;
   std::string path_;
+  ReadLimits limits_;
   std::string bytes_;
   std::size_t pos_ = 0;
   std::u16string units_;
   std::size_t upos_ = 0;
+  std::size_t lines_ = 0;
+  std::uint64_t total_ = 0;
   bool started_ = false;
   bool eof_ = false;
-  bool buffer_has_cr_ = true;
-  bool buffer_ascii_ = false;
+  bool has_cr_ = false;
+  bool ascii_ = true;
   bool utf16_ = false;
   bool big_endian_ = false;
 };
+
+// Hidden temporary names that exist while a listing is written where the file system
+// cannot make an unnamed file. A handler for SIGINT, SIGTERM and SIGHUP removes them
+// before the process ends; it is installed on first use, and only for signals whose
+// handling nobody else has set.
+constexpr int kTemporarySlots = 8;
+constexpr std::size_t kTemporaryPathBytes = 4096;
+
+struct TemporarySlot {
+  std::atomic<bool> used;
+  char path[kTemporaryPathBytes];
+};
+TemporarySlot temporary_slots[kTemporarySlots];
+
+extern "C" void RemoveTemporariesOnSignal(int sig) {
+  for (TemporarySlot& slot : temporary_slots) {
+    if (slot.used.load()) ::unlink(slot.path);
+  }
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+void InstallSignalCleanupOnce() {
+  static const bool installed = [] {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+      struct sigaction old {};
+      if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+      struct sigaction act {};
+      act.sa_handler = RemoveTemporariesOnSignal;
+      sigemptyset(&act.sa_mask);
+      ::sigaction(sig, &act, nullptr);
+    }
+    return true;
+  }();
+  (void)installed;
+}
+
+// Records `path` for removal on a signal; returns its slot, or -1 when it cannot be
+// recorded (a very long name, too many at once), in which case a signal may leave it.
+int AddTemporaryName(const std::string& path) {
+  InstallSignalCleanupOnce();
+  if (path.size() >= kTemporaryPathBytes) return -1;
+  for (int i = 0; i < kTemporarySlots; ++i) {
+    TemporarySlot& slot = temporary_slots[i];
+    if (!slot.used.load()) {
+      std::memcpy(slot.path, path.c_str(), path.size() + 1);
+      slot.used.store(true);
+      return i;
+    }
+  }
+  return -1;
+}
+
+void RemoveTemporaryName(int slot) {
+  if (slot >= 0) temporary_slots[slot].used.store(false);
+}
+
+// A short hidden name in `dir` (ending with "/"): short, so that it fits wherever the
+// target's own name fits.
+std::string TemporaryName(const std::string& dir) {
+  static unsigned counter = 0;
+  const std::uint32_t mix =
+      static_cast<std::uint32_t>(::getpid()) * 2654435761u + (++counter * 40503u);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, ".dk%08x", mix);
+  return dir + buf;
+}
 
 // A file opened for writing.
 class Writer {
@@ -215,9 +334,9 @@ class Writer {
     }
     struct stat st {};
     int r = env->LinkStat(target_, &st);
-    bool exists = r == 0;
+    exists_ = r == 0;
     if (r < 0 && r != -ENOENT) RaiseErrno("Cannot write to", target_, r);
-    if (exists && S_ISLNK(st.st_mode)) {
+    if (exists_ && S_ISLNK(st.st_mode)) {
       std::string real;
       if (const int rr = env->RealPath(target_, &real); rr < 0) {
         RaiseErrno("Cannot write through the link", target_, rr);
@@ -226,33 +345,37 @@ class Writer {
       if (const int rs = env->Stat(target_, &st); rs < 0)
         RaiseErrno("Cannot write to", target_, rs);
     }
-    if (exists && S_ISDIR(st.st_mode)) RaiseErrno("Cannot write to", target_, EISDIR);
-    if (exists && !S_ISREG(st.st_mode)) {
+    if (exists_ && S_ISDIR(st.st_mode)) RaiseErrno("Cannot write to", target_, EISDIR);
+    if (exists_ && !S_ISREG(st.st_mode)) {
       if (const int ro = env->Open(target_, O_WRONLY, 0, &fd_); ro < 0) {
         RaiseErrno("Cannot open", target_, ro);
       }
       return;
     }
-    const std::size_t slash = target_.rfind('/');
-    const std::string dir = target_.substr(0, slash + 1);
-    const std::string base = target_.substr(slash + 1);
-    const unsigned mode = exists ? (st.st_mode & 07777) : 0666;
-    static unsigned counter = 0;
-    for (int attempt = 0;; ++attempt) {
-      temp_ = dir + "." + base + ".dropkit-" + std::to_string(::getpid()) + "-" +
-              std::to_string(++counter);
-      r = env->Open(temp_, O_WRONLY | O_CREAT | O_EXCL, mode, &fd_);
-      if (r == 0) break;
-      if (r != -EEXIST || attempt > 100) {
-        temp_.clear();
-        RaiseErrno("Cannot create a file in the folder of", target_, r);
+    if (exists_) {
+      if (const int ra = env->Access(target_, W_OK); ra < 0) {
+        Raise("Cannot replace " + Quote(target_) + ": " + ErrnoText(ra) +
+              " (you may not write to it; it was left as it was)");
       }
     }
+    dir_ = target_.substr(0, target_.rfind('/') + 1);
+    const unsigned mode = exists_ ? (st.st_mode & 07777) : 0666;
+    r = env->Open(dir_, O_TMPFILE | O_WRONLY, mode, &fd_);
+    if (r == -EOPNOTSUPP || r == -EISDIR || r == -EINVAL) {
+      OpenNamedTemporary(mode);
+    } else if (r < 0) {
+      RaiseErrno("Cannot create a file in the folder of", target_, r);
+    } else {
+      unnamed_ = true;
+    }
+    if (exists_) KeepModeAndOwner(st);
   }
 
   ~Writer() {
-    if (fd_ >= 0 && owns_fd_) Env::Current()->Close(fd_);
-    if (!temp_.empty()) Env::Current()->Unlink(temp_);
+    Env* env = Env::Current();
+    if (fd_ >= 0 && owns_fd_) env->Close(fd_);
+    if (!temp_.empty()) env->Unlink(temp_);
+    RemoveTemporaryName(temp_slot_);
   }
 
   // Formats into the buffer; returns the number of bytes added.
@@ -264,26 +387,79 @@ class Writer {
     return added;
   }
 
-  // Flushes, syncs and closes, then gives the file the target's name.
+  // Flushes and syncs the file, then gives it the target's name.
   void Commit() {
     Env* env = Env::Current();
     Flush();
-    if (!temp_.empty()) {
+    if (!owns_fd_) return;
+    const bool replacing = unnamed_ || !temp_.empty();
+    if (replacing) {
       if (const int r = env->Sync(fd_); r < 0) RaiseErrno("Cannot write", target_, r);
     }
-    if (owns_fd_) {
-      const int fd = fd_;
-      fd_ = -1;
-      if (const int r = env->Close(fd); r < 0) RaiseErrno("Cannot write", target_, r);
-    }
-    if (!temp_.empty()) {
-      if (const int r = env->Rename(temp_, target_); r < 0)
-        RaiseErrno("Cannot replace", target_, r);
-      temp_.clear();
-    }
+    if (unnamed_) NameUnnamed();
+    const int fd = fd_;
+    fd_ = -1;
+    if (const int r = env->Close(fd); r < 0) RaiseErrno("Cannot write", target_, r);
+    if (!temp_.empty()) RenameTemporary();
   }
 
  private:
+  void OpenNamedTemporary(unsigned mode) {
+    Env* env = Env::Current();
+    for (int attempt = 0;; ++attempt) {
+      temp_ = TemporaryName(dir_);
+      temp_slot_ = AddTemporaryName(temp_);
+      const int r = env->Open(temp_, O_WRONLY | O_CREAT | O_EXCL, mode, &fd_);
+      if (r == 0) return;
+      RemoveTemporaryName(std::exchange(temp_slot_, -1));
+      temp_.clear();
+      if (r != -EEXIST || attempt > 100) {
+        RaiseErrno("Cannot create a file in the folder of", target_, r);
+      }
+    }
+  }
+
+  // A replaced file keeps its permission bits whatever the umask, and its owner where
+  // the process may give it (root replacing another user's file).
+  void KeepModeAndOwner(const struct stat& st) {
+    Env* env = Env::Current();
+    if (const int r = env->FileChmod(fd_, st.st_mode & 07777); r < 0) {
+      RaiseErrno("Cannot keep the permissions of", target_, r);
+    }
+    struct stat mine {};
+    if (env->FileStat(fd_, &mine) == 0 && (mine.st_uid != st.st_uid || mine.st_gid != st.st_gid)) {
+      env->FileChown(fd_, st.st_uid, st.st_gid);  // where it is not allowed, the file is ours
+    }
+  }
+
+  // Names the unnamed file: straight as the target when there is none, otherwise under a
+  // temporary name that then replaces the target in one step.
+  void NameUnnamed() {
+    Env* env = Env::Current();
+    if (!exists_) {
+      const int r = env->LinkOpenFile(fd_, target_);
+      if (r == 0) return;
+      if (r != -EEXIST) RaiseErrno("Cannot create", target_, r);
+    }
+    for (int attempt = 0;; ++attempt) {
+      temp_ = TemporaryName(dir_);
+      temp_slot_ = AddTemporaryName(temp_);
+      const int r = env->LinkOpenFile(fd_, temp_);
+      if (r == 0) return;
+      RemoveTemporaryName(std::exchange(temp_slot_, -1));
+      temp_.clear();
+      if (r != -EEXIST || attempt > 100) RaiseErrno("Cannot create", target_, r);
+    }
+  }
+
+  void RenameTemporary() {
+    if (const int r = Env::Current()->Rename(temp_, target_); r < 0) {
+      RaiseErrno("Cannot replace", target_, r);
+    }
+    temp_.clear();
+    RemoveTemporaryName(std::exchange(temp_slot_, -1));
+  }
+
   void Flush() {
     std::size_t done = 0;
     while (done < buffer_.size()) {
@@ -302,10 +478,14 @@ class Writer {
   }
 
   std::string target_;
-  std::string temp_;  // empty when writing directly
+  std::string dir_;   // the target's folder, ending with "/"
+  std::string temp_;  // a named temporary, while one exists
+  int temp_slot_ = -1;
   std::string buffer_;
   int fd_ = -1;
   bool owns_fd_ = true;
+  bool exists_ = false;
+  bool unnamed_ = false;  // an O_TMPFILE file, not yet named
 };
 
 struct OpenFile {
@@ -360,6 +540,14 @@ std::unique_ptr<OpenFile> Remove(int id) {
 
 }  // namespace
 
+ReadLimits CurrentReadLimits() {
+  return read_limits;
+}
+
+ReadLimits SetReadLimits(const ReadLimits& limits) {
+  return std::exchange(read_limits, limits);
+}
+
 Value mlfFopen(const Value& name, const Value& mode) {
   if (!name.is_char() || name.empty()) Raise("fopen: the file name must be a non-empty text");
   const std::string m = mode.utf8();
@@ -388,7 +576,12 @@ Value mlfFgets(const Value& fid) {
   if (!file.reader)
     Raise("fgets: file " + std::to_string(FileId(fid)) + " is not open for reading");
   Value line;
-  if (!file.reader->ReadLine(&line)) return Value::Scalar(-1);
+  try {
+    if (!file.reader->ReadLine(&line)) return Value::Scalar(-1);
+  } catch (const std::bad_alloc&) {
+    Raise("Out of memory while reading " + Quote(file.reader->path()) + " at line " +
+          std::to_string(file.reader->line_number()));
+  }
   return line;
 }
 

@@ -6,20 +6,42 @@
 // as "\n" does and are returned as "\n"; bytes that are not valid UTF-8 become escape
 // units that writing turns back into the same bytes. Writing is UTF-8.
 //
-// A file opened with "wt" is written all or nothing: the text goes to a temporary file
-// beside the target, which takes the target's name only when mlfFclose completes. A
-// target that is a symbolic link is written through the link; a target that is not a
-// regular file (a device, a pipe) is written directly. "/dev/stdout" is standard
-// output. Every failure raises an error that names the file and the system's reason.
+// Reading is bounded (ReadLimits): a line longer than a name can be, or a file with more
+// lines or bytes than a name list can hold, ends the read with an error naming the line,
+// so an endless stream (/dev/zero, `yes |`) cannot exhaust memory. Pipes and process
+// substitutions read like files within the bounds. A UTF-16 file's units that are not
+// characters (a lone surrogate, an odd last byte) read as U+FFFD.
+//
+// A file opened with "wt" is written all or nothing: the text goes to an unnamed file in
+// the target's folder (O_TMPFILE; where the file system lacks it, a short hidden name
+// that is removed on SIGINT, SIGTERM and SIGHUP), which takes the target's name only
+// when mlfFclose completes. A target the user may not write (as `>` in a shell would
+// refuse it) is refused and left untouched; a replaced file keeps its permission bits
+// (and, where the process may, its owner). A target that is a symbolic link is written
+// through the link; a target that is not a regular file (a device, a pipe) is written
+// directly. "/dev/stdout" is standard output. Every failure raises an error that names
+// the file and the system's reason; running out of memory is such an error too.
 #ifndef DROPKIT_PLATFORM_FILES_H_
 #define DROPKIT_PLATFORM_FILES_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 
 #include "platform/value.h"
 
 namespace dk {
+
+// The bounds on reading a file in text mode.
+struct ReadLimits {
+  std::size_t line_bytes = std::size_t{64} << 10;  // longest line, line break excluded
+  std::size_t lines = 20'000'000;                  // most lines in one file
+  std::uint64_t bytes = std::uint64_t{1} << 30;    // most bytes in one file
+};
+// The bounds in force (the defaults above until changed).
+ReadLimits CurrentReadLimits();
+// Sets the bounds for files opened from now on; returns the previous ones.
+ReadLimits SetReadLimits(const ReadLimits& limits);
 
 // Opens the file `name` (relative names resolve in the current folder) with mode "rt"
 // (read text) or "wt" (write text) and returns its identifier.

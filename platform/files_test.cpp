@@ -3,7 +3,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <new>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "platform/errors.h"
@@ -102,13 +111,108 @@ TEST(FilesRoundTrip, EveryByteSurvivesAReadAndAWrite) {
   EXPECT_EQ(ReadFile(dir.file("out")), bytes);
 }
 
-TEST(FilesRead, HugeSingleLine) {
+// Sets the reading bounds for the life of a scope.
+class ScopedReadLimits {
+ public:
+  explicit ScopedReadLimits(const ReadLimits& limits) : previous_(SetReadLimits(limits)) {}
+  ~ScopedReadLimits() { SetReadLimits(previous_); }
+
+ private:
+  ReadLimits previous_;
+};
+
+TEST(FilesRead, BoundsEndAReadWithAnErrorThatNamesTheLine) {
   TempDir dir;
-  const std::string line(10 * 1024 * 1024, 'x');
-  WriteFile(dir.file("big"), line);
-  const Strings lines = Lines(dir.file("big"));
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].size(), line.size());
+  // A name of the longest length reads; one byte more is refused, wherever the chunks end.
+  const std::string longest(64 * 1024, 'x');
+  WriteFile(dir.file("longest"), "a\n" + longest + "\nb");
+  EXPECT_EQ(Lines(dir.file("longest")), (Strings{"a\n", longest + "\n", "b"}));
+  WriteFile(dir.file("long"), "a\nb\n" + longest + "x\n");
+  EXPECT_EQ(ErrorOf([&] { Lines(dir.file("long")); }),
+            "Cannot read '" + dir.file("long") +
+                "': line 3 is longer than 64 KiB, far longer than any name (is it a list of "
+                "names, one per line?)");
+  WriteFile(dir.file("long16"), std::string("\xFF\xFE", 2) + std::string(2 * 70000, 'y'));
+  EXPECT_NE(ErrorOf([&] { Lines(dir.file("long16")); }).find("line 1 is longer than 64 KiB"),
+            std::string::npos);
+  // An endless line of zero bytes ends at the bound, not when memory runs out.
+  EXPECT_NE(ErrorOf([&] { Lines("/dev/zero"); }).find("line 1 is longer than 64 KiB"),
+            std::string::npos);
+  DiscardAllFiles();
+
+  ScopedReadLimits limits({8, 3, 40});
+  WriteFile(dir.file("three"), "12345678\nb\nc\n");
+  EXPECT_EQ(Lines(dir.file("three")).size(), 3u);
+  WriteFile(dir.file("four"), "a\nb\nc\nd\n");
+  EXPECT_EQ(ErrorOf([&] { Lines(dir.file("four")); }),
+            "Cannot read '" + dir.file("four") +
+                "': it has more than 3 lines, the most one "
+                "list may hold");
+  WriteFile(dir.file("big"), std::string(41, '\n'));
+  EXPECT_EQ(ErrorOf([&] { Lines(dir.file("big")); }),
+            "Cannot read '" + dir.file("big") +
+                "': it is larger than 40 bytes, the most one "
+                "list may hold");
+  DiscardAllFiles();
+}
+
+TEST(FilesRead, APipeReadsLikeAFileWithinTheBounds) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  // An endless writer, as `yes` is; it stops once the reading end is closed.
+  std::thread writer([fd = fds[1]] {
+    sigset_t pipe_signal;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
+    const std::string chunk = [] {
+      std::string s;
+      for (int i = 0; i < 512; ++i) s += "y\n";
+      return s;
+    }();
+    while (::write(fd, chunk.data(), chunk.size()) > 0) {
+    }
+    ::close(fd);
+  });
+  {
+    ScopedReadLimits limits({64, 5000, 1u << 30});
+    const Value fid =
+        mlfFopen(Value::Text("/proc/self/fd/" + std::to_string(fds[0])), Value::Text("rt"));
+    FileGuard guard(fid);
+    std::size_t lines = 0;
+    const std::string message = ErrorOf([&] {
+      for (Value line = mlfFgets(fid); line.is_char(); line = mlfFgets(fid)) ++lines;
+    });
+    EXPECT_EQ(lines, 5000u);
+    EXPECT_NE(message.find("it has more than 5000 lines"), std::string::npos) << message;
+  }
+  ::close(fds[0]);
+  writer.join();
+}
+
+TEST(FilesRead, Utf16UnitsThatAreNoCharactersReadAsReplacementCharacters) {
+  TempDir dir;
+  // "a", a lone high surrogate, "\n", a lone low surrogate, "b", then an odd last byte.
+  WriteFile(dir.file("odd"), std::string("\xFF\xFE"
+                                         "a\0\x01\xD8\n\0\x02\xDC"
+                                         "b\0\x7A",
+                                         13));
+  EXPECT_EQ(Units(dir.file("odd")), (std::vector<std::u16string>{u"a\uFFFD\n", u"\uFFFDb\uFFFD"}));
+  EXPECT_EQ(Lines(dir.file("odd")), (Strings{"a\xEF\xBF\xBD\n",
+                                             "\xEF\xBF\xBD"
+                                             "b\xEF\xBF\xBD"}));
+}
+
+TEST(FilesRead, RunningOutOfMemoryIsAnErrorThatSaysWhatWasBeingDone) {
+  TempDir dir;
+  WriteFile(dir.file("names"), "a\nb\n");
+  struct NoMemory : TestEnv {
+    long Read(int, void*, std::size_t) override { throw std::bad_alloc(); }
+  } env;
+  const Value fid = mlfFopen(Value::Text(dir.file("names")), Value::Text("rt"));
+  FileGuard guard(fid);
+  EXPECT_EQ(ErrorOf([&] { mlfFgets(fid); }),
+            "Out of memory while reading '" + dir.file("names") + "' at line 1");
 }
 
 TEST(FilesRead, FailuresNameTheFileAndTheReason) {
@@ -125,10 +229,15 @@ TEST(FilesRead, FailuresNameTheFileAndTheReason) {
   EXPECT_EQ(ErrorOf([&] { mlfFopen(Value::Text(dir.file("locked")), Value::Text("rt")); }),
             "Cannot open file '" + dir.file("locked") + "': Permission denied");
 
-  WriteFile(dir.file("bad"), std::string(200000, 'n'));
+  std::string names;
+  for (int i = 0; i < 40000; ++i) names += "name\n";
+  WriteFile(dir.file("bad"), names);
   env.read_limit = 70000;
   const Value fid = mlfFopen(Value::Text(dir.file("bad")), Value::Text("rt"));
-  EXPECT_EQ(ErrorOf([&] { mlfFgets(fid); }),
+  EXPECT_EQ(ErrorOf([&] {
+              for (Value line = mlfFgets(fid); line.is_char(); line = mlfFgets(fid)) {
+              }
+            }),
             "Cannot read file '" + dir.file("bad") + "': Input/output error");
   DiscardFile(fid);
   EXPECT_EQ(OpenFileCount(), 0u);
@@ -172,15 +281,99 @@ class FilesWrite : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(FilesWrite, TargetAppearsOnlyWhenClosedComplete) {
+// Names in a folder, sorted.
+Strings Entries(const std::string& folder) {
+  Strings names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// File systems without unnamed files: the listing is written under a hidden name.
+struct NoUnnamedFiles : TestEnv {
+  int Open(const std::string& path, int flags, unsigned mode, int* fd) override {
+    if ((flags & O_TMPFILE) == O_TMPFILE) return -EOPNOTSUPP;
+    return TestEnv::Open(path, flags, mode, fd);
+  }
+};
+
+TEST_F(FilesWrite, NoNameExistsForAListingUntilItIsComplete) {
   WriteFile(dir.file("out.txt"), "old");
-  const Value fid = Open(dir.file("out.txt"));
+  Value fid = Open(dir.file("out.txt"));
   Put(fid, "new text");
+  EXPECT_EQ(Entries(dir.path()), Strings{"out.txt"});
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "old");
-  EXPECT_EQ(testing::CountEntries(dir.path()), 2u);  // the target and the temporary
   mlfFclose(fid);
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "new text");
-  EXPECT_EQ(testing::CountEntries(dir.path()), 1u);
+  EXPECT_EQ(Entries(dir.path()), Strings{"out.txt"});
+
+  fid = Open(dir.file("fresh.txt"));
+  Put(fid, "first");
+  EXPECT_EQ(Entries(dir.path()), Strings{"out.txt"});
+  mlfFclose(fid);
+  EXPECT_EQ(Entries(dir.path()), (Strings{"fresh.txt", "out.txt"}));
+  EXPECT_EQ(ReadFile(dir.file("fresh.txt")), "first");
+
+  NoUnnamedFiles env;
+  fid = Open(dir.file("out.txt"));
+  Put(fid, "newer");
+  const Strings during = Entries(dir.path());
+  ASSERT_EQ(during.size(), 3u);
+  EXPECT_EQ(during[0].substr(0, 3), ".dk");  // short, whatever the target's name
+  EXPECT_EQ(during[0].size(), 11u);
+  mlfFclose(fid);
+  EXPECT_EQ(Entries(dir.path()), (Strings{"fresh.txt", "out.txt"}));
+  EXPECT_EQ(ReadFile(dir.file("out.txt")), "newer");
+}
+
+TEST_F(FilesWrite, TargetsWithTheLongestNamesCanBeWritten) {
+  for (const std::size_t length : {239u, 254u, 255u}) {
+    const std::string name = dir.file(std::string(length, 'n'));
+    WriteFile(name, "old");
+    Value fid = Open(name);
+    Put(fid, "replaced");
+    mlfFclose(fid);
+    EXPECT_EQ(ReadFile(name), "replaced") << length;
+    NoUnnamedFiles env;
+    fid = Open(name);
+    Put(fid, "again");
+    mlfFclose(fid);
+    EXPECT_EQ(ReadFile(name), "again") << length;
+    std::filesystem::remove(name);
+  }
+}
+
+TEST_F(FilesWrite, AnInterruptedSaveLeavesNoTemporaryBehind) {
+  WriteFile(dir.file("out.txt"), "old");
+  for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    EXPECT_EXIT(
+        {
+          NoUnnamedFiles env;
+          const Value fid = Open(dir.file("out.txt"));
+          Put(fid, std::string(200000, 'z'));
+          std::raise(sig);
+        },
+        ::testing::KilledBySignal(sig), "");
+    EXPECT_EQ(Entries(dir.path()), Strings{"out.txt"}) << sig;
+    EXPECT_EQ(ReadFile(dir.file("out.txt")), "old");
+  }
+}
+
+TEST_F(FilesWrite, AFileTheUserMayNotWriteIsRefusedAndLeftAsItWas) {
+  WriteFile(dir.file("locked.txt"), "keep me");
+  struct ReadOnly : TestEnv {
+    int Access(const std::string& path, int mode) override {
+      return (mode & W_OK) ? -EACCES : TestEnv::Access(path, mode);
+    }
+  } env;
+  EXPECT_EQ(ErrorOf([&] { Open(dir.file("locked.txt")); }),
+            "Cannot replace '" + dir.file("locked.txt") +
+                "': Permission denied (you may not write to it; it was left as it was)");
+  EXPECT_EQ(ReadFile(dir.file("locked.txt")), "keep me");
+  EXPECT_EQ(Entries(dir.path()), Strings{"locked.txt"});
+  EXPECT_EQ(OpenFileCount(), 0u);
 }
 
 TEST_F(FilesWrite, DiscardLeavesTheTargetAndNoTemporary) {
@@ -223,7 +416,7 @@ TEST_F(FilesWrite, WriteAndRenameFailuresAreErrorsThatChangeNothing) {
   // A folder without write permission: creating the temporary fails.
   struct FailCreate : TestEnv {
     int Open(const std::string& path, int flags, unsigned mode, int* fd) override {
-      if (flags & O_CREAT) return -EACCES;
+      if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) return -EACCES;
       return TestEnv::Open(path, flags, mode, fd);
     }
   } locked;
@@ -258,14 +451,26 @@ TEST_F(FilesWrite, SymbolicLinksAreWrittenThroughAndDevicesDirectly) {
   EXPECT_EQ(OpenFileCount(), 0u);
 }
 
-TEST_F(FilesWrite, KeepsThePermissionsOfAReplacedFile) {
-  WriteFile(dir.file("out.txt"), "old");
-  std::filesystem::permissions(dir.file("out.txt"), std::filesystem::perms::owner_read |
-                                                        std::filesystem::perms::owner_write);
-  const Value fid = Open(dir.file("out.txt"));
-  mlfFclose(fid);
-  EXPECT_EQ(std::filesystem::status(dir.file("out.txt")).permissions(),
-            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+TEST_F(FilesWrite, AReplacedFileKeepsItsPermissionBitsWhateverTheUmask) {
+  namespace fs = std::filesystem;
+  const mode_t old_umask = ::umask(077);
+  for (const fs::perms perms :
+       {fs::perms::owner_read | fs::perms::owner_write,
+        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+            fs::perms::others_read | fs::perms::group_write}) {
+    for (const bool unnamed : {true, false}) {
+      WriteFile(dir.file("out.txt"), "old");
+      fs::permissions(dir.file("out.txt"), perms);
+      std::optional<NoUnnamedFiles> env;
+      if (!unnamed) env.emplace();
+      const Value fid = Open(dir.file("out.txt"));
+      Put(fid, "new");
+      mlfFclose(fid);
+      EXPECT_EQ(fs::status(dir.file("out.txt")).permissions(), perms);
+      EXPECT_EQ(ReadFile(dir.file("out.txt")), "new");
+    }
+  }
+  ::umask(old_umask);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "platform/text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -168,17 +170,56 @@ void Format(const Value& format, std::initializer_list<Value> args, Sink& out) {
   } while (!stop && !items.done());
 }
 
-bool IsTrailingSpace(char16_t u) {
-  return u == u' ' || u == u'\n' || u == u'\r';
+bool IsBlank(char16_t u) {
+  return u == u' ' || u == u'\t';
 }
 
-std::u16string_view TrimmedUnits(const Value& v, std::u16string& scratch) {
+// The units of a text argument of a join. Raises for anything but a text of one row.
+void CheckJoinable(const Value& v) {
   if (!v.is_char()) Raise(std::string("strcat: cannot join a ") + ClassName(v.class_id()));
   if (v.rows() > 1) Raise("strcat: cannot join a text of several rows");
-  scratch = v.units();
-  std::size_t n = scratch.size();
-  while (n > 0 && IsTrailingSpace(scratch[n - 1])) --n;
-  return std::u16string_view(scratch.data(), n);
+}
+
+// The length of `v` without its end of line: the blanks at its end, one line break
+// ("\n", "\r\n" or "\r") and the blanks before that line break.
+std::size_t LengthWithoutEndOfLine(const Value& v) {
+  std::size_t n = v.numel();
+  while (n > 0 && IsBlank(v.unit(n - 1))) --n;
+  if (n > 0 && v.unit(n - 1) == u'\n') --n;
+  if (n > 0 && v.unit(n - 1) == u'\r') --n;
+  while (n > 0 && IsBlank(v.unit(n - 1))) --n;
+  return n;
+}
+
+// The power of ten of a valid decimal number's leading digit, plus one: positive for a
+// number of 1 or more, 0 or negative below 1, and very negative for zero.
+long long DecimalMagnitude(std::string_view body) {
+  long long place = 0;  // digits before the point, less the zeros after it that lead
+  bool seen_nonzero = false, after_point = false;
+  std::size_t k = 0;
+  for (; k < body.size() && body[k] != 'e' && body[k] != 'E'; ++k) {
+    const char c = body[k];
+    if (c == '.') {
+      after_point = true;
+    } else if (!seen_nonzero && c == '0') {
+      if (after_point) --place;
+    } else {
+      seen_nonzero = true;
+      if (!after_point) ++place;
+    }
+  }
+  if (!seen_nonzero) return std::numeric_limits<long long>::min();
+  long long exponent = 0;
+  if (k < body.size()) {
+    std::size_t e = k + 1;
+    const bool negative = body[e] == '-';
+    if (body[e] == '+' || body[e] == '-') ++e;
+    for (; e < body.size(); ++e) {
+      exponent = std::min<long long>(exponent * 10 + (body[e] - '0'), 1000000000);
+    }
+    if (negative) exponent = -exponent;
+  }
+  return place + exponent;
 }
 
 // Reads one number token; returns false when the token is not a number.
@@ -221,10 +262,7 @@ bool ParseNumber(std::string_view tok, double* out) {
   double x = 0;
   const auto r = std::from_chars(body.data(), body.data() + body.size(), x);
   if (r.ec == std::errc::result_out_of_range) {
-    // Too large reads as Inf, too small as 0: decide by the sign of the decimal exponent.
-    const std::size_t e = body.find_first_of("eE");
-    const bool huge = e != std::string_view::npos && body[e + 1] != '-';
-    x = huge ? INFINITY : 0.0;
+    x = DecimalMagnitude(body) > 0 ? INFINITY : 0.0;  // too large reads as Inf, too small as 0
   } else if (r.ec != std::errc() || r.ptr != body.data() + body.size()) {
     return false;
   }
@@ -269,15 +307,13 @@ Value mlfStr2num(const Value& text) {
 }
 
 Value mlfStrcat(Value first, const Value& second) {
-  std::u16string scratch;
-  const std::u16string_view head = TrimmedUnits(first, scratch);
-  if (head.size() != first.numel() || first.rows() != 1) {
-    first = Value::Text(head);
-  }
-  std::u16string scratch2;
-  const std::u16string_view tail = TrimmedUnits(second, scratch2);
-  if (first.empty()) return Value::Text(tail);
-  first.append_text(tail);
+  CheckJoinable(first);
+  CheckJoinable(second);
+  const std::size_t n = LengthWithoutEndOfLine(second);
+  std::u16string piece(n, u'\0');
+  for (std::size_t i = 0; i < n; ++i) piece[i] = second.unit(i);
+  if (first.empty()) return Value::Text(std::u16string_view(piece));
+  first.append_text(piece);
   return first;
 }
 

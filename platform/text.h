@@ -30,13 +30,17 @@ void FormatUtf8(const Value& format, std::initializer_list<Value> args, std::str
 // Reads a row of numbers from a text: decimal numbers (sign, digits, point, exponent),
 // "Inf" and "NaN" in any letter case, separated by blanks or commas. Returns the
 // 0-by-0 empty matrix for a text that is not such a list (or is not a text).
-// A number too large for a double reads as Inf.
+// A number too large for a double reads as Inf (whatever the number of its digits), one
+// too small as 0.
 Value mlfStr2num(const Value& text);
 
-// Joins texts after dropping the trailing blanks and line breaks of each. The first
-// argument is taken by value so that `t = mlfStrcat(std::move(t), piece)` appends in
-// place; a run of such joins costs time linear in the total length.
-// Raises an error when an argument is not a text.
+// Appends `second` to `first` after dropping the end of line of `second`: its trailing
+// blanks, one line break ("\n", "\r\n" or "\r") and the blanks before it. `first` is
+// kept whole, so a text built piece by piece holds one line per piece, a piece that is
+// only a line break included. `first` is taken by value so that
+// `t = mlfStrcat(std::move(t), piece)` appends in place: a run of such joins costs time
+// linear in the total length and never copies the text built so far.
+// Raises an error when an argument is not a text of at most one row.
 Value mlfStrcat(Value first, const Value& second);
 
 // The shortest text that reads back as exactly `x` ("3", "2.5", "1e+300", "Inf", "NaN").

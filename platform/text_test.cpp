@@ -7,9 +7,12 @@
 #include "platform/errors.h"
 #include "platform/test_support.h"
 #include "platform/utf8.h"
+#include "testing/allocation_count.h"
 
 namespace dk {
 namespace {
+
+using testing::ErrorOf;
 
 std::string Sprintf(const char* format, std::initializer_list<Value> args = {}) {
   return mlfSprintf(Value::Text(format), args).utf8();
@@ -55,6 +58,14 @@ TEST(Str2num, ReadsNumbersAndRejectsEverythingElse) {
   EXPECT_EQ(read(".5e1").num(0), 5);
   EXPECT_TRUE(std::isinf(read("1e400").num(0)));
   EXPECT_EQ(read("1e-400").num(0), 0);
+  // Out of range by the number of digits, not by an exponent: still Inf or 0, never 0
+  // for a huge number.
+  const std::string huge = "1" + std::string(309, '0');
+  EXPECT_EQ(read(huge.c_str()).num(0), INFINITY);
+  EXPECT_EQ(read(("-" + huge + ".5").c_str()).num(0), -INFINITY);
+  EXPECT_EQ(read(("0." + std::string(400, '0') + "1").c_str()).num(0), 0);
+  EXPECT_EQ(read(("0.000" + huge + "e-400").c_str()).num(0), 0);
+  EXPECT_EQ(read(("0." + std::string(330, '0') + "1e400").c_str()).num(0), 1e69);
   EXPECT_TRUE(std::isnan(read("NaN").num(0)));
   EXPECT_EQ(read("-inf").num(0), -INFINITY);
   const Value pair = read("3 4");
@@ -66,14 +77,34 @@ TEST(Str2num, ReadsNumbersAndRejectsEverythingElse) {
   EXPECT_TRUE(mlfStr2num(Value::Scalar(3)).empty());
 }
 
-TEST(Strcat, DropsTrailingBlanksAndLineBreaksOfEachPiece) {
+TEST(Strcat, DropsTheEndOfLineOfEachPieceAndKeepsEveryLine) {
   Value t = Value::Text("head ");
   t = mlfStrcat(std::move(t), Value::Text("\nname\r\n "));
   t = mlfStrcat(std::move(t), Value::Text("\n\u00e9 \n"));
-  EXPECT_EQ(t.utf8(), "head\nname\n\xC3\xA9");
-  EXPECT_EQ(mlfStrcat(Value::Text("  "), Value::Text(" \n")).numel(), 0u);
+  EXPECT_EQ(t.utf8(), "head \nname\n\xC3\xA9");
+  // A piece that is only a line break (a blank name) still adds its line, and keeps it
+  // when the next piece is joined.
+  t = mlfStrcat(std::move(t), Value::Text("\n\n "));
+  t = mlfStrcat(std::move(t), Value::Text("\n  indented  \n "));
+  EXPECT_EQ(t.utf8(), "head \nname\n\xC3\xA9\n\n  indented");
+  EXPECT_EQ(mlfStrcat(Value::Text("  "), Value::Text(" \n")).utf8(), "  ");
+  EXPECT_EQ(mlfStrcat(Value::Text(""), Value::Text("\n\n")).utf8(), "\n");
   EXPECT_EQ(mlfStrcat(Value::Text(" a"), Value::Text(" b")).utf8(), " a b");
-  EXPECT_THROW(mlfStrcat(Value::Text("a"), Value::Scalar(1)), RuntimeError);
+  EXPECT_EQ(ErrorOf([] { mlfStrcat(Value::Text("a"), Value::Scalar(1)); }),
+            "strcat: cannot join a double");
+  EXPECT_EQ(ErrorOf([] { mlfStrcat(Value::CharMatrix(2, 1, u"ab"), Value::Text("c")); }),
+            "strcat: cannot join a text of several rows");
+}
+
+TEST(Strcat, JoiningNeverCopiesTheTextBuiltSoFar) {
+  // Ten thousand joins onto a text of a quarter megabyte: copying the text at each join
+  // would allocate gigabytes; appending in place allocates a small multiple of the result.
+  Value t = Value::Text(std::string(256 * 1024, 'x'));
+  const Value piece = Value::Text("\nGenus_species_123 ");
+  const testing::AllocationCount allocations;
+  for (int i = 0; i < 10000; ++i) t = mlfStrcat(std::move(t), piece);
+  EXPECT_EQ(t.numel(), 256u * 1024 + 10000 * 18);
+  EXPECT_LT(allocations.bytes(), 4 * t.numel() + (1u << 20));
 }
 
 TEST(Strcat, NeverChangesAnotherHoldersText) {

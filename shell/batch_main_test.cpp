@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "platform/test_support.h"
@@ -26,6 +30,18 @@ Result Batch(const testing::TempDir& dir, const std::string& args,
   const std::string command =
       std::string(DROPKIT_BATCH_PATH) + " " + args + " >" + out + " 2>" + err + " " + redirect;
   const int raw = std::system(command.c_str());
+  Result r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = ReadFile(out);
+  r.err = ReadFile(err);
+  return r;
+}
+
+// Runs a bash script (pipelines, process substitution) with dropkit-batch as $B.
+Result Bash(const testing::TempDir& dir, const std::string& script) {
+  WriteFile(dir.file("script.sh"), "B=" + std::string(DROPKIT_BATCH_PATH) + "\n" + script);
+  const std::string out = dir.file("stdout"), err = dir.file("stderr");
+  const int raw = std::system(("bash " + dir.file("script.sh") + " >" + out + " 2>" + err).c_str());
   Result r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   r.out = ReadFile(out);
@@ -99,7 +115,135 @@ TEST_F(BatchTest, ErrorsAreOneLineAndAFailureStatus) {
         "Cannot write to standard output: it is closed", ">&-");
   WriteFile(dir.file("keep.txt"), "precious");
   fails(Names() + " --omit 1 --groups 1 --output " + dir.path(),
-        "Cannot write to '" + dir.path() + "': Is a directory");
+        "Cannot write the listing to '" + dir.path() + "': it is a folder; name a file");
+  fails(Names() + " --omit 1 --groups 1 --output " + dir.path() + "/new/",
+        "Cannot write the listing to '" + dir.path() + "/new/': it is a folder; name a file");
+  // Counts beyond the largest allowed say so, and numbers of any length are read.
+  fails(Names() + " --omit 1 --groups 4294967296 --show",
+        "The RepBox box (number of groups) holds \"4294967296\", more than the largest count "
+        "allowed, 4294967295.");
+  const std::string huge = "1" + std::string(309, '0');
+  fails(Names() + " --omit 1 --groups " + huge + " --show",
+        "The RepBox box (number of groups) holds \"" + huge +
+            "\", more than the largest count allowed, 4294967295.");
+  fails(Names() + " --omit 1 --groups 1 --seed " + huge + " --show",
+        "The InitBox box (seed) must hold one finite number; it holds \"" + huge + "\".");
+}
+
+TEST_F(BatchTest, ControlCharactersInMessagesAreShownEscaped) {
+  Result r = Bash(dir, "$B $'" + dir.path() + "/no\\033[31mne\\n.txt' --omit 1 --groups 1 --show");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "dropkit-batch: Cannot open file '" + dir.path() +
+                       "/no\\x1b[31mne\\n.txt': No such file or directory\n");
+  r = Bash(dir, "$B " + Names() + " --omit $'1\\a' --groups 1 --show");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.substr(r.err.find("dropkit-batch: ")),
+            "dropkit-batch: The NumBox box (names to omit per group) must hold one whole number "
+            "of 0 or more; it holds \"1\\x07\".\n");
+}
+
+TEST_F(BatchTest, EveryNameForStandardOutputIsStandardOutput) {
+  for (const char* name : {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1", "/dev/./stdout"}) {
+    const Result open = Batch(dir, Names() + " --omit 1 --groups 1 --seed 1 --output " + name);
+    EXPECT_EQ(open.status, 0) << name << open.err;
+    EXPECT_EQ(open.out.substr(0, 48), "Randomized listing of 1 groups to 1 taxa to omit") << name;
+    const Result closed = Batch(dir, Names() + " --omit 1 --groups 1 --output " + name, ">&-");
+    EXPECT_EQ(closed.status, 1) << name;
+    EXPECT_EQ(closed.err.substr(closed.err.find("dropkit-batch: ")),
+              "dropkit-batch: Cannot write to standard output: it is closed\n")
+        << name;
+  }
+}
+
+TEST_F(BatchTest, TheListingNeverReplacesItsOwnNameList) {
+  const std::string before = ReadFile(Names());
+  std::filesystem::create_symlink(Names(), dir.file("link.txt"));
+  std::filesystem::create_hard_link(Names(), dir.file("hard.txt"));
+  for (const std::string& output :
+       {Names(), dir.file("link.txt"), dir.file("hard.txt"), dir.path() + "/./names.txt"}) {
+    const Result r = Batch(dir, Names() + " --omit 1 --groups 1 --output " + output);
+    EXPECT_EQ(r.status, 1) << output;
+    EXPECT_NE(r.err.find("The listing would replace its own name list '" + Names() +
+                         "': choose another output file"),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(ReadFile(Names()), before);
+}
+
+TEST_F(BatchTest, PipesAreReadWithinTheBoundsAndEndlessStreamsAreRefused) {
+  Result r = Bash(dir, "$B <(grep -E '^t[12]$' " + Names() + ") --omit 2 --groups 1 --output -");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("*\nt1\n\nt2\n"), std::string::npos) << r.out;
+  r = Bash(dir, "yes | $B /dev/stdin --omit 1 --groups 1 --show --max-names 1000");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.substr(r.err.find("dropkit-batch: ")),
+            "dropkit-batch: Cannot read '/dev/stdin': it has more than 1000 lines, the most one "
+            "list may hold\n");
+  r = Bash(dir, "$B /dev/zero --omit 1 --groups 1 --show");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("line 1 is longer than 64 KiB"), std::string::npos) << r.err;
+  r = Bash(dir,
+           "head -c 5000 /dev/urandom | $B /dev/stdin --omit 1 --groups 1 --show "
+           "--max-bytes 4096");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("larger than 4 KiB"), std::string::npos) << r.err;
+}
+
+TEST_F(BatchTest, UsageErrorsExitTwoAndAClosedPipeIsAnError) {
+  for (const std::string& args :
+       {Names() + " --omit 1 --groups 1", Names() + " --omit 1 --groups 1 --show --output x",
+        std::string("--omit 1 --groups 1 --show"), Names() + " --omit 1 --groups 1 --bogus",
+        Names() + " --omit 1 --groups 1 --show --max-names x"}) {
+    EXPECT_EQ(Batch(dir, args).status, 2) << args;
+  }
+  // The reader goes away at once: the write fails, and that is reported, not a signal.
+  const Result r = Bash(dir, "$B " + Names() +
+                                 " --omit 5 --groups 200000 --output - | true\n"
+                                 "echo \"status ${PIPESTATUS[0]}\"");
+  EXPECT_EQ(r.out, "status 1\n");
+  EXPECT_NE(r.err.find("dropkit-batch: Cannot write '/dev/stdout': Broken pipe"), std::string::npos)
+      << r.err;
+}
+
+// Runs `script` as the user nobody, where this process may switch users (root).
+bool CanRunAsAnotherUser() {
+  return ::geteuid() == 0 && std::system("setpriv --version >/dev/null 2>&1") == 0;
+}
+
+TEST_F(BatchTest, AFileTheUserMayNotWriteIsNotReplaced) {
+  if (!CanRunAsAnotherUser()) GTEST_SKIP() << "needs root to act as an ordinary user";
+  namespace fs = std::filesystem;
+  fs::permissions(dir.path(), fs::perms::all);  // a folder the user may write
+  fs::permissions(Names(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  WriteFile(dir.file("readonly.txt"), "mine, read-only");
+  WriteFile(dir.file("roots.txt"), "root's");
+  ASSERT_EQ(::chown(dir.file("readonly.txt").c_str(), 65534, 65534), 0);
+  fs::permissions(dir.file("readonly.txt"), fs::perms::owner_read | fs::perms::others_read);
+  fs::permissions(dir.file("roots.txt"),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+  for (const char* target : {"readonly.txt", "roots.txt"}) {
+    const Result r = Bash(dir, "setpriv --reuid=65534 --regid=65534 --clear-groups $B " + Names() +
+                                   " --omit 1 --groups 1 --output " + dir.file(target));
+    EXPECT_EQ(r.status, 1) << target;
+    EXPECT_NE(r.err.find("Cannot replace '" + dir.file(target) +
+                         "': Permission denied (you may not write to it; it was left as it was)"),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(ReadFile(dir.file("readonly.txt")), "mine, read-only");
+  EXPECT_EQ(ReadFile(dir.file("roots.txt")), "root's");
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.file("roots.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  // What the user may write is replaced, and stays theirs.
+  WriteFile(dir.file("theirs.txt"), "old");
+  ASSERT_EQ(::chown(dir.file("theirs.txt").c_str(), 65534, 65534), 0);
+  const Result ok = Bash(dir, "setpriv --reuid=65534 --regid=65534 --clear-groups $B " + Names() +
+                                  " --omit 1 --groups 1 --output " + dir.file("theirs.txt"));
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  ASSERT_EQ(::stat(dir.file("theirs.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
 }
 
 TEST_F(BatchTest, OptionsAreExplainedAndChecked) {
