@@ -163,10 +163,12 @@ TEST_F(OpenfigTest, OnlyTheExactFigExtensionIsAccepted) {
   EXPECT_EQ(Open(dir.file("Probe"), "reuse"), a) << "no extension means .fig";
 }
 
-TEST_F(OpenfigTest, BareNameIsFoundInTheCurrentFolder) {
+TEST_F(OpenfigTest, TheCurrentFolderServesOnlyANameThatSaysSo) {
   Fig("Probe", R"({"Name": "Found"})");
   std::filesystem::current_path(dir.path());
-  const double a = Open("Probe");
+  EXPECT_THAT(OpenFails("Probe", Value::Text("new")),
+              HasSubstr("Cannot find figure file 'Probe.fig'"));
+  const double a = Open("./Probe");
   EXPECT_EQ(mlfNGet(1, Value::Scalar(a), Value::Text("Name")).utf8(), "Found");
 }
 

@@ -28,6 +28,8 @@ constexpr std::string_view kFormat = "dropkit-figure";
 constexpr int kVersion = 1;
 // A figure file is a few kilobytes; anything far larger is not one (or is a device).
 constexpr std::size_t kMaxBytes = std::size_t{4} << 20;
+// A figure file nests seven levels deep (a callback argument in a control's properties).
+constexpr int kMaxNesting = 32;
 constexpr std::array<std::string_view, 1> kChildTypes = {"uicontrol"};
 constexpr std::array<std::string_view, 3> kCallbackArguments = {"object", "empty", "handles"};
 
@@ -85,7 +87,37 @@ std::string ParseProblem(const std::string& what) {
   return colon == std::string::npos ? what : what.substr(colon + 2);
 }
 
+// Refuses lists and objects nested deeper than a figure file can use, before the parser
+// (whose results are freed recursively) sees them.
+void CheckNesting(std::string_view text, const std::string& source) {
+  int depth = 0;
+  bool in_string = false, escaped = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxNesting) {
+        Raise("Figure file " + Quote(source) + " is not a figure file: " + LineColumn(text, i) +
+              ": lists and objects nest more than " + std::to_string(kMaxNesting) +
+              " levels deep, deeper than a figure file ever needs");
+      }
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+}
+
 Json Parse(std::string_view text, const std::string& source) {
+  CheckNesting(text, source);
   try {
     return Json::parse(text);
   } catch (const Json::parse_error& e) {
@@ -93,6 +125,11 @@ Json Parse(std::string_view text, const std::string& source) {
     const std::size_t index = e.byte > 0 ? e.byte - 1 : 0;
     Raise("Figure file " + Quote(source) + " is not valid JSON: " + LineColumn(text, index) + ": " +
           ParseProblem(e.what()));
+  } catch (const Json::exception& e) {  // a number too large for a double, and the like
+    const std::string what = e.what();
+    const std::size_t end = what.find("] ");
+    Raise("Figure file " + Quote(source) +
+          " is not valid JSON: " + (end == std::string::npos ? what : what.substr(end + 2)));
   }
 }
 

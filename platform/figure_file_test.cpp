@@ -120,12 +120,16 @@ TEST(FigureFileLoad, CallbackBecomesCellWithRunTimeArguments) {
   EXPECT_TRUE(Get(controls[1], "Callback").empty());
 }
 
-TEST(FigureFileLoad, ReadsFileFoundInTheCurrentFolder) {
+TEST(FigureFileLoad, TheCurrentFolderIsReadOnlyWhenTheNameSaysSo) {
   ScopedHeadlessGraphics g;
   TempDir dir;
   WriteFile(dir.file("Probe.fig"), Document("", R"({"Name": "Here"})"));
   std::filesystem::current_path(dir.path());
-  const Value fig = mlfNHgload(1, Value::Text("Probe.fig"));
+  // A bare name never comes from the current folder: an untrusted folder cannot change
+  // the program's window.
+  EXPECT_THAT(ErrorOf([] { mlfNHgload(1, Value::Text("Probe.fig")); }),
+              HasSubstr("Cannot find figure file 'Probe.fig'"));
+  const Value fig = mlfNHgload(1, Value::Text("./Probe.fig"));
   EXPECT_EQ(Get(fig, "Name").utf8(), "Here");
   EXPECT_EQ(Get(fig, "Children").numel(), 0u);
 }
@@ -169,6 +173,26 @@ TEST(FigureFileErrors, MalformedJsonGivesLineAndColumn) {
 
   EXPECT_THAT(ErrorOf([] { LoadFigureText("", "e.fig"); }), HasSubstr("line 1, column 1: "));
   EXPECT_THAT(ErrorOf([] { LoadFigureText("{\"format\":\n", "t.fig"); }), HasSubstr("line 2, "));
+}
+
+TEST(FigureFileErrors, DeepNestingAndHugeNumbersAreRefusedWithThePlace) {
+  ScopedHeadlessGraphics g;
+  // Nesting far beyond what the format uses is refused before anything parses it, however
+  // deep (a recursive parse of this would overflow the stack).
+  for (const std::size_t depth : {33u, 70000u}) {
+    const std::string text = "{\"format\": \"dropkit-figure\",\n\"x\": " + std::string(depth, '[') +
+                             "1" + std::string(depth, ']') + "}";
+    EXPECT_EQ(ErrorOf([&] { LoadFigureText(text, "/x/deep.fig"); }),
+              "Figure file '/x/deep.fig' is not a figure file: line 2, column 37: lists and "
+              "objects nest more than 32 levels deep, deeper than a figure file ever needs");
+  }
+  const std::string brackets_in_text =
+      Document(R"({"type": "uicontrol", "properties": {"Tag": "A", "String": ")" +
+               std::string(100, '[') + R"(\""}})");
+  EXPECT_EQ(ErrorOf([&] { LoadFigureText(brackets_in_text, "ok.fig"); }), "(no error)");
+  EXPECT_EQ(ErrorOf([] { LoadFigureText(Document("", R"({"Width": 1e400})"), "/x/big.fig"); }),
+            "Figure file '/x/big.fig' is not valid JSON: number overflow parsing '1e400'");
+  EXPECT_EQ(OpenFigures(), 1u);  // only the one that loaded
 }
 
 TEST(FigureFileErrors, WrongShapeNamesThePlace) {

@@ -1,6 +1,7 @@
 #include "platform/mainhg.h"
 
 #include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -28,14 +29,34 @@ std::string Describe(double object) {
 
 // Runs a callback; an error that ends it is reported, and the event loop goes on.
 void DispatchReportingErrors(WindowSystem& ws, double object) {
+  std::string message;
   try {
     RunObjectCallback(object);
+    return;
+  } catch (const std::bad_alloc&) {
+    message = "Out of memory while running the callback of " + Describe(object) +
+              "; nothing it was doing was kept.";
   } catch (const std::exception& e) {
-    SetLastError(e.what());
-    Env::Current()->ConsoleErr("Error in the callback of " + Describe(object) + ": " + e.what() +
-                               "\n");
-    ws.ShowMessageBox(MessageKind::kError, e.what());
+    message = e.what();
   }
+  SetLastError(message);
+  Env::Current()->ConsoleErr("Error in the callback of " + Describe(object) + ": " + message +
+                             "\n");
+  ws.ShowMessageBox(MessageKind::kError, message);
+}
+
+// True when some figure can be seen: without one, a person could neither use nor close
+// the program.
+bool AnyFigureVisible() {
+  const Value figures = mlfFindall(Value::Scalar(0));
+  for (std::size_t i = 0; i < figures.numel(); ++i) {
+    const Value h = Value::Scalar(figures.num(i));
+    if (mlfNGet(1, h, Value::Text("Type")).utf8() == "figure" &&
+        mlfNGet(1, h, Value::Text("Visible")).utf8() == "on") {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -90,6 +111,11 @@ int mclMainhgOn(std::unique_ptr<WindowSystem> ws, MlxFunction main_entry, int /*
     }
     Value outputs[1];
     main_entry(0, outputs, 0, nullptr);
+    if (!AnyFigureVisible()) {
+      Raise(
+          "The program opened no visible window (its figure file sets \"Visible\" to "
+          "\"off\"), so it could be neither used nor closed; it stops instead.");
+    }
     status = RunEventLoop();
   } catch (const std::exception& e) {
     Env::Current()->ConsoleErr(std::string("dropkit: ") + e.what() + "\n");

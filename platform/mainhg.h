@@ -19,13 +19,14 @@ int mclMainhg(int argc, char** argv, MlxFunction main_entry, int flag, const Mai
 //  1. installs a fresh graphics model on `ws` and `info` as the registry of calls by name,
 //     and a callback dispatcher that calls the function a control's "Callback" names;
 //  2. calls the initialize routines of info.init_term_table in table order;
-//  3. calls main_entry with no inputs and no outputs asked;
+//  3. calls main_entry with no inputs and no outputs asked; when no figure is then
+//     visible, stops with an error (a window that cannot be seen cannot be closed);
 //  4. runs the event loop until the last figure closes;
 //  5. calls the terminate routines of the routines initialized, in reverse table order
 //     (so the two platform libraries come last), also after an error.
 // An error in steps 2 or 3 is reported on standard error and gives status 1. An error
-// that ends a callback is reported on standard error and in an error message box, and
-// the event loop goes on. Returns the event loop's status otherwise.
+// that ends a callback (running out of memory included) is reported on standard error
+// and in an error message box, and the event loop goes on. Returns the event loop's status otherwise.
 int mclMainhgOn(std::unique_ptr<WindowSystem> ws, MlxFunction main_entry, int flag,
                 const MainInfo& info);
 

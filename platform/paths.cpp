@@ -89,11 +89,9 @@ std::vector<std::string> FigureFileFolders() {
       folders.push_back(std::move(folder));
     }
   };
-  std::string cwd;
-  if (Env::Current()->CurrentDir(&cwd) == 0) add(cwd);
   if (const std::string program = ProgramFolder(); !program.empty()) {
-    add(program);
     add((std::filesystem::path(program) / ".." / "share" / "dropkit").lexically_normal().string());
+    add(program);
   }
   add(std::string(kSourceWindowDir));
   return folders;

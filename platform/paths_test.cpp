@@ -99,32 +99,32 @@ TEST(PathsFullfile, UndoesFileparts) {
   }
 }
 
-TEST(PathsFigureFile, FoldersComeInOrderWithoutRepeats) {
+TEST(PathsFigureFile, FoldersComeInOrderWithoutTheCurrentFolder) {
   TempDir dir;
   std::filesystem::current_path(dir.path());
   FakeProgramEnv env(dir.file("bin/dropkit"));
   const std::vector<std::string> folders = FigureFileFolders();
-  ASSERT_GE(folders.size(), 3u);
-  EXPECT_EQ(folders[0], std::filesystem::current_path().string());
+  ASSERT_GE(folders.size(), 2u);
+  EXPECT_EQ(folders[0], dir.file("share/dropkit"));
   EXPECT_EQ(folders[1], dir.file("bin"));
-  EXPECT_EQ(folders[2], dir.file("share/dropkit"));
-
-  // The program's folder as current folder is searched once.
-  std::filesystem::create_directory(dir.file("bin"));
-  std::filesystem::current_path(dir.file("bin"));
-  const std::vector<std::string> again = FigureFileFolders();
-  EXPECT_EQ(std::count(again.begin(), again.end(), again[0]), 1);
+  EXPECT_EQ(std::count(folders.begin(), folders.end(), dir.path()), 0);
 }
 
-TEST(PathsFigureFile, CurrentFolderComesFirst) {
+TEST(PathsFigureFile, TheInstalledCopyWinsAndTheCurrentFolderIsNeverSearched) {
   TempDir dir;
   std::filesystem::create_directories(dir.file("bin"));
+  std::filesystem::create_directories(dir.file("share/dropkit"));
   std::filesystem::create_directories(dir.file("work"));
   WriteFile(dir.file("bin/Probe.fig"), "{}");
+  WriteFile(dir.file("share/dropkit/Probe.fig"), "{}");
   WriteFile(dir.file("work/Probe.fig"), "{}");
+  WriteFile(dir.file("work/Planted.fig"), "{}");
   FakeProgramEnv env(dir.file("bin/dropkit"));
   std::filesystem::current_path(dir.file("work"));
-  EXPECT_EQ(LocateFigureFile("Probe.fig"), std::filesystem::current_path().string() + "/Probe.fig");
+  EXPECT_EQ(LocateFigureFile("Probe.fig"), dir.file("share/dropkit/Probe.fig"));
+  EXPECT_THAT(ErrorOf([] { LocateFigureFile("Planted.fig"); }),
+              HasSubstr("Cannot find figure file 'Planted.fig'"));
+  EXPECT_EQ(LocateFigureFile("./Planted.fig"), "./Planted.fig");  // named by the user
 }
 
 TEST(PathsFigureFile, FoundBesideTheProgramAndInItsShareFolder) {

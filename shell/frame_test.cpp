@@ -22,21 +22,20 @@ TEST(CountMessage, NamesTheFileTwiceAndTheDeclaredCount) {
             "outputs (1).");
 }
 
-// A two-input, one-output body that records what it was given.
-int seen_nargout = -1;
-bool seen_second_absent = false;
-Value TwoInputs(int nargout, const Value& a, const Value& b) {
-  seen_nargout = nargout;
-  seen_second_absent = b.absent();
-  return a;
-}
-
 TEST(FixedEntry, ChecksOutputsFirstAndFillsTheFirstSlotAlways) {
+  // A two-input, one-output body that records what it was given, afresh in every run.
+  int seen_nargout = -1;
+  bool seen_second_absent = false;
+  const auto two_inputs = [&](int nargout, const Value& a, const Value& b) {
+    seen_nargout = nargout;
+    seen_second_absent = b.absent();
+    return a;
+  };
   const Value out_msg = Value::Text("outputs!"), in_msg = Value::Text("inputs!");
   Value plhs[2];
   Value prhs[3] = {Value::Text("x"), Value::Text("y"), Value::Text("z")};
   const auto call = [&](int nlhs, int nrhs) {
-    return ErrorOf([&] { FixedEntry<2>(nlhs, plhs, nrhs, prhs, 1, out_msg, in_msg, TwoInputs); });
+    return ErrorOf([&] { FixedEntry<2>(nlhs, plhs, nrhs, prhs, 1, out_msg, in_msg, two_inputs); });
   };
   EXPECT_EQ(call(2, 3), "outputs!");
   EXPECT_EQ(call(1, 3), "inputs!");

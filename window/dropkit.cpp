@@ -72,25 +72,50 @@ Value MDropkit(int nargout, const Value& varargin_in) {
   return varargout;
 }
 
-// The body shared by the four placeholder callbacks: the callback object, the event
-// data and the handle structure are accepted and not used; no output is assigned.
+// What the four placeholder callbacks share: they show their message; the callback
+// object, the event data, the handle structure and any further inputs are accepted and
+// not used; no output is assigned.
 Value PlaceholderCallback(const Value& message) {
   LocalFunctionScope scope(&local_function_table_Dropkit);
   mlfDisp(message);
   return Value::Cell(1, 0);
 }
 
-// The array-vector entry shared by the four callbacks: any inputs, any outputs.
-void CallbackEntry(int nlhs, Value plhs[], const Value& message, const char* name) {
-  mclAssignVarargoutCell(nlhs, plhs, PlaceholderCallback(message), name);
+using CallbackBody = Value (*)(int, const Value&, const Value&, const Value&, const Value&);
+
+// The array-vector entry of a callback: any inputs, any outputs. The first three inputs
+// (absent when not given) and the tail of the rest go to the body.
+void CallbackEntry(int nlhs, Value plhs[], int nrhs, Value prhs[], CallbackBody body,
+                   const char* name) {
+  Value fixed[3];
+  for (int i = 0; i < 3 && i < nrhs; ++i) fixed[i] = prhs[i];
+  const Value varargin = mclCreateVararginCell(nrhs, prhs, 3);
+  mclAssignVarargoutCell(nlhs, plhs, body(nlhs, fixed[0], fixed[1], fixed[2], varargin), name);
 }
 
-Value CallbackDirect(const OutputList& outputs, const Value& message, const char* name) {
-  return mlfAssignOutputs(PlaceholderCallback(message), outputs, static_cast<int>(outputs.size()),
-                          name);
+// The direct entry of a callback.
+Value CallbackDirect(const OutputList& outputs, const Value& h, const Value& eventdata,
+                     const Value& handles, std::vector<Value> tail, CallbackBody body,
+                     const char* name) {
+  const int nargout = static_cast<int>(outputs.size());
+  const Value cell = body(nargout, h, eventdata, handles, mclVarargin(std::move(tail)));
+  return mlfAssignOutputs(cell, outputs, nargout, name);
 }
 
 }  // namespace
+
+Value MDropkit_OutBox_Callback(int, const Value&, const Value&, const Value&, const Value&) {
+  return PlaceholderCallback(k.out_box_message);
+}
+Value MDropkit_NumBox_Callback(int, const Value&, const Value&, const Value&, const Value&) {
+  return PlaceholderCallback(k.num_box_message);
+}
+Value MDropkit_RepBox_Callback(int, const Value&, const Value&, const Value&, const Value&) {
+  return PlaceholderCallback(k.rep_box_message);
+}
+Value MDropkit_InitBox_Callback(int, const Value&, const Value&, const Value&, const Value&) {
+  return PlaceholderCallback(k.init_box_message);
+}
 
 void InitializeModule_Dropkit() {
   ModuleConstants& c = constants;
@@ -128,34 +153,38 @@ void mlfVDropkit(std::vector<Value> tail) {
   MDropkit(0, mclVarargin(std::move(tail)));
 }
 
-void mlxDropkit_OutBox_Callback(int nlhs, Value plhs[], int, Value[]) {
-  CallbackEntry(nlhs, plhs, k.out_box_message, "Dropkit/OutBox_Callback");
+void mlxDropkit_OutBox_Callback(int nlhs, Value plhs[], int nrhs, Value prhs[]) {
+  CallbackEntry(nlhs, plhs, nrhs, prhs, MDropkit_OutBox_Callback, "Dropkit/OutBox_Callback");
 }
-void mlxDropkit_NumBox_Callback(int nlhs, Value plhs[], int, Value[]) {
-  CallbackEntry(nlhs, plhs, k.num_box_message, "Dropkit/NumBox_Callback");
+void mlxDropkit_NumBox_Callback(int nlhs, Value plhs[], int nrhs, Value prhs[]) {
+  CallbackEntry(nlhs, plhs, nrhs, prhs, MDropkit_NumBox_Callback, "Dropkit/NumBox_Callback");
 }
-void mlxDropkit_RepBox_Callback(int nlhs, Value plhs[], int, Value[]) {
-  CallbackEntry(nlhs, plhs, k.rep_box_message, "Dropkit/RepBox_Callback");
+void mlxDropkit_RepBox_Callback(int nlhs, Value plhs[], int nrhs, Value prhs[]) {
+  CallbackEntry(nlhs, plhs, nrhs, prhs, MDropkit_RepBox_Callback, "Dropkit/RepBox_Callback");
 }
-void mlxDropkit_InitBox_Callback(int nlhs, Value plhs[], int, Value[]) {
-  CallbackEntry(nlhs, plhs, k.init_box_message, "Dropkit/InitBox_Callback");
+void mlxDropkit_InitBox_Callback(int nlhs, Value plhs[], int nrhs, Value prhs[]) {
+  CallbackEntry(nlhs, plhs, nrhs, prhs, MDropkit_InitBox_Callback, "Dropkit/InitBox_Callback");
 }
 
-Value mlfDropkit_OutBox_Callback(const OutputList& outputs, const Value&, const Value&,
-                                 const Value&, std::vector<Value>) {
-  return CallbackDirect(outputs, k.out_box_message, "Dropkit/OutBox_Callback");
+Value mlfDropkit_OutBox_Callback(const OutputList& outputs, const Value& h, const Value& eventdata,
+                                 const Value& handles, std::vector<Value> tail) {
+  return CallbackDirect(outputs, h, eventdata, handles, std::move(tail), MDropkit_OutBox_Callback,
+                        "Dropkit/OutBox_Callback");
 }
-Value mlfDropkit_NumBox_Callback(const OutputList& outputs, const Value&, const Value&,
-                                 const Value&, std::vector<Value>) {
-  return CallbackDirect(outputs, k.num_box_message, "Dropkit/NumBox_Callback");
+Value mlfDropkit_NumBox_Callback(const OutputList& outputs, const Value& h, const Value& eventdata,
+                                 const Value& handles, std::vector<Value> tail) {
+  return CallbackDirect(outputs, h, eventdata, handles, std::move(tail), MDropkit_NumBox_Callback,
+                        "Dropkit/NumBox_Callback");
 }
-Value mlfDropkit_RepBox_Callback(const OutputList& outputs, const Value&, const Value&,
-                                 const Value&, std::vector<Value>) {
-  return CallbackDirect(outputs, k.rep_box_message, "Dropkit/RepBox_Callback");
+Value mlfDropkit_RepBox_Callback(const OutputList& outputs, const Value& h, const Value& eventdata,
+                                 const Value& handles, std::vector<Value> tail) {
+  return CallbackDirect(outputs, h, eventdata, handles, std::move(tail), MDropkit_RepBox_Callback,
+                        "Dropkit/RepBox_Callback");
 }
-Value mlfDropkit_InitBox_Callback(const OutputList& outputs, const Value&, const Value&,
-                                  const Value&, std::vector<Value>) {
-  return CallbackDirect(outputs, k.init_box_message, "Dropkit/InitBox_Callback");
+Value mlfDropkit_InitBox_Callback(const OutputList& outputs, const Value& h, const Value& eventdata,
+                                  const Value& handles, std::vector<Value> tail) {
+  return CallbackDirect(outputs, h, eventdata, handles, std::move(tail), MDropkit_InitBox_Callback,
+                        "Dropkit/InitBox_Callback");
 }
 
 }  // namespace dk

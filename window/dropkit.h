@@ -28,6 +28,19 @@ void mlfVDropkit(std::vector<Value> tail);
 
 // The four callbacks: the callback object, an event data value, the handle structure,
 // then any number of further inputs; any number of outputs, none ever assigned.
+// The bodies of the four placeholder callbacks: nargout, the callback object, the event
+// data, the handle structure and the tail of further inputs. Each shows its message
+// ("OutBox Callback not implemented yet." and so on) and returns the cell of its
+// outputs, which is empty.
+Value MDropkit_OutBox_Callback(int nargout, const Value& h, const Value& eventdata,
+                               const Value& handles, const Value& varargin);
+Value MDropkit_NumBox_Callback(int nargout, const Value& h, const Value& eventdata,
+                               const Value& handles, const Value& varargin);
+Value MDropkit_RepBox_Callback(int nargout, const Value& h, const Value& eventdata,
+                               const Value& handles, const Value& varargin);
+Value MDropkit_InitBox_Callback(int nargout, const Value& h, const Value& eventdata,
+                                const Value& handles, const Value& varargin);
+
 void mlxDropkit_OutBox_Callback(int nlhs, Value plhs[], int nrhs, Value prhs[]);
 void mlxDropkit_NumBox_Callback(int nlhs, Value plhs[], int nrhs, Value prhs[]);
 void mlxDropkit_RepBox_Callback(int nlhs, Value plhs[], int nrhs, Value prhs[]);

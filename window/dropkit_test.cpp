@@ -119,6 +119,21 @@ TEST_F(DropkitTest, CallbackEntriesAcceptAnyInputs) {
   EXPECT_THROW(mlfDropkit_OutBox_Callback({&second}, Value(), Value(), Value(), {}), RuntimeError);
 }
 
+TEST_F(DropkitTest, EachCallbackHasABodyOfItsOwnThatBothEntriesCall) {
+  using Body = Value (*)(int, const Value&, const Value&, const Value&, const Value&);
+  const Body bodies[] = {MDropkit_OutBox_Callback, MDropkit_NumBox_Callback,
+                         MDropkit_RepBox_Callback, MDropkit_InitBox_Callback};
+  for (const Body body : bodies) {
+    const Value outputs =
+        body(0, Value::Scalar(1), Value::Empty(), Value::Struct(), Value::Cell(1, 0));
+    EXPECT_TRUE(outputs.is_cell());
+    EXPECT_EQ(outputs.numel(), 0u);
+  }
+  EXPECT_EQ(env.out,
+            "OutBox Callback not implemented yet.\nNumBox Callback not implemented yet.\n"
+            "RepBox Callback not implemented yet.\nInitBox Callback not implemented yet.\n");
+}
+
 TEST_F(DropkitTest, DirectEntriesLaunchAndSwitch) {
   const Value fig = mlfNDropkit(1, {}, {});
   EXPECT_TRUE(fig.is_numeric());

@@ -49,6 +49,16 @@ enum class Kind {
   kLabel,    // "text", and the styles drawn as plain text
 };
 
+// A font whose characters all advance by the same width, so a listing's columns line up:
+// the system's fixed font, asked for as fixed-pitch and monospace, so that whichever
+// monospace family the machine has (not all are marked fixed-pitch) serves.
+QFont FixedPitchFont() {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setStyleHint(QFont::Monospace, QFont::PreferMatch);
+  font.setFixedPitch(true);
+  return font;
+}
+
 QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -394,7 +404,9 @@ void QtWindowSystem::MakeControl(double handle, double parent) {
     }
     case Kind::kLineBox: {
       auto* line = new QLineEdit(parent_widget);
-      QObject::connect(line, &QLineEdit::textEdited, line,
+      // Every change the program did not make is the user's: typing, pasting, undo, and
+      // text set through the accessibility interface (a screen reader, voice input).
+      QObject::connect(line, &QLineEdit::textChanged, line,
                        [this, handle](const QString& text) { Typed(handle, text); });
       QObject::connect(line, &QLineEdit::returnPressed, line,
                        [this, handle] { EditFinished(handle, true); });
@@ -406,7 +418,7 @@ void QtWindowSystem::MakeControl(double handle, double parent) {
     case Kind::kTextBox: {
       auto* box = new TextBox(parent_widget, [this, handle] { EditFinished(handle, false); });
       box->setLineWrapMode(QPlainTextEdit::NoWrap);
-      box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+      box->setFont(FixedPitchFont());
       QObject::connect(box, &QPlainTextEdit::textChanged, box,
                        [this, handle, box] { Typed(handle, box->toPlainText()); });
       w = box;

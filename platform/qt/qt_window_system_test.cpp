@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QFontMetricsF>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -241,7 +244,13 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
     EXPECT_TRUE(out->isReadOnly());
     EXPECT_TRUE(out->isEnabled());
     EXPECT_EQ(out->lineWrapMode(), QPlainTextEdit::NoWrap);
-    EXPECT_TRUE(QFontInfo(out->font()).fixedPitch());
+    // What the user sees: every character advances by the same width (whether the family
+    // calls itself fixed-pitch varies between machines).
+    const QFontMetricsF metrics(out->font());
+    for (const QChar c : QStringLiteral("W.m|0_")) {
+      EXPECT_EQ(metrics.horizontalAdvance(c), metrics.horizontalAdvance(QLatin1Char('i')))
+          << QString(c).toStdString();
+    }
   });
   EXPECT_EQ(status, 0);
 }
@@ -437,6 +446,27 @@ TEST_F(QtProgramTest, AnEditEndsWithEnterOrByLeavingAChangedBox) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(env.out,
             "NumBox Callback not implemented yet.\nNumBox Callback not implemented yet.\n");
+}
+
+TEST_F(QtProgramTest, TextSetThroughTheAccessibilityInterfaceIsTheUsers) {
+  const int status = RunProgram([] {
+    // As a screen reader or a voice-input tool sets a box's text.
+    QAccessibleInterface* num = QAccessible::queryAccessibleInterface(user::Control("NumBox"));
+    ASSERT_NE(num, nullptr);
+    num->setText(QAccessible::Value, QStringLiteral("7"));
+    EXPECT_EQ(Get(Tagged("NumBox"), "String").utf8(), "7");
+    QAccessibleInterface* rep = QAccessible::queryAccessibleInterface(user::Control("RepBox"));
+    ASSERT_NE(rep, nullptr);
+    ASSERT_NE(rep->editableTextInterface(), nullptr);
+    const int length = rep->textInterface()->characterCount();
+    rep->editableTextInterface()->replaceText(0, length, QStringLiteral("12"));
+    EXPECT_EQ(Get(Tagged("RepBox"), "String").utf8(), "12");
+    // The program's own changes stay the program's: no callback runs for them.
+    Set(Tagged("NumBox"), "String", Value::Text("3"));
+    EXPECT_EQ(user::TextOf("NumBox"), "3");
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(env.out, "");
 }
 
 TEST_F(QtProgramTest, ClosingTheWindowEndsTheProgramAndReleasesEveryModule) {
