@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/name_lists.h"
 #include "generator/randlist.h"
 #include "platform/env.h"
 #include "platform/graphics.h"
@@ -39,66 +40,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr double kLoadTimeTarget = 3.0;    // Load / getline, at most
 constexpr double kLoadMemoryTarget = 4.0;  // peak growth / file size, at most
-
-// ---- Deterministic name list ----------------------------------------------------
-
-// splitmix64: small, fast and the same on every platform.
-class Rng {
- public:
-  explicit Rng(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
-
- private:
-  std::uint64_t state_;
-};
-
-// A pronounceable word of `length` lowercase letters: consonants and vowels alternate.
-void AppendWord(Rng& rng, int length, std::string* out) {
-  static constexpr std::string_view kConsonants = "bcdfghklmnprstvz";
-  static constexpr std::string_view kVowels = "aeiouy";
-  const bool vowel_first = rng.Below(3) == 0;
-  for (int i = 0; i < length; ++i) {
-    const bool vowel = (i % 2 == 0) == vowel_first;
-    const std::string_view set = vowel ? kVowels : kConsonants;
-    out->push_back(set[static_cast<std::size_t>(rng.Below(static_cast<int>(set.size())))]);
-  }
-}
-
-// Writes `count` names of the form "Genus_species_123456" (4 to 7 letters each word,
-// 19 characters on average) plus a newline each; returns the file size in bytes.
-std::uintmax_t WriteNameList(const fs::path& path, long count) {
-  std::ofstream out(path, std::ios::binary);
-  if (!out) throw std::runtime_error("cannot create " + path.string());
-  Rng rng(20240601);
-  std::string buffer;
-  buffer.reserve(1 << 20);
-  std::string name;
-  for (long i = 0; i < count; ++i) {
-    name.clear();
-    AppendWord(rng, 4 + rng.Below(4), &name);
-    name[0] = static_cast<char>(name[0] - 'a' + 'A');
-    name.push_back('_');
-    AppendWord(rng, 4 + rng.Below(4), &name);
-    name.push_back('_');
-    name += std::to_string(100000 + rng.Below(900000));
-    buffer += name;
-    buffer.push_back('\n');
-    if (buffer.size() >= (1 << 20) - 64) {
-      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-      buffer.clear();
-    }
-  }
-  out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-  out.close();
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-  return fs::file_size(path);
-}
 
 // ---- Process memory -------------------------------------------------------------
 
@@ -218,7 +159,7 @@ int Run(const Options& opt) {
   } cleanup{start_dir, dir};
 
   const fs::path list = dir / "names.txt";
-  const double file_bytes = static_cast<double>(WriteNameList(list, opt.names));
+  const double file_bytes = static_cast<double>(dk::bench::WriteNameList(list, opt.names));
   std::printf("names file: %s\n  %ld names, %.1f MB (%.0f bytes)\n", list.c_str(), opt.names,
               Mb(file_bytes), file_bytes);
   std::printf("repetitions: %d of each (minimum reported)\n", opt.reps);

@@ -1,6 +1,7 @@
 #include "window/dropkit.h"
 
 #include <exception>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -64,6 +65,9 @@ Value MDropkit(int nargout, const Value& varargin_in) {
         mlfIndexAssign(&filled, "{?}", Value::Scalar(i + 1), outputs[static_cast<std::size_t>(i)]);
       }
       varargout = std::move(filled);
+    } catch (const std::bad_alloc&) {
+      SetLastError("Out of memory while running \"" + varargin.cell(0).utf8() + "\".");
+      mlfDisp(mlfLasterr());
     } catch (const std::exception& e) {
       SetLastError(e.what());
       mlfDisp(mlfLasterr());

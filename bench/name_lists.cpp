@@ -1,0 +1,82 @@
+#include "bench/name_lists.h"
+
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace dk::bench {
+namespace {
+
+// splitmix64: small, fast and the same on every platform.
+class Rng {
+ public:
+  explicit Rng(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t Next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+  }
+  int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
+
+ private:
+  std::uint64_t state_;
+};
+
+// A pronounceable word of `length` lowercase letters: consonants and vowels alternate.
+void AppendWord(Rng& rng, int length, std::string* out) {
+  static constexpr std::string_view kConsonants = "bcdfghklmnprstvz";
+  static constexpr std::string_view kVowels = "aeiouy";
+  const bool vowel_first = rng.Below(3) == 0;
+  for (int i = 0; i < length; ++i) {
+    const bool vowel = (i % 2 == 0) == vowel_first;
+    const std::string_view set = vowel ? kVowels : kConsonants;
+    out->push_back(set[static_cast<std::size_t>(rng.Below(static_cast<int>(set.size())))]);
+  }
+}
+
+// Writes the lines `make` produces, `count` of them, through a 1 MiB buffer.
+template <typename Make>
+std::uintmax_t WriteLines(const std::filesystem::path& path, long count, Make make) {
+  std::ofstream out(path, std::ios::binary);
+  if (!out) throw std::runtime_error("cannot create " + path.string());
+  std::string buffer;
+  buffer.reserve(1 << 20);
+  for (long i = 0; i < count; ++i) {
+    make(&buffer);
+    buffer.push_back('\n');
+    if (buffer.size() >= (1 << 20)) {
+      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      buffer.clear();
+    }
+  }
+  out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  out.close();
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+  return std::filesystem::file_size(path);
+}
+
+}  // namespace
+
+std::uintmax_t WriteNameList(const std::filesystem::path& path, long count) {
+  Rng rng(20240601);
+  return WriteLines(path, count, [&rng](std::string* out) {
+    const std::size_t start = out->size();
+    AppendWord(rng, 4 + rng.Below(4), out);
+    (*out)[start] = static_cast<char>((*out)[start] - 'a' + 'A');
+    out->push_back('_');
+    AppendWord(rng, 4 + rng.Below(4), out);
+    out->push_back('_');
+    *out += std::to_string(100000 + rng.Below(900000));
+  });
+}
+
+std::uintmax_t WriteLongLines(const std::filesystem::path& path, long count, long length) {
+  Rng rng(20261207);
+  return WriteLines(path, count, [&rng, length](std::string* out) {
+    AppendWord(rng, static_cast<int>(length), out);
+  });
+}
+
+}  // namespace dk::bench
