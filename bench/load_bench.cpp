@@ -28,6 +28,7 @@
 
 #include "bench/name_lists.h"
 #include "generator/randlist.h"
+#include "generator/randlist_internal.h"
 #include "platform/env.h"
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"

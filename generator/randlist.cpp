@@ -1,10 +1,12 @@
 #include "generator/randlist.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
 
+#include "generator/randlist_internal.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/graphics.h"
@@ -82,15 +84,27 @@ void CheckListFits(const Value& numcount) {
   }
 }
 
-// Reads NumBox and RepBox into numcount and repcount, displaying numcount.
-void ReadCounts(Value* numcount, Value* repcount) {
+// The two counts of a listing, as read from their boxes and as whole numbers.
+struct Counts {
+  Value numcount;  // names to omit per group
+  Value repcount;  // groups
+  std::uint32_t names = 0;
+  std::uint32_t groups = 0;
+};
+
+// Reads NumBox and RepBox, displaying numcount.
+Counts ReadCounts() {
+  Counts c;
   Value stemp = BoxText(k.num_box);
-  *numcount = mlfStr2num(stemp);
-  mclPrintArray(*numcount, "numcount");
-  ReadCount(k.num_box, "names to omit per group", stemp, *numcount);
+  c.numcount = mlfStr2num(stemp);
+  mclPrintArray(c.numcount, "numcount");
+  ReadCount(k.num_box, "names to omit per group", stemp, c.numcount);
   stemp = BoxText(k.rep_box);
-  *repcount = ReadCount(k.rep_box, "number of groups", stemp, mlfStr2num(stemp));
-  CheckListFits(*numcount);
+  c.repcount = ReadCount(k.rep_box, "number of groups", stemp, mlfStr2num(stemp));
+  CheckListFits(c.numcount);
+  c.names = static_cast<std::uint32_t>(c.numcount.num(0));
+  c.groups = static_cast<std::uint32_t>(c.repcount.num(0));
+  return c;
 }
 
 // Draws a group: `numcount` distinct slots of the list, in the order of the list. The
@@ -110,6 +124,23 @@ constexpr std::size_t kPrefetchAhead = 16;
 
 void PrefetchName(const Value& tp, std::size_t j) {
   if (j <= tp.numel()) stringset.cell(static_cast<std::size_t>(tp.num(j - 1)) - 1).prefetch();
+}
+
+// The loop that Save and Show share: for each repetition r from 1 to the number of
+// groups, `heading(r)`, then a freshly drawn group and `name(stemp)` for each of its
+// names in list order. Progress is reported per group under `title`.
+template <typename Heading, typename Name>
+void ForEachGroup(const Value& title, const Counts& counts, Heading heading, Name name) {
+  ProgressScope progress(title.utf8(), counts.groups);
+  for (std::uint32_t r = 1; r <= counts.groups; ++r) {
+    progress.Step(r - 1);
+    heading(mlfScalar(r));
+    const Value tp = DrawGroup(counts.numcount);
+    for (std::size_t j = 1; j <= counts.names; ++j) {
+      PrefetchName(tp, j + kPrefetchAhead);
+      name(stringset.cell(static_cast<std::size_t>(mclIntArrayRef1(tp, j)) - 1));
+    }
+  }
 }
 
 void Load() {
@@ -143,32 +174,21 @@ void Load() {
 }
 
 void Save() {
-  Value numcount, repcount;
-  ReadCounts(&numcount, &repcount);
+  const Counts counts = ReadCounts();
   Value pname;
   const Value fname = mlfUiputfile(&pname, k.txt_filter, k.save_title);
   if (Cancelled(fname)) return;
   mclPrintAns(mlfNCd(0, pname));
   const Value fid = mlfFopen(fname, k.write_mode);
   FileGuard guard(fid);
-  mlfNFprintf(0, fid, k.header_format, {repcount, numcount});
+  mlfNFprintf(0, fid, k.header_format, {counts.repcount, counts.numcount});
   mlfNFprintf(0, fid, k.line_break);
   const Value c = mlfClock();
   mlfNFprintf(0, fid, k.file_date_format,
               {mlfDate(), mlfScalar(mclIntArrayRef1(c, 4)), mlfScalar(mclIntArrayRef1(c, 5))});
-  const double reps = repcount.num(0);
-  const double names = numcount.num(0);
-  ProgressScope progress(k.save.utf8(), reps);
-  for (double r = 1; r <= reps; ++r) {
-    progress.Step(r - 1);
-    mlfNFprintf(0, fid, k.heading_format, {mlfScalar(r)});
-    const Value tp = DrawGroup(numcount);
-    for (std::size_t j = 1; j <= names; ++j) {
-      PrefetchName(tp, j + kPrefetchAhead);
-      const Value& stemp = stringset.cell(static_cast<std::size_t>(mclIntArrayRef1(tp, j)) - 1);
-      mlfNFprintf(0, fid, k.file_name_format, {stemp});
-    }
-  }
+  ForEachGroup(
+      k.save, counts, [&](const Value& r) { mlfNFprintf(0, fid, k.heading_format, {r}); },
+      [&](const Value& stemp) { mlfNFprintf(0, fid, k.file_name_format, {stemp}); });
   mlfFclose(fid);
 }
 
@@ -187,28 +207,22 @@ void ManualInit() {
 }
 
 void Show() {
-  Value numcount, repcount;
-  ReadCounts(&numcount, &repcount);
-  Value otemp = mlfSprintf(k.header_format, {repcount, numcount});
+  const Counts counts = ReadCounts();
+  Value otemp = mlfSprintf(k.header_format, {counts.repcount, counts.numcount});
   const Value c = mlfClock();
   Value otempa = mlfSprintf(k.show_date_format, {mlfDate(), mlfScalar(mclIntArrayRef1(c, 4)),
                                                  mlfScalar(mclIntArrayRef1(c, 5))});
   otemp = mlfStrcat(std::move(otemp), otempa);
-  const double reps = repcount.num(0);
-  const double names = numcount.num(0);
-  ProgressScope progress(k.show.utf8(), reps);
-  for (double r = 1; r <= reps; ++r) {
-    progress.Step(r - 1);
-    otempa = mlfSprintf(k.heading_format, {mlfScalar(r)});
-    otemp = mlfStrcat(std::move(otemp), otempa);
-    const Value tp = DrawGroup(numcount);
-    for (std::size_t j = 1; j <= names; ++j) {
-      PrefetchName(tp, j + kPrefetchAhead);
-      const Value& stemp = stringset.cell(static_cast<std::size_t>(mclIntArrayRef1(tp, j)) - 1);
-      otempa = mlfSprintf(k.show_name_format, {stemp});
-      otemp = mlfStrcat(std::move(otemp), otempa);
-    }
-  }
+  ForEachGroup(
+      k.show, counts,
+      [&](const Value& r) {
+        otempa = mlfSprintf(k.heading_format, {r});
+        otemp = mlfStrcat(std::move(otemp), otempa);
+      },
+      [&](const Value& stemp) {
+        otempa = mlfSprintf(k.show_name_format, {stemp});
+        otemp = mlfStrcat(std::move(otemp), otempa);
+      });
   const Value fh = mlfFindobj(k.tag, k.out_box);
   mlfNSet(0, fh, k.string, otemp);
 }

@@ -29,9 +29,6 @@ void mlfRandlist(const Value& action);
 
 extern const LocalFunctionTable local_function_table_randlist;
 
-// The persistent variable "stringset", "fcount" or "initval" as it stands (tests).
-Value RandlistPersistent(const char* name);
-
 }  // namespace dk
 
 #endif  // DROPKIT_GENERATOR_RANDLIST_H_

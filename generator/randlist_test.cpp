@@ -1,4 +1,5 @@
 #include "generator/randlist.h"
+#include "generator/randlist_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,5 @@
 #include "platform/value.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include <utility>
 
 #include "platform/errors.h"
+#include "platform/small_pool.h"
 #include "platform/utf8.h"
 
 namespace dk {
@@ -42,62 +41,9 @@ std::size_t CheckedCount(std::size_t rows, std::size_t cols) {
   return n;
 }
 
-// Small arrays (most texts and numbers) come from a pool of free lists, one per size
-// in steps of 8 bytes. Each size refills from slabs that double from 64 KiB up to
-// 2 MiB; the large ones are aligned so the kernel can back them with huge pages, which
-// spares a page fault per 4 KiB when a long list is loaded. Allocating and freeing is
-// then a few instructions, with no allocator header. The pool is single-threaded, as
-// values are, and keeps its slabs for reuse until the process ends. Sanitizer builds
-// use the ordinary allocator so that every array is checked.
-class SmallPool {
- public:
-  static constexpr std::size_t kMaxBytes = 128;
-
-  void* Allocate(std::size_t bytes) {
-    const std::size_t k = Class(bytes);
-    if (free_[k] == nullptr) Refill(k);
-    Node* node = free_[k];
-    free_[k] = node->next;
-    return node;
-  }
-  void Free(void* p, std::size_t bytes) {
-    Node* node = static_cast<Node*>(p);
-    const std::size_t k = Class(bytes);
-    node->next = free_[k];
-    free_[k] = node;
-  }
-
- private:
-  struct Node {
-    Node* next;
-  };
-  struct FreeMemory {
-    void operator()(void* p) const { std::free(p); }
-  };
-  static constexpr std::size_t kFirstSlab = 64 * 1024;
-  static constexpr std::size_t kHugeSlab = 2 * 1024 * 1024;
-  static std::size_t Class(std::size_t bytes) { return (bytes + 7) / 8; }
-
-  void Refill(std::size_t k) {
-    std::size_t& slab_bytes = next_slab_[k];
-    if (slab_bytes == 0) slab_bytes = kFirstSlab;
-    void* mem = std::aligned_alloc(slab_bytes == kHugeSlab ? kHugeSlab : 64, slab_bytes);
-    if (mem == nullptr) throw std::bad_alloc();
-    if (slab_bytes == kHugeSlab) ::madvise(mem, slab_bytes, MADV_HUGEPAGE);
-    slabs_.emplace_back(mem);
-    auto* slab = static_cast<unsigned char*>(mem);
-    const std::size_t size = k * 8;
-    for (std::size_t off = slab_bytes - slab_bytes % size; off >= size; off -= size) {
-      Free(slab + off - size, size);  // lowest addresses handed out first
-    }
-    slab_bytes = std::min(slab_bytes * 2, kHugeSlab);
-  }
-
-  Node* free_[kMaxBytes / 8 + 1] = {};
-  std::size_t next_slab_[kMaxBytes / 8 + 1] = {};
-  std::vector<std::unique_ptr<void, FreeMemory>> slabs_;
-};
-
+// Small arrays (most texts and numbers) come from a pool (small_pool.h). Sanitizer builds
+// use the ordinary allocator so that every array is checked; the pool has tests of its
+// own, and the optimized build's test run exercises it under every value test.
 #ifdef DROPKIT_SANITIZE
 constexpr bool kUsePool = false;
 #else
@@ -192,17 +138,26 @@ Rep* NewChar(std::size_t rows, std::size_t cols, std::u16string_view units) {
   return rep;
 }
 
+// A one-row text of one byte per unit; `ascii` says whether every byte is below 0x80.
+Rep* NewNarrow(std::string_view bytes, bool ascii) {
+  const std::size_t n = CheckedCount(1, bytes.size());
+  Rep* rep = NewFlat(ClassId::kChar, 1, n, n, true);
+  rep->ascii = ascii;
+  std::memcpy(Narrow(rep), bytes.data(), n);
+  return rep;
+}
+
 Rep* Clone(const Rep* src) {
   switch (src->cls) {
     case ClassId::kCell: {
-      auto* rep = new CellRep(*static_cast<const CellRep*>(src));
+      auto rep = std::make_unique<CellRep>(*static_cast<const CellRep*>(src));
       rep->refs = 1;
-      return rep;
+      return rep.release();
     }
     case ClassId::kStruct: {
-      auto* rep = new StructRep(*static_cast<const StructRep*>(src));
+      auto rep = std::make_unique<StructRep>(*static_cast<const StructRep*>(src));
       rep->refs = 1;
-      return rep;
+      return rep.release();
     }
     case ClassId::kChar: {
       const std::size_t n = src->rows * src->cols;
@@ -308,18 +263,13 @@ Value Value::CharMatrix(std::size_t rows, std::size_t cols, std::u16string_view 
   return Value(NewChar(rows, cols, units));
 }
 Value Value::NarrowText(std::string_view bytes) {
-  Value v = AsciiText(bytes);
-  if (v.rep_->rows > 0) v.rep_->ascii = IsAscii(bytes);
-  return v;
+  if (bytes.empty()) return EmptyText();
+  return Value(NewNarrow(bytes, IsAscii(bytes)));
 }
 
 Value Value::AsciiText(std::string_view bytes) {
   if (bytes.empty()) return EmptyText();
-  const std::size_t n = CheckedCount(1, bytes.size());
-  Rep* rep = NewFlat(ClassId::kChar, 1, n, n, true);
-  rep->ascii = true;
-  std::memcpy(Narrow(rep), bytes.data(), n);
-  return Value(rep);
+  return Value(NewNarrow(bytes, true));
 }
 
 Value Value::Text(std::u16string_view units) {
@@ -335,19 +285,20 @@ Value Value::EmptyText() {
   return Value(NewChar(0, 0, {}));
 }
 Value Value::Cell(std::size_t rows, std::size_t cols) {
-  auto* rep = new CellRep;
+  const std::size_t n = CheckedCount(rows, cols);  // may raise: nothing is held yet
+  auto rep = std::make_unique<CellRep>();
   rep->cls = ClassId::kCell;
-  rep->rows = rows;
-  rep->cols = cols;
-  rep->elems.assign(CheckedCount(rows, cols), EmptyMatrixConstant());
-  return Value(rep);
+  rep->rows = static_cast<std::uint32_t>(rows);
+  rep->cols = static_cast<std::uint32_t>(cols);
+  rep->elems.assign(n, EmptyMatrixConstant());
+  return Value(rep.release());
 }
 Value Value::Struct() {
-  auto* rep = new StructRep;
+  auto rep = std::make_unique<StructRep>();
   rep->cls = ClassId::kStruct;
   rep->rows = 1;
   rep->cols = 1;
-  return Value(rep);
+  return Value(rep.release());
 }
 
 std::size_t Value::length() const {

@@ -84,6 +84,13 @@ TEST(Value, AppendedTextSwitchesToWideStorageWhenNeeded) {
   EXPECT_EQ(empty.units(), u"x");
 }
 
+TEST(Value, ArraysTooLargeRaiseAndHoldNothing) {
+  // Under the leak checker a cell or text half made before the size check would show.
+  EXPECT_THROW(Value::Cell(std::size_t{1} << 20, std::size_t{1} << 20), RuntimeError);
+  EXPECT_THROW(Value::Matrix(std::size_t{1} << 33, 1), RuntimeError);
+  EXPECT_THROW(Value::CharMatrix(std::size_t{1} << 16, std::size_t{1} << 16, u"x"), RuntimeError);
+}
+
 TEST(Value, CellsGrowAsRowsOrColumns) {
   Value row = Value::Cell(0, 0);
   row.cell_resize(3);
