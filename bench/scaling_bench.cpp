@@ -33,6 +33,7 @@
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/value.h"
+#include "shell/box_window.h"
 
 namespace {
 
@@ -50,11 +51,6 @@ class QuietEnv : public dk::EnvWrapper {
 void Command(const char* word) {
   dk::Value in[1] = {dk::Value::Text(word)};
   dk::mlxRandlist(0, nullptr, 1, in);
-}
-
-void SetBox(const char* tag, const std::string& text) {
-  dk::mlfNSet(0, dk::mlfFindobj(dk::Value::Text("Tag"), dk::Value::Text(tag)),
-              dk::Value::Text("String"), dk::Value::Text(text));
 }
 
 // The minimum over `reps` runs of `run`, in milliseconds; `prepare` is not timed.
@@ -116,10 +112,7 @@ int Run(const Options& opt) {
   QuietEnv env;
   dk::ScopedEnv scoped_env(&env);
   dk::ScopedHeadlessGraphics g;
-  const dk::Value fig = dk::CreateFigure();
-  for (const char* tag : {"OutBox", "NumBox", "RepBox", "InitBox"}) {
-    dk::CreateControl(fig, "edit", tag);
-  }
+  dk::CreateBoxWindow();
   dk::InitializeModule_randlist();
   struct Release {
     ~Release() { dk::TerminateModule_randlist(); }
@@ -141,8 +134,8 @@ int Run(const Options& opt) {
       };
     };
     load_ms[s] = MinimumMs(opt.reps, fresh_load(list), [] { Command("Load"); });
-    SetBox("NumBox", std::to_string(n));
-    SetBox("RepBox", "1");
+    dk::SetBoxText("NumBox", std::to_string(n));
+    dk::SetBoxText("RepBox", "1");
     const fs::path out = dir / "listing.txt";
     save_ms[s] = MinimumMs(
         opt.reps, [&] { g.ui().QueueFileAnswer(out.string()); }, [] { Command("Save"); });

@@ -11,15 +11,15 @@
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/ops.h"
-#include "platform/test_support.h"
 #include "shell/module.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::CountCheckMessage;
-using testing::EntryError;
-using testing::ErrorOf;
+using test::CountCheckMessage;
+using test::EntryError;
+using test::ErrorOf;
 
 using ::testing::HasSubstr;
 
@@ -110,7 +110,7 @@ TEST_F(GuidataTest, FetchWithNoOutputAskedChangesNothing) {
 }
 
 TEST_F(GuidataTest, AStoreWarnsAboutNothing) {
-  testing::TestEnv env;
+  test::TestEnv env;
   Value in[2] = {control, Value::Scalar(5)};
   Value out[1];
   mlxGuidata(0, out, 2, in);

@@ -13,16 +13,16 @@
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/ops.h"
-#include "platform/test_support.h"
 #include "shell/module.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::CountCheckMessage;
-using testing::EntryError;
-using testing::ErrorOf;
-using testing::Numbers;
+using test::CountCheckMessage;
+using test::EntryError;
+using test::ErrorOf;
+using test::Numbers;
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

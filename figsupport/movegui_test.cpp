@@ -9,20 +9,16 @@
 #include "platform/errors.h"
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::ErrorOf;
-using testing::Numbers;
+using test::ErrorOf;
+using test::Numbers;
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-
-Value Text(const char* s) {
-  return Value::Text(s);
-}
 
 // On the headless 1024x768 screen, with the module set up and the console captured.
 class Movegui : public ::testing::Test {
@@ -35,14 +31,14 @@ class Movegui : public ::testing::Test {
     return CreateFigure({{"OuterPosition", Value::Row(std::move(outer))}});
   }
   std::vector<double> Outer(const Value& fig) {
-    return Numbers(mlfNGet(1, fig, Text("OuterPosition")));
+    return Numbers(mlfNGet(1, fig, Value::Text("OuterPosition")));
   }
-  std::string ErrorOf(std::vector<Value> args) {
-    return dk::ErrorOf([&] { mlfMovegui(std::move(args)); });
+  std::string MoveError(std::vector<Value> args) {
+    return ErrorOf([&] { mlfMovegui(std::move(args)); });
   }
 
   ScopedHeadlessGraphics g_;
-  testing::TestEnv env_;
+  test::TestEnv env_;
 };
 
 TEST_F(Movegui, NamedPlacesOnTheScreen) {
@@ -57,7 +53,7 @@ TEST_F(Movegui, NamedPlacesOnTheScreen) {
   const Value fig = Window({50, 50, 300, 200});
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    mlfMovegui({fig, Text(c.name)});
+    mlfMovegui({fig, Value::Text(c.name)});
     EXPECT_THAT(Outer(fig), ElementsAre(c.left, c.bottom, 300, 200));
   }
   // Only "north" shows the corner.
@@ -66,18 +62,18 @@ TEST_F(Movegui, NamedPlacesOnTheScreen) {
 
 TEST_F(Movegui, HalvesAreKept) {
   const Value fig = Window({0, 0, 301, 201});
-  mlfMovegui({Text("center"), fig});
+  mlfMovegui({Value::Text("center"), fig});
   EXPECT_THAT(Outer(fig), ElementsAre(361.5, 283.5, 301, 201));
 }
 
 TEST_F(Movegui, OnscreenPullsBackOnlyWhatLiesOff) {
   const Value fig = Window({100, 100, 300, 200});
-  mlfMovegui({fig, Text("onscreen")});
+  mlfMovegui({fig, Value::Text("onscreen")});
   EXPECT_THAT(Outer(fig), ElementsAre(100, 100, 300, 200));
-  mlfNSet(0, fig, Text("OuterPosition"), Value::Row({-50, 700, 300, 200}));
+  mlfNSet(0, fig, Value::Text("OuterPosition"), Value::Row({-50, 700, 300, 200}));
   mlfMovegui({fig});
   EXPECT_THAT(Outer(fig), ElementsAre(0, 568, 300, 200));
-  mlfNSet(0, fig, Text("OuterPosition"), Value::Row({900, -30, 300, 200}));
+  mlfNSet(0, fig, Value::Text("OuterPosition"), Value::Row({900, -30, 300, 200}));
   mlfMovegui({fig});
   EXPECT_THAT(Outer(fig), ElementsAre(724, 0, 300, 200));
   EXPECT_EQ(env_.out, "");
@@ -85,7 +81,7 @@ TEST_F(Movegui, OnscreenPullsBackOnlyWhatLiesOff) {
 
 TEST_F(Movegui, WindowLargerThanTheScreenIsCapped) {
   const Value fig = Window({-100, 40, 1200, 900});
-  mlfMovegui({fig, Text("northeast")});
+  mlfMovegui({fig, Value::Text("northeast")});
   EXPECT_THAT(Outer(fig), ElementsAre(0, 0, 1024, 768));
 }
 
@@ -102,16 +98,16 @@ TEST_F(Movegui, CornersInPixels) {
 TEST_F(Movegui, FrameAllowanceWhenTheDrawingAreaExceedsTheWindowBothWays) {
   g_.ui().set_frame({-2, -2, -10, -2});  // inner rectangle outside the outer one
   const Value fig = Window({50, 50, 300, 200});
-  mlfMovegui({fig, Text("southwest")});
+  mlfMovegui({fig, Value::Text("southwest")});
   EXPECT_THAT(Outer(fig), ElementsAre(0, 0, 306, 224));
   // After the cap: 6 wider than the screen, and the corner rests on the capped size.
   const Value wide = Window({0, 0, 1100, 200});
-  mlfMovegui({wide, Text("east")});
+  mlfMovegui({wide, Value::Text("east")});
   EXPECT_THAT(Outer(wide), ElementsAre(0, 284, 1030, 224));
   // Larger one way only: nothing added.
   g_.ui().set_frame({-2, -2, 5, 5});
   const Value one_way = Window({50, 50, 300, 200});
-  mlfMovegui({one_way, Text("southwest")});
+  mlfMovegui({one_way, Value::Text("southwest")});
   EXPECT_THAT(Outer(one_way), ElementsAre(0, 0, 300, 200));
 }
 
@@ -126,23 +122,23 @@ TEST_F(Movegui, WhichFigureMoves) {
     mlfMovegui({});
   }
   EXPECT_THAT(Outer(first), ElementsAre(0, 0, 300, 200));
-  mlfMovegui({Text("north"), box});  // a control's handle names its figure
+  mlfMovegui({Value::Text("north"), box});  // a control's handle names its figure
   EXPECT_THAT(Outer(first), ElementsAre(362, 568, 300, 200));
-  mlfMovegui({current, first, Text("south")});  // the last handle wins
+  mlfMovegui({current, first, Value::Text("south")});  // the last handle wins
   EXPECT_THAT(Outer(first), ElementsAre(362, 0, 300, 200));
 }
 
 TEST_F(Movegui, UnitsAndPositionModeAreRestoredInOrder) {
-  const Value fig = CreateFigure({{"Units", Text("normalized")},
-                                  {"ActivePositionProperty", Text("position")},
+  const Value fig = CreateFigure({{"Units", Value::Text("normalized")},
+                                  {"ActivePositionProperty", Value::Text("position")},
                                   {"OuterPosition", Value::Row({0.5, 0.5, 0.25, 0.25})}});
-  mlfNSet(0, Value::Scalar(0), Text("Units"), Text("inches"));
+  mlfNSet(0, Value::Scalar(0), Value::Text("Units"), Value::Text("inches"));
   g_.ui().ClearRecord();
-  mlfMovegui({fig, Text("southwest")});
+  mlfMovegui({fig, Value::Text("southwest")});
 
-  EXPECT_EQ(mlfNGet(1, fig, Text("Units")).utf8(), "normalized");
-  EXPECT_EQ(mlfNGet(1, fig, Text("ActivePositionProperty")).utf8(), "position");
-  EXPECT_EQ(mlfNGet(1, Value::Scalar(0), Text("Units")).utf8(), "inches");
+  EXPECT_EQ(mlfNGet(1, fig, Value::Text("Units")).utf8(), "normalized");
+  EXPECT_EQ(mlfNGet(1, fig, Value::Text("ActivePositionProperty")).utf8(), "position");
+  EXPECT_EQ(mlfNGet(1, Value::Scalar(0), Value::Text("Units")).utf8(), "inches");
   EXPECT_THAT(Outer(fig), ElementsAre(0, 0, 0.25, 0.25));
   std::vector<std::string> sets;
   for (const PropertySet& set : g_.ui().record().properties) {
@@ -158,13 +154,13 @@ TEST_F(Movegui, UnitsAndPositionModeAreRestoredInOrder) {
 TEST_F(Movegui, ArgumentErrorsChangeNothing) {
   const Value fig = Window({-50, 0, 300, 200});
   g_.ui().ClearRecord();
-  EXPECT_EQ(ErrorOf({fig, Text("north"), fig, fig}),
+  EXPECT_EQ(MoveError({fig, Value::Text("north"), fig, fig}),
             "movegui: too many input arguments (0 to 3 expected, 4 given).");
-  EXPECT_EQ(ErrorOf({fig, Text("North")}), "unrecognized position");
-  EXPECT_EQ(ErrorOf({Text(""), fig}), "unrecognized position");
-  EXPECT_EQ(ErrorOf({fig, Value::Row({1, 2, 3})}), "unrecognized input argument");
-  EXPECT_EQ(ErrorOf({fig, Value::Struct()}), "unrecognized input argument");
-  EXPECT_EQ(ErrorOf({Value::Scalar(0)}), "handle of figure or descendant required");
+  EXPECT_EQ(MoveError({fig, Value::Text("North")}), "unrecognized position");
+  EXPECT_EQ(MoveError({Value::Text(""), fig}), "unrecognized position");
+  EXPECT_EQ(MoveError({fig, Value::Row({1, 2, 3})}), "unrecognized input argument");
+  EXPECT_EQ(MoveError({fig, Value::Struct()}), "unrecognized input argument");
+  EXPECT_EQ(MoveError({Value::Scalar(0)}), "handle of figure or descendant required");
   EXPECT_TRUE(g_.ui().record().properties.empty());
   EXPECT_EQ(g_.ui().record().flushes, 0);
 }
@@ -172,16 +168,16 @@ TEST_F(Movegui, ArgumentErrorsChangeNothing) {
 TEST_F(Movegui, RunningCallbackSkipsOnlyTheSecondArgument) {
   const Value fig = Window({50, 50, 300, 200});
   CallbackScope running(CreateControl(fig, "pushbutton", "Go").num(0));
-  mlfMovegui({fig, Value::Struct(), Text("south")});
+  mlfMovegui({fig, Value::Struct(), Value::Text("south")});
   EXPECT_THAT(Outer(fig), ElementsAre(362, 0, 300, 200));
-  EXPECT_EQ(ErrorOf({Value::Struct(), fig}), "unrecognized input argument");
-  EXPECT_EQ(ErrorOf({fig, Text("north"), Value::Struct()}), "unrecognized input argument");
+  EXPECT_EQ(MoveError({Value::Struct(), fig}), "unrecognized input argument");
+  EXPECT_EQ(MoveError({fig, Value::Text("north"), Value::Struct()}), "unrecognized input argument");
 }
 
 TEST_F(Movegui, EntriesCheckTheirCounts) {
   const Value fig = Window({-50, 0, 300, 200});
   Value out[2];
-  Value in[4] = {fig, Text("south")};
+  Value in[4] = {fig, Value::Text("south")};
   EXPECT_EQ(dk::ErrorOf([&] { mlxMovegui(1, out, 2, in); }),
             "Run-time Error: File: movegui Line: 1 Column: 1 The function \"movegui\" was called "
             "with more than the declared number of outputs (0).");
@@ -202,7 +198,7 @@ TEST_F(Movegui, EntriesCheckTheirCounts) {
 
 TEST_F(Movegui, DirectEntryStopsAtAnAbsentValue) {
   const Value fig = Window({50, 50, 300, 200});
-  mlfMovegui({fig, Text("south"), Value(), Text("north")});
+  mlfMovegui({fig, Value::Text("south"), Value(), Value::Text("north")});
   EXPECT_THAT(Outer(fig), ElementsAre(362, 0, 300, 200));
 }
 

@@ -14,16 +14,16 @@
 #include "platform/errors.h"
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
-#include "platform/test_support.h"
 #include "shell/module.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
+using test::TempDir;
+using test::WriteFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using testing::TempDir;
-using testing::WriteFile;
 
 // Figure files in a temporary folder, a fresh graphics root and the modules set up.
 class OpenfigTest : public ::testing::Test {

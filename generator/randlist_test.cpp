@@ -1,5 +1,6 @@
 #include "generator/randlist.h"
 #include "generator/randlist_internal.h"
+#include "shell/box_window.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,14 @@
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/random.h"
-#include "platform/test_support.h"
 #include "shell/module.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::ReadFile;
-using testing::WriteFile;
+using test::ReadFile;
+using test::WriteFile;
 using Strings = std::vector<std::string>;
 
 const char kHeading[] = "***  Repetition ";
@@ -31,9 +32,7 @@ const char kStars[] = "  *****************************";
 class RandlistTest : public ::testing::Test {
  protected:
   RandlistTest() {
-    const Value fig = CreateFigure();
-    for (const char* tag : {"OutBox", "NumBox", "RepBox", "InitBox"})
-      CreateControl(fig, "edit", tag);
+    CreateBoxWindow();
     InitializeModule_randlist();
     ResetRandomToEntropy();
   }
@@ -53,11 +52,8 @@ class RandlistTest : public ::testing::Test {
     return "(no error)";
   }
 
-  static Value Box(const char* tag) { return mlfFindobj(Value::Text("Tag"), Value::Text(tag)); }
-  void Set(const char* tag, const std::string& text) {
-    mlfNSet(0, Box(tag), Value::Text("String"), Value::Text(text));
-  }
-  std::string Out() { return mlfNGet(1, Box("OutBox"), Value::Text("String")).utf8(); }
+  void Set(const char* tag, const std::string& text) { SetBoxText(tag, text); }
+  std::string Out() { return BoxText("OutBox"); }
 
   // Writes a name list and loads it through the open dialog.
   void Load(const std::string& bytes, const std::string& name = "names.txt") {
@@ -93,8 +89,8 @@ class RandlistTest : public ::testing::Test {
 
   HeadlessWindowSystem& ui() { return graphics.ui(); }
 
-  testing::TestEnv env;  // first: the console and clock of everything below
-  testing::TempDir dir;
+  test::TestEnv env;  // first: the console and clock of everything below
+  test::TempDir dir;
   ScopedHeadlessGraphics graphics;
 };
 
@@ -332,7 +328,7 @@ TEST_F(RandlistTest, BadCountsAreRejectedBeforeAnyDialog) {
   Set("RepBox", "2");
   EXPECT_EQ(RunFails("Save"), "Cannot omit 4 names per group: the list loaded has only 3 names.");
   EXPECT_EQ(ui().record().dialogs.size(), dialogs);
-  EXPECT_EQ(testing::CountEntries(dir.path()), 1u);  // the name list alone
+  EXPECT_EQ(test::CountEntries(dir.path()), 1u);  // the name list alone
 }
 
 TEST_F(RandlistTest, ListingBeforeAnyLoadSaysSo) {
@@ -351,7 +347,7 @@ TEST_F(RandlistTest, CancelledSaveWritesNothing) {
   Set("RepBox", "1");
   ui().QueueFileCancel();
   Run("Save");
-  EXPECT_EQ(testing::CountEntries(dir.path()), 1u);
+  EXPECT_EQ(test::CountEntries(dir.path()), 1u);
 }
 
 TEST_F(RandlistTest, FailedSaveLeavesNoFileAndTheOldOneUntouched) {
@@ -364,7 +360,7 @@ TEST_F(RandlistTest, FailedSaveLeavesNoFileAndTheOldOneUntouched) {
   EXPECT_EQ(RunFails("Save"),
             "Cannot write '" + dir.file("out.txt") + "': No space left on device");
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "precious");
-  EXPECT_EQ(testing::CountEntries(dir.path()), 2u);
+  EXPECT_EQ(test::CountEntries(dir.path()), 2u);
   EXPECT_EQ(OpenFileCount(), 0u);
   env.write_limit = -1;
 
@@ -374,7 +370,7 @@ TEST_F(RandlistTest, FailedSaveLeavesNoFileAndTheOldOneUntouched) {
   std::filesystem::create_directory(dir.file("taken"));
   ui().QueueFileAnswer(dir.file("taken"));
   EXPECT_EQ(RunFails("Save"), "Cannot write to '" + dir.file("taken") + "': Is a directory");
-  EXPECT_EQ(testing::CountEntries(dir.path()), 3u);
+  EXPECT_EQ(test::CountEntries(dir.path()), 3u);
 }
 
 // ---- ManualInit and Show
@@ -448,7 +444,7 @@ TEST_F(RandlistTest, CancelledWorkEndsLikeAnErrorAndChangesNothing) {
   ui().QueueFileAnswer(dir.file("out.txt"));
   EXPECT_EQ(RunFails("Save"), "Save cancelled.");
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "precious");
-  EXPECT_EQ(testing::CountEntries(dir.path()), 2u);
+  EXPECT_EQ(test::CountEntries(dir.path()), 2u);
   EXPECT_EQ(RunFails("Show"), "Show cancelled.");
   EXPECT_EQ(Out(), "kept");
   WriteFile(dir.file("many.txt"), many);

@@ -9,20 +9,16 @@
 #include <vector>
 
 #include "platform/errors.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::ErrorOf;
-using testing::Numbers;
+using test::ErrorOf;
+using test::Numbers;
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-Value Text(const char* s) {
-  return Value::Text(s);
-}
 
 bool Letter(char16_t u) {
   return mlfIsletter(Value::Text(std::u16string_view(&u, 1))).num(0) != 0;
@@ -78,10 +74,10 @@ TEST(ArraysLetters, KeepsShapeAndIsFalseForNonTexts) {
 }
 
 TEST(ArraysCompare, TextAgainstCharacterScalarsElementwise) {
-  const Value s = Text("a0_9");
-  EXPECT_THAT(Numbers(mclEq(s, Text("_"))), ElementsAre(0, 0, 1, 0));
-  EXPECT_THAT(Numbers(mclLe(Text("0"), s)), ElementsAre(1, 1, 1, 1));
-  EXPECT_THAT(Numbers(mclLe(s, Text("9"))), ElementsAre(0, 1, 0, 1));
+  const Value s = Value::Text("a0_9");
+  EXPECT_THAT(Numbers(mclEq(s, Value::Text("_"))), ElementsAre(0, 0, 1, 0));
+  EXPECT_THAT(Numbers(mclLe(Value::Text("0"), s)), ElementsAre(1, 1, 1, 1));
+  EXPECT_THAT(Numbers(mclLe(s, Value::Text("9"))), ElementsAre(0, 1, 0, 1));
   EXPECT_TRUE(mclEq(Value::Scalar(1), Value::Scalar(1)).is_logical());
 }
 
@@ -132,56 +128,57 @@ TEST(ArraysReduce, MatricesReducePerColumn) {
 
 TEST(ArraysStrcmp, WholeTextsExactly) {
   const auto same = [](const Value& a, const Value& b) { return mlfStrcmp(a, b).num(0) != 0; };
-  EXPECT_TRUE(same(Text("while"), Text("while")));
-  EXPECT_FALSE(same(Text("while"), Text("While")));
-  EXPECT_FALSE(same(Text("whil"), Text("while")));
+  EXPECT_TRUE(same(Value::Text("while"), Value::Text("while")));
+  EXPECT_FALSE(same(Value::Text("while"), Value::Text("While")));
+  EXPECT_FALSE(same(Value::Text("whil"), Value::Text("while")));
   EXPECT_FALSE(same(Value::Scalar(5), Value::Scalar(5)));
-  EXPECT_FALSE(same(Value::Row({97}), Text("a")));
+  EXPECT_FALSE(same(Value::Row({97}), Value::Text("a")));
   EXPECT_TRUE(same(Value::EmptyText(), Value::CharMatrix(1, 0, u"")));
-  EXPECT_FALSE(same(Value::CharMatrix(2, 1, u"ab"), Text("ab")));
-  EXPECT_TRUE(mlfStrcmp(Text("a"), Text("a")).is_logical());
+  EXPECT_FALSE(same(Value::CharMatrix(2, 1, u"ab"), Value::Text("ab")));
+  EXPECT_TRUE(mlfStrcmp(Value::Text("a"), Value::Text("a")).is_logical());
 }
 
 TEST(ArraysStrcmp, TextAgainstEachElementOfACell) {
   Value list = Value::Cell(3, 1);
-  list.mutable_cell(0) = Text("if");
+  list.mutable_cell(0) = Value::Text("if");
   list.mutable_cell(1) = Value::Scalar(1);
-  list.mutable_cell(2) = Text("end");
-  const Value r = mlfStrcmp(Text("end"), list);
+  list.mutable_cell(2) = Value::Text("end");
+  const Value r = mlfStrcmp(Value::Text("end"), list);
   EXPECT_EQ(r.rows(), 3u);
   EXPECT_THAT(Numbers(r), ElementsAre(0, 0, 1));
-  EXPECT_THAT(Numbers(mlfStrcmp(list, Text("if"))), ElementsAre(1, 0, 0));
+  EXPECT_THAT(Numbers(mlfStrcmp(list, Value::Text("if"))), ElementsAre(1, 0, 0));
   // A cell compared as a whole is no text.
   Value one = Value::Cell(1, 1);
-  one.mutable_cell(0) = Text("end");
+  one.mutable_cell(0) = Value::Text("end");
   EXPECT_THAT(Numbers(mlfStrcmp(one, list)), ElementsAre(0, 0, 0));
   EXPECT_THAT(Numbers(mlfStrcmp(list, list)), ElementsAre(1, 0, 1));  // 1 is no text
-  EXPECT_THAT(ErrorOf([] { mlfStrcmp(Value(), Text("a")); }), HasSubstr("strcmp"));
+  EXPECT_THAT(ErrorOf([] { mlfStrcmp(Value(), Value::Text("a")); }), HasSubstr("strcmp"));
 }
 
 TEST(ArraysFields, SetfieldStartsFromTheEmptyMatrixAndKeepsOrder) {
-  Value s = mlfSetfield(Value::Empty(), Text("b"), Value::Scalar(1));
+  Value s = mlfSetfield(Value::Empty(), Value::Text("b"), Value::Scalar(1));
   ASSERT_TRUE(s.is_struct());
-  s = mlfSetfield(s, Text("a"), Value::Scalar(2));
-  const Value t = mlfSetfield(s, Text("b"), Value::Scalar(3));
+  s = mlfSetfield(s, Value::Text("a"), Value::Scalar(2));
+  const Value t = mlfSetfield(s, Value::Text("b"), Value::Scalar(3));
   EXPECT_THAT(t.field_names(), ElementsAre("b", "a"));
-  EXPECT_EQ(mlfGetfield(t, Text("b")).num(0), 3);
-  EXPECT_EQ(mlfGetfield(s, Text("b")).num(0), 1);  // the argument is unchanged
-  EXPECT_THAT(ErrorOf([] { mlfSetfield(Value::Scalar(1), Text("a"), Value::Empty()); }),
+  EXPECT_EQ(mlfGetfield(t, Value::Text("b")).num(0), 3);
+  EXPECT_EQ(mlfGetfield(s, Value::Text("b")).num(0), 1);  // the argument is unchanged
+  EXPECT_THAT(ErrorOf([] { mlfSetfield(Value::Scalar(1), Value::Text("a"), Value::Empty()); }),
               HasSubstr("setfield: needs a structure, not a double"));
   EXPECT_THAT(ErrorOf([] { mlfSetfield(Value::Empty(), Value::EmptyText(), Value::Empty()); }),
               HasSubstr("setfield: the field name"));
 }
 
 TEST(ArraysFields, IsfieldAndGetfieldMatchExactly) {
-  const Value s = mlfSetfield(Value::Empty(), Text("OutBox"), Value::Scalar(1));
-  EXPECT_EQ(mlfIsfield(s, Text("OutBox")).num(0), 1);
-  EXPECT_EQ(mlfIsfield(s, Text("outbox")).num(0), 0);
-  EXPECT_EQ(mlfIsfield(Value::Empty(), Text("OutBox")).num(0), 0);
+  const Value s = mlfSetfield(Value::Empty(), Value::Text("OutBox"), Value::Scalar(1));
+  EXPECT_EQ(mlfIsfield(s, Value::Text("OutBox")).num(0), 1);
+  EXPECT_EQ(mlfIsfield(s, Value::Text("outbox")).num(0), 0);
+  EXPECT_EQ(mlfIsfield(Value::Empty(), Value::Text("OutBox")).num(0), 0);
   EXPECT_EQ(mlfIsfield(s, Value::Scalar(1)).num(0), 0);
-  EXPECT_THAT(ErrorOf([&] { mlfGetfield(s, Text("outbox")); }),
+  EXPECT_THAT(ErrorOf([&] { mlfGetfield(s, Value::Text("outbox")); }),
               HasSubstr("getfield: the structure has no field \"outbox\""));
-  EXPECT_THAT(ErrorOf([] { mlfGetfield(Value::Empty(), Text("a")); }), HasSubstr("getfield"));
+  EXPECT_THAT(ErrorOf([] { mlfGetfield(Value::Empty(), Value::Text("a")); }),
+              HasSubstr("getfield"));
 }
 
 TEST(ArraysHorzcat, EmptyMatricesDropOutAndRowsJoin) {
@@ -197,7 +194,7 @@ TEST(ArraysHorzcat, EmptyMatricesDropOutAndRowsJoin) {
 }
 
 TEST(ArraysHorzcat, ClassesAndMismatches) {
-  EXPECT_EQ(mlfHorzcat({Text("ab"), Text("c")}).utf8(), "abc");
+  EXPECT_EQ(mlfHorzcat({Value::Text("ab"), Value::Text("c")}).utf8(), "abc");
   EXPECT_TRUE(mlfHorzcat({Value::Bool(true), Value::Bool(false)}).is_logical());
   EXPECT_TRUE(mlfHorzcat({Value::Bool(true), Value::Scalar(2)}).is_numeric());
   EXPECT_THAT(ErrorOf([] {
@@ -205,7 +202,7 @@ TEST(ArraysHorzcat, ClassesAndMismatches) {
               }),
               HasSubstr("horzcat: parts have different numbers of rows (1x1 and 2x1)"));
   EXPECT_THAT(ErrorOf([] {
-                mlfHorzcat({Text("a"), Value::Scalar(1)});
+                mlfHorzcat({Value::Text("a"), Value::Scalar(1)});
               }),
               HasSubstr("horzcat: texts and numbers"));
   EXPECT_THAT(ErrorOf([] { mlfHorzcat({Value::Cell(1, 1)}); }), HasSubstr("not a cell"));

@@ -15,21 +15,21 @@
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/paths.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::ErrorOf;
-using testing::Numbers;
+using test::ErrorOf;
+using test::Numbers;
 
+using test::TempDir;
+using test::TestEnv;
+using test::WriteFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Pair;
-using testing::TempDir;
-using testing::TestEnv;
 using ::testing::UnorderedElementsAre;
-using testing::WriteFile;
 
 Value Get(const Value& h, const char* name) {
   return mlfNGet(1, h, Value::Text(name));
@@ -356,8 +356,8 @@ TEST(FigureFileDropkit, HasTheFourBoxesAndTheFourButtons) {
 TEST(FigureFileDropkit, CopyBesideTheProgramMatchesTheSource) {
   const std::string beside = ProgramFolder() + "/Dropkit.fig";
   ASSERT_TRUE(std::filesystem::is_regular_file(beside)) << beside;
-  EXPECT_EQ(testing::ReadFile(beside),
-            testing::ReadFile(std::string(DROPKIT_SOURCE_DIR) + "/window/Dropkit.fig"));
+  EXPECT_EQ(test::ReadFile(beside),
+            test::ReadFile(std::string(DROPKIT_SOURCE_DIR) + "/window/Dropkit.fig"));
 }
 
 }  // namespace

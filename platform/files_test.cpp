@@ -16,17 +16,17 @@
 #include <vector>
 
 #include "platform/errors.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::ErrorOf;
+using test::ErrorOf;
 
-using testing::ReadFile;
-using testing::TempDir;
-using testing::TestEnv;
-using testing::WriteFile;
+using test::ReadFile;
+using test::TempDir;
+using test::TestEnv;
+using test::WriteFile;
 
 // Every line of a file as UTF-8, read through mlfFgets until -1.
 std::vector<std::string> Lines(const std::string& path) {
@@ -384,7 +384,7 @@ TEST_F(FilesWrite, DiscardLeavesTheTargetAndNoTemporary) {
     Put(fid, "half");
   }
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "old");
-  EXPECT_EQ(testing::CountEntries(dir.path()), 1u);
+  EXPECT_EQ(test::CountEntries(dir.path()), 1u);
   EXPECT_EQ(OpenFileCount(), 0u);
 }
 
@@ -400,7 +400,7 @@ TEST_F(FilesWrite, WriteAndRenameFailuresAreErrorsThatChangeNothing) {
               "Cannot write '" + dir.file("out.txt") + "': No space left on device");
   }
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "old");
-  EXPECT_EQ(testing::CountEntries(dir.path()), 1u);
+  EXPECT_EQ(test::CountEntries(dir.path()), 1u);
   EXPECT_EQ(OpenFileCount(), 0u);
 
   env.write_limit = -1;
@@ -409,7 +409,7 @@ TEST_F(FilesWrite, WriteAndRenameFailuresAreErrorsThatChangeNothing) {
   Put(fid2, "x");
   EXPECT_NE(ErrorOf([&] { mlfFclose(fid2); }), "(no error)");
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "old");
-  EXPECT_EQ(testing::CountEntries(dir.path()), 1u);
+  EXPECT_EQ(test::CountEntries(dir.path()), 1u);
 
   env.open_errors.clear();
   env.rename_error = 0;

@@ -9,7 +9,7 @@
 
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
@@ -35,7 +35,7 @@ const FunctionTableRow kFunctions[] = {{"hungry", Hungry, -1, -1, nullptr}};
 const MainInfo kInfo = {1, 1, kFunctions, 0, nullptr, 0, nullptr, 0, nullptr};
 
 TEST(GraphicsMain, RunningOutOfMemoryInACallbackIsReportedAndTheWindowGoesOn) {
-  testing::TestEnv env;
+  test::TestEnv env;
   auto ui = std::make_unique<HeadlessWindowSystem>();
   ui->QueueAction({Action::kPress, "Hungry", ""});
   ui->QueueAction({Action::kPress, "Hungry", ""});
@@ -50,7 +50,7 @@ TEST(GraphicsMain, RunningOutOfMemoryInACallbackIsReportedAndTheWindowGoesOn) {
 }
 
 TEST(GraphicsMain, AProgramWithNoVisibleWindowStopsWithAnError) {
-  testing::TestEnv env;
+  test::TestEnv env;
   auto ui = std::make_unique<HeadlessWindowSystem>();
   ui->QueueAction({Action::kClose, "", ""});
   EXPECT_EQ(mclMainhgOn(std::move(ui), OpenInvisibleWindow, 1, kInfo), 1);

@@ -8,13 +8,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/errors.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::ErrorOf;
-using testing::Numbers;
+using test::ErrorOf;
+using test::Numbers;
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;

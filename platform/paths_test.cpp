@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "platform/errors.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::ErrorOf;
+using test::ErrorOf;
 
+using test::TempDir;
+using test::WriteFile;
 using ::testing::HasSubstr;
-using testing::TempDir;
-using testing::WriteFile;
 
 struct Split {
   std::string path, name, ext;

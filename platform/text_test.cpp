@@ -5,14 +5,14 @@
 #include <cmath>
 
 #include "platform/errors.h"
-#include "platform/test_support.h"
 #include "platform/utf8.h"
 #include "testing/allocation_count.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::ErrorOf;
+using test::ErrorOf;
 
 std::string Sprintf(const char* format, std::initializer_list<Value> args = {}) {
   return mlfSprintf(Value::Text(format), args).utf8();
@@ -101,7 +101,7 @@ TEST(Strcat, JoiningNeverCopiesTheTextBuiltSoFar) {
   // would allocate gigabytes; appending in place allocates a small multiple of the result.
   Value t = Value::Text(std::string(256 * 1024, 'x'));
   const Value piece = Value::Text("\nGenus_species_123 ");
-  const testing::AllocationCount allocations;
+  const test::AllocationCount allocations;
   for (int i = 0; i < 10000; ++i) t = mlfStrcat(std::move(t), piece);
   EXPECT_EQ(t.numel(), 256u * 1024 + 10000 * 18);
   EXPECT_LT(allocations.bytes(), 4 * t.numel() + (1u << 20));
@@ -117,7 +117,7 @@ TEST(Strcat, NeverChangesAnotherHoldersText) {
 }
 
 TEST(Display, ConsoleForms) {
-  testing::TestEnv env;
+  test::TestEnv env;
   mclPrintArray(Value::Scalar(3), "numcount");
   mclPrintArray(Value::Empty(), "numcount");
   mclPrintArray(Value::Row({1, 2.5}), "newpos");

@@ -20,6 +20,7 @@
 #include "platform/files.h"
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
+#include "shell/box_window.h"
 
 namespace {
 
@@ -60,11 +61,6 @@ bool NamesStandardOutput(const std::string& path) {
 void Run(const char* command) {
   Value in[1] = {Value::Text(command)};
   dk::mlxRandlist(0, nullptr, 1, in);
-}
-
-void SetBox(const char* tag, const std::string& text) {
-  dk::mlfNSet(0, dk::mlfFindobj(Value::Text("Tag"), Value::Text(tag)), Value::Text("String"),
-              Value::Text(text));
 }
 
 // Writes all of `text` to standard output; raises on a write error.
@@ -110,13 +106,10 @@ void RunBatch(const Options& opt) {
   auto backend = std::make_unique<dk::HeadlessWindowSystem>();
   dk::HeadlessWindowSystem& ws = *backend;
   dk::ScopedGraphics graphics(std::move(backend));
-  const Value fig = dk::CreateFigure({{"Name", Value::Text("Dropkit")}});
-  for (const char* tag : {"OutBox", "NumBox", "RepBox", "InitBox"}) {
-    dk::CreateControl(fig, "edit", tag);
-  }
-  SetBox("NumBox", opt.omit);
-  SetBox("RepBox", opt.groups);
-  SetBox("InitBox", opt.seed);
+  dk::CreateBoxWindow();
+  dk::SetBoxText("NumBox", opt.omit);
+  dk::SetBoxText("RepBox", opt.groups);
+  dk::SetBoxText("InitBox", opt.seed);
   ws.QueueFileAnswer(Absolute(opt.names, "name list"));
   if (!opt.show) ws.QueueFileAnswer(ListingTarget(opt));
   dk::SetReadLimits(opt.limits);
@@ -133,9 +126,7 @@ void RunBatch(const Options& opt) {
   Run(opt.show ? "Show" : "Save");
   stage = "writing the listing to standard output";
   if (opt.show) {
-    const Value out = dk::mlfNGet(1, dk::mlfFindobj(Value::Text("Tag"), Value::Text("OutBox")),
-                                  Value::Text("String"));
-    WriteStdout(out.utf8() + "\n");
+    WriteStdout(dk::BoxText("OutBox") + "\n");
   }
 }
 

@@ -9,13 +9,13 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::ReadFile;
-using testing::WriteFile;
+using test::ReadFile;
+using test::WriteFile;
 
 struct Result {
   int status = -1;
@@ -24,8 +24,7 @@ struct Result {
 };
 
 // Runs dropkit-batch with `args` (shell words) and optional extra redirections.
-Result Batch(const testing::TempDir& dir, const std::string& args,
-             const std::string& redirect = "") {
+Result Batch(const test::TempDir& dir, const std::string& args, const std::string& redirect = "") {
   const std::string out = dir.file("stdout"), err = dir.file("stderr");
   const std::string command =
       std::string(DROPKIT_BATCH_PATH) + " " + args + " >" + out + " 2>" + err + " " + redirect;
@@ -38,7 +37,7 @@ Result Batch(const testing::TempDir& dir, const std::string& args,
 }
 
 // Runs a bash script (pipelines, process substitution) with dropkit-batch as $B.
-Result Bash(const testing::TempDir& dir, const std::string& script) {
+Result Bash(const test::TempDir& dir, const std::string& script) {
   WriteFile(dir.file("script.sh"), "B=" + std::string(DROPKIT_BATCH_PATH) + "\n" + script);
   const std::string out = dir.file("stdout"), err = dir.file("stderr");
   const int raw = std::system(("bash " + dir.file("script.sh") + " >" + out + " 2>" + err).c_str());
@@ -57,7 +56,7 @@ class BatchTest : public ::testing::Test {
     WriteFile(dir.file("names.txt"), names);
   }
   std::string Names() const { return dir.file("names.txt"); }
-  testing::TempDir dir;
+  test::TempDir dir;
 };
 
 // Everything but line 2 (the date and time).

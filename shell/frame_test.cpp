@@ -5,12 +5,12 @@
 #include <string>
 
 #include "platform/errors.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::ErrorOf;
+using test::ErrorOf;
 
 TEST(CountMessage, NamesTheFileTwiceAndTheDeclaredCount) {
   EXPECT_EQ(CountMessage("openfig", 1, "inputs", 2),
@@ -87,7 +87,7 @@ TEST(Checks, ArgumentCountMessagesNameTheFunction) {
 }
 
 TEST(Checks, UnsetVariablesAreErrorsOrWarningsNamingThem) {
-  testing::TestEnv env;
+  test::TestEnv env;
   EXPECT_EQ(ErrorOf([] { mclVa(Value(), "filename"); }),
             "Undefined variable \"filename\": the input argument was not passed.");
   EXPECT_EQ(ErrorOf([] { mclVv(Value(), "fig"); }),

@@ -9,7 +9,7 @@
 
 #include "platform/headless/headless_window_system.h"
 #include "platform/mainhg.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 #include "window/dropkit.h"
 
 namespace dk {
@@ -53,8 +53,8 @@ class ProgramTest : public ::testing::Test {
     bool built;
   };
 
-  testing::TestEnv env;
-  testing::TempDir dir;
+  test::TestEnv env;
+  test::TempDir dir;
   std::unique_ptr<HeadlessWindowSystem> ui;
   std::shared_ptr<const HeadlessRecord> record;
   std::vector<Event> events;
@@ -108,7 +108,7 @@ TEST_F(ProgramTest, SetsUpEveryModuleRunsTheWindowAndReleasesInReverse) {
 TEST_F(ProgramTest, AUserSessionFromLoadToSave) {
   std::string names;
   for (int i = 1; i <= 10; ++i) names += "t" + std::to_string(i) + "\n";
-  testing::WriteFile(dir.file("names.txt"), names);
+  test::WriteFile(dir.file("names.txt"), names);
   ui->QueueFileAnswer(dir.file("names.txt"));
   ui->QueueFileAnswer(dir.file("listing.txt"));
   Type("NumBox", "3");
@@ -129,7 +129,7 @@ TEST_F(ProgramTest, AUserSessionFromLoadToSave) {
             "Randomized listing of 2 groups to 3 taxa to omit\n2026-12-07 : 14:5"
             "\n***  Repetition 1  *****************************\nt2\nt3\nt7"
             "\n***  Repetition 2  *****************************\nt3\nt6\nt9");
-  EXPECT_EQ(testing::ReadFile(dir.file("listing.txt")),
+  EXPECT_EQ(test::ReadFile(dir.file("listing.txt")),
             "Randomized listing of 2 groups to 3 taxa to omit\n2026-12-07 : 14:5\n"
             "\n***  Repetition 1  *****************************\nt2\n\nt3\n\nt7\n"
             "\n***  Repetition 2  *****************************\nt3\n\nt6\n\nt9\n");

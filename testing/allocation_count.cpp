@@ -60,7 +60,7 @@ void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
   std::free(p);
 }
 
-namespace dk::testing {
+namespace dk::test {
 
 AllocationCount::AllocationCount() : start_(allocated.load()) {}
 AllocationCount::~AllocationCount() = default;
@@ -69,4 +69,4 @@ std::size_t AllocationCount::bytes() const {
   return allocated.load() - start_;
 }
 
-}  // namespace dk::testing
+}  // namespace dk::test

@@ -8,7 +8,7 @@
 
 #include <cstddef>
 
-namespace dk::testing {
+namespace dk::test {
 
 // Counts, for the life of the object, the bytes allocated through operator new.
 class AllocationCount {
@@ -25,6 +25,6 @@ class AllocationCount {
   std::size_t start_;
 };
 
-}  // namespace dk::testing
+}  // namespace dk::test
 
 #endif  // DROPKIT_TESTING_ALLOCATION_COUNT_H_

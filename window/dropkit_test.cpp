@@ -9,8 +9,8 @@
 #include "platform/errors.h"
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
-#include "platform/test_support.h"
 #include "shell/registry.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
@@ -33,9 +33,8 @@ class DropkitTest : public ::testing::Test {
     return out;
   }
   HeadlessWindowSystem& ui() { return graphics.ui(); }
-  static Value Text(const char* s) { return Value::Text(s); }
 
-  testing::TestEnv env;
+  test::TestEnv env;
   ScopedRegistry registry;
   ScopedHeadlessGraphics graphics;
 };
@@ -46,49 +45,50 @@ TEST_F(DropkitTest, LaunchOpensTheWindowColoursItAndStoresItsHandles) {
   ASSERT_TRUE(out[0].is_numeric());
   const Value fig = out[0];
   EXPECT_EQ(mlfFindall(Value::Scalar(0)).numel() - 1, mlfFindall(fig).numel());  // one window
-  const Value color = mlfNGet(1, fig, Text("Color"));
+  const Value color = mlfNGet(1, fig, Value::Text("Color"));
   EXPECT_EQ(color.num(0), 0.5);
   EXPECT_EQ(color.num(2), 0.75);
   const Value handles = mlfGuidata(fig, Value());
   ASSERT_TRUE(handles.is_struct());
   for (const char* tag : {"OutBox", "NumBox", "RepBox", "InitBox"}) {
     ASSERT_TRUE(handles.has_field(tag)) << tag;
-    EXPECT_EQ(mlfNGet(1, handles.field(tag), Text("Tag")).utf8(), tag);
+    EXPECT_EQ(mlfNGet(1, handles.field(tag), Value::Text("Tag")).utf8(), tag);
   }
 }
 
 TEST_F(DropkitTest, SecondLaunchReusesTheWindowAndRebuildsItsHandles) {
   const Value first = Call(1, {})[0];
-  mlfNSet(0, first, Text("Color"), Value::Row({1, 1, 1}));
+  mlfNSet(0, first, Value::Text("Color"), Value::Row({1, 1, 1}));
   mlfNGuidata(0, first, Value::Scalar(7));
   const Value second = Call(1, {})[0];
   EXPECT_EQ(first.num(0), second.num(0));
-  EXPECT_EQ(mlfNGet(1, first, Text("Color")).num(0), 0.5);
+  EXPECT_EQ(mlfNGet(1, first, Value::Text("Color")).num(0), 0.5);
   EXPECT_TRUE(mlfGuidata(first, Value()).is_struct());
   EXPECT_EQ(ui().record().raised.size(), 2u);
 }
 
 TEST_F(DropkitTest, SwitchyardRunsCallbacksAndReturnsOutputs) {
   const Value fig = Call(1, {})[0];
-  Call(0, {Text("OutBox_Callback"), fig, Value::Empty(), Value::Struct()});
-  Call(0, {Text("InitBox_Callback"), fig, Value::Empty(), Value::Struct(), Value::Scalar(1),
+  Call(0, {Value::Text("OutBox_Callback"), fig, Value::Empty(), Value::Struct()});
+  Call(0, {Value::Text("InitBox_Callback"), fig, Value::Empty(), Value::Struct(), Value::Scalar(1),
            Value::Scalar(2)});
   EXPECT_EQ(env.out,
             "OutBox Callback not implemented yet.\nInitBox Callback not implemented yet.\n");
   // A registered function's outputs become the switchyard's.
-  const std::vector<Value> out = Call(1, {Text("isvarname"), Text("NumBox")});
+  const std::vector<Value> out = Call(1, {Value::Text("isvarname"), Value::Text("NumBox")});
   EXPECT_TRUE(out[0].is_logical());
   EXPECT_EQ(out[0].num(0), 1);
   // And the platform's own functions are reached too.
-  EXPECT_EQ(Call(1, {Text("ischar"), Text("x")})[0].num(0), 1);
+  EXPECT_EQ(Call(1, {Value::Text("ischar"), Value::Text("x")})[0].num(0), 1);
 }
 
 TEST_F(DropkitTest, SwitchyardShowsErrorsOnTheConsoleInsteadOfRaising) {
-  Call(0, {Text("NoSuchCallback"), Value::Scalar(1)});
-  Call(0, {Text("randlist"), Text("Load"), Text("extra")});
+  Call(0, {Value::Text("NoSuchCallback"), Value::Scalar(1)});
+  Call(0, {Value::Text("randlist"), Value::Text("Load"), Value::Text("extra")});
   // The callback gives no output: the switchyard shows that, then returns no output either.
-  EXPECT_THROW(Call(1, {Text("OutBox_Callback"), Value::Empty(), Value::Empty(), Value::Empty()}),
-               RuntimeError);
+  EXPECT_THROW(
+      Call(1, {Value::Text("OutBox_Callback"), Value::Empty(), Value::Empty(), Value::Empty()}),
+      RuntimeError);
   EXPECT_EQ(env.out,
             "Undefined function \"NoSuchCallback\".\n"
             "Run-time Error: File: randlist Line: 1 Column: 1 The function \"randlist\" was "
@@ -98,7 +98,7 @@ TEST_F(DropkitTest, SwitchyardShowsErrorsOnTheConsoleInsteadOfRaising) {
 }
 
 TEST_F(DropkitTest, NumericFirstInputDoesNothing) {
-  Call(0, {Value::Scalar(3), Text("OutBox_Callback")});
+  Call(0, {Value::Scalar(3), Value::Text("OutBox_Callback")});
   EXPECT_EQ(env.out, "");
   EXPECT_TRUE(ui().record().created.empty());
   EXPECT_THROW(Call(1, {Value::Scalar(3)}), RuntimeError);  // no output was assigned
@@ -137,7 +137,7 @@ TEST_F(DropkitTest, EachCallbackHasABodyOfItsOwnThatBothEntriesCall) {
 TEST_F(DropkitTest, DirectEntriesLaunchAndSwitch) {
   const Value fig = mlfNDropkit(1, {}, {});
   EXPECT_TRUE(fig.is_numeric());
-  mlfVDropkit({Text("NumBox_Callback"), fig, Value::Empty(), Value::Empty()});
+  mlfVDropkit({Value::Text("NumBox_Callback"), fig, Value::Empty(), Value::Empty()});
   EXPECT_EQ(env.out, "NumBox Callback not implemented yet.\n");
   EXPECT_TRUE(mlfDropkit({}, {}).absent());
 }
