@@ -3,6 +3,7 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/env.h"
@@ -59,7 +60,13 @@ bool AnyFigureVisible() {
   return false;
 }
 
+HandlesSource handles_source = nullptr;
+
 }  // namespace
+
+HandlesSource SetHandlesSource(HandlesSource source) {
+  return std::exchange(handles_source, source);
+}
 
 void RunObjectCallback(double object) {
   const Value h = Value::Scalar(object);
@@ -82,7 +89,7 @@ void RunObjectCallback(double object) {
     } else if (kind == "empty") {
       args.push_back(Value::Empty());
     } else if (kind == "handles") {
-      args.push_back(mlfFeval(1, Value::Text("guidata"), {h})[0]);
+      args.push_back(handles_source != nullptr ? handles_source(h) : Value::Empty());
     } else if (!kind.empty()) {
       Raise("The callback of " + Describe(object) + " has an unknown argument \"" + kind + "\"");
     } else {

@@ -26,9 +26,17 @@ int mclMainhg(int argc, char** argv, MlxFunction main_entry, int flag, const Mai
 //     (so the two platform libraries come last), also after an error.
 // An error in steps 2 or 3 is reported on standard error and gives status 1. An error
 // that ends a callback (running out of memory included) is reported on standard error
-// and in an error message box, and the event loop goes on. Returns the event loop's status otherwise.
+// and in an error message box, and the event loop goes on. Returns the event loop's status
+// otherwise.
 int mclMainhgOn(std::unique_ptr<WindowSystem> ws, MlxFunction main_entry, int flag,
                 const MainInfo& info);
+
+// Where the callback argument "handles" comes from: the structure of handles that the
+// program's window support keeps on the object's figure. The program installs it (the
+// run-time knows no module); with none installed, "handles" is the empty matrix.
+// Returns the source it replaces.
+using HandlesSource = Value (*)(const Value& object);
+HandlesSource SetHandlesSource(HandlesSource source);
 
 // Runs the callback of `object` as a press or an edit would: its "Callback" is a
 // function name (called with the object's handle and an empty value) or a cell of the

@@ -12,12 +12,11 @@
 namespace dk {
 namespace {
 
-// The build records the source tree's window/ folder so that a program run from its
-// build tree finds its own window from any current folder.
-#ifdef DROPKIT_SOURCE_WINDOW_DIR
-constexpr std::string_view kSourceWindowDir = DROPKIT_SOURCE_WINDOW_DIR;
+// Where an installed program keeps its data, relative to the program's own folder.
+#ifdef DROPKIT_DATA_FROM_BIN
+constexpr std::string_view kDataFromProgram = DROPKIT_DATA_FROM_BIN;
 #else
-constexpr std::string_view kSourceWindowDir = "";
+constexpr std::string_view kDataFromProgram = "../share/dropkit";
 #endif
 
 // The units of a text argument; the empty matrix counts as the empty text.
@@ -90,10 +89,9 @@ std::vector<std::string> FigureFileFolders() {
     }
   };
   if (const std::string program = ProgramFolder(); !program.empty()) {
-    add((std::filesystem::path(program) / ".." / "share" / "dropkit").lexically_normal().string());
+    add((std::filesystem::path(program) / kDataFromProgram).lexically_normal().string());
     add(program);
   }
-  add(std::string(kSourceWindowDir));
   return folders;
 }
 

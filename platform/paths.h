@@ -36,11 +36,11 @@ Value mlfFullfile(const Value& path, const Value& name);
 std::string ProgramFolder();
 
 // The folders searched, in order and without repeats, for a figure file named without
-// a folder: where an installed program keeps it (<program folder>/../share/dropkit), the
-// program's own folder (a build tree) and, in a program built from a source tree, that
-// tree's window/ folder. Never the current folder: a folder the user happens to work in
-// must not change the program; a name with a folder ("./X.fig") is used as given.
-// Folders that cannot be determined are left out.
+// a folder: where an installed program keeps it (<program folder>/../share/dropkit, as
+// the install's layout sets it), then the program's own folder (a build tree, where the
+// build copies the file beside the programs). Never the current folder: a folder the
+// user happens to work in must not change the program; a name with a folder
+// ("./X.fig") is used as given. Folders that cannot be determined are left out.
 std::vector<std::string> FigureFileFolders();
 
 // The file that a figure file name stands for. A name that holds a "/" is used as

@@ -38,4 +38,15 @@ const InitTermPair init_term_table[10] = {
 
 const MainInfo main_info = {1, 8, function_table, 0, nullptr, 0, nullptr, 10, init_term_table};
 
+namespace {
+
+// A callback's "handles" argument is the structure guidata keeps on the figure. Installed
+// before main runs, wherever the program's record is linked in.
+Value HandlesFromGuidata(const Value& object) {
+  return mlfGuidata(object, Value());
+}
+const HandlesSource kPreviousHandlesSource = SetHandlesSource(HandlesFromGuidata);
+
+}  // namespace
+
 }  // namespace dk

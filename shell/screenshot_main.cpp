@@ -1,5 +1,5 @@
-// dropkit-screenshot OUT.png [NAMES]: runs the program in a window of its own (offscreen
-// unless QT_QPA_PLATFORM says otherwise), loads NAMES (by default the example list)
+// dropkit-screenshot OUT.png NAMES: runs the program in a window of its own (offscreen
+// unless QT_QPA_PLATFORM says otherwise), loads NAMES
 // through the open dialog, types 3 names per group, 4 groups and seed 42, presses
 // "Set seed" and "Show", and saves a picture of the window to OUT.png. Exit status 0
 // when the picture was saved.
@@ -49,8 +49,8 @@ QString TakeScreenshot(const QString& names, const QString& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: dropkit-screenshot OUT.png [NAMES]\n");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: dropkit-screenshot OUT.png NAMES\n");
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -58,9 +58,7 @@ int main(int argc, char** argv) {
   char* qt_argv[] = {argv[0], nullptr};
   std::unique_ptr<dk::WindowSystem> ws = dk::MakeQtWindowSystem(qt_argc, qt_argv);
   const QString out = QString::fromLocal8Bit(argv[1]);
-  const QString names =
-      QFileInfo(QString::fromLocal8Bit(argc > 2 ? argv[2] : DROPKIT_EXAMPLE_NAMES))
-          .absoluteFilePath();
+  const QString names = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
 
   QString failure = QStringLiteral("the window never opened");
   QTimer::singleShot(0, qApp, [&] {
