@@ -136,7 +136,9 @@ std::string DrawTreeSvg(const Tree& tree, const std::vector<std::string>& branch
              XmlEscape(tree.label[v]) + "</text>\n";
     } else if (v > 0 && !branch_label[v].empty()) {
       out += "<text x=\"" + Num(px(v) - 3) + "\" y=\"" + Num(y[v] - 4) + "\" font-size=\"" +
-             Num(kSmallFont) + "\" fill=\"#1f5fa8\" text-anchor=\"end\">" +
+             Num(kSmallFont) +
+             "\" fill=\"#1f5fa8\" text-anchor=\"end\" stroke=\"white\" stroke-width=\"3\" "
+             "paint-order=\"stroke\">" +
              XmlEscape(branch_label[v]) + "</text>\n";
     }
   }
