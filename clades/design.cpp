@@ -118,7 +118,7 @@ Design ParseTsv(const std::string& bytes, const std::string& source, const Input
     std::string_view line(bytes.data() + pos, end - pos);
     pos = end + 1;
     ++line_no;
-    const std::string at = "line " + std::to_string(line_no) + " ";
+    const std::string at = "line " + std::to_string(line_no);
     if (!header_seen) {
       if (line != "group\tposition\tname\tline")
         Refuse(source, "does not start with the header \"group<TAB>position<TAB>name<TAB>line\"");
@@ -134,7 +134,7 @@ Design ParseTsv(const std::string& bytes, const std::string& source, const Input
       start = tab + 1;
     }
     if (n + 1 != 4)
-      Refuse(source, "has " + std::to_string(n + 1) + " fields on " + at + "(4 needed)");
+      Refuse(source, "has " + std::to_string(n + 1) + " fields on " + at + " (4 needed)");
     std::size_t group = 0, position = 0, place = 0;
     if (!ParseCount(field[0], &group)) Refuse(source, "has a bad group number on " + at);
     if (!ParseCount(field[1], &position)) Refuse(source, "has a bad position on " + at);
@@ -142,19 +142,19 @@ Design ParseTsv(const std::string& bytes, const std::string& source, const Input
     const std::string name(field[2]);
     if (name.empty()) Refuse(source, "has an empty name on " + at);
     if (group > limits.trees)
-      Refuse(source, "has group " + std::to_string(group) + " on " + at + "beyond the limit of " +
+      Refuse(source, "has group " + std::to_string(group) + " on " + at + " beyond the limit of " +
                          std::to_string(limits.trees) + " groups");
     if (place > limits.taxa)
       Refuse(source, "has line number " + std::to_string(place) + " on " + at +
-                         "beyond the limit of " + std::to_string(limits.taxa) + " taxa");
+                         " beyond the limit of " + std::to_string(limits.taxa) + " taxa");
     const std::size_t index = place - 1;
     if (const auto it = place_of.find(name); it != place_of.end() && it->second != index)
-      Refuse(source, "puts " + Quoted(name) + " at line " + std::to_string(place) + " on " + at +
-                         "but at line " + std::to_string(it->second + 1) + " before");
+      Refuse(source, "gives " + Quoted(name) + " the list line " + std::to_string(place) + " on " +
+                         at + ", but " + std::to_string(it->second + 1) + " before");
     if (design.names.size() <= index) design.names.resize(index + 1);
     if (!design.names[index].empty() && design.names[index] != name)
-      Refuse(source, "puts " + Quoted(name) + " at line " + std::to_string(place) + " on " + at +
-                         "where " + Quoted(design.names[index]) + " was before");
+      Refuse(source, "gives " + Quoted(name) + " the list line " + std::to_string(place) + " on " +
+                         at + ", which " + Quoted(design.names[index]) + " had before");
     design.names[index] = name;
     place_of.emplace(name, index);
     if (design.omitted.size() < group) design.omitted.resize(group);

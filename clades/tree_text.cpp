@@ -68,7 +68,7 @@ void Scan(std::string_view text, const std::string& source, std::size_t max_dept
       tree_has_text = false;
     }
   }
-  if (depth > 0) Refuse(source, line, "a '(' is never closed");
+  if (depth > 0) Refuse(source, tree_line, "a '(' of the tree starting here is never closed");
   if (tree_has_text) on_tree(tree_begin, text.size(), tree_line);
 }
 
