@@ -25,9 +25,8 @@ NameIndex::NameIndex(const std::vector<std::string>& names) {
 }
 
 long NameIndex::Find(std::string_view label) const {
-  const std::string key(label);
-  if (const auto it = exact_.find(key); it != exact_.end()) return it->second;
-  if (const auto it = blanked_.find(key); it != blanked_.end()) return it->second;
+  if (const auto it = exact_.find(label); it != exact_.end()) return it->second;
+  if (const auto it = blanked_.find(label); it != blanked_.end()) return it->second;
   return -1;
 }
 

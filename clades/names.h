@@ -27,8 +27,14 @@ class NameIndex {
   long Find(std::string_view label) const;
 
  private:
-  std::unordered_map<std::string, long> exact_;
-  std::unordered_map<std::string, long> blanked_;
+  // Hashes texts and views alike, so look-ups need no copy of the label.
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  using Map = std::unordered_map<std::string, long, Hash, std::equal_to<>>;
+  Map exact_;
+  Map blanked_;
 };
 
 }  // namespace dk::clades

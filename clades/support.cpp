@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "clades/names.h"
+#include "clades/parallel.h"
 #include "platform/errors.h"
 
 namespace dk::clades {
@@ -12,23 +13,32 @@ std::string Quoted(const std::string& s) {
   return "'" + s + "'";
 }
 
-// The taxon of each leaf of `tree`; raises on a name outside the design or a repeat.
-std::vector<int> TaxaOf(const Tree& tree, const NameIndex& index,
-                        const std::vector<std::string>& names, const std::string& role) {
-  std::vector<int> taxon(tree.size(), -1);
+// The taxon of each leaf of `tree` into *taxon. Returns "" or what is wrong: a name
+// outside the design, or a name held twice.
+std::string TaxaOf(const Tree& tree, const NameIndex& index, const std::vector<std::string>& names,
+                   const std::string& role, std::vector<int>* taxon) {
+  taxon->assign(tree.size(), -1);
   std::vector<bool> seen(names.size(), false);
   for (const int leaf : Leaves(tree)) {
     const std::string& label = tree.label[std::size_t(leaf)];
     const long t = index.Find(label);
     if (t < 0)
-      Raise("The " + role + " " + tree.origin + " holds the taxon " + Quoted(label) +
-            ", which is not in the design");
+      return "The " + role + " " + tree.origin + " holds the taxon " + Quoted(label) +
+             ", which is not in the design";
     if (seen[std::size_t(t)])
-      Raise("The " + role + " " + tree.origin + " holds the taxon " +
-            Quoted(names[std::size_t(t)]) + " twice");
+      return "The " + role + " " + tree.origin + " holds the taxon " +
+             Quoted(names[std::size_t(t)]) + " twice";
     seen[std::size_t(t)] = true;
-    taxon[std::size_t(leaf)] = static_cast<int>(t);
+    (*taxon)[std::size_t(leaf)] = static_cast<int>(t);
   }
+  return "";
+}
+
+std::vector<int> TaxaOrRaise(const Tree& tree, const NameIndex& index,
+                             const std::vector<std::string>& names, const std::string& role) {
+  std::vector<int> taxon;
+  if (std::string problem = TaxaOf(tree, index, names, role, &taxon); !problem.empty())
+    Raise(problem);
   return taxon;
 }
 
@@ -40,7 +50,7 @@ SupportResult ComputeSupport(const SupportInput& input) {
   const std::size_t n = names.size();
   const NameIndex index(names);
 
-  const std::vector<int> ref_taxa = TaxaOf(input.reference, index, names, "reference tree");
+  const std::vector<int> ref_taxa = TaxaOrRaise(input.reference, index, names, "reference tree");
   {
     std::vector<bool> held(n, false);
     for (const int t : ref_taxa)
@@ -76,35 +86,51 @@ SupportResult ComputeSupport(const SupportInput& input) {
   result.testable.assign(count, 0);
   result.survived.assign(count, 0);
 
-  CladeComparer comparer(result.clades);
-  std::vector<bool> left_out(n);
-  for (std::size_t g = 0; g < groups; ++g) {
+  // Groups are compared on a few threads, each with its own comparer and counts; the
+  // error of the first group at fault (in group order) is raised afterwards.
+  const unsigned workers = WorkerCount(groups);
+  std::vector<CladeComparer> comparers(workers, CladeComparer(result.clades));
+  std::vector<std::vector<std::size_t>> testable(workers, std::vector<std::size_t>(count, 0));
+  std::vector<std::vector<std::size_t>> survived(workers, std::vector<std::size_t>(count, 0));
+  std::vector<std::string> errors(groups);
+  if (input.keep_outcomes) {
+    result.outcomes.resize(groups);
+    result.absent.resize(groups);
+  }
+  ParallelFor(groups, [&](std::size_t g, unsigned w) {
     const Tree& tree = input.groups[g];
     const std::string role = "tree of group " + std::to_string(g + 1) + ",";
-    const std::vector<int> taxa = TaxaOf(tree, index, names, role);
-    std::fill(left_out.begin(), left_out.end(), false);
-    if (g < designed)
-      for (const std::size_t t : design.omitted[g]) left_out[t] = true;
+    std::vector<int> taxa;
+    errors[g] = TaxaOf(tree, index, names, role, &taxa);
+    if (!errors[g].empty()) return;
     std::vector<bool> held(n, false);
-    for (const int t : taxa) {
-      if (t < 0) continue;
-      if (left_out[std::size_t(t)])
-        Raise("The " + role + " " + tree.origin + " holds the taxon " +
-              Quoted(names[std::size_t(t)]) + ", which group " + std::to_string(g + 1) +
-              " leaves out");
-      held[std::size_t(t)] = true;
+    for (const int t : taxa)
+      if (t >= 0) held[std::size_t(t)] = true;
+    if (g < designed) {
+      for (const std::size_t t : design.omitted[g]) {
+        if (!held[t]) continue;
+        errors[g] = "The " + role + " " + tree.origin + " holds the taxon " + Quoted(names[t]) +
+                    ", which group " + std::to_string(g + 1) + " leaves out";
+        return;
+      }
     }
-    GroupOutcome outcome = comparer.Compare(tree, taxa);
+    GroupOutcome outcome = comparers[w].Compare(tree, taxa);
     for (std::size_t c = 0; c < count; ++c) {
-      result.testable[c] += TestBit(outcome.testable.data(), c);
-      result.survived[c] += TestBit(outcome.survived.data(), c);
+      testable[w][c] += TestBit(outcome.testable.data(), c);
+      survived[w][c] += TestBit(outcome.survived.data(), c);
     }
     if (input.keep_outcomes) {
-      std::vector<std::size_t> absent;
       for (std::size_t t = 0; t < n; ++t)
-        if (!held[t]) absent.push_back(t);
-      result.absent.push_back(std::move(absent));
-      result.outcomes.push_back(std::move(outcome));
+        if (!held[t]) result.absent[g].push_back(t);
+      result.outcomes[g] = std::move(outcome);
+    }
+  });
+  for (const std::string& e : errors)
+    if (!e.empty()) Raise(e);
+  for (unsigned w = 0; w < workers; ++w) {
+    for (std::size_t c = 0; c < count; ++c) {
+      result.testable[c] += testable[w][c];
+      result.survived[c] += survived[w][c];
     }
   }
 
@@ -116,7 +142,7 @@ SupportResult ComputeSupport(const SupportInput& input) {
   } else {
     result.shown = input.reference;
   }
-  const std::vector<int> shown_taxa = TaxaOf(result.shown, index, names, "tree");
+  const std::vector<int> shown_taxa = TaxaOrRaise(result.shown, index, names, "tree");
   for (std::size_t v = 0; v < shown_taxa.size(); ++v)
     if (shown_taxa[v] >= 0) result.shown.label[v] = names[std::size_t(shown_taxa[v])];
   result.shown_clade = CladeOfEachNode(result.clades, result.shown, shown_taxa);

@@ -3,12 +3,11 @@
 #include <ncl/nxsmultiformat.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <exception>
 #include <sstream>
-#include <thread>
 
+#include "clades/parallel.h"
 #include "clades/tree_text.h"
 #include "platform/errors.h"
 
@@ -18,7 +17,6 @@ namespace {
 // Trees handed to one NCL reader at a time: large enough that a reader's set-up cost
 // is shared, small enough to spread the work over the threads.
 constexpr std::size_t kBatchTrees = 64;
-constexpr unsigned kMaxThreads = 8;
 
 // What NCL made of one text: its trees, or the first error and its line in the text.
 struct NclOutcome {
@@ -177,17 +175,7 @@ std::vector<std::vector<Tree>> ReadTreeFiles(const std::vector<TreeFile>& files,
 
   // NCL readers share no state, so each thread runs its own. Errors are only collected
   // here and raised below, on the calling thread.
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    for (std::size_t t; (t = next.fetch_add(1)) < tasks.size();) run(tasks[t]);
-  };
-  const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(
-      {std::max(1u, std::thread::hardware_concurrency()), kMaxThreads, tasks.size()}));
-  {
-    std::vector<std::jthread> pool;
-    for (unsigned i = 1; i < threads; ++i) pool.emplace_back(work);
-    work();
-  }
+  ParallelFor(tasks.size(), [&](std::size_t t, unsigned) { run(tasks[t]); });
 
   std::vector<std::vector<Tree>> out(files.size());
   std::size_t total = 0;
