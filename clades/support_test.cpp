@@ -38,7 +38,11 @@ SupportInput Input(std::vector<std::vector<std::size_t>> omitted,
 TEST(Support, CountsTheWorkedExampleOfTheDocs) {
   // The example of docs/support.md: group 1 leaves out B, group 2 leaves out E and F.
   SupportInput in = Input({{1}, {4, 5}}, {"((A,C),D,(E,F));", "((A,B),C,D);"});
+  in.keep_outcomes = true;
   const SupportResult r = ComputeSupport(in);
+  EXPECT_EQ(AnnotatedNewick(r), "((A,B)100,(C,D)50,(E,F)100);\n");
+  EXPECT_EQ(ByTaxonTable(r, ByTaxon(r)).substr(ByTaxonTable(r, {}).size()),
+            "B\tC,D\t1\t1\t1.000\t1\t0\t0.000\n");
   EXPECT_EQ(SupportTable(r),
             "taxa\ttestable\tsurvived\tsurvival\n"
             "C,D\t2\t1\t0.500\n"
