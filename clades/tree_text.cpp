@@ -38,7 +38,7 @@ void Scan(std::string_view text, const std::string& source, std::size_t max_dept
       }
       continue;
     }
-    if (std::isspace(static_cast<unsigned char>(c))) continue;
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f') continue;
     if (!tree_has_text) {
       tree_has_text = true;
       tree_begin = i;
