@@ -87,6 +87,13 @@ TEST(TreeReader, ReadsNewickNamesLengthsAndTheOrderOfChildren) {
   for (std::size_t v = 1; v < t.size(); ++v) EXPECT_LT(t.parent[v], int(v));
 }
 
+TEST(TreeReader, IgnoresInnerNodeLabelsOfOtherPrograms) {
+  const std::vector<Tree> trees = ReadOne("((A:1,B:1)95:1,(C:1,D:1)cladeX:1,E);");
+  ASSERT_EQ(trees.size(), 1u);
+  EXPECT_EQ(Shape(trees[0]), "((A,B),(C,D),E)");
+  EXPECT_EQ(Leaves(trees[0]).size(), 5u);
+}
+
 TEST(TreeReader, ReadsManyTreesInFileOrderAcrossFilesAndBatches) {
   // More trees than one batch of a reader holds, in two files.
   std::string one, two;
