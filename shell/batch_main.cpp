@@ -13,7 +13,10 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "clades/support_command.h"
 #include "generator/randlist.h"
 #include "platform/env.h"
 #include "platform/errors.h"
@@ -133,6 +136,14 @@ void RunBatch(const Options& opt) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // dropkit-batch support ...: clade survival from the groups' trees.
+  if (argc > 1 && std::string_view(argv[1]) == "support") {
+    std::string name = std::string(argv[0]) + " support";
+    std::vector<char*> args{name.data()};
+    args.insert(args.end(), argv + 2, argv + argc);
+    ::signal(SIGPIPE, SIG_IGN);
+    return SupportCommand(static_cast<int>(args.size()), args.data());
+  }
   Options opt;
   CLI::App app{
       "Writes a randomized omission listing from a name list (one taxon name per line): for\n"

@@ -1,0 +1,144 @@
+#include "clades/bipartitions.h"
+
+#include <algorithm>
+#include <bit>
+#include <numeric>
+
+namespace dk::clades {
+namespace {
+
+// Fills `below` (one row per node) with the taxa below each node, leaves upward.
+void TaxaBelow(const Tree& tree, const std::vector<int>& leaf_taxon, std::size_t words,
+               std::vector<Word>* below) {
+  below->assign(tree.size() * words, 0);
+  Word* rows = below->data();
+  for (std::size_t v = tree.size(); v-- > 0;) {
+    Word* row = rows + v * words;
+    if (leaf_taxon[v] >= 0) SetBit(row, std::size_t(leaf_taxon[v]));
+    if (v == 0) break;
+    Word* up = rows + std::size_t(tree.parent[v]) * words;
+    for (std::size_t i = 0; i < words; ++i) up[i] |= row[i];
+  }
+}
+
+// side = all - side
+void Complement(const Word* all, Word* side, std::size_t words) {
+  for (std::size_t i = 0; i < words; ++i) side[i] = all[i] & ~side[i];
+}
+
+// True when `a` comes before `b` in row order among sets of one size.
+bool ListOrderLess(const Word* a, const Word* b, std::size_t words) {
+  for (std::size_t i = 0; i < words; ++i) {
+    const Word diff = a[i] ^ b[i];
+    if (diff != 0) return (a[i] & (diff & -diff)) != 0;
+  }
+  return false;
+}
+
+}  // namespace
+
+CladeTable FindClades(const Tree& tree, const std::vector<int>& leaf_taxon, std::size_t taxa,
+                      std::size_t anchor, bool rooted) {
+  const std::size_t words = std::max<std::size_t>(1, WordsFor(taxa));
+  std::vector<Word> below;
+  TaxaBelow(tree, leaf_taxon, words, &below);
+  std::vector<Word> all(words, 0);
+  for (std::size_t t = 0; t < taxa; ++t) SetBit(all.data(), t);
+
+  SplitSet found(taxa);
+  std::vector<Word> side(words);
+  for (std::size_t v = 1; v < tree.size(); ++v) {
+    std::copy_n(below.data() + v * words, words, side.data());
+    if (TestBit(side.data(), anchor)) Complement(all.data(), side.data(), words);
+    const std::size_t n = CountBits(side.data(), words);
+    if (n >= 2 && taxa - n >= 2) found.Insert(side.data());
+  }
+
+  std::vector<std::size_t> order(found.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::vector<std::size_t> size(found.size());
+  for (std::size_t i = 0; i < found.size(); ++i) size[i] = CountBits(found.row(i), words);
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    if (size[a] != size[b]) return size[a] < size[b];
+    return ListOrderLess(found.row(a), found.row(b), words);
+  });
+  CladeTable table;
+  table.taxa = taxa;
+  table.anchor = anchor;
+  table.rooted = rooted;
+  table.sets = SplitSet(taxa);
+  for (const std::size_t i : order) {
+    table.sets.Insert(found.row(i));
+    table.members.push_back(size[i]);
+  }
+  return table;
+}
+
+std::vector<long> CladeOfEachNode(const CladeTable& clades, const Tree& tree,
+                                  const std::vector<int>& leaf_taxon) {
+  const std::size_t words = clades.sets.words();
+  std::vector<Word> below;
+  TaxaBelow(tree, leaf_taxon, words, &below);
+  std::vector<Word> all(words, 0);
+  for (std::size_t t = 0; t < clades.taxa; ++t) SetBit(all.data(), t);
+  std::vector<long> out(tree.size(), -1);
+  std::vector<Word> side(words);
+  for (std::size_t v = 1; v < tree.size(); ++v) {
+    if (leaf_taxon[v] >= 0) continue;
+    std::copy_n(below.data() + v * words, words, side.data());
+    if (TestBit(side.data(), clades.anchor)) Complement(all.data(), side.data(), words);
+    out[v] = clades.sets.Find(side.data());
+  }
+  return out;
+}
+
+CladeComparer::CladeComparer(const CladeTable& clades)
+    : clades_(clades),
+      splits_(clades.taxa),
+      present_(clades.sets.words()),
+      side_(clades.sets.words()) {}
+
+GroupOutcome CladeComparer::Compare(const Tree& tree, const std::vector<int>& leaf_taxon) {
+  const std::size_t words = clades_.sets.words();
+  const std::size_t count = clades_.sets.size();
+  GroupOutcome out;
+  out.testable.assign(WordsFor(count), 0);
+  out.survived.assign(WordsFor(count), 0);
+
+  TaxaBelow(tree, leaf_taxon, words, &below_);
+  std::copy_n(below_.data(), words, present_.data());
+  const std::size_t present = CountBits(present_.data(), words);
+  // The anchor of this tree: the outgroup, or else its first taxon in list order.
+  std::size_t anchor = clades_.anchor;
+  if (clades_.rooted) {
+    if (!TestBit(present_.data(), anchor)) return out;  // nothing is testable
+  } else {
+    anchor = 0;
+    while (anchor < clades_.taxa && !TestBit(present_.data(), anchor)) ++anchor;
+  }
+  if (present < 4) return out;
+
+  splits_.Clear();
+  for (std::size_t v = 1; v < tree.size(); ++v) {
+    std::copy_n(below_.data() + v * words, words, side_.data());
+    if (TestBit(side_.data(), anchor)) Complement(present_.data(), side_.data(), words);
+    const std::size_t n = CountBits(side_.data(), words);
+    if (n >= 2 && present - n >= 2) splits_.Insert(side_.data());
+  }
+
+  for (std::size_t c = 0; c < count; ++c) {
+    const Word* clade = clades_.sets.row(c);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < words; ++i) {
+      side_[i] = clade[i] & present_[i];
+      kept += static_cast<std::size_t>(std::popcount(side_[i]));
+    }
+    if (kept < 2 || present - kept < 2) continue;
+    SetBit(out.testable.data(), c);
+    if (TestBit(side_.data(), anchor)) Complement(present_.data(), side_.data(), words);
+    if (splits_.Find(side_.data()) >= 0) SetBit(out.survived.data(), c);
+  }
+  return out;
+}
+
+}  // namespace dk::clades

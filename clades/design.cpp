@@ -1,0 +1,213 @@
+#include "clades/design.h"
+
+#include <algorithm>
+#include <charconv>
+#include <nlohmann/json.hpp>
+#include <unordered_map>
+
+#include "clades/names.h"
+#include "platform/errors.h"
+
+namespace dk::clades {
+namespace {
+
+using Json = nlohmann::json;
+
+std::string Quoted(const std::string& s) {
+  return "'" + s + "'";
+}
+
+// Raises an error about the design file `source`.
+[[noreturn]] void Refuse(const std::string& source, const std::string& what) {
+  Raise("The design file " + Quoted(source) + " " + what);
+}
+
+const Json& Member(const Json& obj, const char* key, const std::string& source) {
+  const auto it = obj.find(key);
+  if (it == obj.end()) Refuse(source, std::string("has no \"") + key + "\"");
+  return *it;
+}
+
+Design ParseJson(const std::string& bytes, const std::string& source, const InputLimits& limits) {
+  Json doc;
+  try {
+    doc = Json::parse(bytes);
+  } catch (const Json::exception& e) {
+    Refuse(source, std::string("is not valid JSON: ") + e.what());
+  }
+  if (!doc.is_object()) Refuse(source, "is not a JSON object");
+  const Json& format = Member(doc, "format", source);
+  if (format != "dropkit-design")
+    Refuse(source, "has \"format\" " + format.dump() + ", not \"dropkit-design\"");
+  const Json& version = Member(doc, "format_version", source);
+  if (version != 1)
+    Refuse(source, "has \"format_version\" " + version.dump() +
+                       ", which this program does not "
+                       "know (it reads version 1)");
+
+  Design design;
+  design.source = source;
+  design.names_complete = true;
+  design.group_count_exact = true;
+  const Json& names = Member(doc, "names", source);
+  if (!names.is_array()) Refuse(source, "has \"names\" that is not a list");
+  if (names.size() > limits.taxa)
+    Refuse(source, "names " + std::to_string(names.size()) + " taxa, more than the limit of " +
+                       std::to_string(limits.taxa));
+  std::unordered_map<std::string, std::size_t> index;
+  for (const Json& n : names) {
+    if (!n.is_string()) Refuse(source, "has an entry of \"names\" that is not a text: " + n.dump());
+    const std::string& name = n.get_ref<const std::string&>();
+    if (!index.emplace(name, design.names.size()).second)
+      Refuse(source, "names " + Quoted(name) + " twice in \"names\"");
+    design.names.push_back(name);
+  }
+
+  const Json& groups = Member(doc, "groups", source);
+  if (!groups.is_array()) Refuse(source, "has \"groups\" that is not a list");
+  const Json& count = Member(doc, "group_count", source);
+  if (!count.is_number_unsigned() || count.get<std::uint64_t>() != groups.size())
+    Refuse(source, "has \"group_count\" " + count.dump() + " but " + std::to_string(groups.size()) +
+                       " entries in \"groups\"");
+  if (groups.size() > limits.trees)
+    Refuse(source, "has " + std::to_string(groups.size()) + " groups, more than the limit of " +
+                       std::to_string(limits.trees));
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    const std::string which = "group " + std::to_string(g + 1);
+    const Json& group = groups[g];
+    if (!group.is_object()) Refuse(source, "has " + which + " that is not an object");
+    const Json& number = Member(group, "group", source);
+    if (number != g + 1)
+      Refuse(source, "has group number " + number.dump() + " in place " + std::to_string(g + 1));
+    const Json& omitted = Member(group, "omitted", source);
+    if (!omitted.is_array()) Refuse(source, "has " + which + " whose \"omitted\" is not a list");
+    std::vector<std::size_t> taken;
+    for (const Json& n : omitted) {
+      if (!n.is_string()) Refuse(source, "has " + which + " omitting a non-text " + n.dump());
+      const auto it = index.find(n.get_ref<const std::string&>());
+      if (it == index.end())
+        Refuse(source, "has " + which + " omitting " + Quoted(n.get<std::string>()) +
+                           ", which is not in \"names\"");
+      taken.push_back(it->second);
+    }
+    std::sort(taken.begin(), taken.end());
+    if (std::adjacent_find(taken.begin(), taken.end()) != taken.end())
+      Refuse(source, "has " + which + " omitting a taxon twice");
+    design.omitted.push_back(std::move(taken));
+  }
+  return design;
+}
+
+// Parses a whole positive number written without sign or leading zeros.
+bool ParseCount(std::string_view text, std::size_t* out) {
+  if (text.empty() || text[0] == '0') return false;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *out);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+Design ParseTsv(const std::string& bytes, const std::string& source, const InputLimits& limits) {
+  Design design;
+  design.source = source;
+  std::unordered_map<std::string, std::size_t> place_of;  // name -> index into names
+  std::size_t line_no = 0;
+  std::size_t pos = 0;
+  bool header_seen = false;
+  while (pos < bytes.size()) {
+    std::size_t end = bytes.find('\n', pos);
+    if (end == std::string::npos) end = bytes.size();
+    std::string_view line(bytes.data() + pos, end - pos);
+    pos = end + 1;
+    ++line_no;
+    const std::string at = "line " + std::to_string(line_no);
+    if (!header_seen) {
+      if (line != "group\tposition\tname\tline")
+        Refuse(source, "does not start with the header \"group<TAB>position<TAB>name<TAB>line\"");
+      header_seen = true;
+      continue;
+    }
+    std::string_view field[4];
+    std::size_t n = 0;
+    for (std::size_t start = 0;; ++n) {
+      const std::size_t tab = line.find('\t', start);
+      if (n < 4) field[n] = line.substr(start, tab == std::string_view::npos ? tab : tab - start);
+      if (tab == std::string_view::npos) break;
+      start = tab + 1;
+    }
+    if (n + 1 != 4)
+      Refuse(source, "has " + std::to_string(n + 1) + " fields on " + at + " (4 needed)");
+    std::size_t group = 0, position = 0, place = 0;
+    if (!ParseCount(field[0], &group)) Refuse(source, "has a bad group number on " + at);
+    if (!ParseCount(field[1], &position)) Refuse(source, "has a bad position on " + at);
+    if (!ParseCount(field[3], &place)) Refuse(source, "has a bad line number on " + at);
+    const std::string name(field[2]);
+    if (name.empty()) Refuse(source, "has an empty name on " + at);
+    if (group > limits.trees)
+      Refuse(source, "has group " + std::to_string(group) + " on " + at + " beyond the limit of " +
+                         std::to_string(limits.trees) + " groups");
+    if (place > limits.taxa)
+      Refuse(source, "has line number " + std::to_string(place) + " on " + at +
+                         " beyond the limit of " + std::to_string(limits.taxa) + " taxa");
+    const std::size_t index = place - 1;
+    if (const auto it = place_of.find(name); it != place_of.end() && it->second != index)
+      Refuse(source, "gives " + Quoted(name) + " the list line " + std::to_string(place) + " on " +
+                         at + ", but " + std::to_string(it->second + 1) + " before");
+    if (design.names.size() <= index) design.names.resize(index + 1);
+    if (!design.names[index].empty() && design.names[index] != name)
+      Refuse(source, "gives " + Quoted(name) + " the list line " + std::to_string(place) + " on " +
+                         at + ", which " + Quoted(design.names[index]) + " had before");
+    design.names[index] = name;
+    place_of.emplace(name, index);
+    if (design.omitted.size() < group) design.omitted.resize(group);
+    auto& taken = design.omitted[group - 1];
+    if (std::find(taken.begin(), taken.end(), index) != taken.end())
+      Refuse(source, "has group " + std::to_string(group) + " omitting " + Quoted(name) +
+                         " twice (" + at + ")");
+    taken.push_back(index);
+  }
+  if (!header_seen) Refuse(source, "is empty");
+  for (auto& taken : design.omitted) std::sort(taken.begin(), taken.end());
+  return design;
+}
+
+}  // namespace
+
+Design ParseDesign(const std::string& bytes, const std::string& source, const InputLimits& limits) {
+  const std::size_t first = bytes.find_first_not_of(" \t\r\n");
+  if (first != std::string::npos && bytes[first] == '{') return ParseJson(bytes, source, limits);
+  return ParseTsv(bytes, source, limits);
+}
+
+void CompleteNames(Design& design, const std::vector<std::string>& reference_taxa,
+                   const std::string& reference_source) {
+  if (design.names_complete) return;
+  if (design.names.size() > reference_taxa.size())
+    Raise("The design " + Quoted(design.source) + " places a name at line " +
+          std::to_string(design.names.size()) + " but the reference tree " +
+          Quoted(reference_source) + " has only " + std::to_string(reference_taxa.size()) +
+          " taxa");
+  const NameIndex known(design.names);
+  std::vector<bool> found(design.names.size(), false);
+  std::vector<std::string> unnamed;
+  for (const std::string& label : reference_taxa) {
+    const long i = known.Find(label);
+    if (i >= 0) {
+      found[static_cast<std::size_t>(i)] = true;
+    } else {
+      unnamed.push_back(UnblankedName(label));
+    }
+  }
+  for (std::size_t i = 0; i < design.names.size(); ++i) {
+    if (!design.names[i].empty() && !found[i])
+      Raise("The reference tree " + Quoted(reference_source) + " lacks the taxon " +
+            Quoted(design.names[i]) + " of the design " + Quoted(design.source));
+  }
+  design.names.resize(reference_taxa.size());
+  std::size_t slot = 0;
+  for (std::string& name : unnamed) {
+    while (!design.names[slot].empty()) ++slot;
+    design.names[slot] = std::move(name);
+  }
+  design.names_complete = true;
+}
+
+}  // namespace dk::clades

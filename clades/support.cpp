@@ -1,0 +1,190 @@
+#include "clades/support.h"
+
+#include <algorithm>
+
+#include "clades/names.h"
+#include "clades/parallel.h"
+#include "platform/errors.h"
+
+namespace dk::clades {
+namespace {
+
+std::string Quoted(const std::string& s) {
+  return "'" + s + "'";
+}
+
+// The taxon of each leaf of `tree` into *taxon. Returns "" or what is wrong: a name
+// outside the design, or a name held twice.
+std::string TaxaOf(const Tree& tree, const NameIndex& index, const std::vector<std::string>& names,
+                   const std::string& role, std::vector<int>* taxon) {
+  taxon->assign(tree.size(), -1);
+  std::vector<bool> seen(names.size(), false);
+  for (const int leaf : Leaves(tree)) {
+    const std::string& label = tree.label[std::size_t(leaf)];
+    const long t = index.Find(label);
+    if (t < 0)
+      return "The " + role + " " + tree.origin + " holds the taxon " + Quoted(label) +
+             ", which is not in the design";
+    if (seen[std::size_t(t)])
+      return "The " + role + " " + tree.origin + " holds the taxon " +
+             Quoted(names[std::size_t(t)]) + " twice";
+    seen[std::size_t(t)] = true;
+    (*taxon)[std::size_t(leaf)] = static_cast<int>(t);
+  }
+  return "";
+}
+
+std::vector<int> TaxaOrRaise(const Tree& tree, const NameIndex& index,
+                             const std::vector<std::string>& names, const std::string& role) {
+  std::vector<int> taxon;
+  if (std::string problem = TaxaOf(tree, index, names, role, &taxon); !problem.empty())
+    Raise(problem);
+  return taxon;
+}
+
+}  // namespace
+
+SupportResult ComputeSupport(const SupportInput& input) {
+  const Design& design = input.design;
+  const std::vector<std::string>& names = design.names;
+  const std::size_t n = names.size();
+  const NameIndex index(names);
+
+  const std::vector<int> ref_taxa = TaxaOrRaise(input.reference, index, names, "reference tree");
+  {
+    std::vector<bool> held(n, false);
+    for (const int t : ref_taxa)
+      if (t >= 0) held[std::size_t(t)] = true;
+    for (std::size_t t = 0; t < n; ++t) {
+      if (!held[t])
+        Raise("The reference tree " + input.reference.origin + " lacks the taxon " +
+              Quoted(names[t]) + " of the design '" + design.source + "'");
+    }
+  }
+  if (n < 4) Raise("The design '" + design.source + "' has fewer than 4 taxa: no clade to test");
+
+  std::size_t anchor = 0;
+  const bool rooted = !input.outgroup.empty();
+  if (rooted) {
+    const long o = index.Find(input.outgroup);
+    if (o < 0)
+      Raise("The outgroup " + Quoted(input.outgroup) + " is not a taxon of the design '" +
+            design.source + "'");
+    anchor = static_cast<std::size_t>(o);
+  }
+
+  const std::size_t groups = input.groups.size();
+  const std::size_t designed = design.omitted.size();
+  if (design.group_count_exact ? groups != designed : groups < designed)
+    Raise("The design '" + design.source + "' has " + std::to_string(designed) + " groups but " +
+          std::to_string(groups) + " group trees were given");
+
+  SupportResult result;
+  result.names = names;
+  result.clades = FindClades(input.reference, ref_taxa, n, anchor, rooted);
+  const std::size_t count = result.clades.sets.size();
+  result.testable.assign(count, 0);
+  result.survived.assign(count, 0);
+
+  // Groups are compared on a few threads, each with its own comparer and counts; the
+  // error of the first group at fault (in group order) is raised afterwards.
+  const unsigned workers = WorkerCount(groups);
+  std::vector<CladeComparer> comparers(workers, CladeComparer(result.clades));
+  std::vector<std::vector<std::size_t>> testable(workers, std::vector<std::size_t>(count, 0));
+  std::vector<std::vector<std::size_t>> survived(workers, std::vector<std::size_t>(count, 0));
+  std::vector<std::string> errors(groups);
+  if (input.keep_outcomes) {
+    result.outcomes.resize(groups);
+    result.absent.resize(groups);
+  }
+  ParallelFor(groups, [&](std::size_t g, unsigned w) {
+    const Tree& tree = input.groups[g];
+    const std::string role = "tree of group " + std::to_string(g + 1) + ",";
+    std::vector<int> taxa;
+    errors[g] = TaxaOf(tree, index, names, role, &taxa);
+    if (!errors[g].empty()) return;
+    std::vector<bool> held(n, false);
+    for (const int t : taxa)
+      if (t >= 0) held[std::size_t(t)] = true;
+    if (g < designed) {
+      for (const std::size_t t : design.omitted[g]) {
+        if (!held[t]) continue;
+        errors[g] = "The " + role + " " + tree.origin + " holds the taxon " + Quoted(names[t]) +
+                    ", which group " + std::to_string(g + 1) + " leaves out";
+        return;
+      }
+    }
+    GroupOutcome outcome = comparers[w].Compare(tree, taxa);
+    for (std::size_t c = 0; c < count; ++c) {
+      testable[w][c] += TestBit(outcome.testable.data(), c);
+      survived[w][c] += TestBit(outcome.survived.data(), c);
+    }
+    if (input.keep_outcomes) {
+      for (std::size_t t = 0; t < n; ++t)
+        if (!held[t]) result.absent[g].push_back(t);
+      result.outcomes[g] = std::move(outcome);
+    }
+  });
+  for (const std::string& e : errors)
+    if (!e.empty()) Raise(e);
+  for (unsigned w = 0; w < workers; ++w) {
+    for (std::size_t c = 0; c < count; ++c) {
+      result.testable[c] += testable[w][c];
+      result.survived[c] += survived[w][c];
+    }
+  }
+
+  if (rooted) {
+    int outgroup_leaf = 0;
+    for (std::size_t v = 0; v < ref_taxa.size(); ++v)
+      if (ref_taxa[v] == static_cast<int>(anchor)) outgroup_leaf = static_cast<int>(v);
+    result.shown = Reroot(input.reference, input.reference.parent[std::size_t(outgroup_leaf)]);
+  } else {
+    result.shown = input.reference;
+  }
+  const std::vector<int> shown_taxa = TaxaOrRaise(result.shown, index, names, "tree");
+  for (std::size_t v = 0; v < shown_taxa.size(); ++v)
+    if (shown_taxa[v] >= 0) result.shown.label[v] = names[std::size_t(shown_taxa[v])];
+  result.shown_clade = CladeOfEachNode(result.clades, result.shown, shown_taxa);
+  return result;
+}
+
+std::vector<ByTaxonRow> ByTaxon(const SupportResult& result) {
+  const std::size_t n = result.names.size();
+  const std::size_t count = result.clades.sets.size();
+  // Groups whose tree lacks each taxon.
+  std::vector<std::vector<std::size_t>> without(n);
+  for (std::size_t g = 0; g < result.absent.size(); ++g)
+    for (const std::size_t t : result.absent[g]) without[t].push_back(g);
+
+  std::vector<std::size_t> fell_all(count, 0);
+  for (const GroupOutcome& o : result.outcomes)
+    for (std::size_t c = 0; c < count; ++c)
+      fell_all[c] += TestBit(o.testable.data(), c) && !TestBit(o.survived.data(), c);
+
+  std::vector<ByTaxonRow> rows;
+  std::vector<std::size_t> tested(count), fell(count);
+  for (std::size_t t = 0; t < n; ++t) {
+    std::fill(tested.begin(), tested.end(), 0);
+    std::fill(fell.begin(), fell.end(), 0);
+    for (const std::size_t g : without[t]) {
+      const GroupOutcome& o = result.outcomes[g];
+      for (std::size_t c = 0; c < count; ++c) {
+        const bool testable = TestBit(o.testable.data(), c);
+        tested[c] += testable;
+        fell[c] += testable && !TestBit(o.survived.data(), c);
+      }
+    }
+    for (std::size_t c = 0; c < count; ++c) {
+      const ByTaxonRow row{
+          t, c, tested[c], fell[c], result.testable[c] - tested[c], fell_all[c] - fell[c]};
+      if (row.testable_without == 0 || row.testable_with == 0) continue;
+      // fell_without / testable_without > fell_with / testable_with, in whole numbers.
+      if (row.fell_without * row.testable_with > row.fell_with * row.testable_without)
+        rows.push_back(row);
+    }
+  }
+  return rows;
+}
+
+}  // namespace dk::clades

@@ -1,0 +1,156 @@
+#include "clades/support_command.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "testing/test_support.h"
+
+namespace dk::clades {
+namespace {
+
+using dk::test::ErrorOf;
+using dk::test::ReadFile;
+using dk::test::TempDir;
+using dk::test::TestEnv;
+using dk::test::WriteFile;
+
+const std::string kExample = std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/support/";
+
+SupportOptions ExampleOptions(const std::string& design, const std::string& out) {
+  SupportOptions o;
+  o.reference = kExample + "reference.tre";
+  o.trees = {kExample + "groups.tre"};
+  o.design = kExample + design;
+  o.by_taxon = true;
+  o.output = out;
+  return o;
+}
+
+TEST(SupportExample, ReproducesTheCommittedTablesFromEitherDesignFile) {
+  for (const char* design : {"dropkit.json", "groups.tsv"}) {
+    TempDir dir;
+    RunSupport(ExampleOptions(design, dir.path()));
+    EXPECT_EQ(ReadFile(dir.file("support.tsv")), ReadFile(kExample + "support.tsv")) << design;
+    EXPECT_EQ(ReadFile(dir.file("by_taxon.tsv")), ReadFile(kExample + "by_taxon.tsv")) << design;
+    EXPECT_EQ(ReadFile(dir.file("support.tre")), ReadFile(kExample + "support.tre")) << design;
+    EXPECT_TRUE(ReadFile(dir.file("support.svg")) == ReadFile(kExample + "support.svg")) << design;
+  }
+}
+
+TEST(SupportExample, OneFilePerGroupGivesTheSameTable) {
+  TempDir dir;
+  std::istringstream lines(ReadFile(kExample + "groups.tre"));
+  SupportOptions o = ExampleOptions("dropkit.json", dir.file("out"));
+  o.trees.clear();
+  std::string line;
+  for (int g = 1; std::getline(lines, line); ++g) {
+    o.trees.push_back(dir.file("group" + std::to_string(g) + ".tre"));
+    WriteFile(o.trees.back(), line + "\n");
+  }
+  ASSERT_EQ(o.trees.size(), 10u);
+  RunSupport(o);
+  EXPECT_EQ(ReadFile(dir.file("out/support.tsv")), ReadFile(kExample + "support.tsv"));
+}
+
+TEST(SupportCommand, RunsFromTheCommandLineAndReportsOnStandardError) {
+  TempDir dir;
+  TestEnv env;
+  const std::string reference = kExample + "reference.tre", trees = kExample + "groups.tre",
+                    design = kExample + "groups.tsv", out = dir.file("out");
+  std::vector<std::string> args{"dropkit-batch support",
+                                "--reference",
+                                reference,
+                                "--trees",
+                                trees,
+                                "--design",
+                                design,
+                                "--outgroup",
+                                "Pi",
+                                "--output",
+                                out};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  EXPECT_EQ(SupportCommand(int(argv.size()), argv.data()), 0);
+  EXPECT_EQ(env.err,
+            "dropkit-batch support: 13 clades of 16 taxa compared with 10 group trees; wrote 3 "
+            "files to " +
+                out + "\n");
+  EXPECT_EQ(ReadFile(dir.file("out/support.tsv")).substr(0, 40),
+            "taxa\ttestable\tsurvived\tsurvival\nAlpha,Be");
+
+  args[8] = "Nobody";
+  argv.clear();
+  for (std::string& a : args) argv.push_back(a.data());
+  env.err.clear();
+  EXPECT_EQ(SupportCommand(int(argv.size()), argv.data()), 1);
+  EXPECT_EQ(env.err, "dropkit-batch support: The outgroup 'Nobody' is not a taxon of the design '" +
+                         design + "'\n");
+}
+
+TEST(SupportCommand, RefusesFilesItCannotUseAndNamesThem) {
+  TempDir dir;
+  SupportOptions o = ExampleOptions("dropkit.json", dir.file("out"));
+  o.trees = {dir.file("missing.tre")};
+  EXPECT_EQ(ErrorOf([&] { RunSupport(o); }), "Cannot read the group tree file '" +
+                                                 dir.file("missing.tre") +
+                                                 "': No such file or directory");
+
+  WriteFile(dir.file("two.tre"), "((A,B),(C,D));\n((A,C),(B,D));\n");
+  o.trees = {kExample + "groups.tre", dir.file("two.tre")};
+  EXPECT_EQ(ErrorOf([&] { RunSupport(o); }),
+            "The group tree file '" + kExample +
+                "groups.tre' holds 10 trees; when several files are given, each holds one "
+                "group's tree");
+
+  o.trees = {kExample + "groups.tre"};
+  o.reference = dir.file("two.tre");
+  EXPECT_EQ(ErrorOf([&] { RunSupport(o); }), "The reference tree file '" + dir.file("two.tre") +
+                                                 "' holds 2 trees; it must hold one");
+
+  o = ExampleOptions("dropkit.json", dir.file("out"));
+  std::string nine = ReadFile(kExample + "groups.tre");
+  nine.erase(nine.rfind('\n', nine.size() - 2) + 1);  // drop the last tree
+  WriteFile(dir.file("nine.tre"), nine);
+  o.trees = {dir.file("nine.tre")};
+  EXPECT_EQ(ErrorOf([&] { RunSupport(o); }),
+            "The design '" + kExample + "dropkit.json' has 10 groups but 9 group trees were given");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+}
+
+TEST(SupportCommand, ATreeHoldingATaxonItsGroupLeftOutNamesBoth) {
+  TempDir dir;
+  // Group 1 leaves out Beta, Gamma and Lambda: give it the reference tree instead.
+  std::string trees = ReadFile(kExample + "groups.tre");
+  trees = ReadFile(kExample + "reference.tre") + trees.substr(trees.find('\n') + 1);
+  WriteFile(dir.file("groups.tre"), trees);
+  SupportOptions o = ExampleOptions("dropkit.json", dir.file("out"));
+  o.trees = {dir.file("groups.tre")};
+  EXPECT_EQ(ErrorOf([&] { RunSupport(o); }),
+            "The tree of group 1, '" + dir.file("groups.tre") +
+                "', tree 1 holds the taxon 'Beta', which group 1 leaves out");
+}
+
+TEST(SupportCommand, WritesNothingWhenAnyOutputFails) {
+  TempDir dir;
+  WriteFile(dir.file("support.tsv"), "old");
+  TestEnv env;
+  env.write_limit = 1000;  // support.tsv fits, support.tre does not
+  EXPECT_EQ(ErrorOf([&] { RunSupport(ExampleOptions("dropkit.json", dir.path())); }),
+            "Cannot write '" + dir.file("support.tre") + "': No space left on device");
+  EXPECT_EQ(ReadFile(dir.file("support.tsv")), "old");
+  EXPECT_EQ(dk::test::CountEntries(dir.path()), 1u);
+}
+
+TEST(SupportCommand, RefusesAnOutputFolderThatIsAFile) {
+  TempDir dir;
+  WriteFile(dir.file("out"), "");
+  EXPECT_EQ(ErrorOf([&] {
+              RunSupport(ExampleOptions("dropkit.json", dir.file("out")));
+            }).rfind("Cannot make the output folder '" + dir.file("out") + "': ", 0),
+            0u);
+}
+
+}  // namespace
+}  // namespace dk::clades

@@ -1,0 +1,143 @@
+#include "clades/support.h"
+
+#include <gtest/gtest.h>
+
+#include "clades/report.h"
+#include "clades/tree_reader.h"
+#include "testing/test_support.h"
+
+namespace dk::clades {
+namespace {
+
+using dk::test::ErrorOf;
+
+Tree Parse(const std::string& newick, const std::string& file = "t.tre") {
+  return ReadTreeFiles({{file, newick}}, {})[0].at(0);
+}
+
+// A design over A..F whose groups leave out the given taxa (by index).
+Design MakeDesign(std::vector<std::vector<std::size_t>> omitted) {
+  Design d;
+  d.source = "d.json";
+  d.names = {"A", "B", "C", "D", "E", "F"};
+  d.names_complete = true;
+  d.group_count_exact = true;
+  d.omitted = std::move(omitted);
+  return d;
+}
+
+SupportInput Input(std::vector<std::vector<std::size_t>> omitted,
+                   const std::vector<std::string>& groups) {
+  SupportInput in;
+  in.design = MakeDesign(std::move(omitted));
+  in.reference = Parse("((A,B),(C,D),(E,F));", "ref.tre");
+  for (std::size_t g = 0; g < groups.size(); ++g) in.groups.push_back(Parse(groups[g], "g.tre"));
+  return in;
+}
+
+TEST(Support, CountsTheWorkedExampleOfTheDocs) {
+  // The example of docs/support.md: group 1 leaves out B, group 2 leaves out E and F.
+  SupportInput in = Input({{1}, {4, 5}}, {"((A,C),D,(E,F));", "((A,B),C,D);"});
+  in.keep_outcomes = true;
+  const SupportResult r = ComputeSupport(in);
+  EXPECT_EQ(AnnotatedNewick(r), "((A,B)100,(C,D)50,(E,F)100);\n");
+  EXPECT_EQ(ByTaxonTable(r, ByTaxon(r)).substr(ByTaxonTable(r, {}).size()),
+            "B\tC,D\t1\t1\t1.000\t1\t0\t0.000\n");
+  EXPECT_EQ(SupportTable(r),
+            "taxa\ttestable\tsurvived\tsurvival\n"
+            "C,D\t2\t1\t0.500\n"
+            "E,F\t1\t1\t1.000\n"
+            "C,D,E,F\t1\t1\t1.000\n");
+}
+
+TEST(Support, RootedOnAnOutgroupNamesTheSideAwayFromItAndSkipsGroupsWithoutIt) {
+  SupportInput in = Input({{0}, {}}, {"((B,C),D,(E,F));", "((A,B),((C,D),E),F);"});
+  in.outgroup = "F";
+  const SupportResult r = ComputeSupport(in);
+  // Group 1 lacks A: (A,B) keeps one taxon; (C,D) fell; (A,B,C,D) is (B,C,D) there and
+  // survived. Group 2 has all: only (A,B,C,D) fell.
+  EXPECT_EQ(SupportTable(r),
+            "taxa\ttestable\tsurvived\tsurvival\n"
+            "A,B\t1\t1\t1.000\n"
+            "C,D\t2\t1\t0.500\n"
+            "A,B,C,D\t2\t1\t0.500\n");
+  in.design.omitted = {{5}, {}};
+  in.groups[0] = Parse("((B,C),D,(E,A));");
+  const SupportResult without = ComputeSupport(in);
+  EXPECT_EQ(without.testable, (std::vector<std::size_t>{1, 1, 1}));
+  // The tree shown is rooted at the outgroup's parent.
+  const Children kids(without.shown);
+  std::vector<std::string> below_root;
+  for (const int* c = kids.begin(0); c != kids.end(0); ++c)
+    below_root.push_back(without.shown.label[std::size_t(*c)]);
+  EXPECT_EQ(below_root, (std::vector<std::string>{"", "E", "F"}));
+}
+
+TEST(Support, ByTaxonListsCladesThatFellMoreOftenWithoutATaxon) {
+  // (C,D) falls in both groups that lack B and survives in the two that hold it.
+  SupportInput in = Input({{1}, {1}, {}, {}}, {"((A,C),D,(E,F));", "((A,C),D,(E,F));",
+                                               "((A,B),(C,D),(E,F));", "((A,B),(C,D),(E,F));"});
+  in.keep_outcomes = true;
+  const SupportResult r = ComputeSupport(in);
+  const std::vector<ByTaxonRow> rows = ByTaxon(r);
+  EXPECT_EQ(ByTaxonTable(r, rows),
+            "taxon\ttaxa\ttestable_without\tfell_without\tfall_rate_without\ttestable_with\t"
+            "fell_with\tfall_rate_with\n"
+            "B\tC,D\t2\t2\t1.000\t2\t0\t0.000\n");
+}
+
+TEST(Support, RefusesTaxaOutsideTheDesignAndTaxaTheGroupLeftOut) {
+  EXPECT_EQ(ErrorOf([] { ComputeSupport(Input({{1}}, {"((A,C),D,(E,G));"})); }),
+            "The tree of group 1, 'g.tre', tree 1 holds the taxon 'G', which is not in the design");
+  EXPECT_EQ(ErrorOf([] { ComputeSupport(Input({{1}}, {"((A,B),D,(E,F));"})); }),
+            "The tree of group 1, 'g.tre', tree 1 holds the taxon 'B', which group 1 leaves out");
+  // NCL refuses a repeated name itself.
+  EXPECT_EQ(
+      ErrorOf([] { ComputeSupport(Input({{1}}, {"((A,C),D,(E,A));"})); })
+          .rfind("Cannot read 'g.tre', tree 1 (line 1): Taxon number 1 (coded by the token A) "
+                 "has already been encountered",
+                 0),
+      0u);
+}
+
+TEST(Support, RefusesAReferenceMissingATaxonAndAnUnknownOutgroup) {
+  SupportInput in = Input({{1}}, {"((A,C),D,(E,F));"});
+  in.reference = Parse("((A,B),(C,D),E);", "ref.tre");
+  EXPECT_EQ(ErrorOf([&] { ComputeSupport(in); }),
+            "The reference tree 'ref.tre', tree 1 lacks the taxon 'F' of the design 'd.json'");
+  in.reference = Parse("((A,B),(C,X),(E,F),D);", "ref.tre");
+  EXPECT_EQ(ErrorOf([&] { ComputeSupport(in); }),
+            "The reference tree 'ref.tre', tree 1 holds the taxon 'X', which is not in the "
+            "design");
+  SupportInput rooted = Input({{1}}, {"((A,C),D,(E,F));"});
+  rooted.outgroup = "Z";
+  EXPECT_EQ(ErrorOf([&] { ComputeSupport(rooted); }),
+            "The outgroup 'Z' is not a taxon of the design 'd.json'");
+}
+
+TEST(Support, RefusesANumberOfTreesOtherThanTheNumberOfGroups) {
+  EXPECT_EQ(ErrorOf([] {
+              ComputeSupport(Input({{1}, {2}}, {"((A,C),D,(E,F));"}));
+            }),
+            "The design 'd.json' has 2 groups but 1 group trees were given");
+  // groups.tsv cannot show trailing groups that leave nothing out: more trees are fine.
+  SupportInput in = Input({{1}}, {"((A,C),D,(E,F));", "((A,B),(C,D),(E,F));"});
+  in.design.group_count_exact = false;
+  EXPECT_EQ(ComputeSupport(in).testable, (std::vector<std::size_t>{2, 2, 1}));
+  in.groups.pop_back();
+  in.groups.clear();
+  EXPECT_EQ(ErrorOf([&] { ComputeSupport(in); }),
+            "The design 'd.json' has 1 groups but 0 group trees were given");
+}
+
+TEST(Support, MatchesUnderscoredDesignNamesToTheBlanksNclReads) {
+  SupportInput in = Input({{}}, {"((A,B),(C,D),(E,F_1));"});
+  in.design.names[5] = "F_1";
+  in.reference = Parse("((A,B),(C,D),(E,'F_1'));", "ref.tre");
+  const SupportResult r = ComputeSupport(in);
+  EXPECT_EQ(r.survived, (std::vector<std::size_t>{1, 1, 1}));
+  EXPECT_EQ(CladeNames(r, 1), "E,F_1");
+}
+
+}  // namespace
+}  // namespace dk::clades

@@ -1,0 +1,43 @@
+// A tree as read from a file: nodes in preorder, each knowing its parent.
+#ifndef DROPKIT_CLADES_TREE_H_
+#define DROPKIT_CLADES_TREE_H_
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace dk::clades {
+
+struct Tree {
+  std::string origin;              // where it came from, for messages ("'g.tre', tree 3")
+  std::vector<int> parent;         // parent[0] == -1 (the root); parent[i] < i otherwise
+  std::vector<std::string> label;  // a leaf's name as read; "" for inner nodes
+  std::vector<double> length;      // the branch to the parent; NaN when the file gives none
+
+  std::size_t size() const { return parent.size(); }
+  // Adds a node under `parent_node` (-1 for the root) and returns its index.
+  int Add(int parent_node, std::string name, double branch_length);
+};
+
+// The children of every node, in the order the file lists them (CSR form).
+struct Children {
+  explicit Children(const Tree& tree);
+  std::vector<int> start;  // children of node v: nodes[start[v] .. start[v + 1])
+  std::vector<int> nodes;
+  std::size_t count(int v) const { return std::size_t(start[v + 1] - start[v]); }
+  const int* begin(int v) const { return nodes.data() + start[v]; }
+  const int* end(int v) const { return nodes.data() + start[v + 1]; }
+};
+
+// The indices of the leaves (nodes without children), in preorder.
+std::vector<int> Leaves(const Tree& tree);
+
+// `tree` with its root moved to the node `new_root`; branch lengths follow their
+// branches. A former root left with one child is removed and its two branches joined.
+// The nodes of the result are in preorder again; children keep their order, and the
+// branch to the former parent comes first among a node's children.
+Tree Reroot(const Tree& tree, int new_root);
+
+}  // namespace dk::clades
+
+#endif  // DROPKIT_CLADES_TREE_H_
