@@ -1,0 +1,1 @@
+#include "alignment/input_format.h"

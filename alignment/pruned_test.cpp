@@ -1,0 +1,1 @@
+#include "alignment/pruned.h"

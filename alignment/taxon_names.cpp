@@ -1,0 +1,86 @@
+#include "alignment/taxon_names.h"
+
+#include <cstring>
+
+namespace dk {
+namespace {
+
+// Characters that end an unquoted NEXUS word.
+constexpr char kNexusPunctuation[] = "()[]{}/\\,;:=*'\"`+-<>";
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool IsControl(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u < 0x20 && !IsSpace(c)) || u == 0x7F;
+}
+
+bool AllDigits(std::string_view name) {
+  if (name.empty()) return false;
+  for (const char c : name) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> UnquotedNameProblems(std::string_view name) {
+  std::vector<std::string> problems;
+  if (name.empty()) {
+    problems.push_back("it is empty (neither format has an empty name)");
+    return problems;
+  }
+  bool space = false, underscore = false, control = false;
+  std::string punctuation;
+  for (const char c : name) {
+    if (IsSpace(c)) space = true;
+    if (c == '_') underscore = true;
+    if (IsControl(c)) control = true;
+    if (c != '\0' && std::strchr(kNexusPunctuation, c) != nullptr &&
+        punctuation.find(c) == std::string::npos) {
+      punctuation += c;
+    }
+  }
+  if (space) {
+    problems.push_back("a blank (PHYLIP ends a name at a blank; NEXUS needs quotes)");
+  }
+  if (underscore) problems.push_back("an underscore (NEXUS reads it as a blank unless quoted)");
+  if (!punctuation.empty()) {
+    std::string listed;
+    for (const char c : punctuation) {
+      if (!listed.empty()) listed += ' ';
+      listed += c;
+    }
+    problems.push_back(
+        "the punctuation " + listed +
+        " (NEXUS needs quotes; tree files written from PHYLIP break on ( ) [ ] : ; , ')");
+  }
+  if (control) problems.push_back("a control character (neither format can hold it)");
+  if (AllDigits(name)) {
+    problems.push_back("only digits (NEXUS reads an unquoted number as a taxon number)");
+  }
+  return problems;
+}
+
+std::string NexusQuoted(std::string_view name) {
+  bool plain = !name.empty() && !AllDigits(name);
+  for (const char c : name) {
+    if (IsSpace(c) || IsControl(c) || c == '_' ||
+        (c != '\0' && std::strchr(kNexusPunctuation, c) != nullptr)) {
+      plain = false;
+    }
+  }
+  if (plain) return std::string(name);
+  std::string out = "'";
+  for (const char c : name) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  out += '\'';
+  return out;
+}
+
+}  // namespace dk

@@ -1,0 +1,1 @@
+#include "alignment/taxon_names.h"
