@@ -1,0 +1,1 @@
+#include "jackknife/design_outputs.h"

@@ -1,0 +1,1 @@
+#include "jackknife/driver.h"

@@ -1,0 +1,1 @@
+#include "jackknife/jobs.h"

@@ -1,0 +1,1 @@
+#include "jackknife/output_folder.h"
