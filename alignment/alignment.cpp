@@ -426,6 +426,9 @@ void CheckName(const std::string& name, std::size_t index, const std::string& fi
 // Takes what a pruned copy needs from a reader that read the text.
 Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::vector<Record>* records,
                   const std::string& file) {
+  if (reader.GetNumTaxaBlocks() == 0) {
+    Raise("Cannot read " + Quote(file) + ": it holds no taxa (no TAXA, DATA or CHARACTERS block)");
+  }
   if (reader.GetNumTaxaBlocks() != 1) {
     Raise("Cannot read " + Quote(file) + ": it holds " + Number(reader.GetNumTaxaBlocks()) +
           " sets of taxa; one is needed");
@@ -535,6 +538,9 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
       records = FastaRecords(bytes, file_name);
       break;
     case InputFormat::kNexus:
+      if (DetectInputFormat(std::string_view(bytes).substr(0, 4096)) != InputFormat::kNexus) {
+        Raise("Cannot read " + Quote(file_name) + " as NEXUS: it does not start with #NEXUS");
+      }
       CheckNexusDimensions(bytes, file_name);
       break;
     case InputFormat::kPhylip:

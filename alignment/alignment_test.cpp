@@ -265,6 +265,8 @@ TEST(NexusTest, ReadsADataBlockAndStandardData) {
 }
 
 TEST(NexusTest, RefusesWhatCannotBePrunedOrIsTooLarge) {
+  EXPECT_EQ(ReadError("#NEXUS\nbegin trees; tree t = (a,b); end;\n", InputFormat::kNexus),
+            "Cannot read 'in.txt': it holds no taxa (no TAXA, DATA or CHARACTERS block)");
   EXPECT_EQ(ReadError("#NEXUS\nbegin taxa; dimensions ntax=2; taxlabels A B; end;\n",
                       InputFormat::kNexus),
             "Cannot read 'in.txt': it holds 0 DATA or CHARACTERS blocks; exactly one is needed");
