@@ -437,9 +437,20 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::vector
   Alignment out;
   out.format = attempt.format;
   out.interleaved = attempt.interleaved;
+  std::map<std::string, unsigned> seen;
   for (unsigned i = 0; i < taxa->GetNTax(); ++i) {
-    out.names.push_back(taxa->GetTaxonLabel(i));
-    CheckName(out.names.back(), i, file);
+    std::string name = taxa->GetTaxonLabel(i);
+    CheckName(name, i, file);
+    // NEXUS reads an underscore as a blank; the names keep the underscores, as the file
+    // usually spells them and as tree programs write them.
+    if (attempt.format == InputFormat::kNexus) std::replace(name.begin(), name.end(), ' ', '_');
+    const auto [it, fresh] = seen.emplace(Upper(name), i);
+    if (!fresh) {
+      Raise("Cannot read " + Quote(file) + ": taxa " + Number(it->second + 1) + " and " +
+            Number(i + 1) + " are both named " + Quote(name) +
+            " (NEXUS reads blanks and underscores alike and ignores letter case)");
+    }
+    out.names.push_back(std::move(name));
   }
   if (out.names.empty()) Raise("Cannot read " + Quote(file) + ": it holds no taxa");
   if (reader.GetNumUnalignedBlocks(taxa) > 0) {

@@ -31,8 +31,11 @@ struct Alignment {
   InputFormat format = InputFormat::kFasta;
   bool interleaved = false;  // PHYLIP: the input was interleaved
   DataKind kind = DataKind::kDna;
-  std::vector<std::string> names;  // in the input's order, as NCL reads them
-  std::size_t characters = 0;      // per taxon
+  // In the input's order, as NCL reads them, but for NEXUS with each blank written as an
+  // underscore: NEXUS reads "Homo_sapiens" as "Homo sapiens", and tree programs write
+  // both as Homo_sapiens.
+  std::vector<std::string> names;
+  std::size_t characters = 0;  // per taxon
   // Row i of taxon names[i]. FASTA: the record exactly as it stands in the input (the
   // ">" line and the data lines, each with its line break). PHYLIP and NEXUS: the
   // taxon's states in NEXUS notation, one symbol per character unless polymorphic.

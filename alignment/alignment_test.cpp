@@ -230,11 +230,11 @@ const char kNexus[] =
     "  TREE t = (Homo_sapiens, 'Pan tro''s', Gorilla);\n"
     "END;\n";
 
-TEST(NexusTest, ReadsNamesAsNexusMeansThem) {
+TEST(NexusTest, ReadsNamesWithBlanksAsUnderscores) {
   const Alignment a = Read(kNexus, InputFormat::kNexus);
   EXPECT_EQ(a.format, InputFormat::kNexus);
   EXPECT_EQ(a.kind, DataKind::kDna);
-  EXPECT_EQ(a.names, (Strings{"Homo sapiens", "Pan tro's", "Gorilla"}));
+  EXPECT_EQ(a.names, (Strings{"Homo_sapiens", "Pan_tro's", "Gorilla"}));
   EXPECT_EQ(a.characters, 6u);
   // Match characters are resolved against the first row; {CG} is written as its IUPAC
   // symbol.
@@ -284,6 +284,11 @@ TEST(NexusTest, RefusesWhatCannotBePrunedOrIsTooLarge) {
       "format datatype=dna; matrix A AC 'nchar=999999999' AG; end;\n",
       InputFormat::kNexus);
   EXPECT_EQ(a.names, (Strings{"A", "nchar=999999999"}));
+  EXPECT_EQ(ReadError("#NEXUS\nbegin data; dimensions ntax=2 nchar=2; format datatype=dna;\n"
+                      "matrix 'a_b' AC a_b AG; end;\n",
+                      InputFormat::kNexus),
+            "Cannot read 'in.txt': taxa 1 and 2 are both named 'a_b' (NEXUS reads blanks and "
+            "underscores alike and ignores letter case)");
   const std::string duplicate = ReadError(
       "#NEXUS\nbegin data; dimensions ntax=2 nchar=2; format datatype=dna;\n"
       "matrix A AC A AG; end;\n",

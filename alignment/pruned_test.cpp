@@ -71,12 +71,12 @@ TEST(PrunedTest, NexusWritesTaxaCharactersAndSets) {
   const std::string pruned = PrunedAlignment(a, {false, false, true});
   EXPECT_EQ(pruned,
             "#NEXUS\n\nBEGIN TAXA;\n  DIMENSIONS NTAX=2;\n  TAXLABELS\n"
-            "    'Homo sapiens'\n    'Pan''s'\n  ;\nEND;\n\n"
+            "    Homo_sapiens\n    'Pan''s'\n  ;\nEND;\n\n"
             "BEGIN CHARACTERS;\n  DIMENSIONS NCHAR=4;\n" +
                 a.nexus_characters +
                 "  MATRIX\n"
-                "    'Homo sapiens'  ACGT\n"
-                "    'Pan''s'        AC-T\n"
+                "    Homo_sapiens  ACGT\n"
+                "    'Pan''s'      AC-T\n"
                 "  ;\nEND;\n\n"
                 "BEGIN SETS;\n  CHARSET one = 1-2;\n  CHARSET two = 3-4;\nEND;\n");
   ExpectReadsBackAsKept(a, {false, false, true}, pruned);

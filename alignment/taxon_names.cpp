@@ -33,11 +33,10 @@ std::vector<std::string> UnquotedNameProblems(std::string_view name) {
     problems.push_back("it is empty (neither format has an empty name)");
     return problems;
   }
-  bool space = false, underscore = false, control = false;
+  bool space = false, control = false;
   std::string punctuation;
   for (const char c : name) {
     if (IsSpace(c)) space = true;
-    if (c == '_') underscore = true;
     if (IsControl(c)) control = true;
     if (c != '\0' && std::strchr(kNexusPunctuation, c) != nullptr &&
         punctuation.find(c) == std::string::npos) {
@@ -47,7 +46,6 @@ std::vector<std::string> UnquotedNameProblems(std::string_view name) {
   if (space) {
     problems.push_back("a blank (PHYLIP ends a name at a blank; NEXUS needs quotes)");
   }
-  if (underscore) problems.push_back("an underscore (NEXUS reads it as a blank unless quoted)");
   if (!punctuation.empty()) {
     std::string listed;
     for (const char c : punctuation) {
@@ -68,8 +66,7 @@ std::vector<std::string> UnquotedNameProblems(std::string_view name) {
 std::string NexusQuoted(std::string_view name) {
   bool plain = !name.empty() && !AllDigits(name);
   for (const char c : name) {
-    if (IsSpace(c) || IsControl(c) || c == '_' ||
-        (c != '\0' && std::strchr(kNexusPunctuation, c) != nullptr)) {
+    if (IsSpace(c) || IsControl(c) || (c != '\0' && std::strchr(kNexusPunctuation, c) != nullptr)) {
       plain = false;
     }
   }

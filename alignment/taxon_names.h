@@ -11,12 +11,15 @@ namespace dk {
 
 // Why `name` cannot stand unquoted in a PHYLIP or NEXUS file (or in the tree files
 // programs write from them), one short phrase per reason, each saying which format
-// minds and why; empty when it can. Reasons: empty, a blank, an underscore, NEXUS
-// punctuation, a control character, a name of digits only.
+// minds and why; empty when it can. Reasons: empty, a blank, NEXUS punctuation, a
+// control character, a name of digits only. An underscore is no reason: NEXUS reads
+// it as a blank, the same name there, and tree programs write blanks as underscores.
 std::vector<std::string> UnquotedNameProblems(std::string_view name);
 
-// `name` as a NEXUS word: unchanged when NEXUS reads it back as is, else in single
-// quotes with each quote doubled ("Pan's" becomes 'Pan''s').
+// `name` as a NEXUS word: unchanged when it holds no blank, punctuation or control
+// character and is not all digits, else in single quotes with each quote doubled
+// ("Pan's" becomes 'Pan''s'). Underscores stay bare: NEXUS reads "Homo_sapiens" as
+// "Homo sapiens", the name a NEXUS data file means by the same word.
 std::string NexusQuoted(std::string_view name);
 
 }  // namespace dk

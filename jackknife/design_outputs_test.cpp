@@ -152,7 +152,7 @@ TEST(DesignOutputsTest, NexusDeletesSearchesSavesAndRestoresEachGroup) {
             "[Taxon-jackknife design: 3 groups, each leaving out 2 of 5 taxa. Execute the data "
             "file first, then this file.]\n\n"
             "BEGIN SETS;\n"
-            "  TAXSET group001 = Beta 'Eta_x';\n"
+            "  TAXSET group001 = Beta Eta_x;\n"
             "  TAXSET group002 = 'Homo sapiens' 'Pan''s';\n"
             "END;\n\n"
             "BEGIN PAUP;\n"

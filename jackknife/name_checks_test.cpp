@@ -44,9 +44,9 @@ TEST(NameChecksTest, ReasonsAreGivenTogetherForTheTrimmedName) {
   EXPECT_EQ(
       CheckNames({" Pan's_x \n"}),
       (Strings{"line 1: \" Pan's_x \" has leading and trailing blanks",
-               "line 1: \" Pan's_x \" cannot stand unquoted in PHYLIP or NEXUS: an "
-               "underscore (NEXUS reads it as a blank unless quoted); the punctuation ' "
-               "(NEXUS needs quotes; tree files written from PHYLIP break on ( ) [ ] : ; , ')"}));
+               "line 1: \" Pan's_x \" cannot stand unquoted in PHYLIP or NEXUS: the "
+               "punctuation ' (NEXUS needs quotes; tree files written from PHYLIP break on ( ) "
+               "[ ] : ; , ')"}));
 }
 
 TEST(NameChecksTest, ControlCharactersAndBadBytesStayOnOneLine) {
@@ -61,9 +61,9 @@ TEST(NameChecksTest, ControlCharactersAndBadBytesStayOnOneLine) {
 }
 
 TEST(NameChecksTest, AlignmentsCountTaxa) {
-  EXPECT_EQ(CheckNames({"A\n", "B_c\n", "A\n"}, "taxon"),
-            (Strings{"taxon 2: \"B_c\" cannot stand unquoted in PHYLIP or NEXUS: an underscore "
-                     "(NEXUS reads it as a blank unless quoted)",
+  EXPECT_EQ(CheckNames({"A\n", "B c\n", "A\n", "B_c\n"}, "taxon"),
+            (Strings{"taxon 2: \"B c\" cannot stand unquoted in PHYLIP or NEXUS: a blank (PHYLIP "
+                     "ends a name at a blank; NEXUS needs quotes)",
                      "taxa 1 and 3: \"A\" is listed twice"}));
 }
 
