@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "alignment/taxon_names.h"
+#include "alignment/text_checks.h"
 #include "platform/errors.h"
 
 namespace dk {
@@ -88,179 +89,17 @@ class Reader {
   MultiFormatReader reader_;
 };
 
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
 std::string OneLine(std::string text) {
   for (char& c : text) {
     if (c == '\n' || c == '\r' || c == '\t') c = ' ';
   }
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
-}
-
-// ---- Bounds a header claims, checked before NCL sizes anything by them.
-
-void CheckCounts(const std::string& file, std::size_t taxa, std::size_t characters,
-                 std::size_t bytes) {
-  if (taxa > kMaxTaxa) {
-    Raise("Cannot read " + Quote(file) + ": it declares " + Number(taxa) + " taxa; at most " +
-          Number(kMaxTaxa) + " are allowed");
-  }
-  if (characters > kMaxCharacters) {
-    Raise("Cannot read " + Quote(file) + ": it declares " + Number(characters) +
-          " characters; at most " + Number(kMaxCharacters) + " are allowed");
-  }
-  // Every cell of the matrix takes at least one byte of the file.
-  if (taxa > 0 && characters > bytes / taxa) {
-    Raise("Cannot read " + Quote(file) + ": it declares " + Number(taxa) + " taxa of " +
-          Number(characters) + " characters, more than its " + Number(bytes) + " bytes can hold");
-  }
-}
-
-// Reads a whole number of at most 12 digits at text[*i], moving *i past it.
-std::optional<std::size_t> ReadCount(std::string_view text, std::size_t* i) {
-  std::size_t digits = 0, value = 0;
-  while (*i < text.size() && std::isdigit(static_cast<unsigned char>(text[*i])) != 0) {
-    if (++digits > 12) return std::nullopt;
-    value = value * 10 + static_cast<std::size_t>(text[*i] - '0');
-    ++*i;
-  }
-  if (digits == 0) return std::nullopt;
-  return value;
-}
-
-void CheckPhylipHeader(std::string_view text, const std::string& file) {
-  std::size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])) != 0) ++i;
-  const auto taxa = ReadCount(text, &i);
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  const auto characters = ReadCount(text, &i);
-  if (!taxa || !characters) {
-    Raise("Cannot read " + Quote(file) +
-          " as PHYLIP: its first line must hold the numbers of taxa and characters");
-  }
-  if (*taxa == 0) Raise("Cannot read " + Quote(file) + " as PHYLIP: it declares no taxa");
-  CheckCounts(file, *taxa, *characters, text.size());
-}
-
-// Finds every NTAX=n and NCHAR=n outside comments and quotes and checks the largest.
-void CheckNexusDimensions(std::string_view text, const std::string& file) {
-  std::size_t taxa = 0, characters = 0;
-  std::size_t i = 0;
-  const auto word_is = [&](std::size_t at, std::string_view word) {
-    if (at + word.size() > text.size()) return false;
-    for (std::size_t k = 0; k < word.size(); ++k) {
-      if (std::toupper(static_cast<unsigned char>(text[at + k])) != word[k]) return false;
-    }
-    return true;
-  };
-  while (i < text.size()) {
-    const char c = text[i];
-    if (c == '[') {  // comments nest
-      int depth = 0;
-      do {
-        if (text[i] == '[') ++depth;
-        if (text[i] == ']') --depth;
-        ++i;
-      } while (i < text.size() && depth > 0);
-      continue;
-    }
-    if (c == '\'') {
-      ++i;
-      while (i < text.size()) {
-        if (text[i] == '\'' && (i + 1 >= text.size() || text[i + 1] != '\'')) break;
-        i += text[i] == '\'' ? 2 : 1;
-      }
-      ++i;
-      continue;
-    }
-    const bool word_start = i == 0 || std::isalnum(static_cast<unsigned char>(text[i - 1])) == 0;
-    for (const auto& [word, slot] :
-         {std::pair<std::string_view, std::size_t*>{"NTAX", &taxa},
-          std::pair<std::string_view, std::size_t*>{"NCHAR", &characters}}) {
-      if (!word_start || !word_is(i, word)) continue;
-      std::size_t j = i + word.size();
-      while (j < text.size() && std::isspace(static_cast<unsigned char>(text[j])) != 0) ++j;
-      if (j >= text.size() || text[j] != '=') continue;
-      ++j;
-      while (j < text.size() && std::isspace(static_cast<unsigned char>(text[j])) != 0) ++j;
-      const auto n = ReadCount(text, &j);
-      if (!n) {
-        if (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j])) != 0) {
-          Raise("Cannot read " + Quote(file) + ": its " + std::string(word) + " is too large");
-        }
-        continue;
-      }
-      *slot = std::max(*slot, *n);
-    }
-    ++i;
-  }
-  CheckCounts(file, taxa, characters, text.size());
-}
-
-// ---- FASTA records, kept as they stand.
-
-struct Record {
-  std::string name;  // the ">" line without ">" and surrounding blanks
-  std::string text;  // the record with its line breaks
-};
-
-std::string Trimmed(std::string_view s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b])) != 0) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])) != 0) --e;
-  return std::string(s.substr(b, e - b));
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
-// Splits FASTA text into records; text before the first ">" line is left to NCL to
-// refuse. Names are compared as NCL compares them, ignoring letter case.
-std::vector<Record> FastaRecords(std::string_view text, const std::string& file) {
-  std::vector<Record> records;
-  std::map<std::string, std::size_t> seen;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    end = end == std::string_view::npos ? text.size() : end + 1;
-    const std::string_view line = text.substr(pos, end - pos);
-    if (!line.empty() && line[0] == '>') {
-      records.push_back({Trimmed(line.substr(1)), ""});
-      const std::string& name = records.back().name;
-      if (name.empty()) {
-        Raise("Cannot read " + Quote(file) + ": sequence " + Number(records.size()) +
-              " has no name after its \">\"");
-      }
-      const auto [it, fresh] = seen.emplace(Upper(name), records.size());
-      if (!fresh) {
-        Raise("Cannot read " + Quote(file) + ": the taxon name " + Quote(name) +
-              " is given twice (sequences " + Number(it->second) + " and " +
-              Number(records.size()) + "; names are compared ignoring letter case)");
-      }
-    }
-    if (!records.empty()) records.back().text.append(line);
-    pos = end;
-  }
-  return records;
-}
-
-// PHYLIP readers stop once they have their counts, so a wrong layout can leave part of
-// the text unread. Every non-blank character after the header is a name's or a state's.
-std::optional<std::string> UnreadPhylipText(std::string_view text, const Alignment& a) {
-  std::size_t i = text.find('\n');
-  i = i == std::string_view::npos ? text.size() : i + 1;
-  std::size_t present = 0;
-  for (; i < text.size(); ++i) present += std::isspace(static_cast<unsigned char>(text[i])) == 0;
-  std::size_t expected = 0;
-  for (std::size_t t = 0; t < a.names.size(); ++t) {
-    for (const char c : a.names[t]) expected += std::isspace(static_cast<unsigned char>(c)) == 0;
-    expected += a.rows[t].size();
-  }
-  if (present == expected) return std::nullopt;
-  return "the names and " + Number(a.characters) + " characters of " + Number(a.names.size()) +
-         " taxa account for " + Number(expected) + " of the " + Number(present) +
-         " non-blank characters after the first line";
 }
 
 // ---- Running NCL.
@@ -424,8 +263,8 @@ void CheckName(const std::string& name, std::size_t index, const std::string& fi
 }
 
 // Takes what a pruned copy needs from a reader that read the text.
-Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::vector<Record>* records,
-                  const std::string& file) {
+Alignment Collect(MultiFormatReader& reader, const Attempt& attempt,
+                  std::vector<FastaRecord>* records, const std::string& file) {
   if (reader.GetNumTaxaBlocks() == 0) {
     Raise("Cannot read " + Quote(file) + ": it holds no taxa (no TAXA, DATA or CHARACTERS block)");
   }
@@ -541,7 +380,7 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
           " as an alignment: it is UTF-16 text; alignments must be UTF-8");
   }
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
-  std::vector<Record> records;
+  std::vector<FastaRecord> records;
   const bool phylip = format == InputFormat::kPhylip || format == InputFormat::kPhylipStrict ||
                       format == InputFormat::kPhylipRelaxed;
   switch (format) {
@@ -580,7 +419,8 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
     try {
       reader.ncl().ReadStream(in, attempt.ncl_format, file_name.c_str());
       Alignment alignment = Collect(reader.ncl(), attempt, &records, file_name);
-      const auto unread = phylip ? UnreadPhylipText(bytes, alignment) : std::nullopt;
+      const auto unread =
+          phylip ? UnreadPhylipText(bytes, alignment.names, alignment.rows) : std::nullopt;
       if (!unread) return alignment;
       failure = {*unread, 0, 0, static_cast<long long>(bytes.size()), false};
     } catch (const DuplicatedLabelNxsException& e) {

@@ -157,8 +157,8 @@ TEST(PhylipTest, NamedLayoutsReadOnlyThatLayout) {
   // Read as relaxed, "Homo sapieACGTACGT" would give "Homo" the protein "SAPIEACG" and
   // leave text unread.
   EXPECT_EQ(ReadError(kStrict, InputFormat::kPhylipRelaxed),
-            "Cannot read 'in.txt' as relaxed PHYLIP: the names and 8 characters of 3 taxa "
-            "account for 38 of the 44 non-blank characters after the first line");
+            "Cannot read 'in.txt' as relaxed PHYLIP: the names and rows of 3 taxa account for "
+            "38 of the 44 non-blank characters after the first line");
   EXPECT_EQ(Read(kStrict, InputFormat::kPhylipStrict).names[0], "Homo sapie");
 }
 

@@ -89,13 +89,6 @@ TEST(PrunedTest, NexusWritesTaxaCharactersAndSets) {
   ExpectReadsBackAsKept(m, {true, false, false}, PrunedAlignment(m, {true, false, false}));
 }
 
-TEST(PrunedTest, ExtensionsFollowTheFormat) {
-  EXPECT_STREQ(PrunedExtension(InputFormat::kFasta), ".fasta");
-  EXPECT_STREQ(PrunedExtension(InputFormat::kPhylipStrict), ".phy");
-  EXPECT_STREQ(PrunedExtension(InputFormat::kPhylipRelaxed), ".phy");
-  EXPECT_STREQ(PrunedExtension(InputFormat::kNexus), ".nex");
-}
-
 TEST(PrunedTest, RefusesFlagsOfTheWrongCount) {
   const Alignment a = Read(">A\nAC\n>B\nAG\n", InputFormat::kFasta);
   EXPECT_EQ(testing::ErrorOf([&] { PrunedAlignment(a, {true}); }),

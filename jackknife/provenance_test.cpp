@@ -94,12 +94,5 @@ TEST(ProvenanceTest, EntropySeedsAreWholeNumbersBelow2To53) {
   }
 }
 
-TEST(ProvenanceTest, SeedSourcesHaveTheirDesignFileNames) {
-  EXPECT_STREQ(SeedSourceName(SeedSource::kOption), "option");
-  EXPECT_STREQ(SeedSourceName(SeedSource::kNone), "none");
-  EXPECT_STREQ(SeedSourceName(SeedSource::kEntropy), "entropy");
-  EXPECT_STREQ(SeedSourceName(SeedSource::kWindow), "window");
-}
-
 }  // namespace
 }  // namespace dk
