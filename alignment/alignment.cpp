@@ -223,6 +223,53 @@ std::string CharactersCommands(NxsCharactersBlock* block) {
   return out + eliminated.str();
 }
 
+// Each taxon's states in NEXUS notation. NCL writes a row a state at a time through a
+// stream; with one data type for all characters, a table from state code to text built
+// once does the same work many times faster.
+std::vector<std::string> Rows(NxsCharactersBlock* chars, std::size_t taxa, std::size_t characters) {
+  std::vector<std::string> rows(taxa);
+  const NxsDiscreteStateMatrix& matrix = chars->GetRawDiscreteMatrixRef();
+  const NxsDiscreteDatatypeMapper* mapper =
+      characters > 0 && !chars->IsMixedType() ? chars->GetDatatypeMapperForChar(0) : nullptr;
+  if (mapper == nullptr || matrix.size() != taxa) {
+    for (unsigned i = 0; i < taxa; ++i) {
+      std::ostringstream row;
+      chars->WriteStatesForTaxonAsNexus(row, i, 0, static_cast<unsigned>(characters));
+      rows[i] = row.str();
+    }
+    return rows;
+  }
+  const int lowest = NXS_GAP_STATE_CODE;
+  std::vector<std::string> text(
+      static_cast<std::size_t>(mapper->GetHighestStateCode() - lowest + 1));
+  std::vector<bool> known(text.size(), false);
+  for (std::size_t i = 0; i < taxa; ++i) {
+    const NxsDiscreteStateRow& codes = matrix[i];
+    if (codes.size() != characters) {
+      throw NxsException("row " + Number(i + 1) + " has " + Number(codes.size()) +
+                         " characters where " + Number(characters) + " are declared");
+    }
+    std::string& row = rows[i];
+    row.reserve(characters);
+    for (std::size_t j = 0; j < characters; ++j) {
+      const NxsDiscreteStateCell code = codes[j];
+      const std::size_t slot = static_cast<std::size_t>(code - lowest);
+      if (code < lowest || slot >= text.size()) {
+        // A reading with the wrong data type can store codes it has no state for; the
+        // attempt fails as NCL's own writer would make it fail.
+        throw NxsException("character " + Number(j + 1) + " of taxon " + Number(i + 1) +
+                           " is no state of the data type");
+      }
+      if (!known[slot]) {
+        text[slot] = mapper->StateCodeToNexusString(code);
+        known[slot] = true;
+      }
+      row += text[slot];
+    }
+  }
+  return rows;
+}
+
 [[noreturn]] void RaiseUnequalLengths(NxsUnalignedBlock* block,
                                       const std::vector<std::string>& names,
                                       const std::string& file) {
@@ -321,11 +368,7 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt,
     }
     return out;
   }
-  for (unsigned i = 0; i < out.names.size(); ++i) {
-    std::ostringstream row;
-    chars->WriteStatesForTaxonAsNexus(row, i, 0, static_cast<unsigned>(out.characters));
-    out.rows.push_back(row.str());
-  }
+  out.rows = Rows(chars, out.names.size(), out.characters);
   if (attempt.format == InputFormat::kNexus) {
     out.nexus_characters = CharactersCommands(chars);
     out.nexus_sets = SetsCommands(reader, chars);

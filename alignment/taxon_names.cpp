@@ -1,12 +1,23 @@
 #include "alignment/taxon_names.h"
 
-#include <cstring>
-
 namespace dk {
 namespace {
 
 // Characters that end an unquoted NEXUS word.
 constexpr char kNexusPunctuation[] = "()[]{}/\\,;:=*'\"`+-<>";
+
+struct PunctuationTable {
+  bool is[256] = {};
+  constexpr PunctuationTable() {
+    for (const char* p = kNexusPunctuation; *p != '\0'; ++p)
+      is[static_cast<unsigned char>(*p)] = true;
+  }
+};
+constexpr PunctuationTable kPunctuation;
+
+bool IsPunctuation(char c) {
+  return kPunctuation.is[static_cast<unsigned char>(c)];
+}
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -38,8 +49,7 @@ std::vector<std::string> UnquotedNameProblems(std::string_view name) {
   for (const char c : name) {
     if (IsSpace(c)) space = true;
     if (IsControl(c)) control = true;
-    if (c != '\0' && std::strchr(kNexusPunctuation, c) != nullptr &&
-        punctuation.find(c) == std::string::npos) {
+    if (IsPunctuation(c) && punctuation.find(c) == std::string::npos) {
       punctuation += c;
     }
   }
@@ -66,7 +76,7 @@ std::vector<std::string> UnquotedNameProblems(std::string_view name) {
 std::string NexusQuoted(std::string_view name) {
   bool plain = !name.empty() && !AllDigits(name);
   for (const char c : name) {
-    if (IsSpace(c) || IsControl(c) || (c != '\0' && std::strchr(kNexusPunctuation, c) != nullptr)) {
+    if (IsSpace(c) || IsControl(c) || IsPunctuation(c)) {
       plain = false;
     }
   }

@@ -1,5 +1,6 @@
 #include "jackknife/design_outputs.h"
 
+#include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -89,11 +90,20 @@ std::string ShowText(const std::vector<std::string>& lines, const Design& design
 
 std::string GroupsTsv(const std::vector<std::string>& names, const Design& design) {
   std::string out = "group\tposition\tname\tline\n";
+  const auto number = [&out](std::size_t n, char after) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    out.append(digits, end);
+    out += after;
+  };
   for (std::size_t g = 0; g < design.groups.size(); ++g) {
-    const std::string group = std::to_string(g + 1) + "\t";
     for (std::size_t j = 0; j < design.groups[g].size(); ++j) {
       const std::size_t i = design.groups[g][j];
-      out += group + std::to_string(j + 1) + "\t" + names[i] + "\t" + std::to_string(i + 1) + "\n";
+      number(g + 1, '\t');
+      number(j + 1, '\t');
+      out += names[i];
+      out += '\t';
+      number(i + 1, '\n');
     }
   }
   return out;

@@ -1,8 +1,9 @@
 #include "jackknife/name_checks.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "alignment/taxon_names.h"
@@ -75,23 +76,67 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+namespace {
+
+// For each name that repeats an earlier one: the line of its first listing and how many
+// times it has been listed up to here (0 for a first listing). Hashing and sorting keeps
+// a long list's check to a few passes over memory.
+std::vector<std::pair<std::size_t, std::size_t>> Repeats(
+    const std::vector<std::string_view>& names) {
+  struct Key {
+    std::size_t hash;
+    std::size_t index;
+  };
+  std::vector<Key> keys;
+  keys.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (!names[i].empty()) keys.push_back({std::hash<std::string_view>()(names[i]), i});
+  }
+  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+    return a.hash != b.hash ? a.hash < b.hash : a.index < b.index;
+  });
+  std::vector<std::pair<std::size_t, std::size_t>> repeats(names.size(), {0, 0});
+  for (std::size_t run = 0; run < keys.size();) {
+    std::size_t end = run + 1;
+    while (end < keys.size() && keys[end].hash == keys[run].hash) ++end;
+    // Within a run of equal hashes (nearly always one name), in line order.
+    for (std::size_t k = run + 1; k < end; ++k) {
+      for (std::size_t m = k; m-- > run;) {  // the latest earlier listing
+        if (names[keys[m].index] != names[keys[k].index]) continue;
+        const auto& earlier = repeats[keys[m].index];
+        const std::size_t first = earlier.second == 0 ? keys[m].index + 1 : earlier.first;
+        repeats[keys[k].index] = {first, (earlier.second == 0 ? 1 : earlier.second) + 1};
+        break;
+      }
+    }
+    run = end;
+  }
+  return repeats;
+}
+
+}  // namespace
+
 std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
                                     const std::string& unit) {
   std::vector<std::string> findings;
-  // Each name's first line and how often it was seen.
-  std::unordered_map<std::string_view, std::pair<std::size_t, std::size_t>> seen;
+  // Names without their line breaks, and empty for blank lines (never repeats).
+  std::vector<std::string_view> names(lines.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string at = unit + " " + std::to_string(i + 1) + ": ";
+    const std::string_view name = WithoutBreak(lines[i]);
+    if (name.find_first_not_of(" \t") != std::string_view::npos) names[i] = name;
+  }
+  const auto repeats = Repeats(names);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const auto at = [&] { return unit + " " + std::to_string(i + 1) + ": "; };
     const std::string_view name = WithoutBreak(lines[i]);
     std::size_t begin = 0, end = name.size();
     while (begin < end && IsBlank(name[begin])) ++begin;
     while (end > begin && IsBlank(name[end - 1])) --end;
     if (begin == end) {
-      findings.push_back(at + "blank line");
+      findings.push_back(at() + "blank line");
       continue;
     }
-    auto& [first, count] = seen.try_emplace(name, i + 1, 0).first->second;
-    if (++count > 1) {
+    if (const auto [first, count] = repeats[i]; count > 1) {
       const std::string times = count == 2 ? "twice" : std::to_string(count) + " times";
       findings.push_back(Plural(unit) + " " + std::to_string(first) + " and " +
                          std::to_string(i + 1) + ": " + Shown(name) + " is listed " + times);
@@ -100,14 +145,14 @@ std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
       const char* where = begin > 0 && end < name.size() ? "leading and trailing"
                           : begin > 0                    ? "leading"
                                                          : "trailing";
-      findings.push_back(at + Shown(name) + " has " + where + " blanks");
+      findings.push_back(at() + Shown(name) + " has " + where + " blanks");
     }
-    if (!IsValidUtf8(name)) findings.push_back(at + Shown(name) + " is not valid UTF-8");
+    if (!IsValidUtf8(name)) findings.push_back(at() + Shown(name) + " is not valid UTF-8");
     const std::vector<std::string> problems = UnquotedNameProblems(name.substr(begin, end - begin));
     if (!problems.empty()) {
       std::string reasons;
       for (const auto& p : problems) reasons += (reasons.empty() ? "" : "; ") + p;
-      findings.push_back(at + Shown(name) +
+      findings.push_back(at() + Shown(name) +
                          " cannot stand unquoted in PHYLIP or NEXUS: " + reasons);
     }
   }
