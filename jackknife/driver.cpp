@@ -42,13 +42,13 @@ std::string Place(const TaxonList& taxa, std::size_t i) {
   return (taxa.alignment ? "taxon " : "line ") + std::to_string(i + 1) + " of " + Quote(taxa.file);
 }
 
-// Names end up in tab-separated files and JSON: refuse what those cannot hold.
-void CheckNamesFit(const TaxonList& taxa, bool needs_utf8) {
+// groups.tsv and dropkit.json cannot hold a name with a tab or one that is not UTF-8.
+void CheckNamesFit(const TaxonList& taxa) {
   for (std::size_t i = 0; i < taxa.names.size(); ++i) {
     if (taxa.names[i].find('\t') != std::string::npos) {
       Raise(Place(taxa, i) + ": the name holds a tab, which the design files cannot hold");
     }
-    if (needs_utf8 && !IsValidUtf8(taxa.names[i])) {
+    if (!IsValidUtf8(taxa.names[i])) {
       Raise(Place(taxa, i) + ": the name is not valid UTF-8, which the design files need");
     }
   }
@@ -163,7 +163,9 @@ JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
     Raise("Cannot prune " + Quote(o.input) +
           ": it is a name list, and pruning needs an alignment (FASTA, PHYLIP or NEXUS)");
   }
-  CheckNamesFit(run.taxa, o.format != OutputFormat::kListing || !o.prune_to.empty());
+  const bool design_files =
+      !o.prune_to.empty() || o.format == OutputFormat::kTsv || o.format == OutputFormat::kJson;
+  if (design_files) CheckNamesFit(run.taxa);
   ShowFindings(run.taxa, o.strict);
   std::vector<std::size_t> kept = KeptPositions(run.taxa.names, KeptNames(o), o.input);
 

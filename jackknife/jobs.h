@@ -12,9 +12,9 @@
 
 namespace dk {
 
-// The command template for `spec`: "iqtree2" and "raxml-ng" name presets (raxml-ng's
-// model follows `kind`: GTR+G for nucleotides, LG+G for protein, MULTIx_GTR... is not
-// guessed: other data need a template); anything else is a template itself. A template
+// The command template for `spec`: "iqtree2" and "raxml-ng" name presets, anything else
+// is a template itself. raxml-ng's model follows `kind`: GTR+G for DNA and RNA, LG+G
+// for protein; other data raise (they need a template that names a model). A template
 // holds {alignment} (the pruned file) and may hold {group} (the group's label).
 // Raises a RuntimeError, quoting the template, for one without {alignment}, with
 // another {placeholder}, an unbalanced brace, or a line break.

@@ -87,7 +87,7 @@ TEST(ProvenanceTest, EntropySeedsAreWholeNumbersBelow2To53) {
     EXPECT_EQ(EntropySeed(), 0x0807060504030201ull & ((1ull << 53) - 1));
   }
   {
-    FixedEntropy entropy(0xF8);  // F8 F9 ... FF: every bit of the low 53 set but 3
+    FixedEntropy entropy(0xF8);  // F8 F9 ... FF: the top 11 bits are dropped
     ScopedEnv scope(&entropy);
     EXPECT_EQ(EntropySeed(), 0xFFFEFDFCFBFAF9F8ull & ((1ull << 53) - 1));
     EXPECT_LT(EntropySeed(), kEntropySeedLimit);
