@@ -47,9 +47,13 @@ StagedFolder::StagedFolder(const std::string& target, bool force)
             "same names (--force)");
     }
   }
+  // Beside a new target, so that one rename makes it; inside an existing one, so that
+  // its files move by rename and its parent need not be writable.
   const std::filesystem::path path(target_);
-  const std::string stem = path.parent_path().string() + "/." + path.filename().string() +
-                           ".dropkit-" + std::to_string(::getpid()) + "-";
+  const std::string stem = (target_exists_ ? target_ + "/.dropkit-"
+                                           : path.parent_path().string() + "/." +
+                                                 path.filename().string() + ".dropkit-") +
+                           std::to_string(::getpid()) + "-";
   static unsigned counter = 0;
   for (int attempt = 0;; ++attempt) {
     std::string candidate = stem + std::to_string(++counter);
@@ -58,7 +62,8 @@ StagedFolder::StagedFolder(const std::string& target, bool force)
       break;
     }
     if (errno != EEXIST || attempt > 100) {
-      Raise("Cannot create a folder beside " + Quote(target_) + ": " + ErrnoText(errno));
+      Raise("Cannot create a folder " + std::string(target_exists_ ? "in " : "beside ") +
+            Quote(target_) + ": " + ErrnoText(errno));
     }
   }
 }

@@ -1,11 +1,12 @@
 // Writes the files of an output folder all at once.
 //
-// Files are first written into a staging folder created beside the target (same parent,
-// named ".<name>.dropkit-<pid>-<n>"), so the target sees nothing until every file is
-// complete. Commit then renames the staging folder to the target when the target did
-// not exist; when it did (an empty folder, or any folder with `force`), it moves the
-// files into it one by one, in the order they were written, each replacing a file of
-// the same name. A StagedFolder destroyed before Commit removes the staging folder with
+// Files are first written into a staging folder, so the target sees none of them until
+// every file is complete. When the target does not exist, the staging folder is made
+// beside it (".<name>.dropkit-<pid>-<n>") and Commit renames it to the target. When it
+// does (an empty folder, or any folder with `force`), the staging folder is made inside
+// it (".dropkit-<pid>-<n>") and Commit moves the files out into it one by one, in the
+// order they were written, each replacing a file of the same name, then removes the
+// staging folder. A StagedFolder destroyed before Commit removes the staging folder with
 // everything in it.
 //
 // Threading: one thread per StagedFolder.

@@ -77,7 +77,9 @@ TEST_F(OutputFolderTest, FilesMoveIntoAnEmptyFolder) {
   fs::create_directory(dir.file("run"));
   StagedFolder folder(dir.file("run"), false);
   folder.Write("a.txt", "alpha\n");
-  EXPECT_EQ(testing::CountEntries(dir.file("run")), 0u);
+  // Staged inside the folder, out of sight of anything looking for its files.
+  EXPECT_EQ(fs::path(folder.staging()).parent_path(), fs::path(dir.file("run")));
+  EXPECT_EQ(Entries(dir.file("run")), std::set<std::string>{fs::path(folder.staging()).filename()});
   folder.Commit();
   EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"run"});
   EXPECT_EQ(ReadFile(dir.file("run/a.txt")), "alpha\n");
@@ -98,6 +100,7 @@ TEST_F(OutputFolderTest, AFolderInUseNeedsForceAndKeepsOtherFiles) {
   folder.Commit();
   EXPECT_EQ(ReadFile(dir.file("run/a.txt")), "new\n");
   EXPECT_EQ(ReadFile(dir.file("run/notes.txt")), "mine\n");
+  EXPECT_EQ(Entries(dir.file("run")), (std::set<std::string>{"a.txt", "notes.txt"}));
   EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"run"});
 }
 
