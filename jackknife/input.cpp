@@ -99,6 +99,7 @@ TaxonList LoadTaxa(const std::string& path, std::optional<InputFormat> format) {
   list.sha256 = Sha256Hex(bytes);
   list.format = format ? *format : DetectInputFormat(std::string_view(bytes).substr(0, 4096));
   if (list.format == InputFormat::kList) {
+    std::string().swap(bytes);  // the reader reads the file again, line by line
     list.lines = ReadLines(path);
     for (const auto& line : list.lines) list.names.push_back(WithoutBreak(line));
     return list;
