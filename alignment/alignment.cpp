@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
 #include <istream>
 #include <map>
 #include <memory>
@@ -472,6 +473,10 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
       failure = {e.msg, e.line, e.col, static_cast<long long>(e.pos), false};
     } catch (const std::bad_alloc&) {
       Raise("Cannot read " + Quote(file_name) + ": it needs more memory than there is");
+    } catch (const RuntimeError&) {
+      throw;  // a finding of ours, such as sequences of unequal length
+    } catch (const std::exception& e) {
+      failure = {e.what(), 0, 0, 0, false};  // anything else NCL throws
     }
     // The attempt that read furthest before failing is the likeliest reading.
     if (!best || (failure.duplicate && !best->duplicate) ||

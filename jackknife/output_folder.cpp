@@ -20,7 +20,9 @@ std::string Quote(const std::string& text) {
 
 std::string AbsoluteFolder(const std::string& path) {
   if (path.empty()) Raise("The output folder name is empty");
-  std::filesystem::path p = std::filesystem::absolute(path).lexically_normal();
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::absolute(path, ec).lexically_normal();
+  if (ec) Raise("Cannot use the folder '" + path + "': " + ec.message());
   if (!p.has_filename() && p.has_parent_path() && p != p.root_path()) p = p.parent_path();
   return p.string();
 }
