@@ -5,12 +5,12 @@
 #include <utility>
 
 #include "alignment/pruned.h"
+#include "jackknife/atomic_file.h"
 #include "jackknife/jobs.h"
 #include "jackknife/name_checks.h"
 #include "jackknife/output_folder.h"
 #include "platform/env.h"
 #include "platform/errors.h"
-#include "platform/files.h"
 #include "platform/random.h"
 #include "platform/text.h"
 
@@ -113,16 +113,6 @@ Design Draw(const JackknifeOptions& o, const TaxonList& taxa, std::vector<std::s
   return design;
 }
 
-// Writes `bytes` to the file `path` ("-" or "/dev/stdout": standard output), all or
-// nothing.
-void WriteOutput(const std::string& path, const std::string& bytes) {
-  const Value fid =
-      mlfFopen(Value::Text(path == "-" ? std::string("/dev/stdout") : path), Value::Text("wt"));
-  FileGuard guard(fid);
-  mlfNFprintf(0, fid, Value::Text("%s"), {Value::Text(bytes)});
-  mlfFclose(fid);
-}
-
 void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeRun& run) {
   const Alignment& alignment = *run.taxa.alignment;
   const std::size_t groups = run.design.groups.size();
@@ -216,10 +206,11 @@ void RunJackknife(const JackknifeOptions& o) {
   if (folder) {
     PruneInto(*folder, o, run);
   } else if (o.show) {
-    WriteOutput("-", o.format == OutputFormat::kListing ? ShowText(run.taxa.lines, run.design)
-                                                        : FormatDesign(run, o.format));
+    WriteFileAtomically("-", o.format == OutputFormat::kListing
+                                 ? ShowText(run.taxa.lines, run.design)
+                                 : FormatDesign(run, o.format));
   } else {
-    WriteOutput(o.output, FormatDesign(run, o.format));
+    WriteFileAtomically(o.output, FormatDesign(run, o.format));
   }
 }
 
