@@ -139,8 +139,13 @@ std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& 
   std::map<std::string, std::size_t> seen;
   std::size_t pos = 0;
   while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    end = end == std::string_view::npos ? text.size() : end + 1;
+    // A line ends at "\n", "\r\n" or a lone "\r".
+    std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) {
+      end = text.size();
+    } else {
+      end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
+    }
     const std::string_view line = text.substr(pos, end - pos);
     if (!line.empty() && line[0] == '>') {
       records.push_back({Trimmed(line.substr(1)), ""});

@@ -27,9 +27,9 @@ struct FastaRecord {
   std::string text;  // the ">" line and the data lines, with their line breaks
 };
 
-// Splits FASTA text into records; text before the first ">" line is dropped (NCL
-// refuses it). Raises naming `file` and the records for a record without a name, or two
-// names equal ignoring letter case (as NCL compares them).
+// Splits FASTA text into records, lines ending at "\n", "\r\n" or a lone "\r"; text
+// before the first ">" line is dropped (NCL refuses it). Raises naming `file` and the records for a
+// record without a name, or two names equal ignoring letter case (as NCL compares them).
 std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& file);
 
 // PHYLIP readers stop once they have their counts, so a wrong reading of the layout can

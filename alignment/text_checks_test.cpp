@@ -54,6 +54,10 @@ TEST(TextChecksTest, FastaRecordsKeepTheirText) {
   EXPECT_EQ(records[1].name, "B");
   EXPECT_EQ(records[1].text, ">B\nAG");
   EXPECT_TRUE(FastaRecords("", "f").empty());
+  const auto old_mac = FastaRecords(">A\rAC\r>B\rAG\r", "f");
+  ASSERT_EQ(old_mac.size(), 2u);
+  EXPECT_EQ(old_mac[1].name, "B");
+  EXPECT_EQ(old_mac[1].text, ">B\rAG\r");
 }
 
 TEST(TextChecksTest, UnreadPhylipTextCountsWhatTheReadingExplains) {
