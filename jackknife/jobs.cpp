@@ -39,9 +39,9 @@ void Walk(std::string_view t, Piece piece, Slot slot) {
 
 }  // namespace
 
-std::string JobTemplate(std::string_view spec, DataKind kind) {
-  if (spec == "iqtree2") return kIqtree2;
-  if (spec == "raxml-ng") {
+std::string JobTemplate(std::string_view choice, DataKind kind) {
+  if (choice == "iqtree2") return kIqtree2;
+  if (choice == "raxml-ng") {
     const char* model = kind == DataKind::kProtein                         ? "LG+G"
                         : kind == DataKind::kDna || kind == DataKind::kRna ? "GTR+G"
                                                                            : nullptr;
@@ -54,23 +54,23 @@ std::string JobTemplate(std::string_view spec, DataKind kind) {
     t.replace(t.find("{model}"), 7, model);
     return t;
   }
-  if (spec.find_first_of("\r\n") != std::string_view::npos) {
-    Refuse(spec, "holds a line break; each job must be one line");
+  if (choice.find_first_of("\r\n") != std::string_view::npos) {
+    Refuse(choice, "holds a line break; each job must be one line");
   }
-  if (spec.find_first_not_of(" \t") == std::string_view::npos) Refuse(spec, "is empty");
+  if (choice.find_first_not_of(" \t") == std::string_view::npos) Refuse(choice, "is empty");
   bool has_alignment = false;
   Walk(
-      spec, [](std::string_view) {},
+      choice, [](std::string_view) {},
       [&](std::string_view name) {
         if (name == "alignment") {
           has_alignment = true;
         } else if (name != "group") {
-          Refuse(spec, "has the unknown placeholder {" + std::string(name) +
-                           "}; the placeholders are {alignment} and {group}");
+          Refuse(choice, "has the unknown placeholder {" + std::string(name) +
+                             "}; the placeholders are {alignment} and {group}");
         }
       });
-  if (!has_alignment) Refuse(spec, "has no {alignment}, the pruned alignment to run on");
-  return std::string(spec);
+  if (!has_alignment) Refuse(choice, "has no {alignment}, the pruned alignment to run on");
+  return std::string(choice);
 }
 
 std::string ShellQuoted(std::string_view word) {

@@ -12,13 +12,13 @@
 
 namespace dk {
 
-// The command template for `spec`: "iqtree2" and "raxml-ng" name presets, anything else
+// The command template for `choice`: "iqtree2" and "raxml-ng" name presets, anything else
 // is a template itself. raxml-ng's model follows `kind`: GTR+G for DNA and RNA, LG+G
 // for protein; other data raise (they need a template that names a model). A template
 // holds {alignment} (the pruned file) and may hold {group} (the group's label).
 // Raises a RuntimeError, quoting the template, for one without {alignment}, with
 // another {placeholder}, an unbalanced brace, or a line break.
-std::string JobTemplate(std::string_view spec, DataKind kind);
+std::string JobTemplate(std::string_view choice, DataKind kind);
 
 // `word` as one shell word: unchanged when it holds only letters, digits and
 // "%+,-./:=@_", else in single quotes ('it'\''s').
