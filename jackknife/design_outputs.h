@@ -1,0 +1,56 @@
+// A design in each output format, as the bytes of the file.
+//
+// `lines` are the names as read, each with its line break; `names` the same without
+// (jackknife/input.h). Every function here is pure but for the listings, which read the
+// clock through the current Env.
+#ifndef DROPKIT_JACKKNIFE_DESIGN_OUTPUTS_H_
+#define DROPKIT_JACKKNIFE_DESIGN_OUTPUTS_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jackknife/design.h"
+#include "jackknife/provenance.h"
+
+namespace dk {
+
+enum class OutputFormat { kListing, kTsv, kJson, kNexus, kTnt };
+
+// "listing", "tsv", "json", "nexus" or "tnt"; nullopt for anything else.
+std::optional<OutputFormat> ParseOutputFormat(std::string_view name);
+const char* OutputFormatName(OutputFormat format);
+
+// The listing file, byte for byte as the generator's Save writes it: the header line,
+// the date line from the clock now, then for each group its heading and each name it
+// leaves out, in list order, with the name's own line break.
+std::string ListingText(const std::vector<std::string>& lines, const Design& design);
+
+// The listing as the window's Show puts it in its box, followed by a line break, as
+// dropkit-batch --show prints it (names lose their trailing blanks and line breaks).
+std::string ShowText(const std::vector<std::string>& lines, const Design& design);
+
+// groups.tsv: a header row "group\tposition\tname\tline", then one row per name left
+// out: the group number (1-based), its place in the group, the name, and its line.
+std::string GroupsTsv(const std::vector<std::string>& names, const Design& design);
+
+// A NEXUS file with a SETS block (one TAXSET per group, named by its label) and a PAUP
+// block that, for each group, deletes its taxa, searches, saves the trees to
+// "<label>.tre" and restores all taxa. Run it after the data file.
+std::string NexusCommands(const std::vector<std::string>& names, const Design& design);
+
+// A TNT script that, for each group, deactivates its taxa (TNT numbers taxa from 0, in
+// list order), searches, saves the trees to "<label>.tre" and reactivates them. Run it
+// after reading the data matrix.
+std::string TntScript(const Design& design);
+
+// dropkit.json: the groups with the provenance, pretty-printed with a 2-space indent
+// and keys in the documented order (docs/jackknife.md), ending with a line break.
+// Raises a RuntimeError when a name or an argument is not valid UTF-8.
+std::string DesignJson(const std::vector<std::string>& names, const Design& design,
+                       const Provenance& provenance);
+
+}  // namespace dk
+
+#endif  // DROPKIT_JACKKNIFE_DESIGN_OUTPUTS_H_

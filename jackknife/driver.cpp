@@ -1,0 +1,217 @@
+#include "jackknife/driver.h"
+
+#include <cmath>
+#include <optional>
+#include <utility>
+
+#include "alignment/pruned.h"
+#include "jackknife/atomic_file.h"
+#include "jackknife/jobs.h"
+#include "jackknife/name_checks.h"
+#include "jackknife/output_folder.h"
+#include "platform/env.h"
+#include "platform/errors.h"
+#include "platform/random.h"
+#include "platform/text.h"
+
+namespace dk {
+namespace {
+
+std::string Quote(const std::string& text) {
+  return "'" + text + "'";
+}
+
+void CheckDestinations(const JackknifeOptions& o) {
+  if (o.input.empty()) Raise("No input file was given");
+  const int destinations = int(!o.output.empty()) + int(o.show) + int(!o.prune_to.empty());
+  if (destinations != 1) {
+    Raise("Give exactly one destination: an output file, show, or a folder to prune into");
+  }
+  if (!o.jobs.empty() && o.prune_to.empty()) {
+    Raise("Job files need a folder of pruned alignments (prune to a folder)");
+  }
+  // A bad template is refused before anything is read; the preset's model waits for
+  // the data type.
+  if (!o.jobs.empty()) JobTemplate(o.jobs, DataKind::kDna);
+  if (o.seed && !std::isfinite(*o.seed)) {
+    Raise("The seed must be one finite number, not " + FormatNumber(*o.seed));
+  }
+}
+
+std::string Place(const TaxonList& taxa, std::size_t i) {
+  return (taxa.alignment ? "taxon " : "line ") + std::to_string(i + 1) + " of " + Quote(taxa.file);
+}
+
+// groups.tsv and dropkit.json cannot hold a name with a tab or one that is not UTF-8.
+void CheckNamesFit(const TaxonList& taxa) {
+  for (std::size_t i = 0; i < taxa.names.size(); ++i) {
+    if (taxa.names[i].find('\t') != std::string::npos) {
+      Raise(Place(taxa, i) + ": the name holds a tab, which the design files cannot hold");
+    }
+    if (!IsValidUtf8(taxa.names[i])) {
+      Raise(Place(taxa, i) + ": the name is not valid UTF-8, which the design files need");
+    }
+  }
+}
+
+void ShowFindings(const TaxonList& taxa, bool strict) {
+  const std::vector<std::string> findings =
+      CheckNames(taxa.lines, taxa.alignment ? "taxon" : "line");
+  Env* env = Env::Current();
+  for (std::size_t i = 0; i < findings.size() && i < kFindingsShown; ++i) {
+    env->ConsoleErr(taxa.file + ": " + findings[i] + "\n");
+  }
+  if (findings.size() > kFindingsShown) {
+    env->ConsoleErr(taxa.file + ": " + std::to_string(findings.size() - kFindingsShown) +
+                    " more findings\n");
+  }
+  if (strict && !findings.empty()) {
+    Raise(Quote(taxa.file) + " has " + std::to_string(findings.size()) +
+          (findings.size() == 1 ? " finding" : " findings") +
+          " about its names and the strict check allows none; nothing was written");
+  }
+}
+
+std::vector<std::string> KeptNames(const JackknifeOptions& o) {
+  std::vector<std::string> kept = o.kept;
+  if (!o.kept_file.empty()) {
+    for (auto& name : LoadNameFile(o.kept_file)) kept.push_back(std::move(name));
+  }
+  return kept;
+}
+
+void Restart(double seed) {
+  mlfNRand(0, Value::Text("state"), Value::Scalar(seed));
+}
+
+// Starts the generator as the options ask and draws the design; fills in the seed.
+Design Draw(const JackknifeOptions& o, const TaxonList& taxa, std::vector<std::size_t> kept,
+            Provenance* provenance) {
+  if (o.window) {
+    provenance->seed = o.window->seed;
+    provenance->seed_source = o.window->seed ? SeedSource::kWindow : SeedSource::kNone;
+    return o.each ? LeaveOneOut(taxa.names.size(), std::move(kept))
+                  : DrawDesign(taxa.names.size(), std::move(kept), o.omit, o.groups);
+  }
+  if (o.each) {  // no draws: a seed only says what was asked
+    provenance->seed = o.seed;
+    provenance->seed_source = o.seed ? SeedSource::kOption : SeedSource::kNone;
+    return LeaveOneOut(taxa.names.size(), std::move(kept));
+  }
+  if (o.seed) {
+    Restart(*o.seed);
+    provenance->seed = o.seed;
+    provenance->seed_source = SeedSource::kOption;
+    return DrawDesign(taxa.names.size(), std::move(kept), o.omit, o.groups);
+  }
+  const std::uint64_t seed = EntropySeed();
+  Restart(static_cast<double>(seed));
+  Design design = DrawDesign(taxa.names.size(), std::move(kept), o.omit, o.groups);
+  provenance->seed = static_cast<double>(seed);
+  provenance->seed_source = SeedSource::kEntropy;
+  Env::Current()->ConsoleErr("seed: " + std::to_string(seed) + "\n");
+  return design;
+}
+
+void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeRun& run) {
+  const Alignment& alignment = *run.taxa.alignment;
+  const std::size_t groups = run.design.groups.size();
+  if (groups > kMaxPrunedGroups) {
+    Raise("Cannot prune into " + std::to_string(groups) + " alignments: at most " +
+          std::to_string(kMaxPrunedGroups) + " groups are allowed with a folder");
+  }
+  std::string command_template;
+  if (!o.jobs.empty()) {
+    if (groups == 0) Raise("There are no groups to write jobs for");
+    command_template = JobTemplate(o.jobs, alignment.kind);
+  }
+  const char* extension = PrunedExtension(alignment.format);
+  std::vector<std::string> labels;
+  for (std::size_t g = 0; g < groups; ++g) {
+    labels.push_back(GroupLabel(g + 1));
+    folder.Write(labels.back() + extension,
+                 PrunedAlignment(alignment, OmittedFlags(run.design, g)));
+  }
+  if (!command_template.empty()) {
+    folder.Write("jobs.txt", JobsText(command_template, labels, extension));
+    folder.Write("slurm.sh", SlurmScript(groups));
+  }
+  // The design files come last: moved into an existing folder, they appear only once
+  // everything they describe is in place.
+  folder.Write("groups.tsv", FormatDesign(run, OutputFormat::kTsv));
+  folder.Write("dropkit.json", FormatDesign(run, OutputFormat::kJson));
+  folder.Commit();
+}
+
+}  // namespace
+
+JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
+  CheckDestinations(o);
+  JackknifeRun run;
+  run.taxa = LoadTaxa(o.input, o.input_format);
+  if (!o.prune_to.empty() && !run.taxa.alignment) {
+    Raise("Cannot prune " + Quote(o.input) +
+          ": it is a name list, and pruning needs an alignment (FASTA, PHYLIP or NEXUS)");
+  }
+  const bool design_files =
+      !o.prune_to.empty() || o.format == OutputFormat::kTsv || o.format == OutputFormat::kJson;
+  if (design_files) CheckNamesFit(run.taxa);
+  ShowFindings(run.taxa, o.strict);
+  std::vector<std::size_t> kept = KeptPositions(run.taxa.names, KeptNames(o), o.input);
+
+  Provenance& p = run.provenance;
+  run.design = Draw(o, run.taxa, std::move(kept), &p);
+  p.version = o.version;
+  if (o.window) {
+    p.program = "dropkit";
+    p.window = o.window->boxes;
+  } else {
+    p.program = "dropkit-batch";
+    p.command = o.argv;
+  }
+  p.input_file = run.taxa.file;
+  p.input_size = run.taxa.size;
+  p.input_sha256 = run.taxa.sha256;
+  p.input_format = DesignFormatName(run.taxa.format);
+  const LocalTime now = Env::Current()->Now();
+  p.created = IsoDateTime(now, o.zone_offset ? o.zone_offset(now) : LocalZoneOffset(now));
+  return run;
+}
+
+std::string FormatDesign(const JackknifeRun& run, OutputFormat format) {
+  switch (format) {
+    case OutputFormat::kListing:
+      return ListingText(run.taxa.lines, run.design);
+    case OutputFormat::kTsv:
+      return GroupsTsv(run.taxa.names, run.design);
+    case OutputFormat::kJson:
+      return DesignJson(run.taxa.names, run.design, run.provenance);
+    case OutputFormat::kNexus:
+      return NexusCommands(run.taxa.names, run.design);
+    case OutputFormat::kTnt:
+      return TntScript(run.design);
+  }
+  Raise("Unknown output format");
+}
+
+void RunJackknife(const JackknifeOptions& o) {
+  // The folder is checked, and its staging folder made, before anything is read; both
+  // go away if anything fails.
+  std::optional<StagedFolder> folder;
+  if (!o.prune_to.empty()) {
+    CheckDestinations(o);
+    folder.emplace(o.prune_to, o.force);
+  }
+  const JackknifeRun run = PrepareJackknife(o);
+  if (folder) {
+    PruneInto(*folder, o, run);
+  } else if (o.show) {
+    WriteFileAtomically("-", o.format == OutputFormat::kListing
+                                 ? ShowText(run.taxa.lines, run.design)
+                                 : FormatDesign(run, o.format));
+  } else {
+    WriteFileAtomically(o.output, FormatDesign(run, o.format));
+  }
+}
+
+}  // namespace dk

@@ -1,0 +1,89 @@
+// The taxon-jackknife driver: from a name list or an alignment to a design and its
+// files, in one call.
+//
+// RunJackknife reads the input, checks the names, draws the groups and writes the
+// chosen output: one design format to a file or standard output, or a folder of pruned
+// alignments with the design files and, optionally, job files for a tree program
+// (docs/jackknife.md). Nothing is written when any check fails. Findings about the
+// names and a seed drawn from entropy are shown on Env::Current()->ConsoleErr.
+//
+// Threading: uses the run-time's process-wide random generator and file table; call
+// from the program's one thread.
+#ifndef DROPKIT_JACKKNIFE_DRIVER_H_
+#define DROPKIT_JACKKNIFE_DRIVER_H_
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "alignment/input_format.h"
+#include "jackknife/design.h"
+#include "jackknife/design_outputs.h"
+#include "jackknife/input.h"
+#include "jackknife/provenance.h"
+
+namespace dk {
+
+// At most this many findings are shown one by one; the rest are counted.
+inline constexpr std::size_t kFindingsShown = 20;
+
+// At most this many groups with prune_to (one alignment file each).
+inline constexpr std::size_t kMaxPrunedGroups = 10000;
+
+// The window's side of a run: it draws from the generator as it stands (no restart).
+struct WindowContext {
+  std::vector<std::pair<std::string, std::string>> boxes;  // e.g. {"NumBox", "3"}
+  std::optional<double> seed;  // the seed its Set seed last used, if any
+};
+
+struct JackknifeOptions {
+  std::string input;                        // a name list or an alignment
+  std::optional<InputFormat> input_format;  // else recognised from the content
+  double omit = 0;                          // K, names left out per group
+  double groups = 0;                        // R, number of groups
+  std::optional<double> seed;               // else drawn from entropy and shown
+  std::vector<std::string> kept;            // names never left out
+  std::string kept_file;                    // more of them, one per line ("" for none)
+  bool each = false;                        // leave-one-out: omit and groups unused
+  bool strict = false;                      // any finding about the names is an error
+  OutputFormat format = OutputFormat::kListing;
+  // Exactly one destination: a file ("-" for standard output), show (standard output;
+  // the listing as the window shows it), or a folder of pruned alignments.
+  std::string output;
+  bool show = false;
+  std::string prune_to;
+  std::string jobs;    // with prune_to: "iqtree2", "raxml-ng" or a template ("" for none)
+  bool force = false;  // with prune_to: write into a folder that is not empty
+  // Provenance.
+  std::string version;            // the program's version
+  std::vector<std::string> argv;  // the full command line (batch)
+  std::optional<WindowContext> window;
+  ZoneOffsetFunction zone_offset;  // empty: LocalZoneOffset
+};
+
+// A design drawn and ready to write.
+struct JackknifeRun {
+  TaxonList taxa;
+  Design design;
+  Provenance provenance;
+};
+
+// Checks the options, reads the input, shows the findings (and stops on any with
+// `strict`), starts the generator (restarts it from `seed`, or from a seed drawn from
+// entropy which it shows as "seed: N"; the window's generator is used as it stands)
+// and draws the design. Writes no file. Raises a RuntimeError on any error.
+JackknifeRun PrepareJackknife(const JackknifeOptions& options);
+
+// The bytes of `format` for a prepared run (the listing reads the clock now).
+std::string FormatDesign(const JackknifeRun& run, OutputFormat format);
+
+// PrepareJackknife, then writes the output the options ask for. Raises a RuntimeError
+// on any error; a file is written all or nothing, and a folder of pruned alignments
+// appears only once every file in it is complete (jackknife/output_folder.h).
+void RunJackknife(const JackknifeOptions& options);
+
+}  // namespace dk
+
+#endif  // DROPKIT_JACKKNIFE_DRIVER_H_

@@ -1,0 +1,40 @@
+// Job files that run a tree program on each group's pruned alignment: jobs.txt (one
+// shell command per group, run from inside the folder, e.g. `parallel < jobs.txt`) and
+// slurm.sh (a SLURM array job, one task per line of jobs.txt).
+#ifndef DROPKIT_JACKKNIFE_JOBS_H_
+#define DROPKIT_JACKKNIFE_JOBS_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "alignment/alignment.h"
+
+namespace dk {
+
+// The command template for `choice`: "iqtree2" and "raxml-ng" name presets, anything else
+// is a template itself. raxml-ng's model follows `kind`: GTR+G for DNA and RNA, LG+G
+// for protein; other data raise (they need a template that names a model). A template
+// holds {alignment} (the pruned file) and may hold {group} (the group's label).
+// Raises a RuntimeError, quoting the template, for one without {alignment}, with
+// another {placeholder}, an unbalanced brace, or a line break.
+std::string JobTemplate(std::string_view choice, DataKind kind);
+
+// `word` as one shell word: unchanged when it holds only letters, digits and
+// "%+,-./:=@_", else in single quotes ('it'\''s').
+std::string ShellQuoted(std::string_view word);
+
+// jobs.txt: the template filled in once per label, the alignment named
+// "<label><extension>", each value shell-quoted, one command per line.
+// REQUIRES: `command_template` came from JobTemplate.
+std::string JobsText(const std::string& command_template, const std::vector<std::string>& labels,
+                     std::string_view extension);
+
+// slurm.sh: a bash script for `sbatch`, an array of `groups` tasks, task i running line
+// i of jobs.txt from the folder it was submitted from (submit it from inside the
+// folder: cd DIR && sbatch slurm.sh). REQUIRES: groups >= 1.
+std::string SlurmScript(std::size_t groups);
+
+}  // namespace dk
+
+#endif  // DROPKIT_JACKKNIFE_JOBS_H_

@@ -1,0 +1,158 @@
+#include "jackknife/jobs.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "jackknife/driver.h"
+#include "platform/random.h"
+#include "testing/test_support.h"
+
+namespace dk {
+namespace {
+
+using test::ErrorOf;
+using test::ReadFile;
+using test::WriteFile;
+using Strings = std::vector<std::string>;
+
+// Runs a shell command; returns its exit status (-1 when it did not exit).
+int Shell(const std::string& command) {
+  const int raw = std::system(command.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+bool HaveProgram(const std::string& name) {
+  return Shell("command -v " + name + " >/dev/null 2>&1") == 0;
+}
+
+TEST(JobTemplateTest, PresetsAndTheModelForTheData) {
+  EXPECT_EQ(JobTemplate("iqtree2", DataKind::kProtein),
+            "iqtree2 -s {alignment} --prefix {group} -nt 1");
+  EXPECT_EQ(JobTemplate("raxml-ng", DataKind::kDna),
+            "raxml-ng --search --msa {alignment} --model GTR+G --prefix {group} --threads 1");
+  EXPECT_EQ(JobTemplate("raxml-ng", DataKind::kRna),
+            "raxml-ng --search --msa {alignment} --model GTR+G --prefix {group} --threads 1");
+  EXPECT_EQ(JobTemplate("raxml-ng", DataKind::kProtein),
+            "raxml-ng --search --msa {alignment} --model LG+G --prefix {group} --threads 1");
+  EXPECT_EQ(ErrorOf([] { JobTemplate("raxml-ng", DataKind::kStandard); }),
+            "The raxml-ng preset knows models for nucleotides and protein only; give a job "
+            "template with the model for these data instead");
+  EXPECT_EQ(JobTemplate("fasttree -nt {alignment} > {group}.tre", DataKind::kStandard),
+            "fasttree -nt {alignment} > {group}.tre");
+}
+
+TEST(JobTemplateTest, RefusesBadTemplatesQuotingThem) {
+  const auto refused = [](const std::string& t) {
+    return ErrorOf([&] { JobTemplate(t, DataKind::kDna); });
+  };
+  EXPECT_EQ(refused("iqtree2 -s x.fasta"),
+            "The job template \"iqtree2 -s x.fasta\" has no {alignment}, the pruned alignment to "
+            "run on");
+  EXPECT_EQ(refused("run {alignment} {threads}"),
+            "The job template \"run {alignment} {threads}\" has the unknown placeholder "
+            "{threads}; the placeholders are {alignment} and {group}");
+  EXPECT_EQ(refused("run {alignment"),
+            "The job template \"run {alignment\" has a \"{\" without a \"}\" after it");
+  EXPECT_EQ(refused("run {{alignment}}"),
+            "The job template \"run {{alignment}}\" has a \"{\" without a \"}\" after it");
+  EXPECT_EQ(refused("run alignment} {alignment}"),
+            "The job template \"run alignment} {alignment}\" has a \"}\" without a \"{\" before "
+            "it");
+  EXPECT_EQ(refused("run {alignment}\nrm -rf x"),
+            "The job template \"run {alignment}\nrm -rf x\" holds a line break; each job must "
+            "be one line");
+  EXPECT_EQ(refused("run {}"),
+            "The job template \"run {}\" has the unknown placeholder {}; the placeholders are "
+            "{alignment} and {group}");
+  EXPECT_EQ(refused("  "), "The job template \"  \" is empty");
+}
+
+TEST(JobTemplateTest, ShellQuotingLeavesSafeWordsAlone) {
+  EXPECT_EQ(ShellQuoted("group001.fasta"), "group001.fasta");
+  EXPECT_EQ(ShellQuoted("a/b-c_d+e=f:g,h@i%j"), "a/b-c_d+e=f:g,h@i%j");
+  EXPECT_EQ(ShellQuoted("my file"), "'my file'");
+  EXPECT_EQ(ShellQuoted("it's"), "'it'\\''s'");
+  EXPECT_EQ(ShellQuoted("$(rm -rf ~)"), "'$(rm -rf ~)'");
+  EXPECT_EQ(ShellQuoted(""), "''");
+}
+
+TEST(JobsTextTest, OneCommandPerGroup) {
+  EXPECT_EQ(JobsText(JobTemplate("iqtree2", DataKind::kDna), {"group001", "group002"}, ".fasta"),
+            "iqtree2 -s group001.fasta --prefix group001 -nt 1\n"
+            "iqtree2 -s group002.fasta --prefix group002 -nt 1\n");
+  EXPECT_EQ(JobsText("x {group} {alignment} {group}", {"group010"}, ".nex"),
+            "x group010 group010.nex group010\n");
+  EXPECT_EQ(JobsText("x {alignment}", {"odd name"}, ".phy"), "x 'odd name.phy'\n");
+  EXPECT_EQ(JobsText("x {alignment}", {}, ".phy"), "");
+}
+
+TEST(JobsTextTest, SlurmTaskRunsItsLineFromTheSubmitFolder) {
+  test::TempDir dir;
+  WriteFile(dir.file("jobs.txt"), "echo one > out1\necho 'two words' > out2\necho three > out3\n");
+  const std::string script = SlurmScript(3);
+  EXPECT_NE(script.find("#SBATCH --array=1-3\n"), std::string::npos) << script;
+  WriteFile(dir.file("slurm.sh"), script);
+  EXPECT_EQ(Shell("cd / && SLURM_SUBMIT_DIR=" + dir.path() + " SLURM_ARRAY_TASK_ID=2 bash " +
+                  dir.file("slurm.sh")),
+            0);
+  EXPECT_EQ(ReadFile(dir.file("out2")), "two words\n");
+  EXPECT_EQ(test::CountEntries(dir.path()), 3u);  // jobs.txt, slurm.sh, out2
+  EXPECT_NE(Shell("cd / && SLURM_SUBMIT_DIR=" + dir.path() + " SLURM_ARRAY_TASK_ID=4 bash " +
+                  dir.file("slurm.sh") + " 2>/dev/null"),
+            0);
+}
+
+// The tip names of a Newick tree.
+std::set<std::string> Tips(const std::string& newick) {
+  std::set<std::string> tips;
+  static const std::regex tip("[(,]([^(),:;]+)");
+  for (auto it = std::sregex_iterator(newick.begin(), newick.end(), tip);
+       it != std::sregex_iterator(); ++it) {
+    tips.insert((*it)[1]);
+  }
+  return tips;
+}
+
+// Runs the jobs with the real IQ-TREE on the committed example, as a user would.
+TEST(JobsTextTest, IqtreeWritesEachGroupsTreeWithTheGroupsTaxaOnly) {
+  if (!HaveProgram("iqtree2")) GTEST_SKIP() << "iqtree2 is not installed";
+  test::TestEnv env;
+  test::TempDir dir;
+  JackknifeOptions o;
+  o.input = std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/example.fasta";
+  o.omit = 3;
+  o.groups = 3;
+  o.seed = 42;
+  o.prune_to = dir.file("run");
+  o.jobs = "iqtree2";
+  o.version = "test";
+  RunJackknife(o);
+  ResetRandomToEntropy();
+
+  const std::string runner =
+      HaveProgram("parallel") ? "parallel --will-cite -j 2 < jobs.txt" : "sh jobs.txt";
+  ASSERT_EQ(Shell("cd " + dir.file("run") + " && " + runner + " >jobs.log 2>&1"), 0)
+      << ReadFile(dir.file("run/jobs.log"));
+  const auto design = nlohmann::json::parse(ReadFile(dir.file("run/dropkit.json")));
+  ASSERT_EQ(design["groups"].size(), 3u);
+  for (const auto& group : design["groups"]) {
+    std::set<std::string> expected;
+    for (const auto& name : design["names"]) expected.insert(name.get<std::string>());
+    for (const auto& name : group["omitted"]) expected.erase(name.get<std::string>());
+    const std::string tree =
+        ReadFile(dir.file("run/" + group["label"].get<std::string>() + ".treefile"));
+    ASSERT_FALSE(tree.empty()) << group["label"];
+    EXPECT_EQ(Tips(tree), expected) << tree;
+    EXPECT_EQ(expected.size(), 13u);
+  }
+}
+
+}  // namespace
+}  // namespace dk

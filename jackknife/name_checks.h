@@ -1,0 +1,25 @@
+// Checks over a name list as loaded, for what is probably a mistake.
+#ifndef DROPKIT_JACKKNIFE_NAME_CHECKS_H_
+#define DROPKIT_JACKKNIFE_NAME_CHECKS_H_
+
+#include <string>
+#include <vector>
+
+namespace dk {
+
+// Findings about `lines` (each name as read, with its line break when it had one), one
+// line of text each, in the order of the lines they name: blank lines; names listed
+// twice (both line numbers); leading or trailing blanks; names that PHYLIP or NEXUS
+// cannot hold unquoted, with the reasons; names that are not valid UTF-8; a last line
+// without a line break. `unit` names a place in the findings: "line" for a name list,
+// "taxon" for an alignment ("line 4: blank line", "taxa 2 and 7: ...").
+std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
+                                    const std::string& unit = "line");
+
+// True when `text` is valid UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
+}  // namespace dk
+
+#endif  // DROPKIT_JACKKNIFE_NAME_CHECKS_H_

@@ -1,0 +1,67 @@
+// What a design records about how it was made: digests, the time with its zone and
+// seeds drawn from the operating system's entropy.
+#ifndef DROPKIT_JACKKNIFE_PROVENANCE_H_
+#define DROPKIT_JACKKNIFE_PROVENANCE_H_
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/env.h"
+
+namespace dk {
+
+// The SHA-256 digest of `bytes` as 64 lowercase hex digits (OpenSSL's EVP interface).
+// Raises a RuntimeError if the library fails.
+std::string Sha256Hex(std::string_view bytes);
+
+// Seconds east of UTC of the local time zone at the local time `t` (negative west),
+// from the C library's time zone rules (localtime_r's tm_gmtoff).
+long LocalZoneOffset(const LocalTime& t);
+
+// Gives the zone offset for a local time; tests fix it.
+using ZoneOffsetFunction = std::function<long(const LocalTime&)>;
+
+// `t` in ISO 8601 with whole seconds and the offset: "2026-12-07T14:05:30+01:00",
+// "...-03:30", "+00:00" for UTC. Fractions of a second are dropped.
+std::string IsoDateTime(const LocalTime& t, long offset_seconds);
+
+// The largest seed EntropySeed gives, plus one: 2^53, so every seed prints as a whole
+// number and reads back exactly as a double.
+inline constexpr std::uint64_t kEntropySeedLimit = std::uint64_t{1} << 53;
+
+// A whole number from 0 to kEntropySeedLimit - 1, uniformly drawn from
+// Env::Current()->Entropy.
+std::uint64_t EntropySeed();
+
+// Where the seed of a design came from.
+enum class SeedSource {
+  kOption,   // given by the user (--seed)
+  kEntropy,  // drawn from entropy and printed
+  kWindow,   // the window's Set seed
+  kNone,     // the window without a seed, or leave-one-out without one
+};
+const char* SeedSourceName(SeedSource source);
+
+struct Provenance {
+  std::string program = "dropkit-batch";  // or "dropkit" for the window
+  std::string version;
+  std::vector<std::string> command;  // batch: the full command line
+  // Window: its box values, in the order given; recorded instead of `command` when set.
+  std::optional<std::vector<std::pair<std::string, std::string>>> window;
+  std::string input_file;
+  std::uint64_t input_size = 0;
+  std::string input_sha256;
+  std::string input_format;  // "fasta", "phylip", "nexus" or "list"
+  std::optional<double> seed;
+  SeedSource seed_source = SeedSource::kNone;
+  std::string created;  // IsoDateTime
+};
+
+}  // namespace dk
+
+#endif  // DROPKIT_JACKKNIFE_PROVENANCE_H_

@@ -1,0 +1,98 @@
+#include "jackknife/provenance.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace dk {
+namespace {
+
+TEST(ProvenanceTest, Sha256MatchesPublishedDigests) {
+  EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+TEST(ProvenanceTest, IsoDateTimeCarriesTheOffset) {
+  const LocalTime t{2026, 12, 7, 9, 5, 30.75};
+  EXPECT_EQ(IsoDateTime(t, 0), "2026-12-07T09:05:30+00:00");
+  EXPECT_EQ(IsoDateTime(t, 3600), "2026-12-07T09:05:30+01:00");
+  EXPECT_EQ(IsoDateTime(t, -(3 * 3600 + 30 * 60)), "2026-12-07T09:05:30-03:30");
+  EXPECT_EQ(IsoDateTime(t, 5 * 3600 + 45 * 60), "2026-12-07T09:05:30+05:45");
+  EXPECT_EQ(IsoDateTime({1999, 1, 2, 23, 59, 59.999}, -36000), "1999-01-02T23:59:59-10:00");
+}
+
+// Sets the TZ variable for a scope, restoring the old value after.
+class ScopedZone {
+ public:
+  explicit ScopedZone(const char* zone) {
+    if (const char* old = std::getenv("TZ")) old_ = old;
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+  }
+  ~ScopedZone() {
+    if (old_) {
+      ::setenv("TZ", old_->c_str(), 1);
+    } else {
+      ::unsetenv("TZ");
+    }
+    ::tzset();
+  }
+
+ private:
+  std::optional<std::string> old_;
+};
+
+TEST(ProvenanceTest, ZoneOffsetFollowsTheRulesInForceAtThatTime) {
+  {
+    ScopedZone zone("UTC0");
+    EXPECT_EQ(LocalZoneOffset({2026, 12, 7, 14, 5, 30}), 0);
+  }
+  {
+    // A rule written out in full needs no time zone database.
+    ScopedZone zone("EST5EDT,M3.2.0,M11.1.0");
+    EXPECT_EQ(LocalZoneOffset({2026, 1, 15, 12, 0, 0}), -5 * 3600);
+    EXPECT_EQ(LocalZoneOffset({2026, 7, 15, 12, 0, 0}), -4 * 3600);
+  }
+  {
+    ScopedZone zone("IST-5:30");
+    EXPECT_EQ(LocalZoneOffset({2026, 7, 15, 12, 0, 0}), 5 * 3600 + 30 * 60);
+  }
+}
+
+// Answers every entropy request with one byte pattern.
+class FixedEntropy : public EnvWrapper {
+ public:
+  explicit FixedEntropy(unsigned char first) : EnvWrapper(Env::Default()), first_(first) {}
+  void Entropy(void* buf, std::size_t n) override {
+    auto* p = static_cast<unsigned char*>(buf);
+    for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<unsigned char>(first_ + i);
+  }
+
+ private:
+  unsigned char first_;
+};
+
+TEST(ProvenanceTest, EntropySeedsAreWholeNumbersBelow2To53) {
+  {
+    FixedEntropy entropy(1);  // bytes 01 02 ... 08, the first the least significant
+    ScopedEnv scope(&entropy);
+    EXPECT_EQ(EntropySeed(), 0x0807060504030201ull & ((1ull << 53) - 1));
+  }
+  {
+    FixedEntropy entropy(0xF8);  // F8 F9 ... FF: the top 11 bits are dropped
+    ScopedEnv scope(&entropy);
+    EXPECT_EQ(EntropySeed(), 0xFFFEFDFCFBFAF9F8ull & ((1ull << 53) - 1));
+    EXPECT_LT(EntropySeed(), kEntropySeedLimit);
+  }
+}
+
+}  // namespace
+}  // namespace dk
