@@ -5,12 +5,12 @@
 #include <utility>
 
 #include "alignment/pruned.h"
-#include "jackknife/atomic_file.h"
 #include "jackknife/jobs.h"
 #include "jackknife/name_checks.h"
 #include "jackknife/output_folder.h"
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/random.h"
 #include "platform/text.h"
 
@@ -206,11 +206,10 @@ void RunJackknife(const JackknifeOptions& o) {
   if (folder) {
     PruneInto(*folder, o, run);
   } else if (o.show) {
-    WriteFileAtomically("-", o.format == OutputFormat::kListing
-                                 ? ShowText(run.taxa.lines, run.design)
-                                 : FormatDesign(run, o.format));
+    WriteWholeFile("-", o.format == OutputFormat::kListing ? ShowText(run.taxa.lines, run.design)
+                                                           : FormatDesign(run, o.format));
   } else {
-    WriteFileAtomically(o.output, FormatDesign(run, o.format));
+    WriteWholeFile(o.output, FormatDesign(run, o.format));
   }
 }
 

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "jackknife/atomic_file.h"
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 
 namespace dk {
 namespace {
@@ -78,7 +78,7 @@ StagedFolder::~StagedFolder() {
 
 void StagedFolder::Write(const std::string& name, std::string_view bytes) {
   if (staging_.empty()) Raise("StagedFolder: write of " + Quote(name) + " after Commit");
-  WriteFileAtomically(staging_ + "/" + name, bytes);
+  WriteWholeFile(staging_ + "/" + name, bytes);
   names_.push_back(name);
 }
 

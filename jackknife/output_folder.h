@@ -30,7 +30,7 @@ class StagedFolder {
   StagedFolder& operator=(const StagedFolder&) = delete;
 
   // Writes `bytes` as the file `name` (no slashes) of the staging folder, all or nothing
-  // (jackknife/atomic_file.h). Raises naming the file on failure.
+  // (platform/files.h WriteWholeFile). Raises naming the file on failure.
   void Write(const std::string& name, std::string_view bytes);
 
   // Puts the files in place (see above). On failure raises naming the file; files

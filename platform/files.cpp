@@ -387,6 +387,12 @@ class Writer {
     return added;
   }
 
+  // Writes `bytes` as they are, after what is buffered.
+  void WriteBytes(std::string_view bytes) {
+    Flush();
+    WriteFully(bytes);
+  }
+
   // Flushes and syncs the file, then gives it the target's name.
   void Commit() {
     Env* env = Env::Current();
@@ -460,21 +466,24 @@ class Writer {
     RemoveTemporaryName(std::exchange(temp_slot_, -1));
   }
 
+  // Writes what is buffered; the buffer is empty afterwards, also after an error, and
+  // keeps its room for the next text.
   void Flush() {
+    struct Emptied {
+      std::string& buffer;
+      ~Emptied() { buffer.clear(); }
+    } emptied{buffer_};
+    WriteFully(buffer_);
+  }
+
+  void WriteFully(std::string_view bytes) {
     std::size_t done = 0;
-    while (done < buffer_.size()) {
-      const long n = Env::Current()->Write(fd_, buffer_.data() + done, buffer_.size() - done);
-      if (n < 0) {
-        buffer_.clear();
-        RaiseErrno("Cannot write", target_, static_cast<int>(n));
-      }
-      if (n == 0) {
-        buffer_.clear();
-        RaiseErrno("Cannot write", target_, EIO);
-      }
+    while (done < bytes.size()) {
+      const long n = Env::Current()->Write(fd_, bytes.data() + done, bytes.size() - done);
+      if (n < 0) RaiseErrno("Cannot write", target_, static_cast<int>(n));
+      if (n == 0) RaiseErrno("Cannot write", target_, EIO);
       done += static_cast<std::size_t>(n);
     }
-    buffer_.clear();
   }
 
   std::string target_;
@@ -617,6 +626,13 @@ std::size_t OpenFileCount() {
   std::size_t n = 0;
   for (const auto& file : Table()) n += file != nullptr;
   return n;
+}
+
+void WriteWholeFile(const std::string& name, std::string_view bytes) {
+  if (name.empty()) Raise("The output file name is empty");
+  Writer writer(name == "-" ? std::string(kStdoutPath) : AbsolutePath(name));
+  writer.WriteBytes(bytes);
+  writer.Commit();
 }
 
 Value mlfNCd(int nargout, const Value& folder) {

@@ -27,6 +27,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <string>
+#include <string_view>
 
 #include "platform/value.h"
 
@@ -71,6 +73,12 @@ void DiscardAllFiles() noexcept;
 
 // The number of files open now.
 std::size_t OpenFileCount();
+
+// Writes `bytes` as they are as the file `name` (relative names resolve in the current
+// folder; "-" is standard output), all or nothing as a file opened with "wt" is.
+// Raises an error naming the file and the reason on any failure; the target is then as
+// it was.
+void WriteWholeFile(const std::string& name, std::string_view bytes);
 
 // Makes `folder` the current folder. With nargout > 0 returns the new current folder;
 // otherwise returns an absent value (no answer to display). An empty text changes
