@@ -603,7 +603,7 @@ void QtWindowSystem::SetFontSize(QWidget* w, const Value& points) {
 
 void QtWindowSystem::PlaceFigure(double figure) {
   QWidget* w = WidgetOf(figure);
-  const QRect place = ScreenToQt(PixelRect(host(), figure, "Position"));
+  const QRect place = ScreenToQt(host().PixelRect(figure, "Position"));
   ++placing_;
   if (host().Get(figure, "Resize").utf8() == "off") {
     w->setFixedSize(place.size());
@@ -619,7 +619,7 @@ void QtWindowSystem::PlaceFigure(double figure) {
 // Controls keep their place from the lower-left corner of the figure's drawing area.
 void QtWindowSystem::PlaceControl(double control) {
   QWidget* w = WidgetOf(control);
-  const Rect r = PixelRect(host(), control, "Position");
+  const Rect r = host().PixelRect(control, "Position");
   const int height = Pixels(r.height);
   w->setGeometry(Pixels(r.left), w->parentWidget()->height() - Pixels(r.bottom) - height,
                  Pixels(r.width), height);
@@ -644,7 +644,7 @@ void QtWindowSystem::Relabel(double figure) {
   std::vector<Placed> placed;
   for (const auto& [handle, s] : shown_) {
     if (s.figure == figure && s.kind != Kind::kFigure && s.widget) {
-      placed.push_back({s.widget, s.kind, PixelRect(host(), handle, "Position")});
+      placed.push_back({s.widget, s.kind, host().PixelRect(handle, "Position")});
     }
   }
   for (const Placed& box : placed) {
@@ -675,8 +675,8 @@ void QtWindowSystem::FigurePlaced(double figure, bool resized) {
   Guarded([&] {
     if (!host().IsLive(figure)) return;
     const Rect now = QtToScreen(w->geometry());
-    if (!SamePixels(now, PixelRect(host(), figure, "Position"))) {
-      UserPlaced(host(), figure, "Position", now);
+    if (!SamePixels(now, host().PixelRect(figure, "Position"))) {
+      host().UserPlaced(figure, "Position", now);
     }
     if (resized) LayOut(figure);
   });
