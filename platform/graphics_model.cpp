@@ -72,9 +72,10 @@ void GraphicsModel::UserChanged(double h, std::string_view property, const Value
 
 void GraphicsModel::UserPlaced(double h, std::string_view property, const Rect& pixels) {
   Object& o = Lookup(h);
+  const Computed which = GeometryOf(o, property);
   // Checked like any set, so a rectangle with a non-finite number is refused.
   Checked(o, Find(o, property), RectValue(pixels));
-  SetPixelRect(o, GeometryOf(o, property), pixels);
+  SetPixelRect(o, which, pixels);
 }
 
 void GraphicsModel::UserActivated(double h) {
