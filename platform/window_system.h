@@ -77,7 +77,7 @@ class GraphicsHost {
   // a control) in pixels, whatever the object's "Units". Raises for another property.
   virtual Rect PixelRect(double handle, std::string_view property) const = 0;
 
-  // The user changed a property (typed into an edit box, moved a window). The value
+  // The user changed a property (typed into an edit box). The value
   // is checked as a program's set would be, but not reported back to the backend.
   virtual void UserChanged(double handle, std::string_view property, const Value& value) = 0;
   // The user moved or resized a window (or a control): the rectangle `property` (as for
