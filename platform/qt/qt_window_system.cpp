@@ -306,6 +306,7 @@ class QtWindowSystem final : public WindowSystem {
   void SetFontSize(double control, Shown& s, const Value& points);
   void SetAlignment(double control, Shown& s, const Value& mode);
   void SetTooltip(double control, Shown& s, const Value& tip);
+
   void PlaceFigure(double figure);
   void PlaceControl(double control);
   void LayOut(double figure);
