@@ -34,6 +34,11 @@
 // default) when the frame changes, and derives the other one through the frame.
 // The backend hears rectangle sets (PropertyChanged) in pixels, whatever the units.
 //
+// Backends see the model only through GraphicsHost (window_system.h). The model is
+// built of: the property schema (graphics_properties.h), unit conversions (units.h),
+// the object tree (graphics_model.h), value helpers (graphics_values.h), installation
+// (graphics_install.cpp) and the operations below (graphics_ops.cpp).
+//
 // Threading: one thread; callbacks run nested inside the call that fired them.
 #ifndef DROPKIT_PLATFORM_GRAPHICS_H_
 #define DROPKIT_PLATFORM_GRAPHICS_H_
@@ -81,16 +86,6 @@ bool GraphicsInstalled();
 
 // Runs the installed window system's event loop; returns its exit status.
 int RunEventLoop();
-
-// ---- Geometry for backends -----------------------------------------------------
-
-// The rectangle `property` ("Position" or "OuterPosition" of a figure, "Position" of a
-// control) of `handle` in pixels, whatever the object's units. `host` is the one
-// handed to the backend's Attach. Raises for another property or a dead handle.
-Rect PixelRect(const GraphicsHost& host, double handle, std::string_view property);
-// The user moved or resized a window (or a control): `property` becomes `pixels`,
-// not reported back to the backend, as GraphicsHost::UserChanged.
-void UserPlaced(GraphicsHost& host, double handle, std::string_view property, const Rect& pixels);
 
 // ---- Callbacks -----------------------------------------------------------------
 

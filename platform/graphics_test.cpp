@@ -278,6 +278,28 @@ TEST(GraphicsFind, FindobjByTag) {
   EXPECT_TRUE(mlfFindobj(Text("Tag"), Text("NumBox ")).empty());
 }
 
+TEST(GraphicsFind, FindobjMatchesValuesOfAnyClassByContent) {
+  ScopedHeadlessGraphics g;
+  MainWindow w;
+  Value data = Value::Struct();
+  data.set_field("names", Value::Scalar(10));
+  data.set_field("file", Text("a.txt"));
+  mlfNSet(0, w.rep, Text("UserData"), data);
+  mlfNSet(0, w.num, Text("UserData"), Value::Row({1, 2}));
+  // A structure matches field by field, whatever order its fields were added in.
+  Value reordered = Value::Struct();
+  reordered.set_field("file", Text("a.txt"));
+  reordered.set_field("names", Value::Scalar(10));
+  EXPECT_THAT(Numbers(mlfFindobj(Text("UserData"), reordered)), ElementsAre(w.rep.num(0)));
+  reordered.set_field("names", Value::Scalar(11));
+  EXPECT_TRUE(mlfFindobj(Text("UserData"), reordered).empty());
+  // Numbers match by size and value; objects without the property are passed over.
+  EXPECT_THAT(Numbers(mlfFindobj(Text("UserData"), Value::Row({1, 2}))), ElementsAre(w.num.num(0)));
+  EXPECT_TRUE(mlfFindobj(Text("UserData"), Value::Matrix(2, 1, {1, 2})).empty());
+  EXPECT_THAT(Numbers(mlfFindobj(Text("Style"), Text("edit"))),
+              ElementsAre(w.out.num(0), w.num.num(0), w.rep.num(0), w.init.num(0)));
+}
+
 TEST(GraphicsFind, HiddenHandlesOnlyInFindall) {
   ScopedHeadlessGraphics g;
   MainWindow w;

@@ -144,6 +144,7 @@ bool mlfIsempty(const Value& v) {
 }
 
 bool mlfIsequal(const Value& a, const Value& b) {
+  if (a.absent() || b.absent()) return a.absent() && b.absent();
   if (a.rows() != b.rows() || a.cols() != b.cols()) return false;
   const auto numeric = [](const Value& v) {
     return v.is_numeric() || v.is_logical() || v.is_char();
@@ -163,9 +164,10 @@ bool mlfIsequal(const Value& a, const Value& b) {
     return true;
   }
   if (a.is_struct() && b.is_struct()) {
-    if (a.field_names() != b.field_names()) return false;
+    // The same fields with equal values, in whatever order they were added.
+    if (a.field_names().size() != b.field_names().size()) return false;
     for (const std::string& name : a.field_names()) {
-      if (!mlfIsequal(a.field(name), b.field(name))) return false;
+      if (!b.has_field(name) || !mlfIsequal(a.field(name), b.field(name))) return false;
     }
     return true;
   }

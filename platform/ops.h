@@ -32,8 +32,11 @@ bool mclNeBool(const Value& a, const Value& b);
 // counts) or two equal numeric scalars; false otherwise.
 bool mclSwitchCompare(const Value& switch_value, const Value& case_value);
 
-// mlfIsempty: true for a value with no elements. mlfIsequal: same class family, size
-// and content.
+// mlfIsempty: true for a value with no elements.
+// mlfIsequal: true for values of the same size and equal content. Numbers, logicals and
+// characters compare by numeric value (the text "a" equals 97); cells element by
+// element; structures field by field, whatever order their fields were added in. An
+// absent value equals only another absent value; unassigned values equal nothing.
 bool mlfIsempty(const Value& v);
 bool mlfIsequal(const Value& a, const Value& b);
 

@@ -112,5 +112,55 @@ TEST(Equality, ComparesClassFamilySizeAndContent) {
   EXPECT_TRUE(mlfIsempty(Value::EmptyText()));
 }
 
+TEST(Equality, TextsNumbersAndLogicalsCompareByValue) {
+  EXPECT_TRUE(mlfIsequal(Value::Text("a"), Value::Scalar(97)));
+  EXPECT_TRUE(mlfIsequal(Value::Bool(true), Value::Scalar(1)));
+  EXPECT_TRUE(mlfIsequal(Value::EmptyText(), Value::Empty()));
+  EXPECT_FALSE(mlfIsequal(Value::Row({1, 2}), Value::Row({1, 3})));
+  EXPECT_FALSE(mlfIsequal(Value::Text("ab"), Value::Text("abc")));
+  // A cell is never equal to a number or a text, even an empty one.
+  EXPECT_FALSE(mlfIsequal(Value::Cell(0, 0), Value::Empty()));
+  EXPECT_FALSE(mlfIsequal(Value::Cell(1, 1), Value::Scalar(0)));
+}
+
+TEST(Equality, AbsentEqualsOnlyAbsentAndUnassignedNothing) {
+  EXPECT_TRUE(mlfIsequal(Value(), Value()));
+  EXPECT_FALSE(mlfIsequal(Value(), Value::Empty()));
+  EXPECT_FALSE(mlfIsequal(Value::Empty(), Value()));
+  EXPECT_FALSE(mlfIsequal(Value::Unassigned(), Value::Unassigned()));
+}
+
+Value Pair(const char* first, Value a, const char* second, Value b) {
+  Value s = Value::Struct();
+  s.set_field(first, std::move(a));
+  s.set_field(second, std::move(b));
+  return s;
+}
+
+TEST(Equality, StructuresMatchFieldByFieldInAnyOrder) {
+  const Value ab = Pair("a", Value::Scalar(1), "b", Value::Text("x"));
+  const Value ba = Pair("b", Value::Text("x"), "a", Value::Scalar(1));
+  EXPECT_TRUE(mlfIsequal(ab, ba));
+  EXPECT_TRUE(mlfIsequal(ba, ab));
+  // Other values, other names, or one field more is not equal, from either side.
+  EXPECT_FALSE(mlfIsequal(ab, Pair("a", Value::Scalar(2), "b", Value::Text("x"))));
+  EXPECT_FALSE(mlfIsequal(ab, Pair("a", Value::Scalar(1), "c", Value::Text("x"))));
+  Value abc = ab;
+  abc.set_field("c", Value::Empty());
+  EXPECT_FALSE(mlfIsequal(ab, abc));
+  EXPECT_FALSE(mlfIsequal(abc, ab));
+  EXPECT_FALSE(mlfIsequal(Value::Struct(), ab));
+  // Nested in cells and structures, the same rule holds.
+  Value left = Value::Cell(1, 2);
+  left.mutable_cell(0) = Value::Text("t");
+  left.mutable_cell(1) = Pair("inner", ab, "n", Value::Scalar(3));
+  Value right = Value::Cell(1, 2);
+  right.mutable_cell(0) = Value::Text("t");
+  right.mutable_cell(1) = Pair("n", Value::Scalar(3), "inner", ba);
+  EXPECT_TRUE(mlfIsequal(left, right));
+  right.mutable_cell(1) = Pair("n", Value::Scalar(3), "inner", Value::Scalar(0));
+  EXPECT_FALSE(mlfIsequal(left, right));
+}
+
 }  // namespace
 }  // namespace dk

@@ -58,21 +58,32 @@ struct FileDialogRequest {
 
 enum class MessageKind { kPlain, kError };
 
-// What a backend may do to the graphics model. Handles are the numbers the model
-// gave out; a handle that is not live raises RuntimeError.
+// What a backend may do to the graphics model, and all it sees of it. Handles are the
+// numbers the model gave out; a handle that is not live raises RuntimeError (TryGet
+// aside).
 class GraphicsHost {
  public:
   virtual bool IsLive(double handle) const = 0;
   // A property's value, as the program would read it. Raises for an unknown name.
   virtual Value Get(double handle, std::string_view property) const = 0;
+  // The same without raising: nullopt when `handle` is not live or its object has no
+  // property of that name (a control the figure file gave no "TooltipString").
+  virtual std::optional<Value> TryGet(double handle, std::string_view property) const = 0;
   // `handle` followed by all objects below it, depth first in creation order.
   virtual std::vector<double> Descendants(double handle) const = 0;
   // The live figures, in creation order.
   virtual std::vector<double> Figures() const = 0;
+  // The rectangle `property` ("Position" or "OuterPosition" of a figure, "Position" of
+  // a control) in pixels, whatever the object's "Units". Raises for another property.
+  virtual Rect PixelRect(double handle, std::string_view property) const = 0;
 
-  // The user changed a property (typed into an edit box, moved a window). The value
+  // The user changed a property (typed into an edit box). The value
   // is checked as a program's set would be, but not reported back to the backend.
   virtual void UserChanged(double handle, std::string_view property, const Value& value) = 0;
+  // The user moved or resized a window (or a control): the rectangle `property` (as for
+  // PixelRect) becomes `pixels`. Checked as a set, so a non-finite number is refused
+  // and nothing changes; not reported back to the backend.
+  virtual void UserPlaced(double handle, std::string_view property, const Rect& pixels) = 0;
   // The user activated the object (pressed a button, committed an edit): its
   // "Callback" runs through the installed callback hook (graphics.h). Whatever the
   // hook throws passes to the caller.

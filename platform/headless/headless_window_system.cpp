@@ -36,11 +36,11 @@ void HeadlessWindowSystem::Close(double figure) {
 }
 
 void HeadlessWindowSystem::Place(double handle, std::string_view property, const Rect& pixels) {
-  UserPlaced(host(), handle, property, pixels);
+  host().UserPlaced(handle, property, pixels);
 }
 
 Rect HeadlessWindowSystem::Shown(double handle, std::string_view property) const {
-  return PixelRect(host(), handle, property);
+  return host().PixelRect(handle, property);
 }
 
 void HeadlessWindowSystem::ObjectCreated(double handle, std::string_view /*type*/,

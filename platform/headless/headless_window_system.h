@@ -110,6 +110,10 @@ class HeadlessWindowSystem final : public WindowSystem {
   void QueueAction(UserAction action) { script_.push_back(std::move(action)); }
   std::size_t pending_actions() const { return script_.size(); }
 
+  // The model this backend serves, as the backend sees it. Raises RuntimeError when it
+  // serves none.
+  GraphicsHost& host() const;
+
   const HeadlessRecord& record() const { return *record_; }
   void ClearRecord() { *record_ = HeadlessRecord(); }
   // The record, shared: it outlives the window system (a test that hands the window
@@ -140,7 +144,6 @@ class HeadlessWindowSystem final : public WindowSystem {
   int RunEventLoop() override;
 
  private:
-  GraphicsHost& host() const;
   double Target(const UserAction& action) const;
 
   GraphicsHost* host_ = nullptr;

@@ -3,6 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "platform/errors.h"
 #include "platform/test_support.h"
 
@@ -102,6 +107,111 @@ TEST_F(HeadlessUser, ScriptNamingNoObjectFails) {
   } catch (const RuntimeError& e) {
     EXPECT_THAT(e.what(), HasSubstr("\"LoadButton\""));
   }
+}
+
+// A model written for these tests: a fixed figure (1) with two controls, and a log of
+// everything the backend asks of it. The backend must need nothing else.
+class FakeHost final : public GraphicsHost {
+ public:
+  bool IsLive(double h) const override { return tags_.contains(h); }
+  Value Get(double h, std::string_view property) const override {
+    if (std::optional<Value> v = TryGet(h, property)) return *v;
+    Raise("FakeHost: no property \"" + std::string(property) + "\"");
+  }
+  std::optional<Value> TryGet(double h, std::string_view property) const override {
+    if (!IsLive(h)) return std::nullopt;
+    if (property == "Tag") return Value::Text(tags_.at(h));
+    if (property == "CurrentFigure" && h == 0) {
+      return figure_open_ ? Value::Scalar(1) : Value::Empty();
+    }
+    return std::nullopt;
+  }
+  std::vector<double> Descendants(double h) const override {
+    if (h != 0) return {h};
+    std::vector<double> out;
+    for (const auto& [handle, tag] : tags_) out.push_back(handle);
+    return out;
+  }
+  std::vector<double> Figures() const override {
+    return figure_open_ ? std::vector<double>{1} : std::vector<double>{};
+  }
+  Rect PixelRect(double h, std::string_view property) const override {
+    log_.push_back("rect " + Name(h) + " " + std::string(property));
+    return {10, 20, 30, 40};
+  }
+  void UserChanged(double h, std::string_view property, const Value& value) override {
+    log_.push_back("change " + Name(h) + " " + std::string(property) + "=" + value.utf8());
+  }
+  void UserPlaced(double h, std::string_view property, const Rect& r) override {
+    log_.push_back("place " + Name(h) + " " + std::string(property) + " " +
+                   std::to_string(int(r.left)) + "," + std::to_string(int(r.bottom)) + "," +
+                   std::to_string(int(r.width)) + "," + std::to_string(int(r.height)));
+  }
+  void UserActivated(double h) override { log_.push_back("activate " + Name(h)); }
+  void UserClosed(double figure) override {
+    log_.push_back("close " + Name(figure));
+    figure_open_ = false;
+  }
+
+  const std::vector<std::string>& log() const { return log_; }
+
+ private:
+  std::string Name(double h) const { return IsLive(h) ? tags_.at(h) : std::to_string(h); }
+
+  std::map<double, std::string> tags_ = {
+      {0, "root"}, {1, "Main"}, {100.5, "NumBox"}, {101.5, "SaveButton"}};
+  bool figure_open_ = true;
+  mutable std::vector<std::string> log_;
+};
+
+TEST(HeadlessOnAnyHost, PlaysTheUserThroughTheHostOnly) {
+  FakeHost host;
+  HeadlessWindowSystem ws;
+  ws.Attach(&host);
+  ws.TypeText(100.5, "25");
+  ws.Press(101.5);
+  ws.Place(1, "OuterPosition", {5, 6, 700, 500});
+  const Rect shown = ws.Shown(100.5, "Position");
+  EXPECT_EQ(shown.width, 30);
+  ws.Close(1);
+  // A typed text is the control's before its callback runs.
+  EXPECT_THAT(host.log(), ElementsAre("change NumBox String=25", "activate NumBox",
+                                      "activate SaveButton", "place Main OuterPosition 5,6,700,500",
+                                      "rect NumBox Position", "close Main"));
+}
+
+TEST(HeadlessOnAnyHost, TheScriptFindsTargetsByTagAndStopsWithTheLastFigure) {
+  FakeHost host;
+  HeadlessWindowSystem ws;
+  ws.Attach(&host);
+  ws.QueueAction({UserAction::Kind::kType, "NumBox", "7"});
+  ws.QueueAction({UserAction::Kind::kClose, "", ""});  // the current figure
+  ws.QueueAction({UserAction::Kind::kPress, "SaveButton", ""});
+  EXPECT_EQ(ws.RunEventLoop(), 0);
+  EXPECT_THAT(host.log(), ElementsAre("change NumBox String=7", "activate NumBox", "close Main"));
+  EXPECT_EQ(ws.pending_actions(), 1u);
+  // With no figure open, the loop returns at once and leaves the script alone.
+  EXPECT_EQ(ws.RunEventLoop(), 0);
+  EXPECT_EQ(ws.pending_actions(), 1u);
+}
+
+TEST(HeadlessOnAnyHost, ScriptErrorsNameWhatIsMissing) {
+  FakeHost host;
+  HeadlessWindowSystem ws;
+  ws.Attach(&host);
+  ws.QueueAction({UserAction::Kind::kPress, "LoadButton", ""});
+  EXPECT_THAT(testing::ErrorOf([&] { ws.RunEventLoop(); }),
+              HasSubstr("no object is tagged \"LoadButton\""));
+  EXPECT_TRUE(host.log().empty());
+  // Reports from the program are recorded without asking the host anything.
+  ws.ObjectCreated(102.5, "uicontrol", 1);
+  ws.PropertyChanged(102.5, "String", Value::Text("x"));
+  EXPECT_THAT(ws.record().created, ElementsAre(102.5));
+  EXPECT_EQ(ws.record().SetsOf(102.5, "string").at(0).utf8(), "x");
+  EXPECT_TRUE(host.log().empty());
+  // Without a model, playing the user fails with a clear message.
+  ws.Attach(nullptr);
+  EXPECT_THAT(testing::ErrorOf([&] { ws.Press(101.5); }), HasSubstr("serves no graphics model"));
 }
 
 TEST(HeadlessRecord, ProgramSetsAreRecordedInOrder) {

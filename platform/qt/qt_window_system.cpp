@@ -21,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -181,6 +182,19 @@ QString ProgressText(double done, double total) {
   return QStringLiteral("%1 done").arg(steps);
 }
 
+// Counts a state for the life of a scope ("a callback runs", "the program changes a
+// widget"): one more on entry, one less on exit, also when an exception leaves the scope.
+class ScopedCount {
+ public:
+  explicit ScopedCount(int& count) : count_(count) { ++count_; }
+  ~ScopedCount() { --count_; }
+  ScopedCount(const ScopedCount&) = delete;
+  ScopedCount& operator=(const ScopedCount&) = delete;
+
+ private:
+  int& count_;
+};
+
 // What the window system keeps of one object it shows.
 struct Shown {
   Kind kind = Kind::kLabel;
@@ -265,10 +279,34 @@ class QtWindowSystem final : public WindowSystem {
   void MakeFigure(double handle);
   void MakeControl(double handle, double parent);
   Kind KindOf(double control) const;
+
+  // Shows a property's value on the object's widget, through the handler the tables
+  // below give the property; a property without one changes nothing on screen.
   void Apply(double handle, std::string_view property, const Value& value);
-  void SetText(Shown& s, const Value& value);
-  void SetEnable(Shown& s, const std::string& mode);
-  void SetFontSize(QWidget* w, const Value& points);
+  using Handler = void (QtWindowSystem::*)(double handle, Shown& s, const Value& value);
+  struct PropertyHandler {
+    std::string_view property;
+    Handler apply;
+  };
+  static const PropertyHandler kFigureHandlers[];
+  static const PropertyHandler kControlHandlers[];
+  // Figures.
+  void PlaceFigureNow(double figure, Shown& s, const Value& value);
+  void ShowFigureOrNot(double figure, Shown& s, const Value& visible);
+  void SetTitle(double figure, Shown& s, const Value& name);
+  void SetWindowColour(double figure, Shown& s, const Value& rgb);
+  // Controls.
+  void PlaceControlNow(double control, Shown& s, const Value& value);
+  void ShowControlOrNot(double control, Shown& s, const Value& visible);
+  void SetText(double control, Shown& s, const Value& value);
+  void SetTag(double control, Shown& s, const Value& tag);
+  void SetEnable(double control, Shown& s, const Value& mode);
+  void SetBackground(double control, Shown& s, const Value& rgb);
+  void SetForeground(double control, Shown& s, const Value& rgb);
+  void SetFontSize(double control, Shown& s, const Value& points);
+  void SetAlignment(double control, Shown& s, const Value& mode);
+  void SetTooltip(double control, Shown& s, const Value& tip);
+
   void PlaceFigure(double figure);
   void PlaceControl(double control);
   void LayOut(double figure);
@@ -288,10 +326,11 @@ class QtWindowSystem final : public WindowSystem {
   double progress_total_ = 0;
   double progress_scale_ = 1;  // bar units per step
   QElapsedTimer progress_clock_;
+  // Counted by ScopedCount while they hold.
   int activations_ = 0;   // callbacks running now
   int programmatic_ = 0;  // the program is changing a widget: its signals are not a person's
   int placing_ = 0;       // geometry from the model is being applied
-  bool running_ = false;  // inside RunEventLoop
+  int event_loops_ = 0;   // inside RunEventLoop
   FrameSize frame_;       // as last measured on a shown window
 };
 
@@ -441,10 +480,9 @@ void QtWindowSystem::MakeControl(double handle, double parent) {
                                "ForegroundColor", "FontSize", "HorizontalAlignment"}) {
     Apply(handle, property, host().Get(handle, property));
   }
-  try {
-    Apply(handle, "TooltipString", host().Get(handle, "TooltipString"));
-  } catch (const RuntimeError&) {
-    // A control without a tooltip: the figure file gave none.
+  // Only when the figure file gave the control a tooltip.
+  if (const std::optional<Value> tip = host().TryGet(handle, "TooltipString")) {
+    Apply(handle, "TooltipString", *tip);
   }
   w->setVisible(host().Get(handle, "Visible").utf8() == "on");
 }
@@ -462,7 +500,7 @@ void QtWindowSystem::ObjectDeleted(double handle) {
     w->hide();
     w->deleteLater();
   }
-  if (figure && running_ && !AnyFigureLeft()) QCoreApplication::exit(0);
+  if (figure && event_loops_ > 0 && !AnyFigureLeft()) QCoreApplication::exit(0);
 }
 
 void QtWindowSystem::PropertyChanged(double handle, std::string_view property, const Value& value) {
@@ -482,63 +520,81 @@ void QtWindowSystem::PropertyChanged(double handle, std::string_view property, c
   Apply(handle, property, value);
 }
 
+const QtWindowSystem::PropertyHandler QtWindowSystem::kFigureHandlers[] = {
+    {"Position", &QtWindowSystem::PlaceFigureNow},
+    {"OuterPosition", &QtWindowSystem::PlaceFigureNow},
+    {"Resize", &QtWindowSystem::PlaceFigureNow},
+    {"Visible", &QtWindowSystem::ShowFigureOrNot},
+    {"Name", &QtWindowSystem::SetTitle},
+    {"Color", &QtWindowSystem::SetWindowColour},
+};
+
+const QtWindowSystem::PropertyHandler QtWindowSystem::kControlHandlers[] = {
+    {"Position", &QtWindowSystem::PlaceControlNow},
+    {"OuterPosition", &QtWindowSystem::PlaceControlNow},
+    {"Visible", &QtWindowSystem::ShowControlOrNot},
+    {"String", &QtWindowSystem::SetText},
+    {"Tag", &QtWindowSystem::SetTag},
+    {"Enable", &QtWindowSystem::SetEnable},
+    {"BackgroundColor", &QtWindowSystem::SetBackground},
+    {"ForegroundColor", &QtWindowSystem::SetForeground},
+    {"FontSize", &QtWindowSystem::SetFontSize},
+    {"HorizontalAlignment", &QtWindowSystem::SetAlignment},
+    {"TooltipString", &QtWindowSystem::SetTooltip},
+};
+
 void QtWindowSystem::Apply(double handle, std::string_view property, const Value& value) {
   Shown& s = shown_.at(handle);
-  QWidget* w = s.widget;
-  if (w == nullptr) return;
-  const auto is = [property](std::string_view name) { return SamePropertyName(property, name); };
-  if (is("Position") || is("OuterPosition")) {
-    if (s.kind == Kind::kFigure) {
-      PlaceFigure(handle);
-    } else {
-      PlaceControl(handle);
-      Relabel(s.figure);
+  if (!s.widget) return;
+  const std::span<const PropertyHandler> handlers =
+      s.kind == Kind::kFigure ? std::span<const PropertyHandler>(kFigureHandlers)
+                              : std::span<const PropertyHandler>(kControlHandlers);
+  for (const PropertyHandler& h : handlers) {
+    if (SamePropertyName(h.property, property)) {
+      (this->*h.apply)(handle, s, value);
+      return;
     }
-  } else if (is("Visible")) {
-    const bool on = value.utf8() == "on";
-    if (s.kind != Kind::kFigure) {
-      w->setVisible(on);
-    } else if (!on) {
-      s.pending_show = false;
-      w->hide();
-    } else if (!s.pending_show) {
-      ShowFigure(handle);
-    }
-  } else if (s.kind == Kind::kFigure) {
-    if (is("Name")) {
-      const QString name = ToQString(value.utf8());
-      w->setWindowTitle(name.isEmpty() ? QStringLiteral("Figure %1").arg(handle) : name);
-    } else if (is("Color")) {
-      SetColour(w, QPalette::Window, value);
-    } else if (is("Resize")) {
-      PlaceFigure(handle);
-    }
-  } else if (is("String")) {
-    SetText(s, value);
-  } else if (is("Tag")) {
-    const QString tag = ToQString(value.utf8());
-    w->setObjectName(tag);
-    w->setAccessibleDescription(tag);
-  } else if (is("Enable")) {
-    SetEnable(s, value.utf8());
-  } else if (is("BackgroundColor")) {
-    SetColour(w, BackgroundRole(s.kind), value);
-  } else if (is("ForegroundColor")) {
-    SetColour(w, ForegroundRole(s.kind), value);
-  } else if (is("FontSize")) {
-    SetFontSize(w, value);
-  } else if (is("HorizontalAlignment")) {
-    if (auto* label = qobject_cast<QLabel*>(w)) label->setAlignment(AlignmentOf(value.utf8()));
-    if (auto* line = qobject_cast<QLineEdit*>(w)) line->setAlignment(AlignmentOf(value.utf8()));
-  } else if (is("TooltipString")) {
-    w->setToolTip(ToQString(value.utf8()));
-    Relabel(s.figure);
   }
 }
 
-void QtWindowSystem::SetText(Shown& s, const Value& value) {
+// ---- Figures
+
+void QtWindowSystem::PlaceFigureNow(double figure, Shown& /*s*/, const Value& /*value*/) {
+  PlaceFigure(figure);
+}
+
+void QtWindowSystem::ShowFigureOrNot(double figure, Shown& s, const Value& visible) {
+  if (visible.utf8() != "on") {
+    s.pending_show = false;
+    s.widget->hide();
+  } else if (!s.pending_show) {
+    ShowFigure(figure);
+  }
+}
+
+void QtWindowSystem::SetTitle(double figure, Shown& s, const Value& name) {
+  const QString title = ToQString(name.utf8());
+  s.widget->setWindowTitle(title.isEmpty() ? QStringLiteral("Figure %1").arg(figure) : title);
+}
+
+void QtWindowSystem::SetWindowColour(double /*figure*/, Shown& s, const Value& rgb) {
+  SetColour(s.widget, QPalette::Window, rgb);
+}
+
+// ---- Controls
+
+void QtWindowSystem::PlaceControlNow(double control, Shown& s, const Value& /*value*/) {
+  PlaceControl(control);
+  Relabel(s.figure);
+}
+
+void QtWindowSystem::ShowControlOrNot(double /*control*/, Shown& s, const Value& visible) {
+  s.widget->setVisible(visible.utf8() == "on");
+}
+
+void QtWindowSystem::SetText(double /*control*/, Shown& s, const Value& value) {
   const QString text = TextOf(value);
-  ++programmatic_;
+  const ScopedCount programmatic(programmatic_);
   switch (s.kind) {
     case Kind::kButton: {
       auto* button = static_cast<QPushButton*>(s.widget.data());
@@ -562,10 +618,35 @@ void QtWindowSystem::SetText(Shown& s, const Value& value) {
       Relabel(s.figure);
       break;
   }
-  --programmatic_;
 }
 
-void QtWindowSystem::SetEnable(Shown& s, const std::string& mode) {
+void QtWindowSystem::SetTag(double /*control*/, Shown& s, const Value& tag) {
+  const QString name = ToQString(tag.utf8());
+  s.widget->setObjectName(name);
+  s.widget->setAccessibleDescription(name);
+}
+
+void QtWindowSystem::SetBackground(double /*control*/, Shown& s, const Value& rgb) {
+  SetColour(s.widget, BackgroundRole(s.kind), rgb);
+}
+
+void QtWindowSystem::SetForeground(double /*control*/, Shown& s, const Value& rgb) {
+  SetColour(s.widget, ForegroundRole(s.kind), rgb);
+}
+
+void QtWindowSystem::SetAlignment(double /*control*/, Shown& s, const Value& mode) {
+  const Qt::Alignment alignment = AlignmentOf(mode.utf8());
+  if (auto* label = qobject_cast<QLabel*>(s.widget)) label->setAlignment(alignment);
+  if (auto* line = qobject_cast<QLineEdit*>(s.widget)) line->setAlignment(alignment);
+}
+
+void QtWindowSystem::SetTooltip(double /*control*/, Shown& s, const Value& tip) {
+  s.widget->setToolTip(ToQString(tip.utf8()));
+  Relabel(s.figure);
+}
+
+void QtWindowSystem::SetEnable(double /*control*/, Shown& s, const Value& value) {
+  const std::string mode = value.utf8();
   QWidget* w = s.widget;
   switch (s.kind) {
     case Kind::kLineBox:
@@ -592,34 +673,36 @@ void QtWindowSystem::SetEnable(Shown& s, const std::string& mode) {
   }
 }
 
-void QtWindowSystem::SetFontSize(QWidget* w, const Value& points) {
+void QtWindowSystem::SetFontSize(double /*control*/, Shown& s, const Value& points) {
   if (!points.is_numeric() || points.numel() != 1 || !(points.num(0) > 0)) return;
-  QFont font = w->font();
+  QFont font = s.widget->font();
   font.setPointSizeF(points.num(0));
-  w->setFont(font);
+  s.widget->setFont(font);
 }
 
 // ---- Geometry
 
 void QtWindowSystem::PlaceFigure(double figure) {
   QWidget* w = WidgetOf(figure);
-  const QRect place = ScreenToQt(PixelRect(host(), figure, "Position"));
-  ++placing_;
-  if (host().Get(figure, "Resize").utf8() == "off") {
-    w->setFixedSize(place.size());
-  } else {
-    w->setMinimumSize(0, 0);
-    w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  const QRect place = ScreenToQt(host().PixelRect(figure, "Position"));
+  const bool fixed = host().Get(figure, "Resize").utf8() == "off";
+  {
+    const ScopedCount placing(placing_);
+    if (fixed) {
+      w->setFixedSize(place.size());
+    } else {
+      w->setMinimumSize(0, 0);
+      w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    w->setGeometry(place);
   }
-  w->setGeometry(place);
-  --placing_;
   LayOut(figure);
 }
 
 // Controls keep their place from the lower-left corner of the figure's drawing area.
 void QtWindowSystem::PlaceControl(double control) {
   QWidget* w = WidgetOf(control);
-  const Rect r = PixelRect(host(), control, "Position");
+  const Rect r = host().PixelRect(control, "Position");
   const int height = Pixels(r.height);
   w->setGeometry(Pixels(r.left), w->parentWidget()->height() - Pixels(r.bottom) - height,
                  Pixels(r.width), height);
@@ -644,7 +727,7 @@ void QtWindowSystem::Relabel(double figure) {
   std::vector<Placed> placed;
   for (const auto& [handle, s] : shown_) {
     if (s.figure == figure && s.kind != Kind::kFigure && s.widget) {
-      placed.push_back({s.widget, s.kind, PixelRect(host(), handle, "Position")});
+      placed.push_back({s.widget, s.kind, host().PixelRect(handle, "Position")});
     }
   }
   for (const Placed& box : placed) {
@@ -675,8 +758,8 @@ void QtWindowSystem::FigurePlaced(double figure, bool resized) {
   Guarded([&] {
     if (!host().IsLive(figure)) return;
     const Rect now = QtToScreen(w->geometry());
-    if (!SamePixels(now, PixelRect(host(), figure, "Position"))) {
-      UserPlaced(host(), figure, "Position", now);
+    if (!SamePixels(now, host().PixelRect(figure, "Position"))) {
+      host().UserPlaced(figure, "Position", now);
     }
     if (resized) LayOut(figure);
   });
@@ -718,11 +801,10 @@ void QtWindowSystem::EditFinished(double control, bool enter) {
 void QtWindowSystem::Activated(double control) {
   if (host_ == nullptr || !shown_.contains(control) || activations_ > 0 || progress_depth_ > 0)
     return;
-  ++activations_;
+  const ScopedCount running(activations_);
   Guarded([&] {
     if (host().IsLive(control)) host().UserActivated(control);
   });
-  --activations_;
 }
 
 // ---- Screen facts
@@ -887,10 +969,8 @@ void QtWindowSystem::EndProgress() {
 int QtWindowSystem::RunEventLoop() {
   ShowPendingFigures();
   if (!AnyFigureLeft()) return 0;
-  running_ = true;
-  const int status = QApplication::exec();
-  running_ = false;
-  return status;
+  const ScopedCount loop(event_loops_);
+  return QApplication::exec();
 }
 
 // ---- Lookups
@@ -902,12 +982,9 @@ QWidget* QtWindowSystem::WidgetOf(double handle) const {
 
 QWidget* QtWindowSystem::CurrentFigureWindow() const {
   if (host_ == nullptr) return nullptr;
-  try {
-    const Value current = host_->Get(0, "CurrentFigure");
-    return current.empty() ? nullptr : WidgetOf(current.num(0));
-  } catch (const std::exception&) {
-    return nullptr;
-  }
+  const std::optional<Value> current = host_->TryGet(0, "CurrentFigure");
+  return current && current->is_numeric() && !current->empty() ? WidgetOf(current->num(0))
+                                                               : nullptr;
 }
 
 bool QtWindowSystem::AnyFigureLeft() const {

@@ -21,11 +21,15 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/callable.h"
+#include "platform/errors.h"
 #include "platform/graphics.h"
 #include "platform/mainhg.h"
 #include "platform/qt/qt_user.h"
@@ -477,6 +481,183 @@ TEST_F(QtProgramTest, ClosingTheWindowEndsTheProgramAndReleasesEveryModule) {
   for (QWidget* w : QApplication::topLevelWidgets()) {
     EXPECT_FALSE(w->property(kQtHandleProperty).isValid()) << w->metaObject()->className();
   }
+}
+
+// ---- The window system on a model written here, which it reaches only through
+// GraphicsHost.
+
+// A figure (1) with a label, a box beside it, a box with only a tooltip and a button;
+// logs what the window system asks of it.
+class FakeHost final : public GraphicsHost {
+ public:
+  using Props = std::map<std::string, Value>;
+
+  FakeHost() {
+    objects_[0] = {{"CurrentFigure", Value::Scalar(1)}};
+    objects_[1] = {{"Name", Value::Text("Fake")},
+                   {"Color", Value::Row({1, 1, 1})},
+                   {"Visible", Value::Text("on")},
+                   {"Resize", Value::Text("on")},
+                   {"Position", Value::Row({100, 100, 300, 200})}};
+    rects_[1] = {100, 100, 300, 200};
+    AddControl(100.5, "text", "Label", "Count", {10, 20, 100, 24});
+    AddControl(101.5, "edit", "NumBox", "3", {120, 20, 100, 24});
+    AddControl(102.5, "edit", "SeedBox", "", {120, 60, 100, 24});
+    objects_[102.5]["TooltipString"] = Value::Text("Seed");
+    AddControl(103.5, "pushbutton", "GoButton", "Go", {120, 100, 100, 24});
+  }
+
+  bool IsLive(double h) const override { return objects_.contains(h); }
+  Value Get(double h, std::string_view property) const override {
+    if (std::optional<Value> v = TryGet(h, property)) return *v;
+    Raise("FakeHost: no property \"" + std::string(property) + "\"");
+  }
+  std::optional<Value> TryGet(double h, std::string_view property) const override {
+    const auto object = objects_.find(h);
+    if (object == objects_.end()) return std::nullopt;
+    const auto it = object->second.find(std::string(property));
+    if (it == object->second.end()) return std::nullopt;
+    return it->second;
+  }
+  std::vector<double> Descendants(double h) const override { return {h}; }
+  std::vector<double> Figures() const override { return {1}; }
+  Rect PixelRect(double h, std::string_view /*property*/) const override {
+    if (fail_geometry) Raise("FakeHost: geometry fails");
+    return rects_.at(h);
+  }
+  void UserChanged(double h, std::string_view property, const Value& value) override {
+    log.push_back("change " + Get(h, "Tag").utf8() + " " + std::string(property) + "=" +
+                  value.utf8());
+  }
+  void UserPlaced(double /*h*/, std::string_view /*property*/, const Rect& /*r*/) override {}
+  void UserActivated(double h) override {
+    if (fail_callbacks) Raise("FakeHost: the callback fails");
+    log.push_back("activate " + Get(h, "Tag").utf8());
+  }
+  void UserClosed(double /*figure*/) override { log.push_back("close"); }
+
+  bool fail_geometry = false;
+  bool fail_callbacks = false;
+  std::vector<std::string> log;
+
+ private:
+  void AddControl(double h, const char* style, const char* tag, const char* text,
+                  const Rect& place) {
+    objects_[h] = {{"Style", Value::Text(style)},
+                   {"Tag", Value::Text(tag)},
+                   {"String", Value::Text(text)},
+                   {"Max", Value::Scalar(1)},
+                   {"Min", Value::Scalar(0)},
+                   {"Enable", Value::Text("on")},
+                   {"BackgroundColor", Value::Row({1, 1, 1})},
+                   {"ForegroundColor", Value::Row({0, 0, 0})},
+                   {"FontSize", Value::Scalar(10)},
+                   {"HorizontalAlignment", Value::Text("left")},
+                   {"Visible", Value::Text("on")},
+                   {"Position", Value::Row({place.left, place.bottom, place.width, place.height})}};
+    rects_[h] = place;
+  }
+
+  std::map<double, Props> objects_;
+  std::map<double, Rect> rects_;
+};
+
+class QtOnAnyHost : public ::testing::Test {
+ protected:
+  QtOnAnyHost() {
+    static int argc = 1;
+    static char arg0[] = "dropkit";
+    static char* argv[] = {arg0, nullptr};
+    ws_ = MakeQtWindowSystem(argc, argv);
+    ws_->Attach(&host_);
+    ws_->ObjectCreated(1, "figure", 0);
+    for (double control : {100.5, 101.5, 102.5, 103.5}) ws_->ObjectCreated(control, "uicontrol", 1);
+    ws_->Flush();  // shows the window
+  }
+  ~QtOnAnyHost() override { ws_->Attach(nullptr); }
+
+  QWidget* Window() const {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->property(kQtHandleProperty).toDouble() == 1) return w;
+    }
+    return nullptr;
+  }
+  template <typename W>
+  W* Child(const char* tag) const {
+    return Window()->findChild<W*>(QString::fromLatin1(tag));
+  }
+
+  testing::TestEnv env_;
+  FakeHost host_;
+  std::unique_ptr<WindowSystem> ws_;
+};
+
+TEST_F(QtOnAnyHost, BuildsTheWindowFromWhatTheHostAnswers) {
+  ASSERT_NE(Window(), nullptr);
+  EXPECT_EQ(Window()->windowTitle(), "Fake");
+  EXPECT_EQ(Window()->size(), QSize(300, 200));
+  auto* num = Child<QLineEdit>("NumBox");
+  ASSERT_NE(num, nullptr);
+  EXPECT_EQ(num->text(), "3");
+  EXPECT_EQ(num->geometry(), QRect(120, 200 - 20 - 24, 100, 24));
+  // Named by the label beside it, or by its tooltip where there is none.
+  EXPECT_EQ(num->accessibleName(), "Count");
+  EXPECT_EQ(Child<QLineEdit>("SeedBox")->accessibleName(), "Seed");
+  EXPECT_EQ(Child<QLineEdit>("SeedBox")->toolTip(), "Seed");
+  EXPECT_TRUE(num->toolTip().isEmpty());  // the host has none for it, and that is no error
+  EXPECT_EQ(Child<QPushButton>("GoButton")->text(), "Go");
+}
+
+TEST_F(QtOnAnyHost, ProgramSetsGoThroughOneTableInAnyLetterCase) {
+  ws_->PropertyChanged(1, "name", Value::Text("Renamed"));
+  EXPECT_EQ(Window()->windowTitle(), "Renamed");
+  ws_->PropertyChanged(101.5, "STRING", Value::Text("8"));
+  EXPECT_EQ(Child<QLineEdit>("NumBox")->text(), "8");
+  ws_->PropertyChanged(101.5, "Enable", Value::Text("inactive"));
+  EXPECT_TRUE(Child<QLineEdit>("NumBox")->isReadOnly());
+  ws_->PropertyChanged(103.5, "Visible", Value::Text("off"));
+  EXPECT_FALSE(Child<QPushButton>("GoButton")->isVisible());
+  ws_->PropertyChanged(102.5, "TooltipString", Value::Text("Start"));
+  EXPECT_EQ(Child<QLineEdit>("SeedBox")->accessibleName(), "Start");
+  // A property a kind of object shows nothing of changes nothing.
+  ws_->PropertyChanged(1, "String", Value::Text("ignored"));
+  ws_->PropertyChanged(101.5, "Name", Value::Text("ignored"));
+  EXPECT_EQ(Window()->windowTitle(), "Renamed");
+  // The program's own changes are not reported back as the user's.
+  EXPECT_TRUE(host_.log.empty());
+}
+
+TEST_F(QtOnAnyHost, UserInputReachesTheHost) {
+  auto* num = Child<QLineEdit>("NumBox");
+  num->selectAll();
+  QTest::keyClicks(num, "5");
+  QTest::keyClick(num, Qt::Key_Return);
+  Child<QPushButton>("GoButton")->click();
+  EXPECT_EQ(host_.log, (std::vector<std::string>{"change NumBox String=5", "activate NumBox",
+                                                 "activate GoButton"}));
+}
+
+TEST_F(QtOnAnyHost, AFailedProgramSetLeavesUserInputCounted) {
+  host_.fail_geometry = true;  // relabelling after the label's text changes fails
+  EXPECT_THROW(ws_->PropertyChanged(100.5, "String", Value::Text("Total")), RuntimeError);
+  host_.fail_geometry = false;
+  // The program's change is over: what the user types now is the user's.
+  auto* num = Child<QLineEdit>("NumBox");
+  num->selectAll();
+  QTest::keyClicks(num, "7");
+  EXPECT_EQ(host_.log, (std::vector<std::string>{"change NumBox String=7"}));
+}
+
+TEST_F(QtOnAnyHost, AFailedCallbackIsReportedAndTheNextOneRuns) {
+  host_.fail_callbacks = true;
+  Child<QPushButton>("GoButton")->click();
+  EXPECT_EQ(env_.err, "dropkit: FakeHost: the callback fails\n");
+  host_.fail_callbacks = false;
+  Child<QPushButton>("GoButton")->click();
+  EXPECT_EQ(host_.log, (std::vector<std::string>{"activate GoButton"}));
+  std::vector<QString> boxes;
+  for (QMessageBox* box : user::MessageBoxes()) boxes.push_back(box->text());
+  EXPECT_EQ(boxes, (std::vector<QString>{"FakeHost: the callback fails"}));
 }
 
 }  // namespace
