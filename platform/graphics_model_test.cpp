@@ -11,19 +11,16 @@
 #include "platform/errors.h"
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::ErrorOf;
+using test::ErrorOf;
 using ::testing::HasSubstr;
-using testing::Numbers;
+using test::Numbers;
 
-Value Text(const char* s) {
-  return Value::Text(s);
-}
 
 std::vector<double> Parts(const Rect& r) {
   return {r.left, r.bottom, r.width, r.height};
@@ -36,10 +33,10 @@ class ModelAsHost : public ::testing::Test {
   GraphicsHost& host() { return g_.ui().host(); }
 
   ScopedHeadlessGraphics g_;
-  Value fig_ = CreateFigure({{"Units", Text("inches")}, {"Position", Value::Row({1, 1, 4, 2})}});
+  Value fig_ = CreateFigure({{"Units", Value::Text("inches")}, {"Position", Value::Row({1, 1, 4, 2})}});
   Value box_ = CreateControl(
       fig_, "edit", "Box", "",
-      {{"Units", Text("normalized")}, {"Position", Value::Row({0.5, 0.5, 0.25, 0.25})}});
+      {{"Units", Value::Text("normalized")}, {"Position", Value::Row({0.5, 0.5, 0.25, 0.25})}});
   double fig() const { return fig_.num(0); }
   double box() const { return box_.num(0); }
 };
@@ -56,10 +53,10 @@ TEST_F(ModelAsHost, PixelRectIgnoresTheUnits) {
 
 TEST_F(ModelAsHost, UserPlacedMovesWithoutEchoAndReadsBackInUnits) {
   host().UserPlaced(fig(), "OuterPosition", {0, 0, 486, 312});
-  EXPECT_THAT(Numbers(mlfNGet(1, fig_, Text("Position"))), ElementsAre(3 / 96.0, 3 / 96.0, 5, 3));
+  EXPECT_THAT(Numbers(mlfNGet(1, fig_, Value::Text("Position"))), ElementsAre(3 / 96.0, 3 / 96.0, 5, 3));
   // Controls keep their place from the drawing area's corner, so the box reads the same.
   host().UserPlaced(box(), "Position", {240, 144, 120, 72});
-  EXPECT_THAT(Numbers(mlfNGet(1, box_, Text("Position"))), ElementsAre(0.5, 0.5, 0.25, 0.25));
+  EXPECT_THAT(Numbers(mlfNGet(1, box_, Value::Text("Position"))), ElementsAre(0.5, 0.5, 0.25, 0.25));
   EXPECT_TRUE(g_.ui().record().SetsOf(fig(), "OuterPosition").empty());
   EXPECT_TRUE(g_.ui().record().SetsOf(box(), "Position").empty());
 }
@@ -92,7 +89,7 @@ TEST_F(ModelAsHost, TryGetAnswersWithoutRaising) {
   EXPECT_FALSE(host().TryGet(999.5, "Tag").has_value());
   EXPECT_EQ(host().TryGet(0, "CurrentFigure")->num(0), fig());
   // A property a figure file adds is there to read.
-  const Value menu = CreateObject("uimenu", fig_, {{"Label", Text("File")}});
+  const Value menu = CreateObject("uimenu", fig_, {{"Label", Value::Text("File")}});
   EXPECT_EQ(host().TryGet(menu.num(0), "label")->utf8(), "File");
   DeleteObject(fig_);
   EXPECT_FALSE(host().TryGet(box(), "Tag").has_value());
@@ -100,7 +97,7 @@ TEST_F(ModelAsHost, TryGetAnswersWithoutRaising) {
 }
 
 TEST_F(ModelAsHost, TreeQueriesSeeHiddenObjectsInCreationOrder) {
-  const Value second = CreateFigure({{"HandleVisibility", Text("off")}});
+  const Value second = CreateFigure({{"HandleVisibility", Value::Text("off")}});
   const Value label = CreateControl(second, "text", "Label");
   EXPECT_THAT(host().Figures(), ElementsAre(fig(), second.num(0)));
   EXPECT_THAT(host().Descendants(0), ElementsAre(0, fig(), box(), second.num(0), label.num(0)));
@@ -113,13 +110,13 @@ TEST_F(ModelAsHost, TreeQueriesSeeHiddenObjectsInCreationOrder) {
 }
 
 TEST_F(ModelAsHost, UserChangesAreCheckedAndNotEchoed) {
-  host().UserChanged(box(), "string", Text("12"));
-  EXPECT_EQ(mlfNGet(1, box_, Text("String")).utf8(), "12");
-  host().UserChanged(box(), "Enable", Text("OFF"));
+  host().UserChanged(box(), "string", Value::Text("12"));
+  EXPECT_EQ(mlfNGet(1, box_, Value::Text("String")).utf8(), "12");
+  host().UserChanged(box(), "Enable", Value::Text("OFF"));
   EXPECT_EQ(host().Get(box(), "Enable").utf8(), "off");
-  EXPECT_THAT(ErrorOf([&] { host().UserChanged(box(), "Enable", Text("half")); }),
+  EXPECT_THAT(ErrorOf([&] { host().UserChanged(box(), "Enable", Value::Text("half")); }),
               HasSubstr("\"on\", \"off\" or \"inactive\""));
-  EXPECT_THAT(ErrorOf([&] { host().UserChanged(box(), "Type", Text("figure")); }),
+  EXPECT_THAT(ErrorOf([&] { host().UserChanged(box(), "Type", Value::Text("figure")); }),
               HasSubstr("cannot be set"));
   EXPECT_TRUE(g_.ui().record().properties.empty());
 }

@@ -10,13 +10,13 @@
 
 #include "platform/errors.h"
 #include "platform/graphics.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk::internal {
 namespace {
 
-using dk::testing::ErrorOf;
-using dk::testing::Numbers;
+using dk::test::ErrorOf;
+using dk::test::Numbers;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 

@@ -6,25 +6,22 @@
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/headless/headless_window_system.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::ErrorOf;
-using testing::Numbers;
+using test::ErrorOf;
+using test::Numbers;
 
 using ::testing::DoubleNear;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Pointwise;
 
-Value Text(const char* s) {
-  return Value::Text(s);
-}
 
 std::string GetText(const Value& h, const char* name) {
-  return mlfNGet(1, h, Text(name)).utf8();
+  return mlfNGet(1, h, Value::Text(name)).utf8();
 }
 
 // The main window's layout: a figure with the four edit controls.
@@ -39,7 +36,7 @@ struct MainWindow {
 TEST(GraphicsProperties, NamesMatchInAnyLetterCase) {
   ScopedHeadlessGraphics g;
   MainWindow w;
-  mlfNSet(0, w.num, Text("sTrInG"), Text("7"));
+  mlfNSet(0, w.num, Value::Text("sTrInG"), Value::Text("7"));
   EXPECT_EQ(GetText(w.num, "String"), "7");
   EXPECT_EQ(GetText(w.num, "tag"), "NumBox");
   EXPECT_EQ(GetText(w.fig, "TYPE"), "figure");
@@ -51,31 +48,31 @@ TEST(GraphicsProperties, NamesMatchInAnyLetterCase) {
 TEST(GraphicsProperties, UnknownPropertyNamesPropertyAndType) {
   ScopedHeadlessGraphics g;
   MainWindow w;
-  EXPECT_EQ(ErrorOf([&] { mlfNGet(1, w.num, Text("Colour")); }),
+  EXPECT_EQ(ErrorOf([&] { mlfNGet(1, w.num, Value::Text("Colour")); }),
             "Unknown property \"Colour\" of a uicontrol object");
-  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, Value::Scalar(0), Text("Tagg"), Text("x")); }),
+  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, Value::Scalar(0), Value::Text("Tagg"), Value::Text("x")); }),
               HasSubstr("\"Tagg\" of a root object"));
 }
 
 TEST(GraphicsProperties, ValuesAreCheckedOnSet) {
   ScopedHeadlessGraphics g;
   MainWindow w;
-  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, w.fig, Text("Visible"), Text("maybe")); }),
+  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, w.fig, Value::Text("Visible"), Value::Text("maybe")); }),
               HasSubstr("expected \"on\" or \"off\""));
   EXPECT_THAT(ErrorOf([&] {
-                mlfNSet(0, w.fig, Text("Position"), Value::Row({1, 2, 3}));
+                mlfNSet(0, w.fig, Value::Text("Position"), Value::Row({1, 2, 3}));
               }),
               HasSubstr("four numbers"));
   EXPECT_THAT(ErrorOf([&] {
-                mlfNSet(0, w.fig, Text("Color"), Value::Row({1, 2, 0}));
+                mlfNSet(0, w.fig, Value::Text("Color"), Value::Row({1, 2, 0}));
               }),
               HasSubstr("from 0 to 1"));
-  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, w.fig, Text("Type"), Text("axes")); }),
+  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, w.fig, Value::Text("Type"), Value::Text("axes")); }),
               HasSubstr("cannot be set"));
   // Choices are stored as listed, whatever case they were given in, so exact
   // comparisons with "on" and "pixels" hold.
-  mlfNSet(0, w.fig, Text("Visible"), Text("OFF"));
-  mlfNSet(0, w.fig, Text("Units"), Text("Normalized"));
+  mlfNSet(0, w.fig, Value::Text("Visible"), Value::Text("OFF"));
+  mlfNSet(0, w.fig, Value::Text("Units"), Value::Text("Normalized"));
   EXPECT_EQ(GetText(w.fig, "Visible"), "off");
   EXPECT_EQ(GetText(w.fig, "Units"), "normalized");
   EXPECT_TRUE(g.ui().record().SetsOf(w.fig.num(0), "Position").empty());
@@ -86,15 +83,15 @@ TEST(GraphicsProperties, DefaultsOfRootFigureAndControl) {
   g.ui().set_screen_size(1280, 1024);
   const Value root = Value::Scalar(0);
   EXPECT_EQ(GetText(root, "type"), "root");
-  EXPECT_TRUE(mlfNGet(1, root, Text("parent")).empty());
+  EXPECT_TRUE(mlfNGet(1, root, Value::Text("parent")).empty());
   EXPECT_EQ(GetText(root, "units"), "pixels");
-  EXPECT_THAT(Numbers(mlfNGet(1, root, Text("screensize"))), ElementsAre(0, 0, 1280, 1024));
-  EXPECT_THAT(Numbers(mlfNGet(1, root, Text("defaultUicontrolBackgroundColor"))),
+  EXPECT_THAT(Numbers(mlfNGet(1, root, Value::Text("screensize"))), ElementsAre(0, 0, 1280, 1024));
+  EXPECT_THAT(Numbers(mlfNGet(1, root, Value::Text("defaultUicontrolBackgroundColor"))),
               ElementsAre(0.94, 0.94, 0.94));
 
   MainWindow w;
-  EXPECT_EQ(mlfNGet(1, w.num, Text("parent")).num(0), w.fig.num(0));
-  EXPECT_EQ(mlfNGet(1, w.fig, Text("parent")).num(0), 0);
+  EXPECT_EQ(mlfNGet(1, w.num, Value::Text("parent")).num(0), w.fig.num(0));
+  EXPECT_EQ(mlfNGet(1, w.fig, Value::Text("parent")).num(0), 0);
   EXPECT_EQ(GetText(w.out, "Tag"), "OutBox");
   EXPECT_EQ(GetText(w.fig, "Tag"), "");
   EXPECT_EQ(GetText(w.fig, "visible"), "on");
@@ -106,15 +103,15 @@ TEST(GraphicsProperties, FigureRectanglesDifferByTheFrame) {
   ScopedHeadlessGraphics g;
   g.ui().set_frame({4, 4, 30, 4});
   const Value a = CreateFigure({{"Position", Value::Row({100, 100, 300, 200})}});
-  EXPECT_THAT(Numbers(mlfNGet(1, a, Text("outerposition"))), ElementsAre(96, 96, 308, 234));
+  EXPECT_THAT(Numbers(mlfNGet(1, a, Value::Text("outerposition"))), ElementsAre(96, 96, 308, 234));
   const Value b = CreateFigure({{"OuterPosition", Value::Row({0, 0, 308, 234})}});
-  EXPECT_THAT(Numbers(mlfNGet(1, b, Text("position"))), ElementsAre(4, 4, 300, 200));
+  EXPECT_THAT(Numbers(mlfNGet(1, b, Value::Text("position"))), ElementsAre(4, 4, 300, 200));
 }
 
 TEST(GraphicsProperties, CreationKeepsUnknownPropertiesAsData) {
   ScopedHeadlessGraphics g;
   const Value fig = CreateFigure();
-  const Value menu = CreateObject("uimenu", fig, {{"Label", Text("File")}});
+  const Value menu = CreateObject("uimenu", fig, {{"Label", Value::Text("File")}});
   EXPECT_EQ(GetText(menu, "label"), "File");
   EXPECT_EQ(GetText(menu, "Type"), "uimenu");
   EXPECT_THAT(ErrorOf([&] { CreateObject("uicontrol", Value::Scalar(0)); }),
@@ -126,7 +123,7 @@ TEST(GraphicsProperties, CreationKeepsUnknownPropertiesAsData) {
 // frame 3 left, right and bottom and 21 on top.
 
 std::vector<double> Rect4(const Value& h, const char* property) {
-  return Numbers(mlfNGet(1, h, Text(property)));
+  return Numbers(mlfNGet(1, h, Value::Text(property)));
 }
 
 auto Near(std::vector<double> expected) {
@@ -134,7 +131,7 @@ auto Near(std::vector<double> expected) {
 }
 
 void SetUnits(const Value& h, const char* units) {
-  mlfNSet(0, h, Text("Units"), Text(units));
+  mlfNSet(0, h, Value::Text("Units"), Value::Text(units));
 }
 
 TEST(GraphicsGeometry, FigureReadsInEveryUnitAndRoundTrips) {
@@ -154,7 +151,7 @@ TEST(GraphicsGeometry, FigureReadsInEveryUnitAndRoundTrips) {
     SetUnits(fig, units);
     const std::vector<double> read = Rect4(fig, "Position");
     EXPECT_THAT(read, Near(rect));
-    mlfNSet(0, fig, Text("Position"), Value::Row(read));  // writing back moves nothing
+    mlfNSet(0, fig, Value::Text("Position"), Value::Row(read));  // writing back moves nothing
     SetUnits(fig, "pixels");
     EXPECT_THAT(Rect4(fig, "Position"), Near({96, 96, 192, 96}));
   }
@@ -163,12 +160,12 @@ TEST(GraphicsGeometry, FigureReadsInEveryUnitAndRoundTrips) {
 TEST(GraphicsGeometry, OuterIsInnerGrownByTheFrameInAnyUnits) {
   ScopedHeadlessGraphics g;
   const Value fig =
-      CreateFigure({{"Units", Text("inches")}, {"Position", Value::Row({1, 1, 2, 1})}});
+      CreateFigure({{"Units", Value::Text("inches")}, {"Position", Value::Row({1, 1, 2, 1})}});
   EXPECT_THAT(Rect4(fig, "OuterPosition"),
               Near({1 - 3 / 96.0, 1 - 3 / 96.0, 2 + 6 / 96.0, 1 + 24 / 96.0}));
   // Setting the outer rectangle moves the inner one with it.
   SetUnits(fig, "normalized");
-  mlfNSet(0, fig, Text("OuterPosition"), Value::Row({0, 0, 1, 1}));
+  mlfNSet(0, fig, Value::Text("OuterPosition"), Value::Row({0, 0, 1, 1}));
   SetUnits(fig, "pixels");
   EXPECT_THAT(Rect4(fig, "OuterPosition"), ElementsAre(0, 0, 1024, 768));
   EXPECT_THAT(Rect4(fig, "Position"), ElementsAre(3, 3, 1018, 744));
@@ -182,14 +179,14 @@ TEST(GraphicsGeometry, ActivePositionPropertyKeepsItsRectangleWhenTheFrameChange
   ScopedHeadlessGraphics g;
   const Value keeps_outer = CreateFigure({{"OuterPosition", Value::Row({10, 10, 300, 200})}});
   const Value keeps_inner = CreateFigure(
-      {{"ActivePositionProperty", Text("position")}, {"Position", Value::Row({10, 10, 300, 200})}});
+      {{"ActivePositionProperty", Value::Text("position")}, {"Position", Value::Row({10, 10, 300, 200})}});
   g.ui().set_frame({0, 0, 30, 0});
   EXPECT_THAT(Rect4(keeps_outer, "OuterPosition"), ElementsAre(10, 10, 300, 200));
   EXPECT_THAT(Rect4(keeps_outer, "Position"), ElementsAre(10, 10, 300, 170));
   EXPECT_THAT(Rect4(keeps_inner, "Position"), ElementsAre(10, 10, 300, 200));
   EXPECT_THAT(Rect4(keeps_inner, "OuterPosition"), ElementsAre(10, 10, 300, 230));
   // Switching what is kept moves nothing.
-  mlfNSet(0, keeps_inner, Text("ActivePositionProperty"), Text("outerposition"));
+  mlfNSet(0, keeps_inner, Value::Text("ActivePositionProperty"), Value::Text("outerposition"));
   EXPECT_THAT(Rect4(keeps_inner, "OuterPosition"), ElementsAre(10, 10, 300, 230));
 }
 
@@ -218,18 +215,18 @@ TEST(GraphicsGeometry, ControlsMeasureFromTheirFigure) {
   const Value fig = CreateFigure({{"Position", Value::Row({101, 51, 400, 300})}});
   const Value box =
       CreateControl(fig, "edit", "Box", "",
-                    {{"Units", Text("normalized")}, {"Position", Value::Row({0.5, 0, 0.25, 0.1})}});
+                    {{"Units", Value::Text("normalized")}, {"Position", Value::Row({0.5, 0, 0.25, 0.1})}});
   SetUnits(box, "pixels");
   EXPECT_THAT(Rect4(box, "Position"), Near({200, 0, 100, 30}));
   SetUnits(box, "inches");  // from the figure's corner, not the screen's pixel origin
   EXPECT_THAT(Rect4(box, "Position"), Near({200 / 96.0, 0, 100 / 96.0, 30 / 96.0}));
-  EXPECT_THAT(Numbers(mlfNGet(1, CreateControl(fig, "text", "T"), Text("Position"))),
+  EXPECT_THAT(Numbers(mlfNGet(1, CreateControl(fig, "text", "T"), Value::Text("Position"))),
               ElementsAre(20, 20, 60, 20));
 }
 
 TEST(GraphicsGeometry, UserMovesAreNotEchoedAndReadInUnits) {
   ScopedHeadlessGraphics g;
-  const Value fig = CreateFigure({{"Units", Text("inches")}});
+  const Value fig = CreateFigure({{"Units", Value::Text("inches")}});
   g.ui().Place(fig.num(0), "OuterPosition", {0, 0, 966, 744});
   EXPECT_THAT(Rect4(fig, "Position"), Near({3 / 96.0, 3 / 96.0, 10, 7.5}));
   const Rect shown = g.ui().Shown(fig.num(0), "Position");
@@ -242,40 +239,40 @@ TEST(GraphicsGeometry, UserMovesAreNotEchoedAndReadInUnits) {
 TEST(GraphicsAppdata, AbsentReplacedAndGoneWithTheFigure) {
   ScopedHeadlessGraphics g;
   MainWindow w;
-  const Value absent = mlfGetappdata(w.fig, Text("UsedByGUIData_m"));
+  const Value absent = mlfGetappdata(w.fig, Value::Text("UsedByGUIData_m"));
   EXPECT_TRUE(absent.is_numeric());
   EXPECT_EQ(absent.rows(), 0u);
   EXPECT_EQ(absent.cols(), 0u);
 
-  mlfSetappdata(w.fig, Text("UsedByGUIData_m"), Value::Scalar(1));
-  mlfSetappdata(w.fig, Text("UsedByGUIData_m"), Text("second"));
-  EXPECT_EQ(mlfGetappdata(w.fig, Text("UsedByGUIData_m")).utf8(), "second");
+  mlfSetappdata(w.fig, Value::Text("UsedByGUIData_m"), Value::Scalar(1));
+  mlfSetappdata(w.fig, Value::Text("UsedByGUIData_m"), Value::Text("second"));
+  EXPECT_EQ(mlfGetappdata(w.fig, Value::Text("UsedByGUIData_m")).utf8(), "second");
   // Names are exact: another case is another name; other objects keep their own.
-  EXPECT_TRUE(mlfGetappdata(w.fig, Text("usedbyguidata_m")).empty());
-  EXPECT_TRUE(mlfGetappdata(w.num, Text("UsedByGUIData_m")).empty());
+  EXPECT_TRUE(mlfGetappdata(w.fig, Value::Text("usedbyguidata_m")).empty());
+  EXPECT_TRUE(mlfGetappdata(w.num, Value::Text("UsedByGUIData_m")).empty());
 
-  mlfSetappdata(w.num, Text("x"), Value::Scalar(5));
+  mlfSetappdata(w.num, Value::Text("x"), Value::Scalar(5));
   DeleteObject(w.fig);
-  EXPECT_THAT(ErrorOf([&] { mlfGetappdata(w.fig, Text("UsedByGUIData_m")); }),
+  EXPECT_THAT(ErrorOf([&] { mlfGetappdata(w.fig, Value::Text("UsedByGUIData_m")); }),
               HasSubstr("Invalid handle"));
-  EXPECT_THAT(ErrorOf([&] { mlfGetappdata(w.num, Text("x")); }), HasSubstr("Invalid handle"));
+  EXPECT_THAT(ErrorOf([&] { mlfGetappdata(w.num, Value::Text("x")); }), HasSubstr("Invalid handle"));
 }
 
 TEST(GraphicsFind, FindobjByTag) {
   ScopedHeadlessGraphics g;
   MainWindow w;
-  EXPECT_TRUE(mlfFindobj(Text("Tag"), Text("SaveBox")).empty());
-  const Value one = mlfFindobj(Text("tag"), Text("NumBox"));
+  EXPECT_TRUE(mlfFindobj(Value::Text("Tag"), Value::Text("SaveBox")).empty());
+  const Value one = mlfFindobj(Value::Text("tag"), Value::Text("NumBox"));
   ASSERT_EQ(one.numel(), 1u);
   EXPECT_EQ(one.num(0), w.num.num(0));
   // A second figure is searched after the first; within a figure, creation order.
   const Value fig2 = CreateFigure();
   const Value twin = CreateControl(fig2, "text", "NumBox");
-  EXPECT_THAT(Numbers(mlfFindobj(Text("Tag"), Text("NumBox"))),
+  EXPECT_THAT(Numbers(mlfFindobj(Value::Text("Tag"), Value::Text("NumBox"))),
               ElementsAre(w.num.num(0), twin.num(0)));
   // Text matches exactly: no case folding, no trailing blanks.
-  EXPECT_TRUE(mlfFindobj(Text("Tag"), Text("numbox")).empty());
-  EXPECT_TRUE(mlfFindobj(Text("Tag"), Text("NumBox ")).empty());
+  EXPECT_TRUE(mlfFindobj(Value::Text("Tag"), Value::Text("numbox")).empty());
+  EXPECT_TRUE(mlfFindobj(Value::Text("Tag"), Value::Text("NumBox ")).empty());
 }
 
 TEST(GraphicsFind, FindobjMatchesValuesOfAnyClassByContent) {
@@ -283,37 +280,37 @@ TEST(GraphicsFind, FindobjMatchesValuesOfAnyClassByContent) {
   MainWindow w;
   Value data = Value::Struct();
   data.set_field("names", Value::Scalar(10));
-  data.set_field("file", Text("a.txt"));
-  mlfNSet(0, w.rep, Text("UserData"), data);
-  mlfNSet(0, w.num, Text("UserData"), Value::Row({1, 2}));
+  data.set_field("file", Value::Text("a.txt"));
+  mlfNSet(0, w.rep, Value::Text("UserData"), data);
+  mlfNSet(0, w.num, Value::Text("UserData"), Value::Row({1, 2}));
   // A structure matches field by field, whatever order its fields were added in.
   Value reordered = Value::Struct();
-  reordered.set_field("file", Text("a.txt"));
+  reordered.set_field("file", Value::Text("a.txt"));
   reordered.set_field("names", Value::Scalar(10));
-  EXPECT_THAT(Numbers(mlfFindobj(Text("UserData"), reordered)), ElementsAre(w.rep.num(0)));
+  EXPECT_THAT(Numbers(mlfFindobj(Value::Text("UserData"), reordered)), ElementsAre(w.rep.num(0)));
   reordered.set_field("names", Value::Scalar(11));
-  EXPECT_TRUE(mlfFindobj(Text("UserData"), reordered).empty());
+  EXPECT_TRUE(mlfFindobj(Value::Text("UserData"), reordered).empty());
   // Numbers match by size and value; objects without the property are passed over.
-  EXPECT_THAT(Numbers(mlfFindobj(Text("UserData"), Value::Row({1, 2}))), ElementsAre(w.num.num(0)));
-  EXPECT_TRUE(mlfFindobj(Text("UserData"), Value::Matrix(2, 1, {1, 2})).empty());
-  EXPECT_THAT(Numbers(mlfFindobj(Text("Style"), Text("edit"))),
+  EXPECT_THAT(Numbers(mlfFindobj(Value::Text("UserData"), Value::Row({1, 2}))), ElementsAre(w.num.num(0)));
+  EXPECT_TRUE(mlfFindobj(Value::Text("UserData"), Value::Matrix(2, 1, {1, 2})).empty());
+  EXPECT_THAT(Numbers(mlfFindobj(Value::Text("Style"), Value::Text("edit"))),
               ElementsAre(w.out.num(0), w.num.num(0), w.rep.num(0), w.init.num(0)));
 }
 
 TEST(GraphicsFind, HiddenHandlesOnlyInFindall) {
   ScopedHeadlessGraphics g;
   MainWindow w;
-  mlfNSet(0, w.rep, Text("HandleVisibility"), Text("off"));
-  EXPECT_TRUE(mlfFindobj(Text("Tag"), Text("RepBox")).empty());
+  mlfNSet(0, w.rep, Value::Text("HandleVisibility"), Value::Text("off"));
+  EXPECT_TRUE(mlfFindobj(Value::Text("Tag"), Value::Text("RepBox")).empty());
   const Value all = mlfFindall(w.fig);
   EXPECT_EQ(all.cols(), 1u);
   EXPECT_THAT(Numbers(all),
               ElementsAre(w.fig.num(0), w.out.num(0), w.num.num(0), w.rep.num(0), w.init.num(0)));
   // "callback" visibility shows the handle only while a callback runs.
-  mlfNSet(0, w.rep, Text("HandleVisibility"), Text("callback"));
-  EXPECT_TRUE(mlfFindobj(Text("Tag"), Text("RepBox")).empty());
+  mlfNSet(0, w.rep, Value::Text("HandleVisibility"), Value::Text("callback"));
+  EXPECT_TRUE(mlfFindobj(Value::Text("Tag"), Value::Text("RepBox")).empty());
   CallbackScope running(w.num.num(0));
-  EXPECT_EQ(mlfFindobj(Text("Tag"), Text("RepBox")).numel(), 1u);
+  EXPECT_EQ(mlfFindobj(Value::Text("Tag"), Value::Text("RepBox")).numel(), 1u);
 }
 
 TEST(GraphicsHandles, IshandleFollowsLifeAndShape) {
@@ -327,8 +324,8 @@ TEST(GraphicsHandles, IshandleFollowsLifeAndShape) {
   EXPECT_EQ(after.rows(), 2u);
   EXPECT_THAT(Numbers(after), ElementsAre(1, 0, 0, 0));
   EXPECT_TRUE(mlfIshandle(Value::Empty()).empty());
-  EXPECT_THAT(Numbers(mlfIshandle(Text("ab"))), ElementsAre(0, 0));
-  EXPECT_THAT(ErrorOf([&] { mlfNGet(1, w.fig, Text("Tag")); }),
+  EXPECT_THAT(Numbers(mlfIshandle(Value::Text("ab"))), ElementsAre(0, 0));
+  EXPECT_THAT(ErrorOf([&] { mlfNGet(1, w.fig, Value::Text("Tag")); }),
               HasSubstr("Invalid handle: " + std::to_string(int(w.fig.num(0)))));
 }
 
@@ -350,20 +347,20 @@ TEST(GraphicsHandles, SetOnSeveralHandles) {
   ScopedHeadlessGraphics g;
   MainWindow w;
   const Value both = Value::Row({w.num.num(0), w.rep.num(0)});
-  EXPECT_TRUE(mlfNSet(0, both, Text("String"), Text("")).empty());
+  EXPECT_TRUE(mlfNSet(0, both, Value::Text("String"), Value::Text("")).empty());
   EXPECT_EQ(GetText(w.num, "String"), "");
   EXPECT_EQ(GetText(w.rep, "String"), "");
-  const Value texts = mlfNGet(1, both, Text("Tag"));
+  const Value texts = mlfNGet(1, both, Value::Text("Tag"));
   ASSERT_TRUE(texts.is_cell());
   EXPECT_EQ(texts.cell(1).utf8(), "RepBox");
 
-  mlfNSet(0, Value::Empty(), Text("String"), Text("x"));  // sets nothing
+  mlfNSet(0, Value::Empty(), Value::Text("String"), Value::Text("x"));  // sets nothing
   // One bad handle (or one object without the property) changes none of them.
   const Value with_bad = Value::Row({w.num.num(0), 999.5});
-  EXPECT_EQ(ErrorOf([&] { mlfNSet(0, with_bad, Text("String"), Text("y")); }),
+  EXPECT_EQ(ErrorOf([&] { mlfNSet(0, with_bad, Value::Text("String"), Value::Text("y")); }),
             "Invalid handle: 999.5");
   const Value with_fig = Value::Row({w.num.num(0), w.fig.num(0)});
-  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, with_fig, Text("String"), Text("y")); }),
+  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, with_fig, Value::Text("String"), Value::Text("y")); }),
               HasSubstr("of a figure object"));
   EXPECT_EQ(GetText(w.num, "String"), "");
 }
@@ -408,12 +405,12 @@ TEST(GraphicsDialogs, ScriptedAnswerSplitsNameAndFolder) {
   ScopedEnv env(&here);
   g.ui().QueueFileAnswer("/data/lists/names.txt");
   Value folder;
-  const Value name = mlfUigetfile(&folder, Text("*.txt"), Text("Please Select File to Load"));
+  const Value name = mlfUigetfile(&folder, Value::Text("*.txt"), Value::Text("Please Select File to Load"));
   EXPECT_EQ(name.utf8(), "names.txt");
   EXPECT_EQ(folder.utf8(), "/data/lists/");
 
   g.ui().QueueFileAnswer("out.txt");  // relative: taken from the start folder
-  EXPECT_EQ(mlfUiputfile(&folder, Text("*.txt"), Text("Save")).utf8(), "out.txt");
+  EXPECT_EQ(mlfUiputfile(&folder, Value::Text("*.txt"), Value::Text("Save")).utf8(), "out.txt");
   EXPECT_EQ(folder.utf8(), "/home/ann/taxa/");
 
   ASSERT_EQ(g.ui().record().dialogs.size(), 2u);
@@ -428,14 +425,14 @@ TEST(GraphicsDialogs, ScriptedAnswerSplitsNameAndFolder) {
 TEST(GraphicsDialogs, CancelGivesZeroAndZero) {
   ScopedHeadlessGraphics g;
   g.ui().QueueFileCancel();
-  Value folder = Text("unchanged");
-  Value name = mlfUiputfile(&folder, Text("*.txt"), Text("Please Select Filename to save as"));
+  Value folder = Value::Text("unchanged");
+  Value name = mlfUiputfile(&folder, Value::Text("*.txt"), Value::Text("Please Select Filename to save as"));
   ASSERT_TRUE(name.is_numeric());
   EXPECT_EQ(name.num(0), 0);
   EXPECT_EQ(folder.num(0), 0);
   EXPECT_EQ(g.ui().record().unscripted_dialogs, 0);
   // An empty script cancels too, and the record says so.
-  name = mlfUigetfile(&folder, Text("*.txt"), Text("Load"));
+  name = mlfUigetfile(&folder, Value::Text("*.txt"), Value::Text("Load"));
   EXPECT_EQ(name.num(0), 0);
   EXPECT_EQ(g.ui().record().unscripted_dialogs, 1);
   EXPECT_FALSE(g.ui().record().dialogs.back().scripted);
@@ -443,10 +440,10 @@ TEST(GraphicsDialogs, CancelGivesZeroAndZero) {
 
 TEST(GraphicsMessages, MessageBoxRecord) {
   ScopedHeadlessGraphics g;
-  EXPECT_TRUE(mlfNMsgbox(0, Text("Fell through case")).empty());
+  EXPECT_TRUE(mlfNMsgbox(0, Value::Text("Fell through case")).empty());
   Value lines = Value::Cell(1, 2);
-  lines.mutable_cell(0) = Text("one");
-  lines.mutable_cell(1) = Text("two");
+  lines.mutable_cell(0) = Value::Text("one");
+  lines.mutable_cell(1) = Value::Text("two");
   mlfNMsgbox(0, lines);
   EXPECT_THAT(g.ui().record().messages,
               ElementsAre(MessageShown{MessageKind::kPlain, "Fell through case"},

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/errors.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
@@ -83,20 +83,20 @@ TEST(Sorting, LongRowsOfWholeNumbersAndEverythingElse) {
   whole.push_back(0);
   std::vector<double> expected = whole;
   std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(testing::Numbers(mlfSort(Value::Row(whole))), expected);
+  EXPECT_EQ(test::Numbers(mlfSort(Value::Row(whole))), expected);
   whole.push_back(2.5);  // not whole: sorted by comparison
   whole.push_back(-3);
   whole.push_back(4294967296.0);
   expected = whole;
   std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(testing::Numbers(mlfSort(Value::Row(whole))), expected);
+  EXPECT_EQ(test::Numbers(mlfSort(Value::Row(whole))), expected);
   const Value with_nan = mlfSort(Value::Row({NAN, 2, 1}));
   EXPECT_EQ(with_nan.num(0), 1);
   EXPECT_TRUE(std::isnan(with_nan.num(2)));
 }
 
 TEST(Clock, DateIsIsoAndClockHasSixParts) {
-  testing::TestEnv env;
+  test::TestEnv env;
   env.now = {2026, 3, 4, 0, 0, 7.5};
   EXPECT_EQ(mlfDate().utf8(), "2026-03-04");
   const Value c = mlfClock();

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "platform/errors.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk::internal {
 namespace {
 
-using dk::testing::ErrorOf;
+using dk::test::ErrorOf;
 using ::testing::DoubleNear;
 using ::testing::HasSubstr;
 using ::testing::Pointwise;

@@ -9,19 +9,16 @@
 #include <vector>
 
 #include "platform/errors.h"
-#include "platform/test_support.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
 
-using testing::Numbers;
+using test::Numbers;
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-Value Text(const char* s) {
-  return Value::Text(s);
-}
 
 // Installs a callback hook that records what it was called with, and what the
 // callback queries answered inside it, for the life of the fixture.
@@ -40,13 +37,13 @@ class HeadlessUser : public ::testing::Test {
   }
   ~HeadlessUser() override { SetCallbackHook(previous_); }
 
-  double Tagged(const char* tag) { return mlfFindobj(Text("Tag"), Text(tag)).num(0); }
+  double Tagged(const char* tag) { return mlfFindobj(Value::Text("Tag"), Value::Text(tag)).num(0); }
 
   ScopedHeadlessGraphics g_;
   Value fig_ = CreateFigure();
-  Value num_ = CreateControl(fig_, "edit", "NumBox", "1", {{"Callback", Text("NumBox_Callback")}});
+  Value num_ = CreateControl(fig_, "edit", "NumBox", "1", {{"Callback", Value::Text("NumBox_Callback")}});
   Value save_ = CreateControl(fig_, "pushbutton", "SaveButton", "Save",
-                              {{"Callback", Text("randlist('Save')")}});
+                              {{"Callback", Value::Text("randlist('Save')")}});
   Value label_ = CreateControl(fig_, "text", "Label", "Taxa to omit");
   std::vector<Call> calls_;
   CallbackHook previous_;
@@ -54,7 +51,7 @@ class HeadlessUser : public ::testing::Test {
 
 TEST_F(HeadlessUser, TypingChangesStringAsTheProgramReadsIt) {
   g_.ui().TypeText(num_.num(0), "25");
-  const Value read = mlfNGet(1, mlfFindobj(Text("Tag"), Text("NumBox")), Text("String"));
+  const Value read = mlfNGet(1, mlfFindobj(Value::Text("Tag"), Value::Text("NumBox")), Value::Text("String"));
   EXPECT_EQ(read.utf8(), "25");
   // The edit's callback ran for it, and the user's change is not echoed as a set.
   ASSERT_EQ(calls_.size(), 1u);
@@ -200,7 +197,7 @@ TEST(HeadlessOnAnyHost, ScriptErrorsNameWhatIsMissing) {
   HeadlessWindowSystem ws;
   ws.Attach(&host);
   ws.QueueAction({UserAction::Kind::kPress, "LoadButton", ""});
-  EXPECT_THAT(testing::ErrorOf([&] { ws.RunEventLoop(); }),
+  EXPECT_THAT(test::ErrorOf([&] { ws.RunEventLoop(); }),
               HasSubstr("no object is tagged \"LoadButton\""));
   EXPECT_TRUE(host.log().empty());
   // Reports from the program are recorded without asking the host anything.
@@ -211,7 +208,7 @@ TEST(HeadlessOnAnyHost, ScriptErrorsNameWhatIsMissing) {
   EXPECT_TRUE(host.log().empty());
   // Without a model, playing the user fails with a clear message.
   ws.Attach(nullptr);
-  EXPECT_THAT(testing::ErrorOf([&] { ws.Press(101.5); }), HasSubstr("serves no graphics model"));
+  EXPECT_THAT(test::ErrorOf([&] { ws.Press(101.5); }), HasSubstr("serves no graphics model"));
 }
 
 TEST(HeadlessRecord, ProgramSetsAreRecordedInOrder) {
@@ -219,9 +216,9 @@ TEST(HeadlessRecord, ProgramSetsAreRecordedInOrder) {
   const Value fig = CreateFigure();
   const Value out = CreateControl(fig, "edit", "OutBox");
   EXPECT_THAT(g.ui().record().created, ElementsAre(fig.num(0), out.num(0)));
-  mlfNSet(0, out, Text("string"), Text("File a.txt loaded with 3 names"));
-  mlfNSet(0, fig, Text("units"), Text("pixels"));
-  mlfNSet(0, out, Text("String"), Text("done"));
+  mlfNSet(0, out, Value::Text("string"), Value::Text("File a.txt loaded with 3 names"));
+  mlfNSet(0, fig, Value::Text("units"), Value::Text("pixels"));
+  mlfNSet(0, out, Value::Text("String"), Value::Text("done"));
   const auto sets = g.ui().record().SetsOf(out.num(0), "STRING");
   ASSERT_EQ(sets.size(), 2u);
   EXPECT_EQ(sets[0].utf8(), "File a.txt loaded with 3 names");

@@ -1,0 +1,480 @@
+// Runs the whole program in real (offscreen) windows and plays a person at them.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QFontMetricsF>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/callable.h"
+#include "platform/errors.h"
+#include "platform/graphics.h"
+#include "platform/mainhg.h"
+#include "platform/qt/qt_user.h"
+#include "platform/qt/qt_window_system.h"
+#include "shell/registry.h"
+#include "testing/qt_test_support.h"
+#include "testing/test_support.h"
+#include "window/dropkit.h"
+
+namespace dk {
+namespace {
+
+namespace user = qt_user;
+using test::Q;
+using test::ReadFile;
+using test::WriteFile;
+
+const char kWelcome[] = "Load a list of names, one per line, to begin.";
+// t1..t10 with seed 42: 3 names in each of 2 groups.
+const char kListingShown[] =
+    "Randomized listing of 2 groups to 3 taxa to omit\n2026-12-07 : 14:5"
+    "\n***  Repetition 1  *****************************\nt2\nt3\nt7"
+    "\n***  Repetition 2  *****************************\nt3\nt6\nt9";
+const char kListingFile[] =
+    "Randomized listing of 2 groups to 3 taxa to omit\n2026-12-07 : 14:5\n"
+    "\n***  Repetition 1  *****************************\nt2\n\nt3\n\nt7\n"
+    "\n***  Repetition 2  *****************************\nt3\n\nt6\n\nt9\n";
+
+Value Tagged(const char* tag) {
+  return mlfFindobj(Value::Text("Tag"), Value::Text(tag));
+}
+
+void Set(const Value& h, const char* property, const Value& value) {
+  mlfNSet(0, h, Value::Text(property), value);
+}
+
+Value Get(const Value& h, const char* property) {
+  return mlfNGet(1, h, Value::Text(property));
+}
+
+// Clicks `button` of the next modal message box and keeps its text in *text.
+void AnswerQuestion(QMessageBox::StandardButton button, QString* text) {
+  user::WhenModal([button, text](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (box == nullptr) return false;
+    *text = box->text();
+    box->button(button)->click();
+    return true;
+  });
+}
+
+// Runs the whole program, from the graphics main to its exit status, in real (offscreen)
+// windows. The test's script plays the person inside the event loop once the window is
+// open; then every window still open is closed, which ends the program.
+class QtProgramTest : public ::testing::Test {
+ protected:
+  QtProgramTest() {
+    std::string names;
+    for (int i = 1; i <= 10; ++i) names += "t" + std::to_string(i) + "\n";
+    WriteFile(dir.file("names.txt"), names);
+  }
+
+  int RunProgram(const std::function<void()>& script) {
+    const ModuleObserver previous =
+        SetModuleObserver([this](const std::string& module, long /*index*/, bool built) {
+          (built ? built_ : released_).insert(module);
+        });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] {
+      ADD_FAILURE() << "The program was still running after 60 s";
+      QCoreApplication::exit(99);
+    });
+    watchdog.start(60000);
+    QTimer::singleShot(0, qApp, [&script] {
+      try {
+        script();
+      } catch (const std::exception& e) {
+        ADD_FAILURE() << "The script raised: " << e.what();
+      }
+      for (QWidget* window : user::FigureWindows()) window->close();
+    });
+    static int argc = 1;
+    static char arg0[] = "dropkit";
+    static char* argv[] = {arg0, nullptr};
+    const int status = mclMainhgOn(MakeQtWindowSystem(argc, argv), mlxDropkit, 1, main_info);
+    SetModuleObserver(previous);
+    return status;
+  }
+
+  // Loads names.txt through the open dialog.
+  void LoadNames() {
+    user::AnswerFileDialog(Q(dir.file("names.txt")));
+    ASSERT_TRUE(user::Press("LoadButton"));
+    ASSERT_EQ(user::TextOf("OutBox"), "File names.txt loaded with 10 names");
+  }
+
+  static std::vector<std::pair<QMessageBox::Icon, QString>> Boxes() {
+    std::vector<std::pair<QMessageBox::Icon, QString>> out;
+    for (QMessageBox* box : user::MessageBoxes()) out.emplace_back(box->icon(), box->text());
+    return out;
+  }
+
+  test::TestEnv env;
+  test::TempDir dir;
+  std::set<std::string> built_;
+  std::set<std::string> released_;
+};
+
+TEST_F(QtProgramTest, ASessionFromLoadToSave) {
+  ASSERT_EQ(::chdir(dir.path().c_str()), 0);  // where the dialogs start
+  const QString folder = QDir(Q(dir.path())).canonicalPath();
+  const int status = RunProgram([&] {
+    ASSERT_TRUE(user::TypeInto("NumBox", "3"));
+    ASSERT_TRUE(user::TypeInto("RepBox", "2"));
+    ASSERT_TRUE(user::TypeInto("InitBox", "42"));
+    user::AnswerFileDialog(Q(dir.file("names.txt")), [&](QFileDialog* dialog) {
+      EXPECT_EQ(dialog->windowTitle(), "Please Select File to Load");
+      EXPECT_EQ(dialog->nameFilters(), QStringList({"Text files (*.txt)", "All files (*)"}));
+      EXPECT_EQ(dialog->directory().canonicalPath(), folder);
+      EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+      EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+      EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    });
+    ASSERT_TRUE(user::Press("LoadButton"));
+    EXPECT_EQ(user::TextOf("OutBox"), "File names.txt loaded with 10 names");
+
+    ASSERT_TRUE(user::Press("ManualInitButton"));
+    EXPECT_EQ(user::TextOf("OutBox"), "Random number manually initialized with seed 42.000000");
+    ASSERT_TRUE(user::Press("ShowButton"));
+    EXPECT_EQ(user::TextOf("OutBox"), kListingShown);
+    EXPECT_EQ(Get(Tagged("OutBox"), "String").utf8(), kListingShown);
+
+    ASSERT_TRUE(user::Press("ManualInitButton"));
+    user::AnswerFileDialog(Q(dir.file("listing.txt")), [](QFileDialog* dialog) {
+      EXPECT_EQ(dialog->windowTitle(), "Please Select Filename to save as");
+      EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+      EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+    });
+    ASSERT_TRUE(user::Press("SaveButton"));
+    EXPECT_TRUE(user::MessageBoxes().empty());
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadFile(dir.file("listing.txt")), kListingFile);
+  // Enter ended each edit, which ran the box's callback.
+  EXPECT_NE(env.out.find("NumBox Callback not implemented yet."), std::string::npos);
+  EXPECT_NE(env.out.find("RepBox Callback not implemented yet."), std::string::npos);
+  EXPECT_NE(env.out.find("InitBox Callback not implemented yet."), std::string::npos);
+  EXPECT_EQ(env.err, "");
+}
+
+TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
+  const int status = RunProgram([] {
+    const std::vector<QWidget*> windows = user::FigureWindows();
+    ASSERT_EQ(windows.size(), 1u);
+    QWidget* window = windows[0];
+    EXPECT_EQ(window->windowTitle(), "Dropkit");
+
+    // The model's rectangles, from the screen's lower-left corner, are where Qt shows
+    // the window and its controls.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const Value position = Get(mlfGcf(), "Position");
+    EXPECT_EQ(window->geometry(),
+              QRect(int(position.num(0)), screen.height() - int(position.num(1) + position.num(3)),
+                    int(position.num(2)), int(position.num(3))));
+    EXPECT_EQ(window->size(), QSize(560, 420));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());  // "Resize" is off
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(260, 420 - 132 - 24, 100, 24));
+    EXPECT_EQ(user::Control("ShowButton")->geometry(), QRect(425, 420 - 16 - 32, 115, 32));
+
+    // The screen facts the model reads are Qt's.
+    const Value size = Get(Value::Scalar(0), "ScreenSize");
+    EXPECT_EQ(size.num(2), screen.width());
+    EXPECT_EQ(size.num(3), screen.height());
+    EXPECT_EQ(Get(Value::Scalar(0), "ScreenPixelsPerInch").num(0),
+              QGuiApplication::primaryScreen()->logicalDotsPerInch());
+    EXPECT_EQ(Get(Tagged("NumBox"), "FontSize").num(0), QApplication::font().pointSizeF());
+    const QColor button = QApplication::palette().color(QPalette::Button);
+    const Value background = Get(Value::Scalar(0), "DefaultUicontrolBackgroundColor");
+    EXPECT_FLOAT_EQ(background.num(0), button.redF());
+    EXPECT_FLOAT_EQ(background.num(2), button.blueF());
+    EXPECT_EQ(window->palette().color(QPalette::Window).rgb(), button.rgb());  // the launch set it
+
+    // Each control: named by its tag, read as what a person sees beside it.
+    const std::vector<std::pair<QString, QString>> names = {
+        {"OutBox", "Messages and listings"},
+        {"NumBox", "Names to leave out per group"},
+        {"RepBox", "Number of groups"},
+        {"InitBox", "Seed"},
+        {"LoadButton", "Load"},
+        {"SaveButton", "Save"},
+        {"ManualInitButton", "Set seed"},
+        {"ShowButton", "Show"}};
+    for (const auto& [tag, name] : names) {
+      QWidget* w = user::Control(tag);
+      ASSERT_NE(w, nullptr) << tag.toStdString();
+      EXPECT_EQ(w->objectName(), tag);
+      EXPECT_EQ(w->accessibleDescription(), tag);
+      EXPECT_EQ(w->accessibleName(), name) << tag.toStdString();
+    }
+    EXPECT_NE(qobject_cast<QLineEdit*>(user::Control("NumBox")), nullptr);
+    EXPECT_NE(qobject_cast<QPushButton*>(user::Control("LoadButton")), nullptr);
+    EXPECT_EQ(user::Control("LoadButton")->toolTip(), "Read a list of names, one per line");
+
+    // The status and listing box: many lines, kept as they are, in a fixed-pitch font,
+    // read but not changed.
+    auto* out = qobject_cast<QPlainTextEdit*>(user::Control("OutBox"));
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->toPlainText(), kWelcome);
+    EXPECT_TRUE(out->isReadOnly());
+    EXPECT_TRUE(out->isEnabled());
+    EXPECT_EQ(out->lineWrapMode(), QPlainTextEdit::NoWrap);
+    // What the user sees: every character advances by the same width (whether the family
+    // calls itself fixed-pitch varies between machines).
+    const QFontMetricsF metrics(out->font());
+    for (const QChar c : QStringLiteral("W.m|0_")) {
+      EXPECT_EQ(metrics.horizontalAdvance(c), metrics.horizontalAdvance(QLatin1Char('i')))
+          << QString(c).toStdString();
+    }
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(QtProgramTest, ProgramChangesShowAtOnceAndMovesComeBack) {
+  const int status = RunProgram([] {
+    const Value fig = mlfGcf();
+    Set(Tagged("OutBox"), "String", Value::Text("one\ntwo"));
+    EXPECT_EQ(user::TextOf("OutBox"), "one\ntwo");
+    Value cell = Value::Cell(1, 2);
+    cell.mutable_cell(0) = Value::Text("a");
+    cell.mutable_cell(1) = Value::Text("b");
+    Set(Tagged("OutBox"), "String", cell);
+    EXPECT_EQ(user::TextOf("OutBox"), "a\nb");
+    Set(Tagged("NumBox"), "String", Value::Text("7"));
+    EXPECT_EQ(user::TextOf("NumBox"), "7");
+    Set(Tagged("ShowButton"), "Visible", Value::Text("off"));
+    EXPECT_FALSE(user::Control("ShowButton")->isVisible());
+    Set(Tagged("SaveButton"), "Enable", Value::Text("off"));
+    EXPECT_FALSE(user::Control("SaveButton")->isEnabled());
+    Set(Tagged("SaveButton"), "String", Value::Text("Save & close"));
+    EXPECT_EQ(user::Control("SaveButton")->accessibleName(), "Save & close");
+    Set(Tagged("NumBox"), "FontSize", Value::Scalar(20));
+    EXPECT_EQ(user::Control("NumBox")->font().pointSizeF(), 20);
+    Set(Tagged("NumBox"), "Position", Value::Row({10, 10, 50, 20}));
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 420 - 10 - 20, 50, 20));
+    // A box given room for many lines becomes a multi-line box under the same tag.
+    Set(Tagged("InitBox"), "Max", Value::Scalar(3));
+    EXPECT_NE(qobject_cast<QPlainTextEdit*>(user::Control("InitBox")), nullptr);
+    EXPECT_EQ(user::TextOf("InitBox"), "42");
+    EXPECT_EQ(user::Control("InitBox")->accessibleName(), "Seed");
+    Set(fig, "Name", Value::Text("Other"));
+    EXPECT_EQ(user::FigureWindows().at(0)->windowTitle(), "Other");
+
+    // What a person types is what the program reads, before any Enter.
+    auto* rep = qobject_cast<QLineEdit*>(user::Control("RepBox"));
+    rep->selectAll();
+    QTest::keyClicks(rep, "12");
+    EXPECT_EQ(Get(Tagged("RepBox"), "String").utf8(), "12");
+
+    // A window moved and resized by a person tells the model; controls keep their
+    // place from the lower-left corner.
+    Set(fig, "Resize", Value::Text("on"));
+    QWidget* window = user::FigureWindows().at(0);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    window->setGeometry(40, 30, 500, 400);
+    QCoreApplication::processEvents();
+    const Value position = Get(fig, "Position");
+    EXPECT_EQ(position.num(0), 40);
+    EXPECT_EQ(position.num(1), screen.height() - 30 - 400);
+    EXPECT_EQ(position.num(2), 500);
+    EXPECT_EQ(position.num(3), 400);
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 400 - 10 - 20, 50, 20));
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(QtProgramTest, AWrongCommandWordShowsItsMessageBox) {
+  const int status = RunProgram([] {
+    mlfFeval(0, Value::Text("randlist"), {Value::Text("Bogus")});
+    const std::vector<QMessageBox*> boxes = user::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    QPointer<QMessageBox> box = boxes[0];
+    EXPECT_EQ(box->text(), "Fell through case");
+    EXPECT_EQ(box->icon(), QMessageBox::Information);
+    EXPECT_FALSE(box->isModal());
+    box->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(box.isNull());  // deleted once closed
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(QtProgramTest, ACallbackErrorShowsAnErrorBoxAndTheWindowGoesOn) {
+  const std::string bad_count =
+      "The NumBox box (names to omit per group) must hold one whole number of 0 or more; it "
+      "holds \"abc\".";
+  const std::string no_list =
+      "No name list is loaded: use Load to read one before listing 1 names per group.";
+  const int status = RunProgram([&] {
+    ASSERT_TRUE(user::TypeInto("NumBox", "abc"));
+    ASSERT_TRUE(user::Press("ShowButton"));
+    EXPECT_EQ(Boxes(), (std::vector<std::pair<QMessageBox::Icon, QString>>{
+                           {QMessageBox::Critical, Q(bad_count)}}));
+    EXPECT_EQ(user::TextOf("OutBox"), kWelcome);
+    ASSERT_TRUE(user::TypeInto("NumBox", "1"));
+    ASSERT_TRUE(user::Press("ShowButton"));
+    EXPECT_EQ(Boxes().size(), 2u);
+    // Both boxes are left open: closing the window still ends the program.
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(env.err, "Error in the callback of ShowButton: " + bad_count + "\n" +
+                         "Error in the callback of ShowButton: " + no_list + "\n");
+}
+
+TEST_F(QtProgramTest, ASecondLaunchReusesTheOpenWindow) {
+  const int status = RunProgram([] {
+    const std::vector<QWidget*> before = user::FigureWindows();
+    ASSERT_EQ(before.size(), 1u);
+    Value outputs[1];
+    mlxDropkit(0, outputs, 0, nullptr);
+    EXPECT_EQ(user::FigureWindows(), before);
+    EXPECT_EQ(mlfFindobj(Value::Text("Type"), Value::Text("figure")).numel(), 1u);
+    // The rebuilt handles still reach the window's boxes.
+    ASSERT_TRUE(user::TypeInto("NumBox", "5"));
+    EXPECT_EQ(Get(Tagged("NumBox"), "String").utf8(), "5");
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(QtProgramTest, CancellingLongWorkLeavesTheOutBoxAlone) {
+  const int status = RunProgram([&] {
+    LoadNames();
+    ASSERT_TRUE(user::TypeInto("RepBox", "50"));
+    bool seen = false;
+    QTimer::singleShot(0, qApp, [&seen] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<QProgressDialog*>(w);
+        if (progress == nullptr) continue;
+        seen = true;
+        EXPECT_EQ(progress->windowTitle(), "Show");
+        EXPECT_EQ(progress->windowModality(), Qt::WindowModal);
+        EXPECT_EQ(progress->minimumDuration(), 500);
+        EXPECT_EQ(progress->maximum(), 50);   // one step a group
+        EXPECT_FALSE(progress->isVisible());  // work this short shows no dialog
+        // While the work runs, no other command starts and the window stays open.
+        EXPECT_TRUE(user::Press("ManualInitButton"));
+        EXPECT_FALSE(user::FigureWindows().at(0)->close());
+        progress->cancel();
+      }
+    });
+    ASSERT_TRUE(user::Press("ShowButton"));
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(user::TextOf("OutBox"), "File names.txt loaded with 10 names");
+    EXPECT_EQ(Boxes(), (std::vector<std::pair<QMessageBox::Icon, QString>>{
+                           {QMessageBox::Critical, "Show cancelled."}}));
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      EXPECT_EQ(qobject_cast<QProgressDialog*>(w), nullptr);
+    }
+    // The next command runs as usual.
+    ASSERT_TRUE(user::Press("ShowButton"));
+    EXPECT_TRUE(user::TextOf("OutBox").startsWith("Randomized listing of 50 groups"));
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(QtProgramTest, CancelledDialogsAndTheReplaceQuestionKeepFiles) {
+  WriteFile(dir.file("keep.txt"), "old\n");
+  QString question;
+  const int status = RunProgram([&] {
+    user::AnswerFileDialog("");
+    ASSERT_TRUE(user::Press("LoadButton"));
+    EXPECT_EQ(user::TextOf("OutBox"), kWelcome);
+    LoadNames();
+
+    // "No" to replacing keeps the file and the dialog, which is then cancelled.
+    AnswerQuestion(QMessageBox::No, &question);
+    user::WhenModal([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      if (dialog == nullptr) return false;
+      user::ChooseFile(dialog, Q(dir.file("keep.txt")));
+      EXPECT_TRUE(dialog->isVisible());
+      dialog->reject();
+      return true;
+    });
+    ASSERT_TRUE(user::Press("SaveButton"));
+    EXPECT_TRUE(question.contains("keep.txt already exists")) << question.toStdString();
+    EXPECT_EQ(ReadFile(dir.file("keep.txt")), "old\n");
+
+    // "Yes" replaces it.
+    question.clear();
+    AnswerQuestion(QMessageBox::Yes, &question);
+    user::AnswerFileDialog(Q(dir.file("keep.txt")));
+    ASSERT_TRUE(user::Press("SaveButton"));
+    EXPECT_FALSE(question.isEmpty());
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadFile(dir.file("keep.txt")).rfind("Randomized listing of 10 groups", 0), 0u);
+}
+
+TEST_F(QtProgramTest, AnEditEndsWithEnterOrByLeavingAChangedBox) {
+  const int status = RunProgram([] {
+    QWidget* window = user::FigureWindows().at(0);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(user::TypeInto("NumBox", "4"));               // Enter: one callback
+    user::Control("RepBox")->setFocus(Qt::MouseFocusReason);  // nothing typed since
+    user::Control("NumBox")->setFocus(Qt::MouseFocusReason);  // RepBox left untouched
+    QTest::keyClicks(user::Control("NumBox"), "5");
+    user::Control("InitBox")->setFocus(Qt::TabFocusReason);  // NumBox left after a change
+    EXPECT_EQ(Get(Tagged("NumBox"), "String").utf8(), "45");
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(env.out,
+            "NumBox Callback not implemented yet.\nNumBox Callback not implemented yet.\n");
+}
+
+TEST_F(QtProgramTest, TextSetThroughTheAccessibilityInterfaceIsTheUsers) {
+  const int status = RunProgram([] {
+    // As a screen reader or a voice-input tool sets a box's text.
+    QAccessibleInterface* num = QAccessible::queryAccessibleInterface(user::Control("NumBox"));
+    ASSERT_NE(num, nullptr);
+    num->setText(QAccessible::Value, QStringLiteral("7"));
+    EXPECT_EQ(Get(Tagged("NumBox"), "String").utf8(), "7");
+    QAccessibleInterface* rep = QAccessible::queryAccessibleInterface(user::Control("RepBox"));
+    ASSERT_NE(rep, nullptr);
+    ASSERT_NE(rep->editableTextInterface(), nullptr);
+    const int length = rep->textInterface()->characterCount();
+    rep->editableTextInterface()->replaceText(0, length, QStringLiteral("12"));
+    EXPECT_EQ(Get(Tagged("RepBox"), "String").utf8(), "12");
+    // The program's own changes stay the program's: no callback runs for them.
+    Set(Tagged("NumBox"), "String", Value::Text("3"));
+    EXPECT_EQ(user::TextOf("NumBox"), "3");
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(env.out, "");
+}
+
+TEST_F(QtProgramTest, ClosingTheWindowEndsTheProgramAndReleasesEveryModule) {
+  EXPECT_EQ(RunProgram([] {}), 0);
+  EXPECT_EQ(built_.size(), 10u);  // the two platform libraries and the eight modules
+  EXPECT_EQ(released_, built_);
+  // Nothing of the window is left behind.
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    EXPECT_FALSE(w->property(kQtHandleProperty).isValid()) << w->metaObject()->className();
+  }
+}
+
+}  // namespace
+}  // namespace dk
