@@ -10,7 +10,9 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/graphics.h"
+#include "platform/loaded_list.h"
 #include "platform/ops.h"
+#include "platform/paths.h"
 #include "platform/random.h"
 #include "platform/text.h"
 #include "shell/module.h"
@@ -171,6 +173,9 @@ void Load() {
   stemp = mlfSprintf(k.loaded_format, {fname, fcount});
   const Value fh = mlfFindobj(k.tag, k.out_box);
   mlfNSet(0, fh, k.string, stemp);
+  // The list is reported to the program, which checks its names and warns of what it finds.
+  ReportListLoaded({mlfFullfile(pname, fname).utf8(), stringset,
+                    static_cast<std::size_t>(fcount.num(0))});
 }
 
 void Save() {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "alignment/taxon_names.h"
+#include "platform/errors.h"
 
 namespace dk {
 namespace {
@@ -20,22 +21,10 @@ std::string_view WithoutBreak(std::string_view line) {
   return line;
 }
 
-// The name in double quotes, with control characters shown as \xNN so that a finding
-// stays on one line.
+// The name in double quotes, with control characters and bytes that are not UTF-8
+// shown as escapes, so that a finding stays on one line.
 std::string Shown(std::string_view name) {
-  std::string out = "\"";
-  for (const char c : name) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F) {
-      static const char kHex[] = "0123456789ABCDEF";
-      out += "\\x";
-      out += kHex[u >> 4];
-      out += kHex[u & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
+  return QuoteForMessage(name, '"');
 }
 
 std::string Plural(const std::string& unit) {
@@ -118,6 +107,11 @@ std::vector<std::pair<std::size_t, std::size_t>> Repeats(
 
 std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
                                     const std::string& unit) {
+  return CheckNameViews(std::vector<std::string_view>(lines.begin(), lines.end()), unit);
+}
+
+std::vector<std::string> CheckNameViews(const std::vector<std::string_view>& lines,
+                                        const std::string& unit) {
   std::vector<std::string> findings;
   // Names without their line breaks, and empty for blank lines (never repeats).
   std::vector<std::string_view> names(lines.size());

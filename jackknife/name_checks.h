@@ -3,6 +3,7 @@
 #define DROPKIT_JACKKNIFE_NAME_CHECKS_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dk {
@@ -15,6 +16,9 @@ namespace dk {
 // "taxon" for an alignment ("line 4: blank line", "taxa 2 and 7: ...").
 std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
                                     const std::string& unit = "line");
+// The same over views of the lines.
+std::vector<std::string> CheckNameViews(const std::vector<std::string_view>& lines,
+                                        const std::string& unit = "line");
 
 // True when `text` is valid UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF).

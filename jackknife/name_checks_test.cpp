@@ -57,7 +57,7 @@ TEST(NameChecksTest, ControlCharactersAndBadBytesStayOnOneLine) {
   EXPECT_EQ(findings[0],
             "line 1: \"a\\x01b\" cannot stand unquoted in PHYLIP or NEXUS: a control character "
             "(neither format can hold it)");
-  EXPECT_EQ(findings[1], "line 2: \"caf\xE9\" is not valid UTF-8");
+  EXPECT_EQ(findings[1], "line 2: \"caf\\xe9\" is not valid UTF-8");
 }
 
 TEST(NameChecksTest, AlignmentsCountTaxa) {

@@ -201,6 +201,10 @@ Value mlfUiputfile(Value* pathname, const Value& filter = Value(), const Value& 
 // line). Returns the empty matrix.
 Value mlfNMsgbox(int nargout, const Value& text);
 
+// Shows a warning box with `text` (UTF-8): something the user should know about, that
+// did not stop the work.
+void ShowWarningBox(std::string_view text);
+
 }  // namespace dk
 
 #endif  // DROPKIT_PLATFORM_GRAPHICS_H_

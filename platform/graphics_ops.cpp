@@ -237,4 +237,8 @@ Value mlfNMsgbox(int /*nargout*/, const Value& text) {
   return Value::Empty();
 }
 
+void ShowWarningBox(std::string_view text) {
+  Model().ws().ShowMessageBox(MessageKind::kWarning, text);
+}
+
 }  // namespace dk

@@ -56,7 +56,7 @@ struct FileDialogRequest {
   std::string start_folder;  // absolute, without a trailing "/"
 };
 
-enum class MessageKind { kPlain, kError };
+enum class MessageKind { kPlain, kWarning, kError };
 
 // What a backend may do to the graphics model, and all it sees of it. Handles are the
 // numbers the model gave out; a handle that is not live raises RuntimeError (TryGet

@@ -7,7 +7,9 @@
 #include "figsupport/movegui.h"
 #include "figsupport/openfig.h"
 #include "generator/randlist.h"
+#include "platform/loaded_list.h"
 #include "platform/mainhg.h"
+#include "jackknife/list_review.h"
 #include "window/dropkit.h"
 
 namespace dk {
@@ -40,12 +42,17 @@ const MainInfo main_info = {1, 8, function_table, 0, nullptr, 0, nullptr, 10, in
 
 namespace {
 
-// A callback's "handles" argument is the structure guidata keeps on the figure. Installed
-// before main runs, wherever the program's record is linked in.
+// What the run-time asks of the program beyond its registry: a callback's "handles"
+// argument, the structure guidata keeps on the figure, and the review of each name list
+// loaded. Installed before main runs, wherever the program's record is linked in.
 Value HandlesFromGuidata(const Value& object) {
   return mlfGuidata(object, Value());
 }
-const HandlesSource kPreviousHandlesSource = SetHandlesSource(HandlesFromGuidata);
+const bool kHooksInstalled = [] {
+  SetHandlesSource(HandlesFromGuidata);
+  SetLoadedListObserver(ReviewLoadedList);
+  return true;
+}();
 
 }  // namespace
 

@@ -4,8 +4,10 @@
 
 namespace dk {
 std::ostream& operator<<(std::ostream& os, const MessageShown& m) {
-  return os << (m.kind == MessageKind::kError ? "error box \"" : "message box \"") << m.text
-            << "\"";
+  const char* kind = m.kind == MessageKind::kError     ? "error box \""
+                     : m.kind == MessageKind::kWarning ? "warning box \""
+                                                       : "message box \"";
+  return os << kind << m.text << "\"";
 }
 
 std::vector<std::string> HeadlessRecord::MessageTexts() const {

@@ -19,7 +19,6 @@ using test::Numbers;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-
 // Installs a callback hook that records what it was called with, and what the
 // callback queries answered inside it, for the life of the fixture.
 class HeadlessUser : public ::testing::Test {
@@ -41,7 +40,8 @@ class HeadlessUser : public ::testing::Test {
 
   ScopedHeadlessGraphics g_;
   Value fig_ = CreateFigure();
-  Value num_ = CreateControl(fig_, "edit", "NumBox", "1", {{"Callback", Value::Text("NumBox_Callback")}});
+  Value num_ =
+      CreateControl(fig_, "edit", "NumBox", "1", {{"Callback", Value::Text("NumBox_Callback")}});
   Value save_ = CreateControl(fig_, "pushbutton", "SaveButton", "Save",
                               {{"Callback", Value::Text("randlist('Save')")}});
   Value label_ = CreateControl(fig_, "text", "Label", "Taxa to omit");
@@ -51,7 +51,8 @@ class HeadlessUser : public ::testing::Test {
 
 TEST_F(HeadlessUser, TypingChangesStringAsTheProgramReadsIt) {
   g_.ui().TypeText(num_.num(0), "25");
-  const Value read = mlfNGet(1, mlfFindobj(Value::Text("Tag"), Value::Text("NumBox")), Value::Text("String"));
+  const Value read =
+      mlfNGet(1, mlfFindobj(Value::Text("Tag"), Value::Text("NumBox")), Value::Text("String"));
   EXPECT_EQ(read.utf8(), "25");
   // The edit's callback ran for it, and the user's change is not echoed as a set.
   ASSERT_EQ(calls_.size(), 1u);

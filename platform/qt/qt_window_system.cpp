@@ -910,11 +910,13 @@ std::optional<std::string> QtWindowSystem::ShowFileDialog(const FileDialogReques
 void QtWindowSystem::ShowMessageBox(MessageKind kind, std::string_view text) {
   ShowPendingFigures();
   QWidget* parent = CurrentFigureWindow();
-  const bool error = kind == MessageKind::kError;
-  auto* box =
-      new QMessageBox(error ? QMessageBox::Critical : QMessageBox::Information,
-                      error ? QStringLiteral("Error") : QGuiApplication::applicationDisplayName(),
-                      ToQString(text), QMessageBox::Ok, parent);
+  const QMessageBox::Icon icon = kind == MessageKind::kError     ? QMessageBox::Critical
+                                 : kind == MessageKind::kWarning ? QMessageBox::Warning
+                                                                 : QMessageBox::Information;
+  const QString title = kind == MessageKind::kError     ? QStringLiteral("Error")
+                        : kind == MessageKind::kWarning ? QStringLiteral("Warning")
+                                                        : QGuiApplication::applicationDisplayName();
+  auto* box = new QMessageBox(icon, title, ToQString(text), QMessageBox::Ok, parent);
   box->setTextFormat(Qt::PlainText);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::NonModal);

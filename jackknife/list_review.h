@@ -1,0 +1,41 @@
+// The program's review of each name list loaded: the names are checked for what is
+// probably a mistake (blank lines, names listed twice, stray blanks, names a PHYLIP or
+// NEXUS file cannot hold unquoted, a last line without a line break), a warning box
+// shows the findings when there are any, and the list is kept for commands that work on
+// the loaded list (Export, and the batch command's strict check).
+//
+// Threading: one thread, as the run-time.
+#ifndef DROPKIT_JACKKNIFE_LIST_REVIEW_H_
+#define DROPKIT_JACKKNIFE_LIST_REVIEW_H_
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "platform/loaded_list.h"
+
+namespace dk {
+
+// At most this many findings are shown one by one; the rest are counted.
+inline constexpr std::size_t kFindingsShown = 20;
+
+struct ListReview {
+  LoadedList list;                    // path empty when no list was loaded
+  std::vector<std::string> findings;  // one line each ("line 4: blank line")
+};
+
+// Checks `list`, keeps it as the last list loaded and shows a warning box with the
+// findings, if any. The run-time calls it after each Load (platform/loaded_list.h).
+void ReviewLoadedList(const LoadedList& list);
+
+// The review of the list loaded last.
+const ListReview& LastListReview();
+
+// The findings as they are shown: the first kFindingsShown, each after the file's name
+// ("names.txt: line 4: blank line"), then how many more there are.
+std::vector<std::string> FindingLines(const std::string& file,
+                                      const std::vector<std::string>& findings);
+
+}  // namespace dk
+
+#endif  // DROPKIT_JACKKNIFE_LIST_REVIEW_H_

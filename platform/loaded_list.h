@@ -1,0 +1,33 @@
+// A name list that a command has just loaded, reported to whoever watches: the program
+// checks the names and shows what it finds, and remembers the list for later commands.
+// The run-time only passes the report on; it knows nothing of the checks.
+//
+// Threading: one thread, as the values.
+#ifndef DROPKIT_PLATFORM_LOADED_LIST_H_
+#define DROPKIT_PLATFORM_LOADED_LIST_H_
+
+#include <cstddef>
+#include <string>
+
+#include "platform/value.h"
+
+namespace dk {
+
+struct LoadedList {
+  std::string path;   // the file, absolute
+  Value names;        // a cell of texts: each name as read, with its line break
+  std::size_t count;  // the names of the list: the first `count` elements of `names`
+};
+
+// Receives each report; whatever it raises passes to the command that reported.
+using LoadedListObserver = void (*)(const LoadedList& list);
+
+// Installs `observer` (nullptr: none); returns the one it replaces.
+LoadedListObserver SetLoadedListObserver(LoadedListObserver observer);
+
+// Reports a list just loaded to the observer, if one is installed.
+void ReportListLoaded(const LoadedList& list);
+
+}  // namespace dk
+
+#endif  // DROPKIT_PLATFORM_LOADED_LIST_H_
