@@ -11,6 +11,7 @@
 #include "platform/elementwise.h"
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/random.h"
 #include "platform/text.h"
 
 namespace dk {
@@ -274,6 +275,7 @@ Value mlfSort(const Value& v) {
   if (!(v.is_numeric() || v.is_logical())) {
     Raise(std::string("sort: cannot sort a ") + ClassName(v.class_id()));
   }
+  if (Value drawn = SortedDraw(v); !drawn.absent()) return drawn;  // sorted as it was drawn
   std::vector<double> out(v.numel());
   for (std::size_t i = 0; i < out.size(); ++i) out[i] = v.num(i);
   if (out.size() >= 64 && SortWholeNumbers(out)) {

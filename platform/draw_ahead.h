@@ -1,0 +1,104 @@
+// Draws the groups of a listing ahead of their turn, on worker threads.
+//
+// A listing asks for group p, then p + 1, p + 2, ... of one key, list size n and group
+// size k. Once two calls in a row follow that pattern, worker threads draw the next
+// groups into a ring of buffers while the caller uses the current one; a call that
+// breaks the pattern (another key, n or k, a group skipped or repeated) drops the work
+// ahead and starts over. Whichever thread drew it, a group is exactly what
+// GroupDrawer::Draw gives, so the thread count changes the speed and nothing else.
+//
+// Threading: one thread, the caller, uses a DrawAhead. The workers touch only their own
+// drawers and the ring's plain memory (no Values, no allocation on the caller's behalf);
+// Stop() and the destructor join them.
+#ifndef DROPKIT_PLATFORM_DRAW_AHEAD_H_
+#define DROPKIT_PLATFORM_DRAW_AHEAD_H_
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/group_draw.h"
+#include "platform/philox_batch.h"
+
+namespace dk {
+
+class DrawAhead {
+ public:
+  // `workers` threads besides the caller's; with 0 every group is drawn by the caller
+  // when it asks, as a plain GroupDrawer would. No thread starts before a listing does.
+  explicit DrawAhead(unsigned workers);
+  ~DrawAhead();
+  DrawAhead(const DrawAhead&) = delete;
+  DrawAhead& operator=(const DrawAhead&) = delete;
+
+  struct Group {
+    const double* prefix;  // the first k entries of permutation p of 1..n
+    const double* sorted;  // the same, ascending
+  };
+
+  // Group p of (key, n, k): both arrays hold k numbers and stay valid until the next
+  // call of Get or Stop. On running out of memory throws std::bad_alloc, with the work
+  // ahead dropped and the workers joined.
+  // REQUIRES: k <= n <= 2^53.
+  Group Get(PhiloxKey key, std::uint64_t p, std::uint64_t n, std::uint64_t k);
+
+  // Drops the work ahead and joins the workers; the next Get starts afresh.
+  void Stop();
+
+  unsigned workers() const { return workers_; }
+
+  // True while worker threads are drawing (or waiting to draw) ahead.
+  bool running() const { return !threads_.empty(); }
+
+ private:
+  enum class SlotState { kFree, kBusy, kReady, kFailed };
+  struct Slot {
+    std::vector<double> data;  // per group: k entries as drawn, then k ascending
+    std::uint64_t chunk = 0;
+    SlotState state = SlotState::kFree;
+  };
+  struct Listing {
+    PhiloxKey key;
+    std::uint64_t n = 0, k = 0;
+    bool operator==(const Listing& o) const {
+      return key.k0 == o.key.k0 && key.k1 == o.key.k1 && n == o.n && k == o.k;
+    }
+  };
+
+  void Start(const Listing& listing, std::uint64_t first);
+  Group FromRing(std::uint64_t p);
+  void Fill(GroupDrawer& drawer, Slot& slot, std::uint64_t chunk) const;
+  void Work();
+
+  const unsigned workers_;
+
+  // The caller's own.
+  GroupDrawer drawer_;
+  std::vector<double> prefix_, sorted_;
+  bool have_last_ = false;  // last_ and last_p_ describe the previous call
+  Listing last_;
+  std::uint64_t last_p_ = 0;
+  // The listing drawn ahead, while threads_ is not empty; fixed while workers run.
+  Listing ahead_;
+  std::uint64_t first_ = 0;      // permutation number of chunk 0's first group
+  std::uint64_t per_chunk_ = 1;  // groups in a chunk
+  std::uint64_t expected_ = 0;   // the group the caller asks for next
+  bool holding_ = false;         // the caller reads chunk `current_`
+  std::uint64_t current_ = 0;
+  std::vector<std::thread> threads_;
+
+  // Shared with the workers, under mutex_.
+  std::mutex mutex_;
+  std::condition_variable work_;   // a chunk may be claimed, or stop
+  std::condition_variable ready_;  // a chunk is done
+  std::vector<Slot> slots_;        // chunk c lives in slot c % size
+  std::uint64_t next_chunk_ = 0;   // the first chunk nobody has claimed
+  std::uint64_t released_ = 0;     // chunks below it are done with
+  bool stop_ = false;
+};
+
+}  // namespace dk
+
+#endif  // DROPKIT_PLATFORM_DRAW_AHEAD_H_

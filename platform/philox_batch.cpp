@@ -1,0 +1,209 @@
+// Highway compiles the vector part of this file once for each instruction set it knows
+// (foreach_target.h includes the file again per target) and picks one at run time.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "platform/philox_batch.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include "platform/philox_batch.h"
+
+// ---- Shared by every target: compiled once --------------------------------------
+#ifndef DROPKIT_PLATFORM_PHILOX_BATCH_ONCE_
+#define DROPKIT_PLATFORM_PHILOX_BATCH_ONCE_
+
+namespace dk {
+namespace philox {
+
+__extension__ typedef unsigned __int128 Uint128;
+
+constexpr std::uint64_t kM0 = 0xD2E7470EE14C6C93;
+constexpr std::uint64_t kM1 = 0xCA5A826395121157;
+constexpr std::uint64_t kW0 = 0x9E3779B97F4A7C15;
+constexpr std::uint64_t kW1 = 0xBB67AE8584CAA73B;
+
+inline std::uint64_t MulHiLo(std::uint64_t a, std::uint64_t b, std::uint64_t* lo) {
+  const Uint128 product = static_cast<Uint128>(a) * b;
+  *lo = static_cast<std::uint64_t>(product);
+  return static_cast<std::uint64_t>(product >> 64);
+}
+
+// The first attempt of one step, on the schedule of its permutation: rounds 1 to 3
+// reduced to their two step-dependent products, rounds 4 to 9 in full, and of round 10
+// only the product that word 0 needs.
+inline std::uint64_t FirstAttempt(const PhiloxSteps::Schedule& s, std::uint64_t step) {
+  std::uint64_t lo2 = 0, lo3 = 0;
+  const std::uint64_t hi2 = MulHiLo(kM0, step ^ s.k0[0], &lo2);
+  const std::uint64_t hi3 = MulHiLo(kM1, hi2 ^ s.round2_xor, &lo3);
+  std::uint64_t c0 = hi3 ^ s.round3_xor0, c1 = lo3, c2 = lo2 ^ s.round3_xor2, c3 = s.round3_word3;
+  for (int r = 3; r < 9; ++r) {
+    std::uint64_t lo0 = 0, lo1 = 0;
+    const std::uint64_t hi0 = MulHiLo(kM0, c0, &lo0);
+    const std::uint64_t hi1 = MulHiLo(kM1, c2, &lo1);
+    c0 = hi1 ^ c1 ^ s.k0[r];
+    c1 = lo1;
+    c2 = hi0 ^ c3 ^ s.k1[r];
+    c3 = lo0;
+  }
+  std::uint64_t unused = 0;
+  return MulHiLo(kM1, c2, &unused) ^ c1 ^ s.k0[9];
+}
+
+void ScalarFirstAttempts(const PhiloxSteps::Schedule& s, std::uint64_t first, std::size_t count,
+                         std::uint64_t* out) {
+  for (std::size_t i = 0; i < count; ++i) out[i] = FirstAttempt(s, first + i);
+}
+
+}  // namespace philox
+}  // namespace dk
+
+#endif  // DROPKIT_PLATFORM_PHILOX_BATCH_ONCE_
+
+// ---- Per target -----------------------------------------------------------------
+HWY_BEFORE_NAMESPACE();
+namespace dk {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+#if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128
+
+// One lane gains nothing over the processor's own 64-bit multiply.
+void FirstAttemptsImpl(const PhiloxSteps::Schedule& s, std::uint64_t first, std::size_t count,
+                       std::uint64_t* out) {
+  philox::ScalarFirstAttempts(s, first, count, out);
+}
+
+#else
+
+using D = hn::ScalableTag<std::uint64_t>;
+using V = hn::Vec<D>;
+
+// A 64-bit multiplier split into 32-bit halves, each in the low half of every lane.
+struct Multiplier {
+  V lo, hi;
+};
+
+// The full product a * m of every lane: returns the high words, sets *lo to the low
+// ones. Four 32-by-32 products per lane (the instruction sets have no wider one).
+HWY_INLINE V MulHiLo(V a, const Multiplier& m, V* lo) {
+  const D d;
+  const hn::Repartition<std::uint32_t, D> d32;
+  const V low32 = hn::Set(d, 0xFFFFFFFFu);
+  const V a_hi = hn::ShiftRight<32>(a);
+  const V ll = hn::MulEven(hn::BitCast(d32, a), hn::BitCast(d32, m.lo));
+  const V hl = hn::MulEven(hn::BitCast(d32, a_hi), hn::BitCast(d32, m.lo));
+  const V lh = hn::MulEven(hn::BitCast(d32, a), hn::BitCast(d32, m.hi));
+  const V hh = hn::MulEven(hn::BitCast(d32, a_hi), hn::BitCast(d32, m.hi));
+  const V t = hn::Add(hl, hn::ShiftRight<32>(ll));  // below 2^64: no carry lost
+  const V u = hn::Add(lh, hn::And(t, low32));       // likewise
+  *lo = hn::Or(hn::ShiftLeft<32>(u), hn::And(ll, low32));
+  return hn::Add(hn::Add(hh, hn::ShiftRight<32>(t)), hn::ShiftRight<32>(u));
+}
+
+// Only the high words of a * m.
+HWY_INLINE V MulHi(V a, const Multiplier& m) {
+  V unused;
+  return MulHiLo(a, m, &unused);
+}
+
+// Word 0 of the first attempt of the steps in `step`, one per lane.
+HWY_INLINE V FirstAttempt(const PhiloxSteps::Schedule& s, const Multiplier& m0,
+                          const Multiplier& m1, V step) {
+  const D d;
+  V lo2, lo3;
+  const V hi2 = MulHiLo(hn::Xor(step, hn::Set(d, s.k0[0])), m0, &lo2);
+  const V hi3 = MulHiLo(hn::Xor(hi2, hn::Set(d, s.round2_xor)), m1, &lo3);
+  V c0 = hn::Xor(hi3, hn::Set(d, s.round3_xor0));
+  V c1 = lo3;
+  V c2 = hn::Xor(lo2, hn::Set(d, s.round3_xor2));
+  V c3 = hn::Set(d, s.round3_word3);
+  for (int r = 3; r < 9; ++r) {
+    V lo0, lo1;
+    const V hi0 = MulHiLo(c0, m0, &lo0);
+    const V hi1 = MulHiLo(c2, m1, &lo1);
+    c0 = hn::Xor(hn::Xor(hi1, c1), hn::Set(d, s.k0[r]));
+    c1 = lo1;
+    c2 = hn::Xor(hn::Xor(hi0, c3), hn::Set(d, s.k1[r]));
+    c3 = lo0;
+  }
+  return hn::Xor(hn::Xor(MulHi(c2, m1), c1), hn::Set(d, s.k0[9]));
+}
+
+void FirstAttemptsImpl(const PhiloxSteps::Schedule& s, std::uint64_t first, std::size_t count,
+                       std::uint64_t* out) {
+  const D d;
+  const std::size_t lanes = hn::Lanes(d);
+  const Multiplier m0 = {hn::Set(d, philox::kM0 & 0xFFFFFFFF), hn::Set(d, philox::kM0 >> 32)};
+  const Multiplier m1 = {hn::Set(d, philox::kM1 & 0xFFFFFFFF), hn::Set(d, philox::kM1 >> 32)};
+  const V iota = hn::Iota(d, 0);
+  std::size_t i = 0;
+  for (; i + lanes <= count; i += lanes) {
+    hn::StoreU(FirstAttempt(s, m0, m1, hn::Add(hn::Set(d, first + i), iota)), d, out + i);
+  }
+  if (i < count) {
+    std::uint64_t rest[HWY_MAX_BYTES / sizeof(std::uint64_t)];
+    hn::StoreU(FirstAttempt(s, m0, m1, hn::Add(hn::Set(d, first + i), iota)), d, rest);
+    for (std::size_t r = 0; i + r < count; ++r) out[i + r] = rest[r];
+  }
+}
+
+#endif
+
+}  // namespace HWY_NAMESPACE
+}  // namespace dk
+HWY_AFTER_NAMESPACE();
+
+// ---- Dispatch: compiled once ----------------------------------------------------
+#if HWY_ONCE
+namespace dk {
+
+HWY_EXPORT(FirstAttemptsImpl);
+
+std::uint64_t PhiloxWord0(PhiloxKey key, std::uint64_t c0, std::uint64_t c1, std::uint64_t c2,
+                          std::uint64_t c3) {
+  std::uint64_t k0 = key.k0, k1 = key.k1;
+  for (int r = 0; r < 10; ++r) {
+    if (r > 0) {
+      k0 += philox::kW0;
+      k1 += philox::kW1;
+    }
+    std::uint64_t lo0 = 0, lo1 = 0;
+    const std::uint64_t hi0 = philox::MulHiLo(philox::kM0, c0, &lo0);
+    const std::uint64_t hi1 = philox::MulHiLo(philox::kM1, c2, &lo1);
+    c0 = hi1 ^ c1 ^ k0;
+    c1 = lo1;
+    c2 = hi0 ^ c3 ^ k1;
+    c3 = lo0;
+  }
+  return c0;
+}
+
+PhiloxSteps::PhiloxSteps(PhiloxKey key, std::uint64_t permutation)
+    : key_(key), permutation_(permutation) {
+  Schedule& s = schedule_;
+  for (int r = 0; r < 10; ++r) {
+    s.k0[r] = key.k0 + philox::kW0 * static_cast<std::uint64_t>(r);
+    s.k1[r] = key.k1 + philox::kW1 * static_cast<std::uint64_t>(r);
+  }
+  // Round 1 on {p, step, 0, 0}: word 0 becomes step ^ k0, word 1 zero; words 2 and 3
+  // depend on p alone.
+  std::uint64_t lo = 0;
+  const std::uint64_t round1_word2 = philox::MulHiLo(philox::kM0, permutation, &lo) ^ s.k1[0];
+  const std::uint64_t round1_word3 = lo;
+  // Round 2: the product of word 2 is fixed; that of word 0 depends on the step.
+  const std::uint64_t hi = philox::MulHiLo(philox::kM1, round1_word2, &lo);
+  const std::uint64_t round2_word0 = hi ^ s.k0[1];
+  const std::uint64_t round2_word1 = lo;
+  s.round2_xor = round1_word3 ^ s.k1[1];
+  // Round 3: the product of word 0 is fixed; that of word 2 depends on the step.
+  const std::uint64_t hi0 = philox::MulHiLo(philox::kM0, round2_word0, &lo);
+  s.round3_xor0 = round2_word1 ^ s.k0[2];
+  s.round3_xor2 = hi0 ^ s.k1[2];
+  s.round3_word3 = lo;
+}
+
+void PhiloxSteps::FirstAttempts(std::uint64_t first, std::size_t count, std::uint64_t* out) const {
+  HWY_DYNAMIC_DISPATCH(FirstAttemptsImpl)(schedule_, first, count, out);
+}
+
+}  // namespace dk
+#endif  // HWY_ONCE
