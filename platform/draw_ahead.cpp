@@ -9,7 +9,7 @@ namespace {
 
 // Entries drawn per chunk (at least one group): enough work to make the hand-over from
 // a worker to the caller cheap, little enough to start soon.
-constexpr std::uint64_t kChunkEntries = 16384;
+constexpr std::uint64_t kChunkEntries = 4096;
 
 // The ring may take at most this much memory; larger groups are drawn by the caller.
 constexpr std::uint64_t kRingBytes = std::uint64_t{256} << 20;

@@ -49,8 +49,8 @@ TEST(DrawAheadTest, EveryThreadCountGivesTheSameGroups) {
     ExpectPlainGroups(ahead, Listing({42, 0}, 10, 300, 5000, 37), where);
     EXPECT_EQ(ahead.running(), workers > 0) << where;
     // Groups so large that a chunk holds one, and so small that one holds thousands.
-    ExpectPlainGroups(ahead, Listing({42, 0}, 0, 12, 1000000, 20000), where + ", large");
-    ExpectPlainGroups(ahead, Listing({42, 0}, 0, 20000, 100, 1), where + ", small");
+    ExpectPlainGroups(ahead, Listing({42, 0}, 0, 12, 1000000, 5000), where + ", large");
+    ExpectPlainGroups(ahead, Listing({42, 0}, 0, 10000, 100, 1), where + ", small");
     ahead.Stop();
     EXPECT_FALSE(ahead.running());
   }

@@ -49,7 +49,7 @@ class GroupDrawer {
   void Shuffle(const PhiloxSteps& steps, std::uint64_t n, std::uint64_t k);
   void SortEntries(std::uint64_t n, double* sorted);
 
-  std::vector<std::uint64_t> entries_;  // the group, as drawn
+  std::vector<std::uint64_t> entries_;  // the group, as drawn (the sort then reuses it)
   std::vector<std::uint64_t> held_;     // what each low position holds now
   std::unique_ptr<MovedTable> table_;   // what each moved position at or past k holds
   std::vector<std::uint64_t> scratch_;  // for the sort

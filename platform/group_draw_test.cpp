@@ -77,11 +77,12 @@ TEST(GroupDrawTest, EitherSideOfTheArrayToTableSwitch) {
   }
 }
 
-// Short lists are sorted through a bitmap, long ones by buckets: sizes on both sides,
-// and lists whose length is just past a power of two (half the buckets empty).
+// Short lists are sorted through a bitmap, small groups by rank and the others by radix
+// in one to five passes: sizes on both sides of each switch, and lists whose length is
+// a power of two or just past one (the top digit barely used).
 TEST(GroupDrawTest, SortedCopiesOfEveryShape) {
   GroupDrawer drawer;
-  for (const std::uint64_t k : {0u, 1u, 2u, 3u, 50u, 513u}) {
+  for (const std::uint64_t k : {0u, 1u, 2u, 3u, 16u, 17u, 50u, 513u}) {
     for (const std::uint64_t n :
          {k, k + 1, 2 * k + 1, 15 * k + 3, 16 * k, 16 * k + 1, 17 * k + 5, 64 * k + 7,
           std::uint64_t{1} << 20, (std::uint64_t{1} << 20) + 1, std::uint64_t{1} << 53}) {

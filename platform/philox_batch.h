@@ -3,9 +3,10 @@
 // The uniform draws of permutation p use the counters {p, i, a, 0} (step i, attempt a;
 // docs/random.md). The first attempts of many steps are independent, so PhiloxSteps
 // computes them a block at a time, with the parts of the first three rounds that do not
-// depend on the step worked out once per permutation, and with the widest vector
-// instructions the processor at hand has (chosen at run time; every path gives the same
-// words, a machine without wide vectors only takes longer).
+// depend on the step worked out once per permutation, and with 512-bit vector
+// instructions where the processor at hand has them (chosen at run time; narrower
+// vectors lose to the processor's own 64-bit multiply, which the other machines use).
+// Every path gives the same words; a machine without wide vectors only takes longer.
 //
 // Threading: all functions are pure; a PhiloxSteps may be shared by threads once built.
 #ifndef DROPKIT_PLATFORM_PHILOX_BATCH_H_
@@ -33,6 +34,10 @@ class PhiloxSteps {
   // out[s] = word 0 of Philox({permutation, first + s, 0, 0}, key) for s < count.
   // REQUIRES: out has room for count words.
   void FirstAttempts(std::uint64_t first, std::size_t count, std::uint64_t* out) const;
+
+  // The same words from the vector code of the instruction set chosen at run time, even
+  // where FirstAttempts finds one multiply at a time faster (for tests and benchmarks).
+  void FirstAttemptsInVectors(std::uint64_t first, std::size_t count, std::uint64_t* out) const;
 
   // Word 0 of Philox({permutation, step, attempt, 0}, key): a later attempt of a step.
   std::uint64_t Attempt(std::uint64_t step, std::uint64_t attempt) const {

@@ -38,16 +38,17 @@ TEST(PhiloxBatchTest, OneCallIsTheEngine) {
 
 TEST(PhiloxBatchTest, WorkedExampleOnEveryPath) {
   ForEachVectorTarget([](const char* target) {
-    std::uint64_t words[4] = {};
-    PhiloxSteps(PhiloxKey{42, 0}, 0).FirstAttempts(0, 4, words);
-    EXPECT_EQ(words[0], 0xa7687e2d34c89dc6u) << target;
-    EXPECT_EQ(words[1], 0x13fe1ddbb29d354cu) << target;
-    EXPECT_EQ(words[2], 0x0833f5731c0d3264u) << target;
-    EXPECT_EQ(words[3], 0xe6c73045027911c9u) << target;
+    const std::vector<std::uint64_t> expected = {0xa7687e2d34c89dc6u, 0x13fe1ddbb29d354cu,
+                                                 0x0833f5731c0d3264u, 0xe6c73045027911c9u};
+    std::vector<std::uint64_t> words(4), vec(4);
+    PhiloxSteps(PhiloxKey{42, 0}, 0).FirstAttempts(0, 4, words.data());
+    PhiloxSteps(PhiloxKey{42, 0}, 0).FirstAttemptsInVectors(0, 4, vec.data());
+    EXPECT_EQ(words, expected) << target;
+    EXPECT_EQ(vec, expected) << target;
   });
 }
 
-// Every count from 0 past two full vectors of the widest instruction set, from several
+// Every count from 0 past two pairs of full vectors of the widest instruction set, from several
 // first steps, keys and permutations (extremes included): each word is the engine's,
 // and nothing past the count is written.
 TEST(PhiloxBatchTest, FirstAttemptsOnEveryPathAreTheEngines) {
@@ -60,15 +61,18 @@ TEST(PhiloxBatchTest, FirstAttemptsOnEveryPathAreTheEngines) {
       for (const std::uint64_t p : perms) {
         const PhiloxSteps steps(key, p);
         for (const std::uint64_t first : firsts) {
-          for (std::size_t count = 0; count <= 19; ++count) {
-            std::vector<std::uint64_t> out(count + 1, kGuard);
+          for (std::size_t count = 0; count <= 35; ++count) {
+            std::vector<std::uint64_t> out(count + 1, kGuard), vec(count + 1, kGuard);
             steps.FirstAttempts(first, count, out.data());
+            steps.FirstAttemptsInVectors(first, count, vec.data());
             for (std::size_t s = 0; s < count; ++s) {
-              ASSERT_EQ(out[s], ReferenceWord0(key.k0, key.k1, p, first + s, 0, 0))
-                  << target << " key " << key.k0 << "/" << key.k1 << " p " << p << " step "
-                  << first + s;
+              const std::uint64_t expected = ReferenceWord0(key.k0, key.k1, p, first + s, 0, 0);
+              ASSERT_EQ(out[s], expected) << target << " key " << key.k0 << "/" << key.k1 << " p "
+                                          << p << " step " << first + s;
+              ASSERT_EQ(vec[s], expected) << target << " in vectors, step " << first + s;
             }
             ASSERT_EQ(out[count], kGuard) << target << ": wrote past " << count << " words";
+            ASSERT_EQ(vec[count], kGuard) << target << ": vectors wrote past " << count;
           }
         }
         for (const std::uint64_t attempt : {1u, 2u, 77u}) {
