@@ -145,13 +145,16 @@ double Milliseconds(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// The minimum over `reps` runs of `run`, in milliseconds.
-double MinTime(int reps, const std::function<void()>& run) {
-  double best = INFINITY;
+// The minimum over `reps` rounds of each of `runs`, in milliseconds. The runs take turns
+// within a round, so a machine busy with other work slows them alike.
+std::vector<double> MinTimes(int reps, const std::vector<std::function<void()>>& runs) {
+  std::vector<double> best(runs.size(), INFINITY);
   for (int r = 0; r < reps; ++r) {
-    const auto start = Clock::now();
-    run();
-    best = std::min(best, Milliseconds(Clock::now() - start));
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+      const auto start = Clock::now();
+      runs[i]();
+      best[i] = std::min(best[i], Milliseconds(Clock::now() - start));
+    }
   }
   return best;
 }
@@ -197,19 +200,28 @@ void RunCase(const Case& c, int reps) {
   std::printf("%llu groups of %llu from %llu names (min of %d runs)\n",
               static_cast<unsigned long long>(c.groups), static_cast<unsigned long long>(c.k),
               static_cast<unsigned long long>(c.n), reps);
-  std::uint64_t expected = 0;
-  const double base = MinTime(reps, [&] { expected = BaselineListing(c); });
-  const double per_group = 1000.0 / static_cast<double>(c.groups);
-  std::printf("  baseline (the former code): %8.2f ms  %7.3f us a group\n", base, base * per_group);
-  for (const unsigned threads : {1u, 2u}) {
-    dk::SetRandomThreads(threads);
-    std::uint64_t sum = 0;
-    const double t = MinTime(reps, [&] { sum = DrawListing(c); });
-    std::printf("  %u thread%s:                 %8.2f ms  %7.3f us a group  %5.2fx faster%s\n",
-                threads, threads == 1 ? " " : "s", t, t * per_group, base / t,
-                sum == expected ? "" : "  GROUPS DIFFER FROM THE BASELINE");
-  }
+  constexpr unsigned kThreads[] = {1, 2};
+  std::uint64_t sums[3] = {};
+  const std::vector<double> ms = MinTimes(reps, {[&] { sums[0] = BaselineListing(c); },
+                                                 [&] {
+                                                   dk::SetRandomThreads(kThreads[0]);
+                                                   sums[1] = DrawListing(c);
+                                                 },
+                                                 [&] {
+                                                   dk::SetRandomThreads(kThreads[1]);
+                                                   sums[2] = DrawListing(c);
+                                                 }});
   dk::SetRandomThreads(0);
+  const double per_group = 1000.0 / static_cast<double>(c.groups);
+  std::printf("  baseline (the former code): %8.2f ms  %7.3f us a group\n", ms[0],
+              ms[0] * per_group);
+  for (int i = 0; i < 2; ++i) {
+    const unsigned threads = kThreads[i];
+    const double t = ms[i + 1];
+    std::printf("  %u thread%s:                 %8.2f ms  %7.3f us a group  %5.2fx faster%s\n",
+                threads, threads == 1 ? " " : "s", t, t * per_group, ms[0] / t,
+                sums[i + 1] == sums[0] ? "" : "  GROUPS DIFFER FROM THE BASELINE");
+  }
   std::fflush(stdout);
 }
 
@@ -219,33 +231,43 @@ void RunPhilox(int reps) {
   constexpr std::size_t kBlock = 256;
   std::vector<std::uint64_t> out(kBlock);
   std::uint64_t sink = 0;
-  const double base = MinTime(reps, [&] {
+  const auto one_call = [&] {
     const r123::Philox4x64 philox;
     for (std::size_t i = 0; i < kWords; ++i) {
       sink ^= philox(r123::Philox4x64::ctr_type{{7, i, 0, 0}}, {{1, 0}})[0];
     }
-  });
-  std::printf("Philox words (min of %d runs of %zu)\n  one call a word:  %6.2f ns a word\n", reps,
-              kWords, base * 1e6 / kWords);
-  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
-    hwy::SetSupportedTargetsForTest(target);
-    const dk::PhiloxSteps steps({1, 0}, 7);
-    const double t = MinTime(reps, [&] {
+  };
+  const dk::PhiloxSteps steps({1, 0}, 7);
+  const auto batch = [&](std::int64_t target, bool vectors) {
+    return [&, target, vectors] {
+      hwy::SetSupportedTargetsForTest(target);
       for (std::size_t i = 0; i < kWords; i += kBlock) {
-        steps.FirstAttempts(i, kBlock, out.data());
+        if (vectors) {
+          steps.FirstAttemptsInVectors(i, kBlock, out.data());
+        } else {
+          steps.FirstAttempts(i, kBlock, out.data());
+        }
         sink ^= out[kBlock - 1];
       }
-    });
-    const double v = MinTime(reps, [&] {
-      for (std::size_t i = 0; i < kWords; i += kBlock) {
-        steps.FirstAttemptsInVectors(i, kBlock, out.data());
-        sink ^= out[kBlock - 1];
-      }
-    });
-    std::printf("  %-8s  chosen: %6.2f ns a word (%5.2fx)  in vectors: %6.2f ns a word (%5.2fx)\n",
-                hwy::TargetName(target), t * 1e6 / kWords, base / t, v * 1e6 / kWords, base / v);
+    };
+  };
+  const std::vector<std::int64_t> targets = hwy::SupportedAndGeneratedTargets();
+  std::vector<std::function<void()>> runs = {one_call};
+  for (const std::int64_t target : targets) {
+    runs.push_back(batch(target, false));
+    runs.push_back(batch(target, true));
   }
+  const std::vector<double> ms = MinTimes(reps, runs);
   hwy::SetSupportedTargetsForTest(0);
+  const auto ns = [&](double t) { return t * 1e6 / kWords; };
+  std::printf("Philox words (min of %d runs of %zu)\n  one call a word:  %6.2f ns a word\n", reps,
+              kWords, ns(ms[0]));
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    const double chosen = ms[1 + 2 * i], vectors = ms[2 + 2 * i];
+    std::printf("  %-8s  chosen: %6.2f ns a word (%5.2fx)  in vectors: %6.2f ns a word (%5.2fx)\n",
+                hwy::TargetName(targets[i]), ns(chosen), ms[0] / chosen, ns(vectors),
+                ms[0] / vectors);
+  }
   if (sink == 42) std::printf("\n");  // keeps the words from being optimized away
 }
 

@@ -88,15 +88,18 @@ HWY_INLINE V MulHiLo(V a, const Multiplier& m, V* lo) {
   const D d;
   const hn::Repartition<std::uint32_t, D> d32;
   const V low32 = hn::Set(d, 0xFFFFFFFFu);
-  const V a_hi = hn::ShiftRight<32>(a);
-  const V ll = hn::MulEven(hn::BitCast(d32, a), hn::BitCast(d32, m.lo));
-  const V hl = hn::MulEven(hn::BitCast(d32, a_hi), hn::BitCast(d32, m.lo));
-  const V lh = hn::MulEven(hn::BitCast(d32, a), hn::BitCast(d32, m.hi));
-  const V hh = hn::MulEven(hn::BitCast(d32, a_hi), hn::BitCast(d32, m.hi));
+  // Swapping the halves of a lane (a shuffle) instead of shifting spares the shift unit,
+  // the busiest one here; the products read only the low half of each lane.
+  const auto a32 = hn::BitCast(d32, a);
+  const auto a_hi = hn::Shuffle2301(a32);
+  const V ll = hn::MulEven(a32, hn::BitCast(d32, m.lo));
+  const V hl = hn::MulEven(a_hi, hn::BitCast(d32, m.lo));
+  const V lh = hn::MulEven(a32, hn::BitCast(d32, m.hi));
+  const V hh = hn::MulEven(a_hi, hn::BitCast(d32, m.hi));
   const V t = hn::Add(hl, hn::ShiftRight<32>(ll));  // below 2^64: no carry lost
   const V u = hn::Add(lh, hn::And(t, low32));       // likewise
   // The low word: the low half of ll below the low half of u.
-  *lo = hn::BitCast(d, hn::OddEven(hn::BitCast(d32, hn::ShiftLeft<32>(u)), hn::BitCast(d32, ll)));
+  *lo = hn::BitCast(d, hn::OddEven(hn::Shuffle2301(hn::BitCast(d32, u)), hn::BitCast(d32, ll)));
   return hn::Add(hn::Add(hh, hn::ShiftRight<32>(t)), hn::ShiftRight<32>(u));
 }
 
@@ -159,16 +162,18 @@ void VectorFirstAttempts(const PhiloxSteps::Schedule& s, std::uint64_t first, st
     hn::StoreU(a, d, out + i);
     hn::StoreU(b, d, out + i + lanes);
   }
-  if (i < count) {
-    // One or two vectors' worth left: compute both, keep what is asked for.
+  if (i + lanes <= count) {
+    // One vector's worth or more left: two, keeping what is asked for.
     std::uint64_t rest[2 * HWY_MAX_BYTES / sizeof(std::uint64_t)];
     const V steps = hn::Add(hn::Set(d, first + i), iota);
     V a, b;
     FirstAttempts2(s, m0, m1, steps, hn::Add(steps, next), &a, &b);
     hn::StoreU(a, d, rest);
     hn::StoreU(b, d, rest + lanes);
-    for (std::size_t r = 0; i + r < count; ++r) out[i + r] = rest[r];
+    for (std::size_t r = 0; i < count; ++r, ++i) out[i] = rest[r];
   }
+  // Less than a vector left: one word at a time costs less than a vector's worth.
+  philox::ScalarFirstAttempts(s, first + i, count - i, out + i);
 }
 
 #endif

@@ -92,6 +92,18 @@ DrawAhead& Ahead() {
   return *ahead;
 }
 
+// A 1-by-count row of numbers[0 .. count-1].
+Value RowOf(const double* numbers, std::size_t count) {
+  // A short row is filled in place: cheaper than building a vector to copy from.
+  constexpr std::size_t kShortRow = 32;
+  if (count > kShortRow) {
+    return Value::Matrix(1, count, std::vector<double>(numbers, numbers + count));
+  }
+  Value row = Value::Matrix(1, count);
+  for (std::size_t i = 0; i < count; ++i) row.set_num(i, numbers[i]);
+  return row;
+}
+
 // Forgets the work ahead and joins the workers.
 void DropWorkAhead() {
   last_group = Value();
@@ -156,7 +168,7 @@ Value mlfRandperm(const Value& n, const Value& k) {
     last_group = Value();
     last_group_sorted = nullptr;
     const DrawAhead::Group group = Ahead().Get({s.key0, s.key1}, s.drawn, size, count);
-    Value prefix = Value::Matrix(1, count, std::vector<double>(group.prefix, group.prefix + count));
+    Value prefix = RowOf(group.prefix, count);
     ++s.drawn;
     last_group = prefix;
     last_group_sorted = group.sorted;
@@ -169,8 +181,7 @@ Value mlfRandperm(const Value& n, const Value& k) {
 
 Value SortedDraw(const Value& v) {
   if (last_group_sorted == nullptr || !v.same_array(last_group)) return Value();
-  return Value::Matrix(1, v.numel(),
-                       std::vector<double>(last_group_sorted, last_group_sorted + v.numel()));
+  return RowOf(last_group_sorted, v.numel());
 }
 
 void SetRandomThreads(unsigned count) {
