@@ -9,7 +9,6 @@
 // 100,000 groups of 10 from 100,000 names; each at 1 and 2 threads (SetRandomThreads).
 // Then the Philox words alone, on each instruction set this processor has.
 #include <Random123/philox.h>
-#include <hwy/targets.h>
 
 #include <algorithm>
 #include <chrono>
@@ -238,9 +237,9 @@ void RunPhilox(int reps) {
     }
   };
   const dk::PhiloxSteps steps({1, 0}, 7);
-  const auto batch = [&](std::int64_t target, bool vectors) {
+  const auto batch = [&](const std::string& target, bool vectors) {
     return [&, target, vectors] {
-      hwy::SetSupportedTargetsForTest(target);
+      dk::UsePhiloxPath(target);
       for (std::size_t i = 0; i < kWords; i += kBlock) {
         if (vectors) {
           steps.FirstAttemptsInVectors(i, kBlock, out.data());
@@ -251,22 +250,21 @@ void RunPhilox(int reps) {
       }
     };
   };
-  const std::vector<std::int64_t> targets = hwy::SupportedAndGeneratedTargets();
+  const std::vector<std::string> targets = dk::PhiloxPaths();
   std::vector<std::function<void()>> runs = {one_call};
-  for (const std::int64_t target : targets) {
+  for (const std::string& target : targets) {
     runs.push_back(batch(target, false));
     runs.push_back(batch(target, true));
   }
   const std::vector<double> ms = MinTimes(reps, runs);
-  hwy::SetSupportedTargetsForTest(0);
+  dk::UsePhiloxPath("");
   const auto ns = [&](double t) { return t * 1e6 / kWords; };
   std::printf("Philox words (min of %d runs of %zu)\n  one call a word:  %6.2f ns a word\n", reps,
               kWords, ns(ms[0]));
   for (std::size_t i = 0; i < targets.size(); ++i) {
     const double chosen = ms[1 + 2 * i], vectors = ms[2 + 2 * i];
     std::printf("  %-8s  chosen: %6.2f ns a word (%5.2fx)  in vectors: %6.2f ns a word (%5.2fx)\n",
-                hwy::TargetName(targets[i]), ns(chosen), ms[0] / chosen, ns(vectors),
-                ms[0] / vectors);
+                targets[i].c_str(), ns(chosen), ms[0] / chosen, ns(vectors), ms[0] / vectors);
   }
   if (sink == 42) std::printf("\n");  // keeps the words from being optimized away
 }

@@ -1,9 +1,18 @@
 // Highway compiles the vector part of this file once for each instruction set it knows
-// (foreach_target.h includes the file again per target) and picks one at run time.
+// (foreach_target.h includes the file again per target); Paths() below picks one at run
+// time. Only Highway's headers are used: its shared library measures the timer's
+// resolution when it is loaded, which would cost every run of the program about 4 ms, so
+// the choice is made here from the processor's own feature flags instead of by
+// HWY_DYNAMIC_DISPATCH.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "platform/philox_batch.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
+
+#include <atomic>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/philox_batch.h"
 
@@ -197,9 +206,94 @@ HWY_AFTER_NAMESPACE();
 // ---- Dispatch: compiled once ----------------------------------------------------
 #if HWY_ONCE
 namespace dk {
+namespace {
 
-HWY_EXPORT(FirstAttemptsImpl);
-HWY_EXPORT(VectorFirstAttempts);
+using FirstAttemptsFn = void (*)(const PhiloxSteps::Schedule&, std::uint64_t, std::size_t,
+                                 std::uint64_t*);
+
+// One compiled instruction set: the code FirstAttempts runs on it, and its vector code.
+struct Path {
+  const char* name = nullptr;
+  FirstAttemptsFn chosen = nullptr;
+  FirstAttemptsFn vectors = nullptr;
+};
+
+// The paths this processor can run, best first; the plain one, compiled for every
+// x86-64, last. The features are those Highway compiles each target with. The table is
+// never destroyed (trivially destructible), so workers still drawing while the process
+// exits never see it go.
+struct PathTable {
+  Path paths[5];
+  std::size_t count = 0;
+  void Add(const Path& path) { paths[count++] = path; }
+};
+
+const PathTable& Paths() {
+  static const PathTable table = [] {
+    PathTable out;
+#if HWY_ARCH_X86
+    __builtin_cpu_init();
+    const bool ssse3 = __builtin_cpu_supports("ssse3");
+    const bool sse4 = ssse3 && __builtin_cpu_supports("sse4.1") &&
+                      __builtin_cpu_supports("sse4.2") && __builtin_cpu_supports("pclmul") &&
+                      __builtin_cpu_supports("aes");
+    const bool avx2 = sse4 && __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
+                      __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+                      __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c");
+    const bool avx3 = avx2 && __builtin_cpu_supports("avx512f") &&
+                      __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
+                      __builtin_cpu_supports("avx512bw");
+#if (HWY_TARGETS & HWY_AVX3) && HWY_STATIC_TARGET != HWY_AVX3
+    if (avx3) out.Add({"AVX3", &N_AVX3::FirstAttemptsImpl, &N_AVX3::VectorFirstAttempts});
+#endif
+#if (HWY_TARGETS & HWY_AVX2) && HWY_STATIC_TARGET != HWY_AVX2
+    if (avx2) out.Add({"AVX2", &N_AVX2::FirstAttemptsImpl, &N_AVX2::VectorFirstAttempts});
+#endif
+#if (HWY_TARGETS & HWY_SSE4) && HWY_STATIC_TARGET != HWY_SSE4
+    if (sse4) out.Add({"SSE4", &N_SSE4::FirstAttemptsImpl, &N_SSE4::VectorFirstAttempts});
+#endif
+#if (HWY_TARGETS & HWY_SSSE3) && HWY_STATIC_TARGET != HWY_SSSE3
+    if (ssse3) out.Add({"SSSE3", &N_SSSE3::FirstAttemptsImpl, &N_SSSE3::VectorFirstAttempts});
+#endif
+    (void)avx3, (void)avx2, (void)sse4, (void)ssse3;
+#endif  // HWY_ARCH_X86
+    out.Add({"plain", &HWY_STATIC_DISPATCH(FirstAttemptsImpl),
+             &HWY_STATIC_DISPATCH(VectorFirstAttempts)});
+    return out;
+  }();
+  return table;
+}
+
+std::atomic<const Path*> pinned_path{nullptr};  // UsePhiloxPath; null for the best
+
+const Path& CurrentPath() {
+  const Path* pinned = pinned_path.load(std::memory_order_acquire);
+  return pinned != nullptr ? *pinned : Paths().paths[0];
+}
+
+}  // namespace
+
+std::vector<std::string> PhiloxPaths() {
+  std::vector<std::string> names;
+  const PathTable& table = Paths();
+  for (std::size_t i = 0; i < table.count; ++i) names.emplace_back(table.paths[i].name);
+  return names;
+}
+
+bool UsePhiloxPath(std::string_view name) {
+  if (name.empty()) {
+    pinned_path.store(nullptr, std::memory_order_release);
+    return true;
+  }
+  const PathTable& table = Paths();
+  for (std::size_t i = 0; i < table.count; ++i) {
+    if (name == table.paths[i].name) {
+      pinned_path.store(&table.paths[i], std::memory_order_release);
+      return true;
+    }
+  }
+  return false;
+}
 
 std::uint64_t PhiloxWord0(PhiloxKey key, std::uint64_t c0, std::uint64_t c1, std::uint64_t c2,
                           std::uint64_t c3) {
@@ -245,12 +339,12 @@ PhiloxSteps::PhiloxSteps(PhiloxKey key, std::uint64_t permutation)
 }
 
 void PhiloxSteps::FirstAttempts(std::uint64_t first, std::size_t count, std::uint64_t* out) const {
-  HWY_DYNAMIC_DISPATCH(FirstAttemptsImpl)(schedule_, first, count, out);
+  CurrentPath().chosen(schedule_, first, count, out);
 }
 
 void PhiloxSteps::FirstAttemptsInVectors(std::uint64_t first, std::size_t count,
                                          std::uint64_t* out) const {
-  HWY_DYNAMIC_DISPATCH(VectorFirstAttempts)(schedule_, first, count, out);
+  CurrentPath().vectors(schedule_, first, count, out);
 }
 
 }  // namespace dk

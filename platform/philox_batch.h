@@ -14,6 +14,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace dk {
 
@@ -59,6 +62,15 @@ class PhiloxSteps {
   std::uint64_t permutation_;
   Schedule schedule_;
 };
+
+// For tests and benchmarks: the names of the compiled instruction sets this processor
+// can run, the one chosen by default first and "plain" (any x86-64) last.
+std::vector<std::string> PhiloxPaths();
+
+// For tests and benchmarks: makes every later PhiloxSteps, on any thread, use the named
+// path; an empty name goes back to the default. Returns false, changing nothing, for a
+// name not in PhiloxPaths().
+bool UsePhiloxPath(std::string_view name);
 
 }  // namespace dk
 

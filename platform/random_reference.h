@@ -5,14 +5,16 @@
 #define DROPKIT_PLATFORM_RANDOM_REFERENCE_H_
 
 #include <Random123/philox.h>
-#include <hwy/targets.h>
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <numeric>
+#include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/philox_batch.h"
 
 namespace dk::testing {
 
@@ -67,13 +69,13 @@ inline std::vector<std::uint64_t> ReferencePrefix(std::uint64_t k0, std::uint64_
 }
 
 // Runs `check` once for each instruction set compiled into the vector code that this
-// processor has (the plain one always among them), with the run-time choice pinned to it.
+// processor has (the plain one always among them), with the draws pinned to it.
 inline void ForEachVectorTarget(const std::function<void(const char* target)>& check) {
-  for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
-    hwy::SetSupportedTargetsForTest(target);
-    check(hwy::TargetName(target));
+  for (const std::string& path : PhiloxPaths()) {
+    UsePhiloxPath(path);
+    check(path.c_str());
   }
-  hwy::SetSupportedTargetsForTest(0);
+  UsePhiloxPath("");
 }
 
 }  // namespace dk::testing
