@@ -106,10 +106,22 @@ DrawAhead::Group DrawAhead::FromRing(std::uint64_t p) {
       Fill(drawer_, slot, chunk);
       lock.lock();
     } else {
-      ready_.wait(lock, [&] {
-        return slot.chunk == chunk &&
-               (slot.state == SlotState::kReady || slot.state == SlotState::kFailed);
-      });
+      // A worker has it. Rather than wait idle, draw a later chunk nobody has claimed.
+      while (!(slot.chunk == chunk &&
+               (slot.state == SlotState::kReady || slot.state == SlotState::kFailed))) {
+        if (next_chunk_ < released_ + slots_.size()) {
+          const std::uint64_t later = next_chunk_++;
+          Slot& other = slots_[later % slots_.size()];
+          other.chunk = later;
+          other.state = SlotState::kBusy;
+          lock.unlock();
+          Fill(drawer_, other, later);
+          lock.lock();
+          other.state = SlotState::kReady;
+        } else {
+          ready_.wait(lock);
+        }
+      }
       if (slot.state == SlotState::kFailed) {
         lock.unlock();
         Fill(drawer_, slot, chunk);  // a worker ran out of memory: try here

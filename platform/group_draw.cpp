@@ -11,8 +11,10 @@ namespace {
 __extension__ typedef unsigned __int128 Uint128;
 
 // Lists up to this many times the group keep every position in an array: filling it
-// costs less than hashing the group's positions (bench/draw_bench.cpp).
-constexpr std::uint64_t kDenseFactor = 4;
+// costs less than hashing the group's positions (measured for k = 1,000: the array wins
+// up to n = 12,000, the table from 16,000).
+constexpr std::uint64_t kDenseFactor = 12;
+constexpr std::uint64_t kHugeGroup = 1 << 18;
 
 // Groups from lists up to this many times their size are sorted through a bitmap of
 // 1..n; the others by counting ranks (a few entries) or by radix. (Comparison sorts
@@ -23,18 +25,21 @@ constexpr std::size_t kRankSortMax = 16;
 }  // namespace
 
 std::uint64_t GroupDrawer::DenseLimit(std::uint64_t k) {
-  return k * kDenseFactor;
+  // Huge groups take the array only where it needs no more memory than the table.
+  return k <= kHugeGroup ? k * kDenseFactor : k * 4;
 }
 
-// What the moved positions at or past k hold: open addressing on a table of at least
-// eight slots per entry of a small group (two for large ones, to bound the memory), so
-// a lookup rarely probes twice. Keys carry the number of the group in their top bits,
-// so a new group starts on a table that reads as empty without clearing it.
+// What the moved positions at or past k hold: open addressing on a table of sixteen
+// slots per entry of a small group, so that a lookup rarely probes twice; four for
+// larger groups, whose tables outgrow the caches anyway, and two for huge ones, to bound
+// the memory (sizes measured with bench/draw_bench.cpp's cases and a sweep of k). Keys carry the
+// number of the group in their top bits, so a new group starts on a table that reads as empty
+// without clearing it.
 class GroupDrawer::MovedTable {
  public:
   // Empties the table for a group of k.
   void Prepare(std::uint64_t k) {
-    const std::uint64_t wanted = k <= kSmallGroup ? 8 * k : 2 * k;
+    const std::uint64_t wanted = k <= kSmallGroup ? 16 * k : k <= kMidGroup ? 4 * k : 2 * k;
     const std::size_t capacity = std::bit_ceil(std::max<std::uint64_t>(wanted, 16));
     if (capacity != slots_.size()) {
       slots_.assign(capacity, Slot{});
@@ -66,7 +71,8 @@ class GroupDrawer::MovedTable {
   }
 
  private:
-  static constexpr std::uint64_t kSmallGroup = 1 << 16;
+  static constexpr std::uint64_t kSmallGroup = 1 << 11;   // table up to 512 KiB
+  static constexpr std::uint64_t kMidGroup = kHugeGroup;  // up to 16 MiB
   static constexpr int kPositionBits = 53;
   static constexpr std::uint64_t kLastGroup = (std::uint64_t{1} << (64 - kPositionBits)) - 1;
   struct Slot {
