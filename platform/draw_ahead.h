@@ -2,9 +2,10 @@
 //
 // A listing asks for group p, then p + 1, p + 2, ... of one key, list size n and group
 // size k. Once two calls in a row follow that pattern, worker threads draw the next
-// groups into a ring of buffers while the caller uses the current one; a call that
-// breaks the pattern (another key, n or k, a group skipped or repeated) drops the work
-// ahead and starts over. Whichever thread drew it, a group is exactly what
+// groups, a chunk of them at a time, into a ring of buffers while the caller uses the
+// current one; a caller that would have to wait for a chunk draws a later one itself
+// meanwhile. A call that breaks the pattern (another key, n or k, a group skipped or
+// repeated) drops the work ahead and starts over. Whichever thread drew it, a group is exactly what
 // GroupDrawer::Draw gives, so the thread count changes the speed and nothing else.
 //
 // Threading: one thread, the caller, uses a DrawAhead. The workers touch only their own

@@ -77,6 +77,20 @@ TEST(GroupDrawTest, EitherSideOfTheArrayToTableSwitch) {
   }
 }
 
+// Larger groups get a sparser table, and huge ones take the array only for shorter lists
+// (bounding its memory): both sides of each size switch.
+TEST(GroupDrawTest, LargeGroupsOnEitherSideOfTheirSwitches) {
+  GroupDrawer drawer;
+  for (const std::uint64_t k : {std::uint64_t{2048}, std::uint64_t{2049}}) {
+    ExpectReference(drawer, {8, 0}, 1, 10000000, k, "table size");
+  }
+  const std::uint64_t huge = (std::uint64_t{1} << 18) + 1;
+  const std::uint64_t limit = GroupDrawer::DenseLimit(huge);
+  EXPECT_LT(limit, 12 * huge);
+  for (const std::uint64_t n : {limit, limit + 1})
+    ExpectReference(drawer, {8, 0}, 2, n, huge, "huge");
+}
+
 // Short lists are sorted through a bitmap, small groups by rank and the others by radix
 // in one to five passes: sizes on both sides of each switch, and lists whose length is
 // a power of two or just past one (the top digit barely used).

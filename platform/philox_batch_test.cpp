@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/random_reference.h"
@@ -83,6 +84,18 @@ TEST(PhiloxBatchTest, FirstAttemptsOnEveryPathAreTheEngines) {
       }
     }
   });
+}
+
+TEST(PhiloxBatchTest, PathsEndWithThePlainOneAndUnknownNamesChangeNothing) {
+  const std::vector<std::string> paths = PhiloxPaths();
+  ASSERT_FALSE(paths.empty());
+  EXPECT_EQ(paths.back(), "plain");
+  ASSERT_TRUE(UsePhiloxPath("plain"));
+  EXPECT_FALSE(UsePhiloxPath("AVX9"));
+  std::uint64_t word = 0;
+  PhiloxSteps({3, 1}, 2).FirstAttempts(5, 1, &word);  // still on the plain path, and right
+  EXPECT_EQ(word, ReferenceWord0(3, 1, 2, 5, 0, 0));
+  EXPECT_TRUE(UsePhiloxPath(""));
 }
 
 }  // namespace
