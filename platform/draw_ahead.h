@@ -2,11 +2,14 @@
 //
 // A listing asks for group p, then p + 1, p + 2, ... of one key, list size n and group
 // size k. Once two calls in a row follow that pattern, worker threads draw the next
-// groups, a chunk of them at a time, into a ring of buffers while the caller uses the
-// current one; a caller that would have to wait for a chunk draws a later one itself
-// meanwhile. A call that breaks the pattern (another key, n or k, a group skipped or
-// repeated) drops the work ahead and starts over. Whichever thread drew it, a group is exactly what
-// GroupDrawer::Draw gives, so the thread count changes the speed and nothing else.
+// groups, a chunk of them each, into a ring of buffers while the caller uses the current
+// one. The caller never waits for a worker: a group not drawn yet it draws itself, and
+// one a worker is drawing at that moment it leaves to the worker while it draws a later
+// one, or, with none left to claim (a worker the system has paused, say), draws again
+// on its own. A call that breaks the pattern (another key, n or k, a group skipped or
+// repeated) drops the work ahead and starts over. Whichever thread drew it, a group is
+// exactly what GroupDrawer::Draw gives, so the thread count changes the speed and
+// nothing else.
 //
 // Threading: one thread, the caller, uses a DrawAhead. The workers touch only their own
 // drawers and the ring's plain memory (no Values, no allocation on the caller's behalf);
@@ -14,8 +17,10 @@
 #ifndef DROPKIT_PLATFORM_DRAW_AHEAD_H_
 #define DROPKIT_PLATFORM_DRAW_AHEAD_H_
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -54,11 +59,16 @@ class DrawAhead {
   bool running() const { return !threads_.empty(); }
 
  private:
-  enum class SlotState { kFree, kBusy, kReady, kFailed };
+  // A chunk's groups are claimed one at a time through next_group, by the worker that
+  // took the chunk and by the caller; each is published through its ready flag.
   struct Slot {
     std::vector<double> data;  // per group: k entries as drawn, then k ascending
+    std::unique_ptr<std::atomic<bool>[]> ready;
+    std::atomic<std::uint64_t> next_group{0};
+    // Under mutex_:
     std::uint64_t chunk = 0;
-    SlotState state = SlotState::kFree;
+    bool in_use = false;   // holds `chunk`, which the caller has not moved past
+    bool filling = false;  // a worker is drawing in it
   };
   struct Listing {
     PhiloxKey key;
@@ -70,7 +80,12 @@ class DrawAhead {
 
   void Start(const Listing& listing, std::uint64_t first);
   Group FromRing(std::uint64_t p);
-  void Fill(GroupDrawer& drawer, Slot& slot, std::uint64_t chunk) const;
+  void EnterChunk(std::uint64_t chunk);
+  // Claims slot for `chunk`. REQUIRES: mutex_ held, the slot free.
+  void Claim(Slot& slot, std::uint64_t chunk, bool by_worker);
+  bool DrawNextGroupOf(GroupDrawer& drawer, Slot& slot);
+  bool DrawLaterGroup();
+  Group DrawAlone(std::uint64_t p);
   void Work();
 
   const unsigned workers_;
@@ -86,18 +101,19 @@ class DrawAhead {
   std::uint64_t first_ = 0;      // permutation number of chunk 0's first group
   std::uint64_t per_chunk_ = 1;  // groups in a chunk
   std::uint64_t expected_ = 0;   // the group the caller asks for next
-  bool holding_ = false;         // the caller reads chunk `current_`
+  bool holding_ = false;         // the caller is in chunk `current_`
+  bool alone_ = false;           // ... and draws it alone (its slot was not free)
   std::uint64_t current_ = 0;
   std::vector<std::thread> threads_;
 
-  // Shared with the workers, under mutex_.
+  // Shared with the workers.
+  std::atomic<bool> stop_{false};
   std::mutex mutex_;
   std::condition_variable work_;   // a chunk may be claimed, or stop
-  std::condition_variable ready_;  // a chunk is done
-  std::vector<Slot> slots_;        // chunk c lives in slot c % size
-  std::uint64_t next_chunk_ = 0;   // the first chunk nobody has claimed
-  std::uint64_t released_ = 0;     // chunks below it are done with
-  bool stop_ = false;
+  std::unique_ptr<Slot[]> slots_;  // chunk c lives in slot c % ring_; fixed while workers run
+  std::size_t ring_ = 0;
+  std::uint64_t next_chunk_ = 0;  // under mutex_: the first chunk nobody has claimed
+  std::uint64_t released_ = 0;    // under mutex_: the caller is done with chunks below it
 };
 
 }  // namespace dk

@@ -56,6 +56,15 @@ TEST(DrawAheadTest, EveryThreadCountGivesTheSameGroups) {
   }
 }
 
+// Far more workers than cores: workers are paused in the middle of chunks, the caller
+// overtakes them, draws groups alone and leaves slots to paused workers; the groups stay
+// the plain ones.
+TEST(DrawAheadTest, MoreWorkersThanCoresStillGiveTheSameGroups) {
+  DrawAhead ahead(8);
+  ExpectPlainGroups(ahead, Listing({6, 0}, 0, 400, 30000, 2000), "two groups a chunk");
+  ExpectPlainGroups(ahead, Listing({6, 0}, 0, 3000, 30000, 300), "thirteen a chunk");
+}
+
 TEST(DrawAheadTest, ThreadsStartOnlyOnceAListingShowsItself) {
   DrawAhead ahead(2);
   ahead.Get({1, 0}, 0, 100, 10);
