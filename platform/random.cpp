@@ -1,5 +1,6 @@
 #include "platform/random.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -36,6 +38,9 @@ bool started = false;  // false until the first use or reset
 
 // The most threads DROPKIT_THREADS may ask for.
 constexpr unsigned kMaxThreads = 256;
+// The most threads drawing by default: one thread writing a listing keeps about two busy
+// drawing (bench/draw_bench.cpp), and more would only draw further past its end.
+constexpr unsigned kDefaultMaxThreads = 4;
 // The largest row a value holds.
 constexpr std::uint64_t kMaxElements = std::numeric_limits<std::uint32_t>::max();
 
@@ -70,7 +75,8 @@ RandomState SeedState(double seed) {
 }
 
 // The threads that draw groups, the caller's included: DROPKIT_THREADS when set, else
-// one per processor. Raises for a setting that is not a whole number from 1 to 256.
+// one per processor, at most 4. Raises for a setting that is not a whole number from 1
+// to 256.
 unsigned ConfiguredThreads() {
   if (thread_setting != 0) return thread_setting;
   if (const char* text = std::getenv("DROPKIT_THREADS"); text != nullptr) {
@@ -84,7 +90,7 @@ unsigned ConfiguredThreads() {
     }
     return count;
   }
-  return std::max(1u, std::thread::hardware_concurrency());
+  return std::clamp(std::thread::hardware_concurrency(), 1u, kDefaultMaxThreads);
 }
 
 DrawAhead& Ahead() {

@@ -12,8 +12,8 @@
 // While a listing draws group after group of one size, worker threads draw the next
 // groups ahead (platform/draw_ahead.h); they never touch Values, and every reset joins
 // them. DROPKIT_THREADS=N (1 to 256) fixes the number of threads that draw, the
-// caller's included; by default there is one per processor, and 1 draws on the calling
-// thread alone. The threads change the speed, never a drawn number.
+// caller's included; by default there is one per processor, at most 4, and 1 draws on
+// the calling thread alone. The threads change the speed, never a drawn number.
 #ifndef DROPKIT_PLATFORM_RANDOM_H_
 #define DROPKIT_PLATFORM_RANDOM_H_
 
@@ -61,7 +61,7 @@ RandomState CurrentRandomState();
 void ResetRandomToEntropy();
 
 // Fixes the number of threads that draw, the caller's included (for tests and
-// benchmarks); 0 goes back to DROPKIT_THREADS or one per processor. Joins any workers.
+// benchmarks); 0 goes back to DROPKIT_THREADS or the default. Joins any workers.
 void SetRandomThreads(unsigned count);
 
 }  // namespace dk
