@@ -91,9 +91,14 @@ void DrawAhead::Start(const Listing& listing, std::uint64_t first) {
 }
 
 DrawAhead::Group DrawAhead::FromRing(std::uint64_t p) {
-  const std::uint64_t chunk = (p - first_) / per_chunk_;
-  const std::uint64_t group = (p - first_) % per_chunk_;
-  if (!holding_ || chunk != current_) EnterChunk(chunk);
+  // The groups come in order: the place in the ring moves on by one.
+  if (!holding_) {
+    EnterChunk(0);
+  } else if (++group_ == per_chunk_) {
+    EnterChunk(current_ + 1);
+  }
+  const std::uint64_t chunk = current_;
+  const std::uint64_t group = group_;
   expected_ = p + 1;
   if (alone_) return DrawAlone(p);
   Slot& slot = slots_[chunk % ring_];
@@ -120,6 +125,7 @@ void DrawAhead::EnterChunk(std::uint64_t chunk) {
     holding_ = true;
     alone_ = false;
     current_ = chunk;
+    group_ = 0;
     released_ = chunk;
     if (chunk >= next_chunk_) {
       // Nobody has claimed it: the caller takes it, unless its slot is still held by a

@@ -61,10 +61,10 @@ class DrawAhead {
  private:
   // A chunk's groups are claimed one at a time through next_group, by the worker that
   // took the chunk and by the caller; each is published through its ready flag.
-  struct Slot {
+  struct alignas(64) Slot {
     std::vector<double> data;  // per group: k entries as drawn, then k ascending
     std::unique_ptr<std::atomic<bool>[]> ready;
-    std::atomic<std::uint64_t> next_group{0};
+    alignas(64) std::atomic<std::uint64_t> next_group{0};
     // Under mutex_:
     std::uint64_t chunk = 0;
     bool in_use = false;   // holds `chunk`, which the caller has not moved past
@@ -88,30 +88,35 @@ class DrawAhead {
   Group DrawAlone(std::uint64_t p);
   void Work();
 
-  const unsigned workers_;
+  // The members come in three groups, each on cache lines of its own, so that the
+  // caller's writes to its own state do not evict what the workers read on every group.
+  static constexpr std::size_t kLine = 64;
+
+  // The listing drawn ahead, while threads_ is not empty; fixed while workers run.
+  alignas(kLine) Listing ahead_;
+  std::uint64_t first_ = 0;        // permutation number of chunk 0's first group
+  std::uint64_t per_chunk_ = 1;    // groups in a chunk
+  std::unique_ptr<Slot[]> slots_;  // chunk c lives in slot c % ring_
+  std::size_t ring_ = 0;
 
   // The caller's own.
+  alignas(kLine) const unsigned workers_;
   GroupDrawer drawer_;
   std::vector<double> prefix_, sorted_;
   bool have_last_ = false;  // last_ and last_p_ describe the previous call
   Listing last_;
   std::uint64_t last_p_ = 0;
-  // The listing drawn ahead, while threads_ is not empty; fixed while workers run.
-  Listing ahead_;
-  std::uint64_t first_ = 0;      // permutation number of chunk 0's first group
-  std::uint64_t per_chunk_ = 1;  // groups in a chunk
-  std::uint64_t expected_ = 0;   // the group the caller asks for next
-  bool holding_ = false;         // the caller is in chunk `current_`
-  bool alone_ = false;           // ... and draws it alone (its slot was not free)
+  std::uint64_t expected_ = 0;  // the group the caller asks for next
+  bool holding_ = false;        // the caller is in chunk `current_`, at group `group_`
+  bool alone_ = false;          // ... and draws it alone (its slot was not free)
   std::uint64_t current_ = 0;
+  std::uint64_t group_ = 0;
   std::vector<std::thread> threads_;
 
   // Shared with the workers.
-  std::atomic<bool> stop_{false};
+  alignas(kLine) std::atomic<bool> stop_{false};
   std::mutex mutex_;
-  std::condition_variable work_;   // a chunk may be claimed, or stop
-  std::unique_ptr<Slot[]> slots_;  // chunk c lives in slot c % ring_; fixed while workers run
-  std::size_t ring_ = 0;
+  std::condition_variable work_;  // a chunk may be claimed, or stop
   std::uint64_t next_chunk_ = 0;  // under mutex_: the first chunk nobody has claimed
   std::uint64_t released_ = 0;    // under mutex_: the caller is done with chunks below it
 };
