@@ -32,9 +32,9 @@ std::uint64_t GroupDrawer::DenseLimit(std::uint64_t k) {
 // What the moved positions at or past k hold: open addressing on a table of sixteen
 // slots per entry of a small group, so that a lookup rarely probes twice; four for
 // larger groups, whose tables outgrow the caches anyway, and two for huge ones, to bound
-// the memory (sizes measured with bench/draw_bench.cpp's cases and a sweep of k). Keys carry the
-// number of the group in their top bits, so a new group starts on a table that reads as empty
-// without clearing it.
+// the memory (measured on bench/draw_bench.cpp's cases and a sweep of k). Keys carry
+// the number of the group in their top bits, so a new group starts on a table that
+// reads as empty without clearing it.
 class GroupDrawer::MovedTable {
  public:
   // Empties the table for a group of k.

@@ -247,6 +247,7 @@ TEST(RandomListingTest, EveryThreadCountDrawsTheDocumentedGroups) {
     ExpectListing(-7, 300, 300, 40, where);
     ExpectListing(3.25, 1000000, 10, 1000, where);
     ExpectListing(0x1p53, 0x1p53, 3, 50, where);
+    ExpectListing(42, 9005000768225311, 4032, 4, where);  // group 0 has the rejection
   }
 }
 
