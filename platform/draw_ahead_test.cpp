@@ -65,6 +65,23 @@ TEST(DrawAheadTest, MoreWorkersThanCoresStillGiveTheSameGroups) {
   ExpectPlainGroups(ahead, Listing({6, 0}, 0, 3000, 30000, 300), "thirteen a chunk");
 }
 
+// Permutation numbers wrap around like the counters they are: the two before 0 start a
+// listing, so that permutation 0 of seed 42 (docs/random.md's rejection) comes from the
+// ring.
+TEST(DrawAheadTest, TheDocumentedRejectionDrawnAhead) {
+  const std::uint64_t n = 9005000768225311, last = ~std::uint64_t{0};
+  for (const unsigned workers : {1u, 2u}) {
+    DrawAhead ahead(workers);
+    ahead.Get({42, 0}, last - 1, n, 4032);
+    ahead.Get({42, 0}, last, n, 4032);
+    ASSERT_TRUE(ahead.running());
+    const DrawAhead::Group group = ahead.Get({42, 0}, 0, n, 4032);
+    EXPECT_EQ(Numbers(group.prefix + 4029, group.prefix + 4032),
+              Numbers({4004910718218874, 752389415454862, 140667666064542}));
+    ExpectPlainGroups(ahead, Listing({42, 0}, 1, 3, n, 4032), "after the rejection");
+  }
+}
+
 TEST(DrawAheadTest, ThreadsStartOnlyOnceAListingShowsItself) {
   DrawAhead ahead(2);
   ahead.Get({1, 0}, 0, 100, 10);
