@@ -5,8 +5,9 @@ set -euo pipefail
 
 # The window: Qt 6 Widgets (its offscreen platform, which the window tests draw on, comes
 # with Qt's GUI library; qt6-qpa-plugins brings the X11 one) and a font to draw text with.
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-          librandom123-dev libhwy-dev pkg-config libcli11-dev python3 qt6-base-dev qt6-qpa-plugins fonts-dejavu-core)
+packages=(cmake ninja-build pkg-config g++ libgtest-dev libgmock-dev libbenchmark-dev
+          nlohmann-json3-dev librandom123-dev libhwy-dev libcli11-dev python3 qt6-base-dev
+          qt6-qpa-plugins fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
