@@ -11,6 +11,7 @@
 #include "platform/elementwise.h"
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/random.h"
 #include "platform/text.h"
 
 namespace dk {
@@ -44,13 +45,16 @@ std::size_t Index(const Value& index, std::size_t count, const char* what) {
 // sort several times over. Returns false, changing nothing, for any other numbers.
 bool SortWholeNumbers(std::vector<double>& values) {
   std::vector<std::uint32_t> keys(values.size()), scratch(values.size());
+  std::uint32_t any = 0;  // every bit set in some key
   for (std::size_t i = 0; i < values.size(); ++i) {
     const double x = values[i];
     if (!(x >= 0 && x <= 4294967295.0)) return false;
     keys[i] = static_cast<std::uint32_t>(x);
     if (keys[i] != x) return false;
+    any |= keys[i];
   }
-  for (int shift = 0; shift < 32; shift += 8) {
+  // A byte that is zero in every key leaves the order as it is: its pass is skipped.
+  for (int shift = 0; shift < 32 && (any >> shift) != 0; shift += 8) {
     std::size_t count[257] = {};
     for (const std::uint32_t k : keys) ++count[((k >> shift) & 0xFF) + 1];
     for (int b = 0; b < 256; ++b) count[b + 1] += count[b];
@@ -276,6 +280,7 @@ Value mlfSort(const Value& v) {
   if (!(v.is_numeric() || v.is_logical())) {
     Raise(std::string("sort: cannot sort a ") + ClassName(v.class_id()));
   }
+  if (Value drawn = SortedDraw(v); !drawn.absent()) return drawn;  // sorted as it was drawn
   std::vector<double> out(v.numel());
   for (std::size_t i = 0; i < out.size(); ++i) out[i] = v.num(i);
   if (out.size() >= 64 && SortWholeNumbers(out)) {

@@ -90,6 +90,16 @@ TEST(Sorting, LongRowsOfWholeNumbersAndEverythingElse) {
   expected = whole;
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(test::Numbers(mlfSort(Value::Row(whole))), expected);
+  for (const double top : {255.0, 65535.0, 16777215.0}) {  // one, two and three byte passes
+    std::vector<double> narrow;
+    for (int i = 0; i < 300; ++i) narrow.push_back(std::fmod(i * 7919.0, top + 1));
+    narrow.push_back(-0.0);  // a whole number too: sorted as 0
+    expected = narrow;
+    std::sort(expected.begin(), expected.end());
+    const std::vector<double> sorted = test::Numbers(mlfSort(Value::Row(narrow)));
+    EXPECT_EQ(sorted, expected) << top;
+    EXPECT_FALSE(std::signbit(sorted[0])) << top;
+  }
   const Value with_nan = mlfSort(Value::Row({NAN, 2, 1}));
   EXPECT_EQ(with_nan.num(0), 1);
   EXPECT_TRUE(std::isnan(with_nan.num(2)));

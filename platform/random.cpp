@@ -1,22 +1,27 @@
 #include "platform/random.h"
 
-#include <Random123/philox.h>
-
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
+#include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "platform/draw_ahead.h"
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/group_draw.h"
+#include "platform/philox_batch.h"
 
 namespace dk {
 namespace {
-
-__extension__ typedef unsigned __int128 Uint128;
 
 static_assert(sizeof(std::size_t) >= sizeof(std::uint64_t), "list sizes up to 2^53 need 64 bits");
 
@@ -30,6 +35,24 @@ constexpr std::uint64_t kCanonicalNan = 0x7FF8000000000000;
 
 RandomState state;
 bool started = false;  // false until the first use or reset
+
+// The most threads DROPKIT_THREADS may ask for.
+constexpr unsigned kMaxThreads = 256;
+// The most threads drawing by default: one thread writing a listing keeps about two busy
+// drawing (bench/draw_bench.cpp), and more would only draw further past its end.
+constexpr unsigned kDefaultMaxThreads = 4;
+// The largest row a value holds.
+constexpr std::uint64_t kMaxElements = std::numeric_limits<std::uint32_t>::max();
+
+unsigned thread_setting = 0;  // SetRandomThreads; 0 for the default
+std::unique_ptr<DrawAhead> ahead;
+GroupDrawer full_drawer;  // whole permutations, drawn on the calling thread
+std::vector<double> full_entries;
+
+// The latest group mlfRandperm(n, k) returned and its entries ascending (owned by
+// `ahead`), for mlfSort; valid until the next draw or reset.
+Value last_group;
+const double* last_group_sorted = nullptr;
 
 RandomState& State() {
   if (!started) {
@@ -51,93 +74,47 @@ RandomState SeedState(double seed) {
   return {bits, kOtherSeed, 0};
 }
 
-// A uniform number in 0..m-1 for step `step` of permutation `s.drawn`, by Lemire's
-// multiply-and-reject method; each rejected attempt moves to the next counter.
-// REQUIRES: m >= 1.
-std::uint64_t Uniform(const RandomState& s, std::uint64_t step, std::uint64_t m) {
-  const r123::Philox4x64 philox;
-  const r123::Philox4x64::key_type key = {{s.key0, s.key1}};
-  for (std::uint64_t attempt = 0;; ++attempt) {
-    const r123::Philox4x64::ctr_type ctr = {{s.drawn, step, attempt, 0}};
-    const Uint128 product = static_cast<Uint128>(philox(ctr, key)[0]) * m;
-    const auto low = static_cast<std::uint64_t>(product);
-    // The threshold 2^64 mod m is below m, so the division is needed only when low is too.
-    if (low >= m || low >= (0 - m) % m) return static_cast<std::uint64_t>(product >> 64);
+// The threads that draw groups, the caller's included: DROPKIT_THREADS when set, else
+// one per processor, at most 4. Raises for a setting that is not a whole number from 1
+// to 256.
+unsigned ConfiguredThreads() {
+  if (thread_setting != 0) return thread_setting;
+  if (const char* text = std::getenv("DROPKIT_THREADS"); text != nullptr) {
+    const std::string_view view(text);
+    unsigned count = 0;
+    const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), count);
+    if (error != std::errc() || end != view.data() + view.size() || count < 1 ||
+        count > kMaxThreads) {
+      Raise("DROPKIT_THREADS must be a whole number from 1 to " + std::to_string(kMaxThreads) +
+            ", not \"" + std::string(view) + "\"");
+    }
+    return count;
   }
+  return std::clamp(std::thread::hardware_concurrency(), 1u, kDefaultMaxThreads);
 }
 
-// Forward Fisher-Yates over all n positions.
-Value FullPermutation(const RandomState& s, std::uint64_t n) {
-  Value perm = Value::Matrix(1, n);
-  for (std::uint64_t i = 0; i < n; ++i) perm.set_num(i, static_cast<double>(i + 1));
-  for (std::uint64_t i = 0; i + 1 < n; ++i) {
-    const std::uint64_t j = i + Uniform(s, i, n - i);
-    const double held = perm.num(i);
-    perm.set_num(i, perm.num(j));
-    perm.set_num(j, held);
-  }
-  return perm;
+DrawAhead& Ahead() {
+  if (ahead == nullptr) ahead = std::make_unique<DrawAhead>(ConfiguredThreads() - 1);
+  return *ahead;
 }
 
-// The same steps as FullPermutation, stopped after position k-1 is settled. Only the
-// positions a swap has touched are stored; any other position p still holds p + 1.
-//
-// MovedPositions keeps them: a plain array when the list is not much longer than the
-// prefix, otherwise an open-addressing hash table with room for twice the keys a
-// prefix of k can store (at most one new key per step), so it never grows.
-class MovedPositions {
- public:
-  MovedPositions(std::uint64_t n, std::uint64_t k) {
-    if (n <= 4 * k) {
-      dense_.resize(n);
-      for (std::uint64_t p = 0; p < n; ++p) dense_[p] = p + 1;
-      return;
-    }
-    std::uint64_t capacity = 16;
-    while (capacity < 2 * k) capacity *= 2;  // at most k keys: the table stays half empty
-    keys_.assign(capacity, kEmpty);
-    values_ = std::make_unique_for_overwrite<std::uint64_t[]>(capacity);
+// A 1-by-count row of numbers[0 .. count-1].
+Value RowOf(const double* numbers, std::size_t count) {
+  // A short row is filled in place: cheaper than building a vector to copy from.
+  constexpr std::size_t kShortRow = 32;
+  if (count > kShortRow) {
+    return Value::Matrix(1, count, std::vector<double>(numbers, numbers + count));
   }
-  std::uint64_t Held(std::uint64_t p) const {
-    if (!dense_.empty()) return dense_[p];
-    const std::size_t slot = Find(p);
-    return keys_[slot] == p ? values_[slot] : p + 1;
-  }
-  void Set(std::uint64_t p, std::uint64_t v) {
-    if (!dense_.empty()) {
-      dense_[p] = v;
-      return;
-    }
-    const std::size_t slot = Find(p);
-    keys_[slot] = p;
-    values_[slot] = v;
-  }
+  Value row = Value::Matrix(1, count);
+  for (std::size_t i = 0; i < count; ++i) row.set_num(i, numbers[i]);
+  return row;
+}
 
- private:
-  static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
-  // The slot holding p, or the empty slot where p would go.
-  std::size_t Find(std::uint64_t p) const {
-    const std::size_t mask = keys_.size() - 1;
-    std::size_t slot = static_cast<std::size_t>((p * 0x9E3779B97F4A7C15ull) >> 20) & mask;
-    while (keys_[slot] != p && keys_[slot] != kEmpty) slot = (slot + 1) & mask;
-    return slot;
-  }
-  std::vector<std::uint64_t> dense_;
-  std::vector<std::uint64_t> keys_;
-  std::unique_ptr<std::uint64_t[]> values_;  // meaningful where keys_ holds a key
-};
-
-Value PartialPermutation(const RandomState& s, std::uint64_t n, std::uint64_t k) {
-  Value prefix = Value::Matrix(1, k);
-  MovedPositions moved(n, k);
-  for (std::uint64_t i = 0; i < k; ++i) {
-    // The last position has no step of its own: it keeps what is left.
-    const std::uint64_t j = i + 1 < n ? i + Uniform(s, i, n - i) : i;
-    const std::uint64_t picked = moved.Held(j);
-    moved.Set(j, moved.Held(i));  // position i is never read again
-    prefix.set_num(i, static_cast<double>(picked));
-  }
-  return prefix;
+// Forgets the work ahead and joins the workers.
+void DropWorkAhead() {
+  last_group = Value();
+  last_group_sorted = nullptr;
+  if (ahead != nullptr) ahead->Stop();
 }
 
 std::string Number(double x) {
@@ -176,25 +153,51 @@ std::uint64_t ReadCount(const Value& v, const std::string& name) {
 Value mlfRandperm(const Value& n) {
   const std::uint64_t size = ReadCount(n, "N");
   RandomState& s = State();
-  Value perm = FullPermutation(s, size);
+  if (size > kMaxElements) Value::Matrix(1, size);  // raises the run-time's "too large"
+  full_entries.resize(size);
+  full_drawer.Draw({s.key0, s.key1}, s.drawn, size, size, full_entries.data(), nullptr);
+  Value perm = Value::Matrix(1, size, std::move(full_entries));
   ++s.drawn;
   return perm;
 }
 
 Value mlfRandperm(const Value& n, const Value& k) {
-  const std::uint64_t size = ReadCount(n, "N");
-  const std::uint64_t count = ReadCount(k, "K");
-  if (count > size) {
-    Raise("randperm: the number of entries (" + std::to_string(count) +
-          ") exceeds the list size (" + std::to_string(size) + ")");
+  try {
+    const std::uint64_t size = ReadCount(n, "N");
+    const std::uint64_t count = ReadCount(k, "K");
+    if (count > size) {
+      Raise("randperm: the number of entries (" + std::to_string(count) +
+            ") exceeds the list size (" + std::to_string(size) + ")");
+    }
+    RandomState& s = State();
+    if (count > kMaxElements) Value::Matrix(1, count);  // raises the run-time's "too large"
+    last_group = Value();
+    last_group_sorted = nullptr;
+    const DrawAhead::Group group = Ahead().Get({s.key0, s.key1}, s.drawn, size, count);
+    Value prefix = RowOf(group.prefix, count);
+    ++s.drawn;
+    last_group = prefix;
+    last_group_sorted = group.sorted;
+    return prefix;
+  } catch (...) {
+    DropWorkAhead();
+    throw;
   }
-  RandomState& s = State();
-  Value prefix = PartialPermutation(s, size, count);
-  ++s.drawn;
-  return prefix;
+}
+
+Value SortedDraw(const Value& v) {
+  if (last_group_sorted == nullptr || !v.same_array(last_group)) return Value();
+  return RowOf(last_group_sorted, v.numel());
+}
+
+void SetRandomThreads(unsigned count) {
+  DropWorkAhead();
+  ahead.reset();
+  thread_setting = count;
 }
 
 Value mlfNRand(int nargout, const Value& keyword, const Value& seed) {
+  DropWorkAhead();
   if (nargout < 0 || nargout > 1) {
     Raise("rand: a generator reset gives at most one output, not " + std::to_string(nargout));
   }
@@ -217,6 +220,7 @@ RandomState CurrentRandomState() {
 }
 
 void ResetRandomToEntropy() {
+  DropWorkAhead();
   started = false;
 }
 

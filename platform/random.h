@@ -9,6 +9,11 @@
 // Until the first reset the key comes from Env::Current()->Entropy, drawn on first use.
 //
 // Threading: the state is process-wide and unguarded; the program uses it from one thread.
+// While a listing draws group after group of one size, worker threads draw the next
+// groups ahead (platform/draw_ahead.h); they never touch Values, and every reset joins
+// them. DROPKIT_THREADS=N (1 to 256) fixes the number of threads that draw, the
+// caller's included; by default there is one per processor, at most 4, and 1 draws on
+// the calling thread alone. The threads change the speed, never a drawn number.
 #ifndef DROPKIT_PLATFORM_RANDOM_H_
 #define DROPKIT_PLATFORM_RANDOM_H_
 
@@ -39,6 +44,11 @@ Value mlfRandperm(const Value& n);
 // draws nothing.
 Value mlfRandperm(const Value& n, const Value& k);
 
+// When `v` is the very array the latest mlfRandperm(n, k) returned (not a copy that was
+// changed since), its entries in ascending order, as mlfSort(v) gives them: they are
+// sorted as they are drawn. An absent value otherwise.
+Value SortedDraw(const Value& v);
+
 // With `keyword` the text "state", restarts the generator from `seed` (one number) and
 // returns the 0-by-0 matrix. Raises for any other keyword, a seed that is not one
 // number, or more than one output.
@@ -49,6 +59,10 @@ RandomState CurrentRandomState();
 
 // Forgets any seed, as at program start: the next use draws a fresh key from entropy.
 void ResetRandomToEntropy();
+
+// Fixes the number of threads that draw, the caller's included (for tests and
+// benchmarks); 0 goes back to DROPKIT_THREADS or the default. Joins any workers.
+void SetRandomThreads(unsigned count);
 
 }  // namespace dk
 

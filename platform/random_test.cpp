@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <map>
@@ -15,9 +16,14 @@
 
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/ops.h"
+#include "testing/random_reference.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
+
+using test::ErrorOf;
 
 using Row = std::vector<double>;
 
@@ -36,15 +42,6 @@ Row Perm(double n) {
 }
 Row Prefix(double n, double k) {
   return Numbers(mlfRandperm(Value::Scalar(n), Value::Scalar(k)));
-}
-
-std::string ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "(no error)";
 }
 
 TEST(RandomPermutationTest, EveryDrawIsAPermutationAndCountsOnce) {
@@ -200,6 +197,131 @@ TEST(RandomErrorsTest, BadInputsAreNamedAndDrawNothing) {
     EXPECT_EQ(ErrorOf(call), message);
     EXPECT_EQ(CurrentRandomState(), (RandomState{8, 0, 1})) << message;
   }
+}
+
+// ---- Listings: groups drawn ahead on threads, sorted as drawn ----------------------
+
+// Fixes the thread count for one test and goes back to the default after it.
+class ScopedThreads {
+ public:
+  explicit ScopedThreads(unsigned count) { SetRandomThreads(count); }
+  ~ScopedThreads() { SetRandomThreads(0); }
+};
+
+// The document's group p of (n, k) under `key`, as drawn and sorted.
+std::pair<Row, Row> ReferenceGroup(const RandomState& key, std::uint64_t p, std::uint64_t n,
+                                   std::uint64_t k) {
+  const std::vector<std::uint64_t> drawn = test::ReferencePrefix(key.key0, key.key1, p, n, k);
+  Row prefix(drawn.begin(), drawn.end()), sorted = prefix;
+  std::sort(sorted.begin(), sorted.end());
+  return {prefix, sorted};
+}
+
+// Draws `groups` groups as a listing does (mlfRandperm, then mlfSort) and compares each
+// with the reference.
+void ExpectListing(double seed, std::uint64_t n, std::uint64_t k, std::uint64_t groups,
+                   const std::string& where) {
+  Seed(seed);
+  const RandomState start = CurrentRandomState();
+  for (std::uint64_t g = 0; g < groups; ++g) {
+    const Value drawn = mlfRandperm(Value::Scalar(double(n)), Value::Scalar(double(k)));
+    const auto [prefix, sorted] = ReferenceGroup(start, g, n, k);
+    ASSERT_EQ(Numbers(drawn), prefix) << where << ": group " << g << " of n " << n << " k " << k;
+    ASSERT_EQ(Numbers(mlfSort(drawn)), sorted) << where << ": sorted group " << g;
+  }
+  EXPECT_EQ(CurrentRandomState().drawn, groups) << where;
+}
+
+TEST(RandomListingTest, EveryThreadCountDrawsTheDocumentedGroups) {
+  for (const unsigned threads : {1u, 2u, 4u}) {
+    ScopedThreads scoped(threads);
+    const std::string where = std::to_string(threads) + " threads";
+    ExpectListing(1, 100000, 1000, 30, where);
+    ExpectListing(42, 5, 2, 200, where);
+    ExpectListing(-7, 300, 300, 40, where);
+    ExpectListing(3.25, 1000000, 10, 1000, where);
+    ExpectListing(0x1p53, 0x1p53, 3, 50, where);
+    ExpectListing(42, 9005000768225311, 4032, 4, where);  // group 0 has the rejection
+  }
+}
+
+// Calls that leave a listing (a whole permutation, another size, an error, a reset)
+// must each give the group the document gives at that point.
+TEST(RandomListingTest, InterruptedListingsStayOnTheDocumentedSequence) {
+  ScopedThreads scoped(3);
+  Seed(9);
+  const RandomState key = CurrentRandomState();
+  std::uint64_t p = 0;
+  const auto expect_group = [&](std::uint64_t n, std::uint64_t k) {
+    const Value drawn = mlfRandperm(Value::Scalar(double(n)), Value::Scalar(double(k)));
+    const auto [prefix, sorted] = ReferenceGroup(key, p, n, k);
+    ASSERT_EQ(Numbers(drawn), prefix) << "group " << p;
+    ASSERT_EQ(Numbers(mlfSort(drawn)), sorted) << "group " << p;
+    ++p;
+  };
+  for (int g = 0; g < 20; ++g) expect_group(5000, 40);
+  EXPECT_EQ(Perm(6), Row(ReferenceGroup(key, p++, 6, 6).first));
+  for (int g = 0; g < 20; ++g) expect_group(5000, 40);
+  for (int g = 0; g < 5; ++g) expect_group(5000, 41);
+  EXPECT_EQ(ErrorOf([] { Prefix(5, 7); }),
+            "randperm: the number of entries (7) exceeds the list size (5)");
+  for (int g = 0; g < 5; ++g) expect_group(5000, 41);
+  EXPECT_EQ(CurrentRandomState().drawn, p);
+  Seed(9);
+  p = 0;
+  for (int g = 0; g < 5; ++g) expect_group(5000, 41);
+}
+
+TEST(RandomListingTest, OnlyTheDrawnArrayItselfIsSortedAsDrawn) {
+  ScopedThreads scoped(2);
+  Seed(4);
+  Value drawn;
+  for (int g = 0; g < 3; ++g) drawn = mlfRandperm(Value::Scalar(1000), Value::Scalar(100));
+  Row expected = Numbers(drawn);
+  std::sort(expected.begin(), expected.end());
+  Value changed = drawn;
+  changed.set_num(0, 5000);
+  Row changed_sorted = Numbers(changed);
+  std::sort(changed_sorted.begin(), changed_sorted.end());
+  EXPECT_EQ(Numbers(mlfSort(changed)), changed_sorted);
+  EXPECT_EQ(Numbers(mlfSort(drawn)), expected);
+  EXPECT_EQ(Numbers(mlfSort(Value::Row(Numbers(drawn)))), expected);  // an equal copy
+  Seed(5);  // the drawn array outlives the reset, and sorts as any other
+  EXPECT_EQ(Numbers(mlfSort(drawn)), expected);
+  const Value empty = mlfRandperm(Value::Scalar(3), Value::Scalar(0));
+  EXPECT_EQ(mlfSort(empty).rows(), 1u);
+  EXPECT_EQ(mlfSort(empty).cols(), 0u);
+}
+
+// DROPKIT_THREADS, read when the generator first draws a listing after a thread reset.
+class ThreadsVariable {
+ public:
+  explicit ThreadsVariable(const char* value) {
+    setenv("DROPKIT_THREADS", value, 1);
+    SetRandomThreads(0);
+  }
+  ~ThreadsVariable() {
+    unsetenv("DROPKIT_THREADS");
+    SetRandomThreads(0);
+  }
+};
+
+TEST(RandomListingTest, TheThreadSettingIsChecked) {
+  for (const char* bad : {"0", "257", "two", "", "2 ", "-1"}) {
+    ThreadsVariable variable(bad);
+    Seed(8);
+    EXPECT_EQ(
+        ErrorOf([] { Prefix(10, 2); }),
+        std::string("DROPKIT_THREADS must be a whole number from 1 to 256, not \"") + bad + "\"");
+    EXPECT_EQ(CurrentRandomState(), (RandomState{8, 0, 0})) << bad;
+  }
+  for (const char* good : {"1", "3"}) {
+    ThreadsVariable variable(good);
+    ExpectListing(8, 2000, 30, 40, std::string("DROPKIT_THREADS=") + good);
+  }
+  ThreadsVariable most("256");
+  Seed(8);
+  EXPECT_EQ(Prefix(10, 2).size(), 2u);
 }
 
 }  // namespace

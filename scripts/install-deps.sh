@@ -7,12 +7,13 @@ set -euo pipefail
 # with Qt's GUI library; qt6-qpa-plugins brings the X11 one) and a font to draw text with.
 # The jackknife and clade survival: NCL reads alignments and trees (libncl-dev), OpenSSL's
 # libcrypto computes digests, the tests run the jobs written with IQ-TREE (iqtree) and GNU
-# parallel, and rsvg-convert (librsvg2-bin) turns the example's picture into PNG. The
-# checks: desktop-file-validate, clang-format and clang-tidy.
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-          librandom123-dev libcli11-dev python3 qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
-          libncl-dev libssl-dev iqtree parallel librsvg2-bin desktop-file-utils clang-format
-          clang-tidy)
+# parallel, and rsvg-convert (librsvg2-bin) turns the example's picture into PNG. Highway's
+# headers (libhwy-dev, found with pkg-config) give the draws vector code. The checks:
+# desktop-file-validate, clang-format and clang-tidy.
+packages=(cmake ninja-build pkg-config g++ libgtest-dev libgmock-dev libbenchmark-dev
+          nlohmann-json3-dev librandom123-dev libhwy-dev libcli11-dev python3 qt6-base-dev
+          qt6-qpa-plugins fonts-dejavu-core libncl-dev libssl-dev iqtree parallel librsvg2-bin
+          desktop-file-utils clang-format clang-tidy)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
