@@ -6,6 +6,7 @@
 
 #include "alignment/pruned.h"
 #include "jackknife/jobs.h"
+#include "jackknife/list_review.h"
 #include "jackknife/name_checks.h"
 #include "jackknife/output_folder.h"
 #include "platform/env.h"
@@ -57,13 +58,8 @@ void CheckNamesFit(const TaxonList& taxa) {
 void ShowFindings(const TaxonList& taxa, bool strict) {
   const std::vector<std::string> findings =
       CheckNames(taxa.lines, taxa.alignment ? "taxon" : "line");
-  Env* env = Env::Current();
-  for (std::size_t i = 0; i < findings.size() && i < kFindingsShown; ++i) {
-    env->ConsoleErr(taxa.file + ": " + findings[i] + "\n");
-  }
-  if (findings.size() > kFindingsShown) {
-    env->ConsoleErr(taxa.file + ": " + std::to_string(findings.size() - kFindingsShown) +
-                    " more findings\n");
+  for (const std::string& line : FindingLines(taxa.file, findings)) {
+    Env::Current()->ConsoleErr(line + "\n");
   }
   if (strict && !findings.empty()) {
     Raise(Quote(taxa.file) + " has " + std::to_string(findings.size()) +

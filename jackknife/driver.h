@@ -26,9 +26,6 @@
 
 namespace dk {
 
-// At most this many findings are shown one by one; the rest are counted.
-inline constexpr std::size_t kFindingsShown = 20;
-
 // At most this many groups with prune_to (one alignment file each).
 inline constexpr std::size_t kMaxPrunedGroups = 10000;
 

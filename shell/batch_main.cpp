@@ -1,29 +1,42 @@
 // dropkit-batch: runs the generator's commands without a window, for scripts and
-// pipelines. The counts and the seed go into the window's boxes as texts, the file
-// dialogs are answered with the paths given, and the commands run through the same
-// entry a button press uses.
+// pipelines, and the taxon-jackknife's designs beyond them. A listing of a name list
+// runs the generator's own commands: the counts and the seed go into the window's boxes
+// as texts, the file dialogs are answered with the paths given, and the commands run
+// through the same entry a button press uses. Everything else (alignments, kept names,
+// leave-one-out, the other formats, folders of pruned alignments) goes to the
+// jackknife's driver; "dropkit-batch support" to clade survival.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <cmath>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "alignment/input_format.h"
 #include "clades/support_command.h"
 #include "generator/randlist.h"
+#include "jackknife/design_outputs.h"
+#include "jackknife/driver.h"
+#include "jackknife/list_review.h"
+#include "jackknife/provenance.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
+#include "platform/text.h"
 #include "shell/box_window.h"
+#include "shell/registry.h"
 
 namespace {
 
@@ -37,7 +50,7 @@ class ConsoleToStderr : public dk::EnvWrapper {
 };
 
 struct Options {
-  std::string names;
+  std::string input;
   std::string omit;
   std::string groups;
   std::string seed;
@@ -45,6 +58,16 @@ struct Options {
   std::string output;
   bool show = false;
   dk::ReadLimits limits;
+  // The jackknife's design controls and outputs.
+  std::vector<std::string> keep;
+  std::string keep_file;
+  bool each = false;
+  bool strict = false;
+  std::string input_format;
+  std::string format = "listing";
+  std::string prune_to;
+  std::string jobs;
+  bool force = false;
 };
 
 // Usage errors (an unknown option, a missing one) end with this status; every other
@@ -94,12 +117,36 @@ std::string ListingTarget(const Options& opt) {
               ": it is a folder; name a file");
   }
   struct stat in {};
-  if (exists && S_ISREG(out.st_mode) && ::stat(opt.names.c_str(), &in) == 0 &&
+  if (exists && S_ISREG(out.st_mode) && ::stat(opt.input.c_str(), &in) == 0 &&
       in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-    dk::Raise("The listing would replace its own name list " + dk::QuoteForMessage(opt.names) +
+    dk::Raise("The listing would replace its own name list " + dk::QuoteForMessage(opt.input) +
               ": choose another output file");
   }
   return target;
+}
+
+// Shows the findings about the names just loaded on standard error; with `strict`, any
+// finding is an error, raised before anything is drawn.
+void ReportFindings(bool strict) {
+  const dk::ListReview& review = dk::LastListReview();
+  const std::string file = review.list.path.substr(review.list.path.rfind('/') + 1);
+  for (const std::string& line : dk::FindingLines(file, review.findings)) {
+    dk::Env::Current()->ConsoleErr(line + "\n");
+  }
+  if (strict && !review.findings.empty()) {
+    const std::size_t n = review.findings.size();
+    dk::Raise(dk::QuoteForMessage(review.list.path) + " has " + std::to_string(n) +
+              (n == 1 ? " finding" : " findings") +
+              " about its names and the strict check allows none; nothing was written");
+  }
+}
+
+// A whole-number seed from the operating system's entropy, shown so that the run can be
+// drawn again with --seed.
+std::uint64_t DrawnSeed() {
+  const std::uint64_t seed = dk::EntropySeed();
+  dk::Env::Current()->ConsoleErr("seed: " + std::to_string(seed) + "\n");
+  return seed;
 }
 
 // What the command is doing, for a message when memory runs out.
@@ -113,7 +160,7 @@ void RunBatch(const Options& opt) {
   dk::SetBoxText("NumBox", opt.omit);
   dk::SetBoxText("RepBox", opt.groups);
   dk::SetBoxText("InitBox", opt.seed);
-  ws.QueueFileAnswer(Absolute(opt.names, "name list"));
+  ws.QueueFileAnswer(Absolute(opt.input, "name list"));
   if (!opt.show) ws.QueueFileAnswer(ListingTarget(opt));
   dk::SetReadLimits(opt.limits);
 
@@ -121,16 +168,86 @@ void RunBatch(const Options& opt) {
   struct Release {
     ~Release() { dk::TerminateModule_randlist(); }
   } release;
-  stage = "loading the name list " + dk::QuoteForMessage(opt.names);
+  stage = "loading the name list " + dk::QuoteForMessage(opt.input);
   Run("Load");
+  ReportFindings(opt.strict);
   stage = "setting the seed";
-  if (opt.has_seed) Run("ManualInit");
+  if (!opt.has_seed) dk::SetBoxText("InitBox", std::to_string(DrawnSeed()));
+  Run("ManualInit");
   stage = opt.show ? "drawing the listing" : "writing the listing";
   Run(opt.show ? "Show" : "Save");
   stage = "writing the listing to standard output";
   if (opt.show) {
     WriteStdout(dk::BoxText("OutBox") + "\n");
   }
+}
+
+// One whole number from the text of an option, or a usage error naming the option.
+double CountOption(const std::string& text, const char* option) {
+  const Value number = dk::mlfStr2num(Value::Text(text));
+  if (!number.is_numeric() || number.numel() != 1 || !std::isfinite(number.num(0)) ||
+      number.num(0) < 0 || number.num(0) != std::floor(number.num(0))) {
+    throw CLI::ValidationError(
+        option, "must be one whole number of 0 or more, not " + dk::QuoteForMessage(text, '"'));
+  }
+  return number.num(0);
+}
+
+// True when the run is today's listing of a name list, which the generator's own
+// commands write: the listing format, no kept names, no leave-one-out, no folder, and an
+// input that is a name list (anything but a regular file, such as a pipe, is read as one
+// unless a format is named).
+bool IsPlainListing(const Options& opt) {
+  if (opt.format != "listing" || !opt.keep.empty() || !opt.keep_file.empty() || opt.each ||
+      !opt.prune_to.empty()) {
+    return false;
+  }
+  if (!opt.input_format.empty()) return opt.input_format == "list";
+  struct stat st {};
+  if (::stat(opt.input.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return true;
+  std::ifstream in(opt.input, std::ios::binary);
+  std::string head(64 * 1024, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return dk::DetectInputFormat(head) == dk::InputFormat::kList;
+}
+
+// Runs the jackknife's driver for everything else: alignments, kept names,
+// leave-one-out, the other formats and folders of pruned alignments.
+void RunDesign(const Options& opt, int argc, char** argv) {
+  dk::JackknifeOptions o;
+  o.input = opt.input;
+  if (!opt.input_format.empty()) o.input_format = dk::ParseInputFormat(opt.input_format);
+  if (!opt.each) {
+    o.omit = CountOption(opt.omit, "--omit");
+    o.groups = CountOption(opt.groups, "--groups");
+  }
+  if (opt.has_seed) {
+    const Value seed = dk::mlfStr2num(Value::Text(opt.seed));
+    if (!seed.is_numeric() || seed.numel() != 1 || !std::isfinite(seed.num(0))) {
+      dk::Raise("The seed must be one finite number; it is " + dk::QuoteForMessage(opt.seed, '"') +
+                ".");
+    }
+    o.seed = seed.num(0);
+  }
+  o.kept = opt.keep;
+  o.kept_file = opt.keep_file;
+  o.each = opt.each;
+  o.strict = opt.strict;
+  o.format = *dk::ParseOutputFormat(opt.format);
+  if (!opt.output.empty()) {
+    const std::string target = ListingTarget(opt);
+    o.output = target == "/dev/stdout" ? "-" : target;
+  }
+  o.show = opt.show;
+  o.prune_to = opt.prune_to;
+  o.jobs = opt.jobs;
+  o.force = opt.force;
+  o.version = DROPKIT_VERSION;
+  o.argv.assign(argv, argv + argc);
+  dk::SetReadLimits(opt.limits);
+  stage = "making the design";
+  dk::RunJackknife(o);
 }
 
 }  // namespace
@@ -146,21 +263,49 @@ int main(int argc, char** argv) {
   }
   Options opt;
   CLI::App app{
-      "Writes a randomized omission listing from a name list (one taxon name per line): for\n"
-      "each group, a fresh random choice of names to leave out, in the order of the list."};
-  app.add_option("NAMES", opt.names, "The name list file, one name per line")->required();
-  app.add_option("--omit,-k", opt.omit, "How many names to leave out per group (0 or more)")
+      "Draws the groups of a taxon-jackknife from a name list (one taxon name per line) or\n"
+      "an alignment (FASTA, PHYLIP or NEXUS): for each group, a fresh random choice of\n"
+      "names to leave out, in the order of the list. Writes the listing, another design\n"
+      "format, or one pruned alignment per group with job files for a tree program.\n"
+      "  dropkit-batch support ...  computes clade survival from the groups' trees\n"
+      "                             (dropkit-batch support --help)"};
+  app.set_version_flag("--version", std::string("dropkit-batch ") + DROPKIT_VERSION);
+  app.add_option("INPUT", opt.input,
+                 "The name list (one name per line) or the alignment (FASTA, PHYLIP or\n"
+                 "NEXUS), recognised from its content")
       ->required();
-  app.add_option("--groups,-r", opt.groups, "How many groups to draw (0 or more)")->required();
+  auto* omit =
+      app.add_option("--omit,-k", opt.omit, "How many names to leave out per group (0 or more)");
+  auto* groups = app.add_option("--groups,-r", opt.groups, "How many groups to draw (0 or more)");
   auto* seed = app.add_option("--seed,-s", opt.seed,
                               "Restart the random generator from this number first, so the same\n"
-                              "seed, list and counts give the same groups again (without it,\n"
-                              "every run draws new groups)");
+                              "seed, list and counts give the same groups again (without it, a\n"
+                              "seed is drawn from the system's entropy and shown as \"seed: N\")");
+  app.add_option("--keep", opt.keep,
+                 "A name never left out (an outgroup, a reference taxon); repeatable");
+  app.add_option("--keep-file", opt.keep_file, "More names never left out, one per line");
+  auto* each = app.add_flag("--each", opt.each,
+                            "Leave-one-out: one group per name, in list order, no random draws");
+  app.add_flag("--strict", opt.strict,
+               "Any finding about the names (blank lines, names listed twice, ...) is an error");
+  app.add_option("--input-format", opt.input_format, "Read INPUT as this format")
+      ->check(CLI::IsMember({"list", "fasta", "phylip", "phylip-relaxed", "nexus"}));
+  app.add_option("--format", opt.format, "The design's format (default: listing)")
+      ->check(CLI::IsMember({"listing", "tsv", "json", "nexus", "tnt"}));
   auto* output = app.add_option("--output,-o", opt.output,
-                                "Write the listing file here; '-' writes it to standard output\n"
-                                "(an existing file is replaced only once the listing is complete)");
+                                "Write the design here; '-' writes it to standard output (an\n"
+                                "existing file is replaced only once the new one is complete)");
   auto* show = app.add_flag("--show", opt.show,
                             "Print the listing as the window shows it, on standard output");
+  auto* prune_to = app.add_option(
+      "--prune-to", opt.prune_to,
+      "Write one alignment per group, with the group's taxa removed, into this folder,\n"
+      "with groups.tsv and dropkit.json (INPUT must be an alignment)");
+  auto* jobs = app.add_option("--jobs", opt.jobs,
+                              "With --prune-to: also write jobs.txt and slurm.sh, running\n"
+                              "iqtree2, raxml-ng, or a template with {alignment} and {group}");
+  auto* force =
+      app.add_flag("--force", opt.force, "With --prune-to: write into a folder that is not empty");
   app.add_option("--max-names", opt.limits.lines,
                  "Refuse a name list of more names (lines) than this")
       ->default_val(opt.limits.lines)
@@ -169,17 +314,36 @@ int main(int argc, char** argv) {
       ->default_val(opt.limits.bytes)
       ->check(CLI::PositiveNumber);
   output->excludes(show);
+  output->excludes(prune_to);
+  show->excludes(prune_to);
+  jobs->needs(prune_to);
+  force->needs(prune_to);
   app.footer(
-      "Exactly one of --output and --show is needed. A name longer than 65536 bytes is\n"
-      "refused. Console displays and errors go to standard error. Exit status: 0 on\n"
-      "success, 2 for a usage error (an unknown, missing or malformed option), 1 for any\n"
-      "other error, a closed output pipe included.");
+      "Exactly one of --output, --show and --prune-to is needed; --omit and --groups too,\n"
+      "but for --each. Findings about the names go to standard error before anything is\n"
+      "drawn. A name longer than 65536 bytes is refused. Console displays and errors go to\n"
+      "standard error. Exit status: 0 on success, 2 for a usage error (an unknown, missing\n"
+      "or malformed option), 1 for any other error, a closed output pipe included.");
   try {
     app.parse(argc, argv);
-    if (opt.output.empty() && !opt.show) throw CLI::RequiredError("--output or --show");
+    if (opt.output.empty() && !opt.show && opt.prune_to.empty()) {
+      throw CLI::RequiredError("--output, --show or --prune-to");
+    }
+    if (!opt.each && (omit->count() == 0 || groups->count() == 0)) {
+      throw CLI::RequiredError(omit->count() == 0 ? "--omit" : "--groups");
+    }
+    if (opt.each && (omit->count() > 0 || groups->count() > 0)) {
+      throw CLI::ExcludesError(each->get_name(), omit->count() > 0 ? "--omit" : "--groups");
+    }
+    if (opt.show && opt.format != "listing") {
+      throw CLI::ValidationError("--show",
+                                 "prints the listing; use --output - for --format " + opt.format);
+    }
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);
@@ -191,6 +355,7 @@ int main(int argc, char** argv) {
   ::signal(SIGPIPE, SIG_IGN);
   ConsoleToStderr env;
   dk::ScopedEnv scoped_env(&env);
+  dk::InstallProgramHooks();
   try {
     // A closed standard output would let the next file opened take its number; hold it
     // with /dev/null, and refuse a listing meant for it.
@@ -201,7 +366,14 @@ int main(int argc, char** argv) {
         dk::Raise("Cannot write to standard output: it is closed");
       }
     }
-    RunBatch(opt);
+    if (IsPlainListing(opt)) {
+      RunBatch(opt);
+    } else {
+      RunDesign(opt, argc, argv);
+    }
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kUsageStatus;
   } catch (const std::bad_alloc&) {
     dk::Env::Default()->ConsoleErr("dropkit-batch: Out of memory while " + stage + "\n");
     return 1;

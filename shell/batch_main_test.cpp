@@ -248,12 +248,104 @@ TEST_F(BatchTest, AFileTheUserMayNotWriteIsNotReplaced) {
 TEST_F(BatchTest, OptionsAreExplainedAndChecked) {
   const Result help = Batch(dir, "--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* option : {"NAMES", "--omit", "--groups", "--seed", "--output", "--show"}) {
+  for (const char* option :
+       {"INPUT", "--omit", "--groups", "--seed", "--output", "--show", "--keep", "--keep-file",
+        "--each", "--strict", "--input-format", "--format", "--prune-to", "--jobs", "--force",
+        "--version", "support"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
-  EXPECT_NE(Batch(dir, Names() + " --omit 1 --groups 1").status, 0);
-  EXPECT_NE(Batch(dir, Names() + " --omit 1 --groups 1 --show --output x").status, 0);
-  EXPECT_NE(Batch(dir, "--omit 1 --groups 1 --show").status, 0);
+  const Result version = Batch(dir, "--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.substr(0, 14), "dropkit-batch ");
+  // Every malformed command line is a usage error, before anything is read.
+  for (const std::string& args :
+       {Names() + " --omit 1 --groups 1", Names() + " --omit 1 --groups 1 --show --output x",
+        std::string("--omit 1 --groups 1 --show"), Names() + " --groups 1 --show",
+        Names() + " --each --omit 1 --show", Names() + " --omit 1 --groups 1 --show --jobs x",
+        Names() + " --omit 1 --groups 1 --output x --force",
+        Names() + " --omit 1 --groups 1 --show --format tsv",
+        Names() + " --omit 1 --groups 1 --output x --format csv",
+        Names() + " --omit 1 --groups 1 --output x --input-format genbank",
+        Names() + " --omit 1 --groups 1 --output x --prune-to y"}) {
+    EXPECT_EQ(Batch(dir, args).status, 2) << args;
+  }
+}
+
+TEST_F(BatchTest, FindingsAboutTheNamesComeFirstAndStrictStopsOnThem) {
+  WriteFile(dir.file("odd.txt"), "a\n\nb\na\n c\nd");
+  const Result r = Batch(dir, dir.file("odd.txt") + " --omit 1 --groups 1 --seed 1 --show");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "odd.txt: line 2: blank line\n"
+            "odd.txt: lines 1 and 4: \"a\" is listed twice\n"
+            "odd.txt: line 5: \" c\" has leading blanks\n"
+            "odd.txt: line 6: the last line has no line break\n"
+            "numcount = 1\n");
+  const Result strict = Batch(dir, dir.file("odd.txt") + " --omit 1 --groups 1 --seed 1 --output " +
+                                       dir.file("out.txt") + " --strict");
+  EXPECT_EQ(strict.status, 1);
+  EXPECT_NE(strict.err.find("dropkit-batch: '" + dir.file("odd.txt") +
+                            "' has 4 findings about its names and the strict check allows none; "
+                            "nothing was written"),
+            std::string::npos)
+      << strict.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.txt")));
+  // More than twenty findings: the first twenty, then how many more.
+  WriteFile(dir.file("blank.txt"), std::string(25, '\n'));
+  const Result many = Batch(dir, dir.file("blank.txt") + " --omit 1 --groups 1 --seed 1 --show");
+  EXPECT_NE(many.err.find("blank.txt: line 20: blank line\nblank.txt: 5 more findings\n"),
+            std::string::npos)
+      << many.err;
+}
+
+TEST_F(BatchTest, ARunWithoutASeedShowsTheSeedItDrewAndThatSeedDrawsItAgain) {
+  const Result drawn = Batch(dir, Names() + " --omit 3 --groups 2 --output " + dir.file("a.txt"));
+  EXPECT_EQ(drawn.status, 0) << drawn.err;
+  ASSERT_EQ(drawn.err.substr(0, 6), "seed: ");
+  const std::string seed = drawn.err.substr(6, drawn.err.find('\n') - 6);
+  EXPECT_EQ(seed.find_first_not_of("0123456789"), std::string::npos) << seed;
+  const Result again = Batch(
+      dir, Names() + " --omit 3 --groups 2 --seed " + seed + " --output " + dir.file("b.txt"));
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(WithoutDateLine(ReadFile(dir.file("a.txt"))),
+            WithoutDateLine(ReadFile(dir.file("b.txt"))));
+}
+
+TEST_F(BatchTest, AlignmentsKeptNamesAndFoldersGoThroughTheDesignAndItsRefusals) {
+  const std::string fasta = std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/example.fasta";
+  // The plain listing path and the design path draw the same groups from the same seed.
+  WriteFile(dir.file("names16.txt"),
+            "Alpha\nBeta\nGamma\nDelta\nEpsilon\nZeta\nEta\nTheta\nIota\nKappa\nLambda\nMu\n"
+            "Nu\nXi\nOmicron\nPi\n");
+  const Result list = Batch(dir, dir.file("names16.txt") + " --omit 3 --groups 3 --seed 42 --show");
+  const Result aligned = Batch(dir, fasta + " --omit 3 --groups 3 --seed 42 --show");
+  EXPECT_EQ(aligned.status, 0) << aligned.err;
+  EXPECT_EQ(WithoutDateLine(aligned.out), WithoutDateLine(list.out));
+
+  const Result pruned =
+      Batch(dir, fasta + " --omit 3 --groups 2 --seed 42 --keep Alpha --prune-to " +
+                     dir.file("run") + " --jobs iqtree2");
+  EXPECT_EQ(pruned.status, 0) << pruned.err;
+  for (const char* file :
+       {"group001.fasta", "group002.fasta", "groups.tsv", "dropkit.json", "jobs.txt", "slurm.sh"}) {
+    EXPECT_TRUE(std::filesystem::exists(dir.file("run/") + file)) << file;
+  }
+  const auto fails = [&](const std::string& args, const std::string& message) {
+    const Result r = Batch(dir, args);
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+  };
+  fails(fasta + " --omit 3 --groups 2 --seed 1 --prune-to " + dir.file("run"), "is not empty");
+  fails(fasta + " --omit 3 --groups 2 --seed 1 --keep Omega --output -", "Omega");
+  fails(Names() + " --omit 1 --groups 1 --seed 1 --prune-to " + dir.file("list-run"), "alignment");
+  fails(fasta + " --omit 1 --groups 1 --seed 1 --prune-to " + dir.file("bad") +
+            " --jobs 'tree {group}'",
+        "{alignment}");
+  WriteFile(dir.file("ragged.fasta"), ">a\nACGT\n>b\nACG\n>c\nACGT\n");
+  fails(dir.file("ragged.fasta") + " --omit 1 --groups 1 --seed 1 --prune-to " + dir.file("r"),
+        "ragged.fasta");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("bad")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("r")));
 }
 
 }  // namespace

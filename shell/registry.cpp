@@ -7,9 +7,9 @@
 #include "figsupport/movegui.h"
 #include "figsupport/openfig.h"
 #include "generator/randlist.h"
+#include "jackknife/list_review.h"
 #include "platform/loaded_list.h"
 #include "platform/mainhg.h"
-#include "jackknife/list_review.h"
 #include "window/dropkit.h"
 
 namespace dk {
@@ -42,17 +42,21 @@ const MainInfo main_info = {1, 8, function_table, 0, nullptr, 0, nullptr, 10, in
 
 namespace {
 
-// What the run-time asks of the program beyond its registry: a callback's "handles"
-// argument, the structure guidata keeps on the figure, and the review of each name list
-// loaded. Installed before main runs, wherever the program's record is linked in.
 Value HandlesFromGuidata(const Value& object) {
   return mlfGuidata(object, Value());
 }
-const bool kHooksInstalled = [] {
+
+}  // namespace
+
+void InstallProgramHooks() {
   SetHandlesSource(HandlesFromGuidata);
   SetLoadedListObserver(ReviewLoadedList);
-  return true;
-}();
+}
+
+namespace {
+
+// Installed before main runs, wherever the program's record is linked in.
+const bool kHooksInstalled = (InstallProgramHooks(), true);
 
 }  // namespace
 

@@ -12,6 +12,12 @@ extern const FunctionTableRow function_table[8];
 extern const InitTermPair init_term_table[10];
 extern const MainInfo main_info;
 
+// Installs what the run-time asks of the program beyond its registry: a callback's
+// "handles" argument (the structure guidata keeps on the figure) and the review of each
+// name list loaded (jackknife/list_review.h). Done before main runs wherever main_info is
+// linked in; a program that does not use the registry (the batch command) calls it.
+void InstallProgramHooks();
+
 }  // namespace dk
 
 #endif  // DROPKIT_SHELL_REGISTRY_H_
