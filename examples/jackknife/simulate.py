@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
-"""Simulates the example alignment: 800 DNA sites evolved under the Jukes-Cantor model
+"""Simulates the example alignment: 600 DNA sites evolved under the Jukes-Cantor model
 along a fixed tree of 16 taxa (true.tre). The names are invented; the data are not of
 any real organism. Run it again to get the same file: the seed is fixed."""
 import math
 import random
 
-TREE = ("((((Alpha:0.06,Beta:0.08):0.05,(Gamma:0.07,Delta:0.05):0.04):0.03,"
-        "((Epsilon:0.09,Zeta:0.06):0.06,(Eta:0.05,Theta:0.07):0.02):0.04):0.03,"
-        "(((Iota:0.08,Kappa:0.06):0.05,(Lambda:0.04,Mu:0.09):0.03):0.02,"
-        "((Nu:0.07,Xi:0.05):0.04,(Omicron:0.06,Pi:0.08):0.05):0.06):0.03);")
-SITES = 800
+# Some inner branches are short, so that leaving taxa out can break the clades they hold.
+TREE = ("((((Alpha:0.06,Beta:0.08):0.05,(Gamma:0.07,Delta:0.05):0.006):0.03,"
+        "((Epsilon:0.09,Zeta:0.06):0.06,(Eta:0.05,Theta:0.07):0.004):0.04):0.03,"
+        "(((Iota:0.08,Kappa:0.06):0.05,(Lambda:0.04,Mu:0.09):0.03):0.003,"
+        "((Nu:0.07,Xi:0.05):0.04,(Omicron:0.06,Pi:0.08):0.05):0.06):0.005);")
+SITES = 600
 
 
 def parse(text, pos=0):
