@@ -37,7 +37,9 @@ std::map<std::pair<std::string, std::string>, double> LeafDistances(const Tree& 
     for (const int b : Leaves(t)) {
       const auto pa = to_root(a), pb = to_root(b);
       for (const auto& [na, da] : pa) {
-        const auto it = std::find_if(pb.begin(), pb.end(), [&](auto& x) { return x.first == na; });
+        const auto node = na;
+        const auto it =
+            std::find_if(pb.begin(), pb.end(), [node](auto& x) { return x.first == node; });
         if (it == pb.end()) continue;
         out[{t.label[std::size_t(a)], t.label[std::size_t(b)]}] = da + it->second;
         break;

@@ -26,7 +26,6 @@ using test::WriteFile;
 using Strings = std::vector<std::string>;
 
 const char kHeading[] = "***  Repetition ";
-const char kStars[] = "  *****************************";
 
 // A window with the four boxes, the generator set up, a fixed clock and a captured console.
 class RandlistTest : public ::testing::Test {

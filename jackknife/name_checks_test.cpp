@@ -26,6 +26,7 @@ TEST(NameChecksTest, EachKindOfFindingNamesItsLines) {
                 "line 6: \" Gamma\" has leading blanks",
                 "line 7: \"Delta \" has trailing blanks",
                 "line 8: \" Eps \" has leading and trailing blanks",
+                // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one finding, two lines
                 "line 9: \"Homo sapiens\" cannot stand unquoted in PHYLIP or NEXUS: a blank "
                 "(PHYLIP ends a name at a blank; NEXUS needs quotes)",
                 "lines 1 and 10: \"Alpha\" is listed 3 times",

@@ -99,7 +99,7 @@ TEST(FilesRoundTrip, EveryByteSurvivesAReadAndAWrite) {
   for (int b = 1; b < 256; ++b) {
     if (b != '\n' && b != '\r') bytes.push_back(static_cast<char>(b));
   }
-  bytes += std::string("\0mid\xED\xA0\x80\xF4\x90\x80\x80\xC0\xAF", 14) + "\n%s \\n 100%\n";
+  bytes += std::string("\0mid\xED\xA0\x80\xF4\x90\x80\x80\xC0\xAF", 13) + "\n%s \\n 100%\n";
   WriteFile(dir.file("in"), bytes);
   const Value in = mlfFopen(Value::Text(dir.file("in")), Value::Text("rt"));
   const Value out = mlfFopen(Value::Text(dir.file("out")), Value::Text("wt"));

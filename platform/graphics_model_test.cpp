@@ -16,11 +16,10 @@
 namespace dk {
 namespace {
 
-using ::testing::ElementsAre;
 using test::ErrorOf;
-using ::testing::HasSubstr;
 using test::Numbers;
-
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 
 std::vector<double> Parts(const Rect& r) {
   return {r.left, r.bottom, r.width, r.height};
@@ -33,7 +32,8 @@ class ModelAsHost : public ::testing::Test {
   GraphicsHost& host() { return g_.ui().host(); }
 
   ScopedHeadlessGraphics g_;
-  Value fig_ = CreateFigure({{"Units", Value::Text("inches")}, {"Position", Value::Row({1, 1, 4, 2})}});
+  Value fig_ =
+      CreateFigure({{"Units", Value::Text("inches")}, {"Position", Value::Row({1, 1, 4, 2})}});
   Value box_ = CreateControl(
       fig_, "edit", "Box", "",
       {{"Units", Value::Text("normalized")}, {"Position", Value::Row({0.5, 0.5, 0.25, 0.25})}});
@@ -53,10 +53,12 @@ TEST_F(ModelAsHost, PixelRectIgnoresTheUnits) {
 
 TEST_F(ModelAsHost, UserPlacedMovesWithoutEchoAndReadsBackInUnits) {
   host().UserPlaced(fig(), "OuterPosition", {0, 0, 486, 312});
-  EXPECT_THAT(Numbers(mlfNGet(1, fig_, Value::Text("Position"))), ElementsAre(3 / 96.0, 3 / 96.0, 5, 3));
+  EXPECT_THAT(Numbers(mlfNGet(1, fig_, Value::Text("Position"))),
+              ElementsAre(3 / 96.0, 3 / 96.0, 5, 3));
   // Controls keep their place from the drawing area's corner, so the box reads the same.
   host().UserPlaced(box(), "Position", {240, 144, 120, 72});
-  EXPECT_THAT(Numbers(mlfNGet(1, box_, Value::Text("Position"))), ElementsAre(0.5, 0.5, 0.25, 0.25));
+  EXPECT_THAT(Numbers(mlfNGet(1, box_, Value::Text("Position"))),
+              ElementsAre(0.5, 0.5, 0.25, 0.25));
   EXPECT_TRUE(g_.ui().record().SetsOf(fig(), "OuterPosition").empty());
   EXPECT_TRUE(g_.ui().record().SetsOf(box(), "Position").empty());
 }

@@ -19,7 +19,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Pointwise;
 
-
 std::string GetText(const Value& h, const char* name) {
   return mlfNGet(1, h, Value::Text(name)).utf8();
 }
@@ -126,8 +125,8 @@ std::vector<double> Rect4(const Value& h, const char* property) {
   return Numbers(mlfNGet(1, h, Value::Text(property)));
 }
 
-auto Near(std::vector<double> expected) {
-  return Pointwise(DoubleNear(1e-9), std::move(expected));
+auto Near(const std::vector<double>& expected) {
+  return Pointwise(DoubleNear(1e-9), expected);
 }
 
 void SetUnits(const Value& h, const char* units) {
@@ -178,8 +177,8 @@ TEST(GraphicsGeometry, OuterIsInnerGrownByTheFrameInAnyUnits) {
 TEST(GraphicsGeometry, ActivePositionPropertyKeepsItsRectangleWhenTheFrameChanges) {
   ScopedHeadlessGraphics g;
   const Value keeps_outer = CreateFigure({{"OuterPosition", Value::Row({10, 10, 300, 200})}});
-  const Value keeps_inner = CreateFigure(
-      {{"ActivePositionProperty", Value::Text("position")}, {"Position", Value::Row({10, 10, 300, 200})}});
+  const Value keeps_inner = CreateFigure({{"ActivePositionProperty", Value::Text("position")},
+                                          {"Position", Value::Row({10, 10, 300, 200})}});
   g.ui().set_frame({0, 0, 30, 0});
   EXPECT_THAT(Rect4(keeps_outer, "OuterPosition"), ElementsAre(10, 10, 300, 200));
   EXPECT_THAT(Rect4(keeps_outer, "Position"), ElementsAre(10, 10, 300, 170));
@@ -213,9 +212,9 @@ TEST(GraphicsGeometry, RootScreenSizeFollowsTheRootsUnits) {
 TEST(GraphicsGeometry, ControlsMeasureFromTheirFigure) {
   ScopedHeadlessGraphics g;
   const Value fig = CreateFigure({{"Position", Value::Row({101, 51, 400, 300})}});
-  const Value box =
-      CreateControl(fig, "edit", "Box", "",
-                    {{"Units", Value::Text("normalized")}, {"Position", Value::Row({0.5, 0, 0.25, 0.1})}});
+  const Value box = CreateControl(
+      fig, "edit", "Box", "",
+      {{"Units", Value::Text("normalized")}, {"Position", Value::Row({0.5, 0, 0.25, 0.1})}});
   SetUnits(box, "pixels");
   EXPECT_THAT(Rect4(box, "Position"), Near({200, 0, 100, 30}));
   SetUnits(box, "inches");  // from the figure's corner, not the screen's pixel origin
@@ -255,7 +254,8 @@ TEST(GraphicsAppdata, AbsentReplacedAndGoneWithTheFigure) {
   DeleteObject(w.fig);
   EXPECT_THAT(ErrorOf([&] { mlfGetappdata(w.fig, Value::Text("UsedByGUIData_m")); }),
               HasSubstr("Invalid handle"));
-  EXPECT_THAT(ErrorOf([&] { mlfGetappdata(w.num, Value::Text("x")); }), HasSubstr("Invalid handle"));
+  EXPECT_THAT(ErrorOf([&] { mlfGetappdata(w.num, Value::Text("x")); }),
+              HasSubstr("Invalid handle"));
 }
 
 TEST(GraphicsFind, FindobjByTag) {
@@ -291,7 +291,8 @@ TEST(GraphicsFind, FindobjMatchesValuesOfAnyClassByContent) {
   reordered.set_field("names", Value::Scalar(11));
   EXPECT_TRUE(mlfFindobj(Value::Text("UserData"), reordered).empty());
   // Numbers match by size and value; objects without the property are passed over.
-  EXPECT_THAT(Numbers(mlfFindobj(Value::Text("UserData"), Value::Row({1, 2}))), ElementsAre(w.num.num(0)));
+  EXPECT_THAT(Numbers(mlfFindobj(Value::Text("UserData"), Value::Row({1, 2}))),
+              ElementsAre(w.num.num(0)));
   EXPECT_TRUE(mlfFindobj(Value::Text("UserData"), Value::Matrix(2, 1, {1, 2})).empty());
   EXPECT_THAT(Numbers(mlfFindobj(Value::Text("Style"), Value::Text("edit"))),
               ElementsAre(w.out.num(0), w.num.num(0), w.rep.num(0), w.init.num(0)));
@@ -405,7 +406,8 @@ TEST(GraphicsDialogs, ScriptedAnswerSplitsNameAndFolder) {
   ScopedEnv env(&here);
   g.ui().QueueFileAnswer("/data/lists/names.txt");
   Value folder;
-  const Value name = mlfUigetfile(&folder, Value::Text("*.txt"), Value::Text("Please Select File to Load"));
+  const Value name =
+      mlfUigetfile(&folder, Value::Text("*.txt"), Value::Text("Please Select File to Load"));
   EXPECT_EQ(name.utf8(), "names.txt");
   EXPECT_EQ(folder.utf8(), "/data/lists/");
 
@@ -426,7 +428,8 @@ TEST(GraphicsDialogs, CancelGivesZeroAndZero) {
   ScopedHeadlessGraphics g;
   g.ui().QueueFileCancel();
   Value folder = Value::Text("unchanged");
-  Value name = mlfUiputfile(&folder, Value::Text("*.txt"), Value::Text("Please Select Filename to save as"));
+  Value name =
+      mlfUiputfile(&folder, Value::Text("*.txt"), Value::Text("Please Select Filename to save as"));
   ASSERT_TRUE(name.is_numeric());
   EXPECT_EQ(name.num(0), 0);
   EXPECT_EQ(folder.num(0), 0);

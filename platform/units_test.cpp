@@ -22,8 +22,8 @@ std::vector<double> Parts(const Rect& r) {
   return {r.left, r.bottom, r.width, r.height};
 }
 
-auto Near(std::vector<double> expected) {
-  return Pointwise(DoubleNear(1e-9), std::move(expected));
+auto Near(const std::vector<double>& expected) {
+  return Pointwise(DoubleNear(1e-9), expected);
 }
 
 // A 1024x768 screen whose pixels start at (100, 50), 96 ppi, an 8 pt font.

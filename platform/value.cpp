@@ -241,18 +241,18 @@ Value Value::Scalar(double x) {
 Value Value::Empty() {
   return Value(NewNumeric(ClassId::kDouble, 0, 0, {}));
 }
-Value Value::Matrix(std::size_t rows, std::size_t cols, std::vector<double> data) {
+Value Value::Matrix(std::size_t rows, std::size_t cols, const std::vector<double>& data) {
   return Value(NewNumeric(ClassId::kDouble, rows, cols, data));
 }
-Value Value::Row(std::vector<double> data) {
+Value Value::Row(const std::vector<double>& data) {
   if (data.empty()) return Matrix(1, 0);
   const std::size_t n = data.size();
-  return Matrix(1, n, std::move(data));
+  return Matrix(1, n, data);
 }
 Value Value::Bool(bool b) {
   return Value(NewNumeric(ClassId::kLogical, 1, 1, {b ? 1.0 : 0.0}));
 }
-Value Value::LogicalMatrix(std::size_t rows, std::size_t cols, std::vector<double> data) {
+Value Value::LogicalMatrix(std::size_t rows, std::size_t cols, const std::vector<double>& data) {
   return Value(NewNumeric(ClassId::kLogical, rows, cols, data));
 }
 Value Value::CharMatrix(std::size_t rows, std::size_t cols, std::u16string_view units) {

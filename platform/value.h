@@ -57,7 +57,8 @@ class Value {
   Value() noexcept = default;
   Value(const Value& other) noexcept : rep_(other.rep_) { internal::RetainRep(rep_); }
   Value(Value&& other) noexcept : rep_(other.rep_) { other.rep_ = nullptr; }
-  Value& operator=(const Value& other) noexcept {
+  // Retaining before releasing makes assigning a value to itself safe.
+  Value& operator=(const Value& other) noexcept {  // NOLINT(bugprone-unhandled-self-assignment)
     internal::RetainRep(other.rep_);
     internal::ReleaseRep(rep_);
     rep_ = other.rep_;
@@ -77,10 +78,11 @@ class Value {
   static Value Unassigned();
   static Value Scalar(double x);
   static Value Empty();  // the 0-by-0 double matrix
-  static Value Matrix(std::size_t rows, std::size_t cols, std::vector<double> data = {});
-  static Value Row(std::vector<double> data);
+  static Value Matrix(std::size_t rows, std::size_t cols, const std::vector<double>& data = {});
+  static Value Row(const std::vector<double>& data);
   static Value Bool(bool b);
-  static Value LogicalMatrix(std::size_t rows, std::size_t cols, std::vector<double> data = {});
+  static Value LogicalMatrix(std::size_t rows, std::size_t cols,
+                             const std::vector<double>& data = {});
   // A character array of rows x cols units (column-major, as all arrays).
   static Value CharMatrix(std::size_t rows, std::size_t cols, std::u16string_view units);
   // A one-row text from 16-bit units; an empty text is 0 by 0.

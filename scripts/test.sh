@@ -1,9 +1,29 @@
 #!/usr/bin/env bash
-# Builds Dropkit with address, undefined-behaviour and leak sanitizers and runs every
-# test. Installs what is missing first.
+# Everything CI checks, in order (installs what is missing first):
+#   1. the format of every C++ file (clang-format);
+#   2. a build with address, undefined-behaviour and leak sanitizers, clang-tidy over the
+#      tree, and every test, each test program run whole in shuffled order;
+#   3. an optimized build (where the small-block pool runs) and every test again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+jobs="$(nproc)"
+
+bash scripts/check-format.sh
+
 cmake --preset asan >/dev/null
-cmake --build --preset asan
-ctest --preset asan -j2
+cmake --build --preset asan -j "$jobs"
+bash scripts/check-tidy.sh build/asan
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+for program in dropkit_tests jackknife/dropkit_jackknife_tests clades/dropkit_clades_tests \
+               dropkit_qt_tests; do
+  [ -x "build/asan/$program" ] || continue
+  echo "== build/asan/$program (shuffled)"
+  QT_QPA_PLATFORM=offscreen "build/asan/$program" --gtest_shuffle --gtest_brief=1
+done
+ctest --preset asan -L checks
+
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$jobs"
+ctest --preset release -j "$jobs"

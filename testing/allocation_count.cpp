@@ -63,7 +63,6 @@ void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
 namespace dk::test {
 
 AllocationCount::AllocationCount() : start_(allocated.load()) {}
-AllocationCount::~AllocationCount() = default;
 
 std::size_t AllocationCount::bytes() const {
   return allocated.load() - start_;

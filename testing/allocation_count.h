@@ -14,7 +14,7 @@ namespace dk::test {
 class AllocationCount {
  public:
   AllocationCount();
-  ~AllocationCount();
+  ~AllocationCount() = default;
   AllocationCount(const AllocationCount&) = delete;
   AllocationCount& operator=(const AllocationCount&) = delete;
 

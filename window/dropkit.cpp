@@ -41,7 +41,8 @@ struct Constants {
 
 Value MDropkit(int nargout, const Value& varargin_in) {
   LocalFunctionScope scope(&local_function_table_Dropkit);
-  const Value varargin = varargin_in;
+  // A body works on private copies of its inputs.
+  const Value varargin = varargin_in;  // NOLINT(performance-unnecessary-copy-initialization)
   Value varargout = Value::Cell(1, 0);
   const int nargin = static_cast<int>(varargin.numel());
   if (nargin == 0) {

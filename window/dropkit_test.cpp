@@ -43,7 +43,7 @@ TEST_F(DropkitTest, LaunchOpensTheWindowColoursItAndStoresItsHandles) {
   EXPECT_TRUE(Call(0, {})[0].absent());
   const std::vector<Value> out = Call(1, {});
   ASSERT_TRUE(out[0].is_numeric());
-  const Value fig = out[0];
+  const Value& fig = out[0];
   EXPECT_EQ(mlfFindall(Value::Scalar(0)).numel() - 1, mlfFindall(fig).numel());  // one window
   const Value color = mlfNGet(1, fig, Value::Text("Color"));
   EXPECT_EQ(color.num(0), 0.5);
