@@ -462,7 +462,7 @@ TEST(GraphicsInstall, NothingInstalledRaisesAndScopesNest) {
   {
     ScopedHeadlessGraphics inner;  // a fresh root: the outer figure is unknown here
     EXPECT_EQ(mlfIshandle(fig).num(0), 0);
-    EXPECT_TRUE(mlfFindall(Value::Scalar(0)).numel() == 1);
+    EXPECT_EQ(mlfFindall(Value::Scalar(0)).numel(), 1u);
   }
   EXPECT_EQ(mlfIshandle(fig).num(0), 1);
 }

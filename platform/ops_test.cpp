@@ -12,12 +12,15 @@
 namespace dk {
 namespace {
 
+using test::ErrorOf;
+
 TEST(Truth, NonEmptyAndAllNonzero) {
   EXPECT_TRUE(mlfTobool(Value::Row({1, 2})));
   EXPECT_FALSE(mlfTobool(Value::Row({1, 0})));
   EXPECT_FALSE(mlfTobool(Value::Empty()));
   EXPECT_TRUE(mlfTobool(Value::Text("a")));
-  EXPECT_THROW(mlfTobool(Value::Cell(1, 1)), RuntimeError);
+  EXPECT_EQ(ErrorOf([&] { mlfTobool(Value::Cell(1, 1)); }),
+            "A cell value cannot be used as a condition");
 }
 
 TEST(Compare, LineReadsDifferFromTheEndOfFileValue) {
@@ -41,8 +44,12 @@ TEST(Compare, SwitchMatchesExactTextsAndEqualNumbers) {
 TEST(Arithmetic, ScalarsExpandAndSizesMustAgree) {
   EXPECT_EQ(mclPlus(Value::Scalar(1), Value::Row({1, 2})).num(1), 3);
   EXPECT_EQ(mclMinus(Value::Row({5, 6}), Value::Scalar(1)).num(0), 4);
-  EXPECT_THROW(mclPlus(Value::Row({1, 2}), Value::Row({1, 2, 3})), RuntimeError);
-  EXPECT_THROW(mclPlus(Value::Cell(1, 1), Value::Scalar(1)), RuntimeError);
+  EXPECT_EQ(ErrorOf([&] {
+              mclPlus(Value::Row({1, 2}), Value::Row({1, 2, 3}));
+            }),
+            "plus: sizes do not agree (1x2 and 1x3)");
+  EXPECT_EQ(ErrorOf([&] { mclPlus(Value::Cell(1, 1), Value::Scalar(1)); }),
+            "plus: operands must be numbers, logicals or texts, not a cell");
 }
 
 TEST(Indexing, CellsGrowFromNothingAndCheckTheirIndices) {
@@ -53,10 +60,14 @@ TEST(Indexing, CellsGrowFromNothingAndCheckTheirIndices) {
   EXPECT_EQ(set.cols(), 3u);
   EXPECT_EQ(mlfIndexRef(set, "{?}", Value::Scalar(3)).utf8(), "c");
   EXPECT_TRUE(mlfIndexRef(set, "{?}", Value::Scalar(2)).empty());
-  EXPECT_THROW(mlfIndexRef(set, "{?}", Value::Scalar(4)), RuntimeError);
-  EXPECT_THROW(mlfIndexRef(set, "{?}", Value::Scalar(0)), RuntimeError);
-  EXPECT_THROW(mlfIndexRef(set, "{?}", Value::Scalar(1.5)), RuntimeError);
-  EXPECT_THROW(mlfIndexAssign(&set, "{?}", Value::Scalar(-1), Value()), RuntimeError);
+  EXPECT_EQ(ErrorOf([&] { mlfIndexRef(set, "{?}", Value::Scalar(4)); }),
+            "Index exceeds the number of elements of the cell array (4 > 3)");
+  EXPECT_EQ(ErrorOf([&] { mlfIndexRef(set, "{?}", Value::Scalar(0)); }),
+            "Index of the cell array must be a whole number of 1 or more, not 0");
+  EXPECT_EQ(ErrorOf([&] { mlfIndexRef(set, "{?}", Value::Scalar(1.5)); }),
+            "Index of the cell array must be a whole number of 1 or more, not 1.5");
+  EXPECT_EQ(ErrorOf([&] { mlfIndexAssign(&set, "{?}", Value::Scalar(-1), Value()); }),
+            "Index of the cell array must be a whole number of 1 or more, not -1");
 
   Value row = Value::Unassigned();
   mlfIndexAssign(&row, "(?)", Value::Scalar(2), Value::Scalar(7));
@@ -67,7 +78,7 @@ TEST(Indexing, CellsGrowFromNothingAndCheckTheirIndices) {
 TEST(Indexing, RangesAndElements) {
   const Value c = Value::Row({2026, 12, 7, 9, 5, 1.5});
   EXPECT_EQ(mclIntArrayRef1(c, 4), 9);
-  EXPECT_THROW(mclIntArrayRef1(c, 7), RuntimeError);
+  EXPECT_EQ(ErrorOf([&] { mclIntArrayRef1(c, 7); }), "Index 7 is out of range 1 to 6");
   const Value r = mlfColon(Value::Scalar(1), Value::Scalar(3));
   EXPECT_EQ(mclArrayRef1(c, r).cols(), 3u);
   EXPECT_EQ(mlfColon(Value::Scalar(1), Value::Scalar(0)).numel(), 0u);

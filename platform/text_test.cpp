@@ -44,9 +44,10 @@ TEST(Sprintf, ArgumentsRunOutOrRepeatTheFormat) {
   EXPECT_EQ(Sprintf("<%i>", {Value::Row({1, 2, 3})}), "<1><2><3>");
   EXPECT_EQ(Sprintf("no conversions", {Value::Scalar(1)}), "no conversions");
   EXPECT_EQ(Sprintf("%s", {Value::Scalar(0.1)}), "0.1");
-  EXPECT_THROW(Sprintf("%x", {Value::Scalar(1)}), RuntimeError);
-  EXPECT_THROW(Sprintf("%"), RuntimeError);
-  EXPECT_THROW(mlfSprintf(Value::Scalar(1)), RuntimeError);
+  EXPECT_EQ(ErrorOf([&] { Sprintf("%x", {Value::Scalar(1)}); }),
+            "sprintf: unsupported conversion '%x' in the format");
+  EXPECT_EQ(ErrorOf([&] { Sprintf("%"); }), "sprintf: the format ends with a lone '%'");
+  EXPECT_EQ(ErrorOf([&] { mlfSprintf(Value::Scalar(1)); }), "sprintf: the format must be a text");
 }
 
 TEST(Str2num, ReadsNumbersAndRejectsEverythingElse) {

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/errors.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
+
+using test::ErrorOf;
 
 TEST(Value, AbsentAndUnassignedAreDistinct) {
   const Value absent;
@@ -40,7 +43,7 @@ TEST(Value, CopiesShareUntilOneIsChanged) {
   t.set_field("a", Value::Scalar(2));
   EXPECT_EQ(s.field_names(), std::vector<std::string>{"b"});
   EXPECT_EQ(t.field_names(), (std::vector<std::string>{"b", "a"}));
-  EXPECT_THROW(s.field("a"), RuntimeError);
+  EXPECT_EQ(ErrorOf([&] { s.field("a"); }), "Reference to non-existent field 'a'");
 }
 
 TEST(Value, TextsKeepEveryUnit) {
@@ -86,9 +89,12 @@ TEST(Value, AppendedTextSwitchesToWideStorageWhenNeeded) {
 
 TEST(Value, ArraysTooLargeRaiseAndHoldNothing) {
   // Under the leak checker a cell or text half made before the size check would show.
-  EXPECT_THROW(Value::Cell(std::size_t{1} << 20, std::size_t{1} << 20), RuntimeError);
-  EXPECT_THROW(Value::Matrix(std::size_t{1} << 33, 1), RuntimeError);
-  EXPECT_THROW(Value::CharMatrix(std::size_t{1} << 16, std::size_t{1} << 16, u"x"), RuntimeError);
+  EXPECT_EQ(ErrorOf([&] { Value::Cell(std::size_t{1} << 20, std::size_t{1} << 20); }),
+            "Out of memory: an array of 1048576 by 1048576 elements is too large");
+  EXPECT_EQ(ErrorOf([&] { Value::Matrix(std::size_t{1} << 33, 1); }),
+            "Out of memory: an array of 8589934592 by 1 elements is too large");
+  EXPECT_EQ(ErrorOf([&] { Value::CharMatrix(std::size_t{1} << 16, std::size_t{1} << 16, u"x"); }),
+            "Out of memory: an array of 65536 by 65536 elements is too large");
 }
 
 TEST(Value, CellsGrowAsRowsOrColumns) {
@@ -102,13 +108,19 @@ TEST(Value, CellsGrowAsRowsOrColumns) {
   EXPECT_EQ(column.rows(), 4u);
   EXPECT_EQ(column.cols(), 1u);
   Value grid = Value::Cell(2, 2);
-  EXPECT_THROW(grid.cell_resize(5), RuntimeError);
+  EXPECT_EQ(ErrorOf([&] { grid.cell_resize(5); }),
+            "Index exceeds the dimensions of a 2-by-2 cell array");
 }
 
 TEST(Value, RejectsInconsistentShapes) {
-  EXPECT_THROW(Value::Matrix(2, 2, {1, 2, 3}), RuntimeError);
-  EXPECT_THROW(Value::CharMatrix(2, 2, u"abc"), RuntimeError);
-  EXPECT_THROW(Value::Matrix(1u << 20, 1u << 20), RuntimeError);
+  EXPECT_EQ(ErrorOf([&] {
+              Value::Matrix(2, 2, {1, 2, 3});
+            }),
+            "Internal error: 3 numbers given for a 2-by-2 matrix");
+  EXPECT_EQ(ErrorOf([&] { Value::CharMatrix(2, 2, u"abc"); }),
+            "Internal error: character data does not fill a 2-by-2 array");
+  EXPECT_EQ(ErrorOf([&] { Value::Matrix(1u << 20, 1u << 20); }),
+            "Out of memory: an array of 1048576 by 1048576 elements is too large");
   EXPECT_EQ(Value::LogicalMatrix(1, 2, {0, 5}).num(1), 1);
 }
 

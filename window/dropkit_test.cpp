@@ -15,6 +15,8 @@
 namespace dk {
 namespace {
 
+using test::ErrorOf;
+
 // Every module set up, the registry current, a headless window system and a captured
 // console, as the graphics main provides them.
 class DropkitTest : public ::testing::Test {
@@ -101,7 +103,8 @@ TEST_F(DropkitTest, NumericFirstInputDoesNothing) {
   Call(0, {Value::Scalar(3), Value::Text("OutBox_Callback")});
   EXPECT_EQ(env.out, "");
   EXPECT_TRUE(ui().record().created.empty());
-  EXPECT_THROW(Call(1, {Value::Scalar(3)}), RuntimeError);  // no output was assigned
+  EXPECT_EQ(ErrorOf([&] { Call(1, {Value::Scalar(3)}); }),
+            "\"Dropkit\" was asked for 1 outputs but gave only 0.");  // no output was assigned
 }
 
 TEST_F(DropkitTest, CallbackEntriesAcceptAnyInputs) {
@@ -116,7 +119,8 @@ TEST_F(DropkitTest, CallbackEntriesAcceptAnyInputs) {
             "RepBox Callback not implemented yet.\nNumBox Callback not implemented yet.\n"
             "InitBox Callback not implemented yet.\n");
   Value second;
-  EXPECT_THROW(mlfDropkit_OutBox_Callback({&second}, Value(), Value(), Value(), {}), RuntimeError);
+  EXPECT_EQ(ErrorOf([&] { mlfDropkit_OutBox_Callback({&second}, Value(), Value(), Value(), {}); }),
+            "\"Dropkit/OutBox_Callback\" was asked for 1 outputs but gave only 0.");
 }
 
 TEST_F(DropkitTest, EachCallbackHasABodyOfItsOwnThatBothEntriesCall) {
