@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bench/name_lists.h"
+#include "bench/bench_support.h"
 #include "generator/randlist.h"
 #include "generator/randlist_internal.h"
 #include "platform/env.h"

@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bench/name_lists.h"
+#include "bench/bench_support.h"
 #include "generator/randlist.h"
 #include "platform/env.h"
 #include "platform/graphics.h"
@@ -51,18 +51,6 @@ class QuietEnv : public dk::EnvWrapper {
 void Command(const char* word) {
   dk::Value in[1] = {dk::Value::Text(word)};
   dk::mlxRandlist(0, nullptr, 1, in);
-}
-
-// The minimum over `reps` runs of `run`, in milliseconds; `prepare` is not timed.
-double MinimumMs(int reps, const std::function<void()>& prepare, const std::function<void()>& run) {
-  double best = 1e300;
-  for (int r = 0; r < reps; ++r) {
-    prepare();
-    const auto start = Clock::now();
-    run();
-    best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-  }
-  return best;
 }
 
 struct Options {
@@ -133,20 +121,20 @@ int Run(const Options& opt) {
         g.ui().QueueFileAnswer(file.string());
       };
     };
-    load_ms[s] = MinimumMs(opt.reps, fresh_load(list), [] { Command("Load"); });
+    load_ms[s] = dk::bench::MinimumMs(opt.reps, fresh_load(list), [] { Command("Load"); });
     dk::SetBoxText("NumBox", std::to_string(n));
     dk::SetBoxText("RepBox", "1");
     const fs::path out = dir / "listing.txt";
-    save_ms[s] = MinimumMs(
+    save_ms[s] = dk::bench::MinimumMs(
         opt.reps, [&] { g.ui().QueueFileAnswer(out.string()); }, [] { Command("Save"); });
-    show_ms[s] = MinimumMs(
+    show_ms[s] = dk::bench::MinimumMs(
         opt.reps, [] {}, [] { Command("Show"); });
     // Lines 3 KiB and 30 KiB long, the same number of bytes in all.
     const long length = 3 * 1024 * (s == 0 ? 1 : 10);
     const long lines = std::max(1L, opt.size / (s == 0 ? 100 : 1000));
     const fs::path longs = dir / ("long" + std::to_string(length) + ".txt");
     dk::bench::WriteLongLines(longs, lines, length);
-    long_ms[s] = MinimumMs(opt.reps, fresh_load(longs), [] { Command("Load"); });
+    long_ms[s] = dk::bench::MinimumMs(opt.reps, fresh_load(longs), [] { Command("Load"); });
     dk::TerminateModule_randlist();
     dk::InitializeModule_randlist();
   }

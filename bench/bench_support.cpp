@@ -1,5 +1,7 @@
-#include "bench/name_lists.h"
+#include "bench/bench_support.h"
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -7,22 +9,6 @@
 
 namespace dk::bench {
 namespace {
-
-// splitmix64: small, fast and the same on every platform.
-class Rng {
- public:
-  explicit Rng(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
-
- private:
-  std::uint64_t state_;
-};
 
 // A pronounceable word of `length` lowercase letters: consonants and vowels alternate.
 void AppendWord(Rng& rng, int length, std::string* out) {
@@ -77,6 +63,18 @@ std::uintmax_t WriteLongLines(const std::filesystem::path& path, long count, lon
   return WriteLines(path, count, [&rng, length](std::string* out) {
     AppendWord(rng, static_cast<int>(length), out);
   });
+}
+
+double MinimumMs(int reps, const std::function<void()>& prepare, const std::function<void()>& run) {
+  double best = 1e300;
+  for (int r = 0; r < reps; ++r) {
+    prepare();
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    const auto stop = std::chrono::steady_clock::now();
+    best = std::min(best, std::chrono::duration<double, std::milli>(stop - start).count());
+  }
+  return best;
 }
 
 }  // namespace dk::bench

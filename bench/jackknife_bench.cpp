@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "alignment/pruned.h"
+#include "bench/bench_support.h"
 #include "jackknife/design.h"
 #include "jackknife/design_outputs.h"
 #include "jackknife/input.h"
@@ -39,32 +40,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-// splitmix64: the same data on every platform.
-class Rng {
- public:
-  explicit Rng(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t Next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-
- private:
-  std::uint64_t state_;
-};
-
-// The minimum time of `reps` runs of `f`, in milliseconds.
-double MinMs(int reps, const std::function<void()>& f) {
-  double best = 1e300;
-  for (int i = 0; i < reps; ++i) {
-    const auto start = Clock::now();
-    f();
-    best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-  }
-  return best;
-}
 
 void Report(const char* what, double ms, const char* baseline, double base_ms) {
   std::printf("%-12s %9.1f ms   %-24s %8.1f ms   ratio %.2f\n", what, ms, baseline, base_ms,
@@ -84,7 +59,7 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
 }
 
 void Run(int taxa, int sites, int reps, const fs::path& dir) {
-  Rng rng(20261207);
+  dk::bench::Rng rng(20261207);
   std::string fasta, phylip = std::to_string(taxa) + " " + std::to_string(sites) + "\n";
   for (int t = 0; t < taxa; ++t) {
     std::string row;
@@ -100,39 +75,48 @@ void Run(int taxa, int sites, int reps, const fs::path& dir) {
 
   const std::string fasta_path = (dir / "in.fasta").string();
   dk::TaxonList list;
-  const double read_fasta = MinMs(reps, [&] { list = dk::LoadTaxa(fasta_path, std::nullopt); });
-  const double read_bytes = MinMs(reps, [&] { ReadBytes(fasta_path); });
+  const double read_fasta = dk::bench::MinimumMs(
+      reps, [] {}, [&] { list = dk::LoadTaxa(fasta_path, std::nullopt); });
+  const double read_bytes = dk::bench::MinimumMs(
+      reps, [] {}, [&] { ReadBytes(fasta_path); });
   Report("read FASTA", read_fasta, "read the bytes", read_bytes);
-  const double read_phylip =
-      MinMs(reps, [&] { dk::LoadTaxa((dir / "in.phy").string(), std::nullopt); });
+  const double read_phylip = dk::bench::MinimumMs(
+      reps, [] {}, [&] { dk::LoadTaxa((dir / "in.phy").string(), std::nullopt); });
   Report("read PHYLIP", read_phylip, "read the FASTA bytes", read_bytes);
 
   std::vector<bool> omitted(static_cast<std::size_t>(taxa), false);
   for (int i = 0; i < 10; ++i) omitted[static_cast<std::size_t>(i * taxa / 10)] = true;
-  const double prune = MinMs(reps, [&] {
-    WriteBytes(dir / "pruned.fasta", dk::PrunedAlignment(*list.alignment, omitted));
-  });
-  const double copy = MinMs(reps, [&] { WriteBytes(dir / "copy.fasta", fasta); });
+  const double prune = dk::bench::MinimumMs(
+      reps, [] {},
+      [&] { WriteBytes(dir / "pruned.fasta", dk::PrunedAlignment(*list.alignment, omitted)); });
+  const double copy = dk::bench::MinimumMs(
+      reps, [] {}, [&] { WriteBytes(dir / "copy.fasta", fasta); });
   Report("prune", prune, "write the input's bytes", copy);
 
   std::vector<std::string> lines;
   for (int i = 0; i < 1000000; ++i) lines.push_back("Genus_species_" + std::to_string(i) + "\n");
-  const double checks = MinMs(reps, [&] { dk::CheckNames(lines); });
-  const double pass = MinMs(reps, [&] {
-    std::vector<std::string> copy(lines.begin(), lines.end());
-    std::sort(copy.begin(), copy.end());
-  });
+  const double checks = dk::bench::MinimumMs(
+      reps, [] {}, [&] { dk::CheckNames(lines); });
+  const double pass = dk::bench::MinimumMs(
+      reps, [] {},
+      [&] {
+        std::vector<std::string> copy(lines.begin(), lines.end());
+        std::sort(copy.begin(), copy.end());
+      });
   Report("checks", checks, "copy and sort the names", pass);
 
   std::vector<std::string> names(lines.begin(), lines.begin() + 100000);
   for (auto& n : names) n.pop_back();
   std::size_t bytes = 0;
-  const double design = MinMs(reps, [&] {
-    dk::mlfNRand(0, dk::Value::Text("state"), dk::Value::Scalar(1));
-    const dk::Design d = dk::DrawDesign(names.size(), {}, 1000, 1000);
-    bytes = dk::GroupsTsv(names, d).size();
-  });
-  const double write = MinMs(reps, [&] { WriteBytes(dir / "tsv", std::string(bytes, 'x')); });
+  const double design = dk::bench::MinimumMs(
+      reps, [] {},
+      [&] {
+        dk::mlfNRand(0, dk::Value::Text("state"), dk::Value::Scalar(1));
+        const dk::Design d = dk::DrawDesign(names.size(), {}, 1000, 1000);
+        bytes = dk::GroupsTsv(names, d).size();
+      });
+  const double write = dk::bench::MinimumMs(
+      reps, [] {}, [&] { WriteBytes(dir / "tsv", std::string(bytes, 'x')); });
   Report("design", design, "write as many bytes", write);
 }
 
