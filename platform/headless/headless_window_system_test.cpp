@@ -137,6 +137,7 @@ class FakeHost final : public GraphicsHost {
     log_.push_back("rect " + Name(h) + " " + std::string(property));
     return {10, 20, 30, 40};
   }
+  Size MinimumArea(double /*figure*/) const override { return {}; }
   void UserChanged(double h, std::string_view property, const Value& value) override {
     log_.push_back("change " + Name(h) + " " + std::string(property) + "=" + value.utf8());
   }
