@@ -22,12 +22,10 @@
 #include "jackknife/design.h"
 #include "jackknife/design_outputs.h"
 #include "jackknife/input.h"
+#include "jackknife/list_review.h"  // kFindingsShown
 #include "jackknife/provenance.h"
 
 namespace dk {
-
-// At most this many findings are shown one by one; the rest are counted.
-inline constexpr std::size_t kFindingsShown = 20;
 
 // At most this many groups with prune_to (one alignment file each).
 inline constexpr std::size_t kMaxPrunedGroups = 10000;
