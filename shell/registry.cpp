@@ -1,5 +1,6 @@
 #include "shell/registry.h"
 
+#include "export/export.h"
 #include "figsupport/guidata.h"
 #include "figsupport/guihandles.h"
 #include "figsupport/iskeyword.h"
@@ -7,14 +8,15 @@
 #include "figsupport/movegui.h"
 #include "figsupport/openfig.h"
 #include "generator/randlist.h"
+#include "jackknife/list_review.h"
 #include "platform/loaded_list.h"
 #include "platform/mainhg.h"
-#include "jackknife/list_review.h"
+#include "platform/random.h"
 #include "window/dropkit.h"
 
 namespace dk {
 
-const FunctionTableRow function_table[8] = {
+const FunctionTableRow function_table[9] = {
     {"Dropkit", mlxDropkit, -1, -1, &local_function_table_Dropkit},
     {"randlist", mlxRandlist, 1, 0, &local_function_table_randlist},
     {"guidata", mlxGuidata, 2, 1, &local_function_table_guidata},
@@ -23,9 +25,10 @@ const FunctionTableRow function_table[8] = {
     {"isvarname", mlxIsvarname, 1, 1, &local_function_table_isvarname},
     {"movegui", mlxMovegui, -1, 0, &local_function_table_movegui},
     {"iskeyword", mlxIskeyword, 1, 1, &local_function_table_iskeyword},
+    {"export", mlxExport, 0, 0, &local_function_table_export},
 };
 
-const InitTermPair init_term_table[10] = {
+const InitTermPair init_term_table[11] = {
     {libmmfileInitialize, libmmfileTerminate},
     {libmwsglmInitialize, libmwsglmTerminate},
     {InitializeModule_Dropkit, TerminateModule_Dropkit},
@@ -36,21 +39,24 @@ const InitTermPair init_term_table[10] = {
     {InitializeModule_isvarname, TerminateModule_isvarname},
     {InitializeModule_movegui, TerminateModule_movegui},
     {InitializeModule_iskeyword, TerminateModule_iskeyword},
+    {InitializeModule_export, TerminateModule_export},
 };
 
-const MainInfo main_info = {1, 8, function_table, 0, nullptr, 0, nullptr, 10, init_term_table};
+const MainInfo main_info = {1, 9, function_table, 0, nullptr, 0, nullptr, 11, init_term_table};
 
 namespace {
 
 // What the run-time asks of the program beyond its registry: a callback's "handles"
-// argument, the structure guidata keeps on the figure, and the review of each name list
-// loaded. Installed before main runs, wherever the program's record is linked in.
+// argument, the structure guidata keeps on the figure, the review of each name list
+// loaded, and the window's label of the seed in force after each restart of the
+// generator. Installed before main runs, wherever the program's record is linked in.
 Value HandlesFromGuidata(const Value& object) {
   return mlfGuidata(object, Value());
 }
 const bool kHooksInstalled = [] {
   SetHandlesSource(HandlesFromGuidata);
   SetLoadedListObserver(ReviewLoadedList);
+  SetRestartObserver(ShowSeedInForce);
   return true;
 }();
 
