@@ -495,14 +495,15 @@ void QtWindowSystem::MakeControl(double handle, double parent) {
   w->setProperty(kQtHandleProperty, handle);
   const double figure = shown_.at(parent).figure;
   shown_[handle] = Shown{kind, figure, w, false};
-  for (const char* property :
-       {"Tag", "String", "Position", "Enable", "BackgroundColor", "ForegroundColor", "FontSize",
-        "HorizontalAlignment", "PlaceholderString"}) {
+  for (const char* property : {"Tag", "String", "Position", "Enable", "BackgroundColor",
+                               "ForegroundColor", "FontSize", "HorizontalAlignment"}) {
     Apply(handle, property, host().Get(handle, property));
   }
-  // Only when the figure file gave the control a tooltip.
-  if (const std::optional<Value> tip = host().TryGet(handle, "TooltipString")) {
-    Apply(handle, "TooltipString", *tip);
+  // Only when the control has them (the figure file gave it a tooltip).
+  for (const char* property : {"TooltipString", "PlaceholderString"}) {
+    if (const std::optional<Value> value = host().TryGet(handle, property)) {
+      Apply(handle, property, *value);
+    }
   }
   w->setVisible(host().Get(handle, "Visible").utf8() == "on");
 }
