@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "jackknife/list_review.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/mainhg.h"
 #include "platform/random.h"
@@ -24,7 +27,8 @@ class ProgramTest : public ::testing::Test {
  protected:
   ProgramTest() {
     ui = std::make_unique<HeadlessWindowSystem>();
-    ResetRandomToEntropy();  // no seed in force, whatever ran before
+    ResetRandomToEntropy();          // no seed in force,
+    ReviewLoadedList(LoadedList{});  // and no list loaded, whatever ran before
   }
 
   void Type(const char* tag, const char* text) { ui->QueueAction({Action::kType, tag, text}); }
@@ -150,6 +154,36 @@ TEST_F(ProgramTest, AUserSessionFromLoadToSave) {
             "NumBox Callback not implemented yet.\nRepBox Callback not implemented yet.\n"
             "InitBox Callback not implemented yet.\nnumcount = 3\nnumcount = 3\n");
   EXPECT_NE(env.err.find("NoSuchTag"), std::string::npos);
+}
+
+TEST_F(ProgramTest, AUserSessionFromLoadToExport) {
+  test::WriteFile(dir.file("names.txt"), "t1\nt2\nt3\nt4\n");
+  test::WriteFile(dir.file("aln.fasta"), ">t1\nAC\n>t2\nAG\n>t3\nAT\n>t4\nCC\n>out\nGG\n");
+  std::filesystem::create_directory(dir.file("run"));
+  ui->QueueFileAnswer(dir.file("names.txt"));
+  ui->QueueFileAnswer(dir.file("aln.fasta"));
+  ui->QueueFileAnswer(dir.file("run"));
+  Press("LoadButton");
+  Type("NumBox", "1");
+  Type("RepBox", "4");
+  Type("InitBox", "42");
+  Press("ManualInitButton");
+  Press("ExportButton");
+  CloseWindow();
+  EXPECT_EQ(RunProgram(), 0);
+  EXPECT_EQ(StringsSet().back(),
+            "Exported 4 groups to " + dir.file("run") + ": 4 alignments, groups.tsv, dropkit.json");
+  EXPECT_TRUE(record->messages.empty());
+  EXPECT_EQ(test::CountEntries(dir.file("run")), 6u);
+  // Each copy lacks one of the listed taxa and keeps the one the list leaves out.
+  for (const char* file :
+       {"group001.fasta", "group002.fasta", "group003.fasta", "group004.fasta"}) {
+    const std::string copy = test::ReadFile(dir.file(std::string("run/") + file));
+    EXPECT_EQ(std::count(copy.begin(), copy.end(), '>'), 4) << file;
+    EXPECT_NE(copy.find(">out\nGG\n"), std::string::npos) << file;
+  }
+  EXPECT_NE(test::ReadFile(dir.file("run/dropkit.json")).find("\"seed_source\": \"window\""),
+            std::string::npos);
 }
 
 TEST_F(ProgramTest, ACallbackErrorIsReportedAndTheWindowStaysUsable) {
