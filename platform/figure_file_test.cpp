@@ -375,7 +375,7 @@ TEST(FigureFileDropkit, HasTheBoxesTheButtonsAndTheirLabels) {
   // The window never gets smaller than the figure file lays it out.
   const Size least = g.ui().host().MinimumArea(fig.num(0));
   EXPECT_EQ(least.width, 560);
-  EXPECT_EQ(least.height, 420);
+  EXPECT_EQ(least.height, 480);
 }
 
 TEST(FigureFileDropkit, CopyBesideTheProgramMatchesTheSource) {

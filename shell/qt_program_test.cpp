@@ -200,12 +200,12 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
     EXPECT_EQ(window->geometry(),
               QRect(int(position.num(0)), screen.height() - int(position.num(1) + position.num(3)),
                     int(position.num(2)), int(position.num(3))));
-    EXPECT_EQ(window->size(), QSize(560, 420));
+    EXPECT_EQ(window->size(), QSize(560, 480));
     // It resizes, but never below the size the figure file lays it out in.
-    EXPECT_EQ(window->minimumSize(), QSize(560, 420));
+    EXPECT_EQ(window->minimumSize(), QSize(560, 480));
     EXPECT_GT(window->maximumSize().width(), 560);
-    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(260, 420 - 152 - 24, 170, 24));
-    EXPECT_EQ(user::Control("ShowButton")->geometry(), QRect(425, 420 - 16 - 32, 115, 32));
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(260, 480 - 152 - 24, 170, 24));
+    EXPECT_EQ(user::Control("ShowButton")->geometry(), QRect(425, 480 - 16 - 32, 115, 32));
 
     // The screen facts the model reads are Qt's.
     const Value size = Get(Value::Scalar(0), "ScreenSize");
@@ -283,7 +283,7 @@ TEST_F(QtProgramTest, ProgramChangesShowAtOnceAndMovesComeBack) {
     Set(Tagged("NumBox"), "FontSize", Value::Scalar(20));
     EXPECT_EQ(user::Control("NumBox")->font().pointSizeF(), 20);
     Set(Tagged("NumBox"), "Position", Value::Row({10, 10, 50, 20}));
-    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 420 - 10 - 20, 50, 20));
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 480 - 10 - 20, 50, 20));
     // A box given room for many lines becomes a multi-line box under the same tag.
     Set(Tagged("InitBox"), "String", Value::Text("42"));
     Set(Tagged("InitBox"), "Max", Value::Scalar(3));
@@ -303,14 +303,14 @@ TEST_F(QtProgramTest, ProgramChangesShowAtOnceAndMovesComeBack) {
     // place from the lower-left corner.
     QWidget* window = user::FigureWindows().at(0);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    window->setGeometry(40, 30, 600, 450);
+    window->setGeometry(40, 30, 600, 520);
     QCoreApplication::processEvents();
     const Value position = Get(fig, "Position");
     EXPECT_EQ(position.num(0), 40);
-    EXPECT_EQ(position.num(1), screen.height() - 30 - 450);
+    EXPECT_EQ(position.num(1), screen.height() - 30 - 520);
     EXPECT_EQ(position.num(2), 600);
-    EXPECT_EQ(position.num(3), 450);
-    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 450 - 10 - 20, 50, 20));
+    EXPECT_EQ(position.num(3), 520);
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 520 - 10 - 20, 50, 20));
   });
   EXPECT_EQ(status, 0);
 }
@@ -599,7 +599,7 @@ TEST_F(QtProgramTest, AWiderTallerWindowGivesTheListingTheRoom) {
     const QRect out = user::Control("OutBox")->geometry();
     const QRect show = user::Control("ShowButton")->geometry();
     const QRect num = user::Control("NumBox")->geometry();
-    window->resize(760, 620);
+    window->resize(window->width() + 200, window->height() + 200);
     QCoreApplication::processEvents();
     // The listing box grows both ways; the rest keep their distance to the lower left.
     EXPECT_EQ(user::Control("OutBox")->geometry(),
@@ -608,11 +608,11 @@ TEST_F(QtProgramTest, AWiderTallerWindowGivesTheListingTheRoom) {
     EXPECT_EQ(user::Control("NumBox")->geometry(), num.translated(0, 200));
     // The model knows: the program reads the new rectangles.
     EXPECT_EQ(Get(Tagged("OutBox"), "Position").num(2), out.width() + 200);
-    EXPECT_EQ(Get(mlfGcf(), "Position").num(3), 620);
+    EXPECT_EQ(Get(mlfGcf(), "Position").num(3), 480 + 200);
     // It cannot be made smaller than the figure file lays it out.
     window->resize(300, 200);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->size(), QSize(560, 420));
+    EXPECT_EQ(window->size(), QSize(560, 480));
     EXPECT_EQ(user::Control("OutBox")->geometry(), out);
   });
   EXPECT_EQ(status, 0);
