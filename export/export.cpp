@@ -99,7 +99,7 @@ TaxonList CheckedList(const LoadedList& loaded) {
 
 // The alignment the user chose; refuses a file that is not an alignment and names the
 // design files cannot hold.
-TaxonList ReadAlignment(const std::string& path) {
+TaxonList ChosenAlignment(const std::string& path) {
   TaxonList alignment = LoadTaxa(path, std::nullopt);
   if (!alignment.alignment) {
     Raise(Quote(path) +
@@ -165,12 +165,12 @@ void RequireEmptyFolder(const std::string& folder) {
         "make an empty one. Nothing was written.");
 }
 
-// Draws `groups` groups of `names` from the list of `list_size` names, as the generator's
-// Save draws them, and writes each group's pruned alignment as it is drawn.
-Design DrawAndPrune(const TaxonList& list, const TaxonList& alignment,
+// Draws the groups over the list of `list_size` names, as the generator's Save draws
+// them, and writes each group's pruned alignment, one progress step a group. Returns the
+// design over the alignment's taxa, those the list does not name kept.
+Design DrawAndPrune(std::size_t list_size, const TaxonList& alignment,
                     const std::vector<std::size_t>& rows, const Counts& counts,
                     StagedFolder& folder) {
-  // The design over the alignment: what the list does not name is kept.
   Design design;
   design.list_size = alignment.names.size();
   std::vector<bool> named(design.list_size, false);
@@ -181,11 +181,11 @@ Design DrawAndPrune(const TaxonList& list, const TaxonList& alignment,
   design.omit = counts.names;
   const char* extension = PrunedExtension(alignment.alignment->format);
   ProgressScope progress(k.title.utf8(), counts.groups);
-  for (std::uint32_t g = 0; g < counts.groups; ++g) {
-    progress.Step(g);
-    const Design drawn = DrawDesign(list.names.size(), {}, counts.names, 1);
+  const Design drawn = DrawDesign(list_size, {}, counts.names, counts.groups);
+  for (std::size_t g = 0; g < drawn.groups.size(); ++g) {
+    progress.Step(static_cast<double>(g));
     std::vector<std::size_t> group;
-    for (const std::size_t position : drawn.groups[0]) group.push_back(rows[position]);
+    for (const std::size_t position : drawn.groups[g]) group.push_back(rows[position]);
     std::sort(group.begin(), group.end());
     design.groups.push_back(std::move(group));
     folder.Write(GroupLabel(g + 1) + extension,
@@ -234,7 +234,7 @@ void Mexport() {
   Value folder_name;
   const Value file_name = mlfUigetfile(&folder_name, k.alignment_filter, k.alignment_title);
   if (Cancelled(file_name)) return;
-  const TaxonList alignment = ReadAlignment(mlfFullfile(folder_name, file_name).utf8());
+  const TaxonList alignment = ChosenAlignment(mlfFullfile(folder_name, file_name).utf8());
   const std::vector<std::size_t> rows = RowsOfNames(list, alignment);
 
   const Value target = mlfUigetdir(k.folder_title);
@@ -246,7 +246,7 @@ void Mexport() {
                              SeedInForce()};
 
   StagedFolder folder(target.utf8(), /*force=*/false);
-  const Design design = DrawAndPrune(list, alignment, rows, counts, folder);
+  const Design design = DrawAndPrune(list.names.size(), alignment, rows, counts, folder);
   // The design files come last, as the batch command writes them.
   folder.Write("groups.tsv", GroupsTsv(alignment.names, design));
   folder.Write("dropkit.json",
