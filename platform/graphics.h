@@ -34,6 +34,10 @@
 // default) when the frame changes, and derives the other one through the frame.
 // The backend hears rectangle sets (PropertyChanged) in pixels, whatever the units.
 //
+// A control's "Anchor" names the edges of its parent it keeps its distance to
+// (anchors.h): when the parent's area changes size, the control's rectangle follows,
+// counted from where it was last placed and the area's size then.
+//
 // Backends see the model only through GraphicsHost (window_system.h). The model is
 // built of: the property schema (graphics_properties.h), unit conversions (units.h),
 // the object tree (graphics_model.h), value helpers (graphics_values.h), installation

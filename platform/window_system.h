@@ -133,7 +133,10 @@ class WindowSystem {
   // before their parent. The root object (handle 0) is the screen and is not reported.
   virtual void ObjectCreated(double handle, std::string_view type, double parent) = 0;
   virtual void ObjectDeleted(double handle) = 0;
-  // A program set a property; `property` is its canonical spelling ("String").
+  // A program set a property; `property` is its canonical spelling ("String"). A change
+  // of a figure's rectangle is reported for the figure alone: its controls follow their
+  // anchors, so a backend reads their rectangles again (PixelRect) whenever the figure's
+  // size changes, by a program or by a person.
   virtual void PropertyChanged(double handle, std::string_view property, const Value& value) = 0;
   // The figure comes to the front of all windows.
   virtual void RaiseFigure(double figure) = 0;
