@@ -3,9 +3,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "generator/count_boxes.h"
 #include "generator/randlist_internal.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -56,57 +58,11 @@ std::string Quoted(const Value& text) {
   return QuoteForMessage(DisplayText(text), '"');
 }
 
-// The largest count a box may hold: counts are kept as 32-bit numbers.
-constexpr double kMaxCount = 4294967295.0;
-
-// Reads a count box: one whole number from 0 to kMaxCount.
-Value ReadCount(const Value& tag, const char* meaning, const Value& text, const Value& number) {
-  const std::string box = "The " + tag.utf8() + " box (" + meaning + ")";
-  const bool scalar = number.is_numeric() && number.numel() == 1;
-  if (scalar && number.num(0) > kMaxCount) {  // Inf too: a number too long to hold
-    Raise(box + " holds " + Quoted(text) + ", more than the largest count allowed, " +
-          FormatNumber(kMaxCount) + ".");
-  }
-  if (!scalar || !std::isfinite(number.num(0)) || number.num(0) < 0 ||
-      number.num(0) != std::floor(number.num(0))) {
-    Raise(box + " must hold one whole number of 0 or more; it holds " + Quoted(text) + ".");
-  }
-  return number;
-}
-
-// Checks, before any dialog opens, that a group of `numcount` names can be drawn.
-void CheckListFits(const Value& numcount) {
-  if (fcount.unassigned() || fcount.absent()) {
-    Raise("No name list is loaded: use Load to read one before listing " +
-          FormatNumber(numcount.num(0)) + " names per group.");
-  }
-  if (numcount.num(0) > fcount.num(0)) {
-    Raise("Cannot omit " + FormatNumber(numcount.num(0)) +
-          " names per group: the list loaded has only " + FormatNumber(fcount.num(0)) + " names.");
-  }
-}
-
-// The two counts of a listing, as read from their boxes and as whole numbers.
-struct Counts {
-  Value numcount;  // names to omit per group
-  Value repcount;  // groups
-  std::uint32_t names = 0;
-  std::uint32_t groups = 0;
-};
-
-// Reads NumBox and RepBox, displaying numcount.
-Counts ReadCounts() {
-  Counts c;
-  Value stemp = BoxText(k.num_box);
-  c.numcount = mlfStr2num(stemp);
-  mclPrintArray(c.numcount, "numcount");
-  ReadCount(k.num_box, "names to omit per group", stemp, c.numcount);
-  stemp = BoxText(k.rep_box);
-  c.repcount = ReadCount(k.rep_box, "number of groups", stemp, mlfStr2num(stemp));
-  CheckListFits(c.numcount);
-  c.names = static_cast<std::uint32_t>(c.numcount.num(0));
-  c.groups = static_cast<std::uint32_t>(c.repcount.num(0));
-  return c;
+// The two counts of a listing, read from their boxes as every listing command reads them.
+Counts ReadListingCounts() {
+  std::optional<double> list_size;
+  if (!fcount.unassigned() && !fcount.absent()) list_size = fcount.num(0);
+  return ReadCounts(BoxText(k.num_box), BoxText(k.rep_box), list_size);
 }
 
 // Draws a group: `numcount` distinct slots of the list, in the order of the list. The
@@ -179,7 +135,7 @@ void Load() {
 }
 
 void Save() {
-  const Counts counts = ReadCounts();
+  const Counts counts = ReadListingCounts();
   Value pname;
   const Value fname = mlfUiputfile(&pname, k.txt_filter, k.save_title);
   if (Cancelled(fname)) return;
@@ -212,7 +168,7 @@ void ManualInit() {
 }
 
 void Show() {
-  const Counts counts = ReadCounts();
+  const Counts counts = ReadListingCounts();
   Value otemp = mlfSprintf(k.header_format, {counts.repcount, counts.numcount});
   const Value c = mlfClock();
   Value otempa = mlfSprintf(k.show_date_format, {mlfDate(), mlfScalar(mclIntArrayRef1(c, 4)),

@@ -164,6 +164,9 @@ std::string DesignJson(const std::vector<std::string>& names, const Design& desi
                    {"size", provenance.input_size},
                    {"sha256", provenance.input_sha256},
                    {"format", provenance.input_format}};
+  if (const std::optional<FileRecord>& list = provenance.names_list) {
+    json["list"] = {{"file", list->file}, {"size", list->size}, {"sha256", list->sha256}};
+  }
   json["list_size"] = design.list_size;
   json["names"] = names;
   Json kept = Json::array();

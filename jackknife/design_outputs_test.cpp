@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -253,6 +254,21 @@ TEST(DesignOutputsTest, JsonRecordsTheWindowAndEverySeed) {
             "9007199254740991");
   p.seed = -7;
   EXPECT_EQ(nlohmann::json::parse(DesignJson(kNames, Sample(), p))["seed"].dump(), "-7");
+}
+
+TEST(DesignOutputsTest, AWindowExportRecordsItsNameListAfterTheInput) {
+  Provenance p = SampleProvenance();
+  EXPECT_FALSE(nlohmann::ordered_json::parse(DesignJson(kNames, Sample(), p)).contains("list"));
+  p.names_list = FileRecord{"/data/names.txt", 40, std::string(64, 'b')};
+  const nlohmann::ordered_json json =
+      nlohmann::ordered_json::parse(DesignJson(kNames, Sample(), p));
+  EXPECT_EQ(json["list"].dump(),
+            R"({"file":"/data/names.txt","size":40,"sha256":")" + std::string(64, 'b') + "\"}");
+  std::vector<std::string> keys;
+  for (const auto& item : json.items()) keys.push_back(item.key());
+  const auto input = std::find(keys.begin(), keys.end(), "input");
+  ASSERT_NE(input, keys.end());
+  EXPECT_EQ(*(input + 1), "list");
 }
 
 TEST(DesignOutputsTest, JsonRefusesTextThatIsNotUtf8) {

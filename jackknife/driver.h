@@ -22,6 +22,7 @@
 #include "jackknife/design.h"
 #include "jackknife/design_outputs.h"
 #include "jackknife/input.h"
+#include "jackknife/list_review.h"  // kFindingsShown
 #include "jackknife/provenance.h"
 
 namespace dk {

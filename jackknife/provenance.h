@@ -47,6 +47,13 @@ enum class SeedSource {
 };
 const char* SeedSourceName(SeedSource source);
 
+// A file a design came from: its name as given, size and SHA-256.
+struct FileRecord {
+  std::string file;
+  std::uint64_t size = 0;
+  std::string sha256;
+};
+
 struct Provenance {
   std::string program = "dropkit-batch";  // or "dropkit" for the window
   std::string version;
@@ -57,6 +64,9 @@ struct Provenance {
   std::uint64_t input_size = 0;
   std::string input_sha256;
   std::string input_format;  // "fasta", "phylip", "nexus" or "list"
+  // The window's Export: the name list whose order the groups were drawn in, the input
+  // being the alignment it pruned.
+  std::optional<FileRecord> names_list;
   std::optional<double> seed;
   SeedSource seed_source = SeedSource::kNone;
   std::string created;  // IsoDateTime

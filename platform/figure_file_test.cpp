@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -290,18 +291,20 @@ std::vector<std::string> CallbackWords(const Value& cb) {
   return out;
 }
 
-TEST(FigureFileDropkit, HasTheFourBoxesAndTheFourButtons) {
+TEST(FigureFileDropkit, HasTheBoxesTheButtonsAndTheirLabels) {
   ScopedHeadlessGraphics g;
   const Value fig =
       mlfNHgload(1, Value::Text(std::string(DROPKIT_SOURCE_DIR) + "/window/Dropkit.fig"));
   EXPECT_EQ(Get(fig, "Name").utf8(), "Dropkit");
   EXPECT_EQ(Get(fig, "Visible").utf8(), "on");
+  EXPECT_EQ(Get(fig, "Resize").utf8(), "on");
   const std::vector<double> frame = Numbers(Get(fig, "Position"));
 
   std::map<std::string, Control> tagged;
   std::map<std::string, std::vector<std::string>> buttons;  // caption -> callback
   std::vector<std::string> labels;
   std::vector<std::string> button_tags;
+  std::map<std::string, std::string> mnemonics;  // letter -> caption
   for (const Value& c : ControlsOf(fig)) {
     const Control control{Get(c, "Style").utf8(), Get(c, "String").utf8(),
                           CallbackWords(Get(c, "Callback"))};
@@ -311,29 +314,43 @@ TEST(FigureFileDropkit, HasTheFourBoxesAndTheFourButtons) {
     EXPECT_GE(p[1], 0);
     EXPECT_LE(p[0] + p[2], frame[2]) << control.string;
     EXPECT_LE(p[1] + p[3], frame[3]) << control.string;
+    // Each mnemonic is a letter of its caption, and no two controls share one.
+    if (const std::string key = Get(c, "Mnemonic").utf8(); !key.empty()) {
+      EXPECT_TRUE(mnemonics.emplace(key, control.string).second) << "mnemonic used twice: " << key;
+      std::string upper = control.string;
+      for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      EXPECT_NE(upper.find(key), std::string::npos) << control.string;
+    }
     const std::string tag = Get(c, "Tag").utf8();
     if (control.style == "pushbutton") {
       buttons[control.string] = control.callback;
       button_tags.push_back(tag);
-    } else if (!tag.empty()) {
+      EXPECT_FALSE(Get(c, "Mnemonic").utf8().empty()) << "no mnemonic: " << control.string;
+    } else if (control.style == "edit") {
       EXPECT_TRUE(tagged.emplace(tag, control).second) << "tag used twice: " << tag;
     } else {
       EXPECT_EQ(control.style, "text");
       EXPECT_TRUE(control.callback.empty());
       labels.push_back(control.string);
     }
+    // The listing box takes the room a larger window gives; the rest keep their place
+    // from the lower-left corner.
+    EXPECT_EQ(Get(c, "Anchor").utf8(), tag == "OutBox" ? "left right bottom top" : "left bottom")
+        << control.string;
   }
 
   ASSERT_EQ(tagged.size(), 4u);
   for (const char* tag : {"OutBox", "NumBox", "RepBox", "InitBox"}) {
     ASSERT_EQ(tagged.count(tag), 1u) << tag;
-    EXPECT_EQ(tagged[tag].style, "edit") << tag;
     EXPECT_THAT(tagged[tag].callback, ElementsAre("Dropkit", std::string(tag) + "_Callback",
                                                   "{object}", "{empty}", "{handles}"));
   }
   EXPECT_EQ(tagged["NumBox"].string, "3");
   EXPECT_EQ(tagged["RepBox"].string, "10");
-  EXPECT_EQ(tagged["InitBox"].string, "42");
+  // The seed box starts empty and says what it wants.
+  const Value init = mlfFindobj(Value::Text("Tag"), Value::Text("InitBox"));
+  EXPECT_EQ(tagged["InitBox"].string, "");
+  EXPECT_EQ(Get(init, "PlaceholderString").utf8(), "a number, then Set seed");
 
   const Value out = mlfFindobj(Value::Text("Tag"), Value::Text("OutBox"));
   EXPECT_GT(Get(out, "Max").num(0) - Get(out, "Min").num(0), 1) << "OutBox is multi-line";
@@ -345,12 +362,20 @@ TEST(FigureFileDropkit, HasTheFourBoxesAndTheFourButtons) {
 
   EXPECT_THAT(buttons, UnorderedElementsAre(Pair("Load", ElementsAre("randlist", "Load")),
                                             Pair("Save", ElementsAre("randlist", "Save")),
+                                            Pair("Export", ElementsAre("export")),
                                             Pair("Set seed", ElementsAre("randlist", "ManualInit")),
                                             Pair("Show", ElementsAre("randlist", "Show"))));
-  EXPECT_THAT(button_tags,
-              UnorderedElementsAre("LoadButton", "SaveButton", "ManualInitButton", "ShowButton"));
-  EXPECT_THAT(labels,
-              UnorderedElementsAre("Names to leave out per group", "Number of groups", "Seed"));
+  EXPECT_THAT(button_tags, UnorderedElementsAre("LoadButton", "SaveButton", "ExportButton",
+                                                "ManualInitButton", "ShowButton"));
+  EXPECT_THAT(labels, UnorderedElementsAre("Names to leave out per group", "Number of groups",
+                                           "Seed", "Seed in force: none (a fresh draw each time)"));
+  const Value seed_label = mlfFindobj(Value::Text("Tag"), Value::Text("SeedInForce"));
+  ASSERT_EQ(seed_label.numel(), 1u);
+  EXPECT_EQ(Get(seed_label, "Style").utf8(), "text");
+  // The window never gets smaller than the figure file lays it out.
+  const Size least = g.ui().host().MinimumArea(fig.num(0));
+  EXPECT_EQ(least.width, 560);
+  EXPECT_EQ(least.height, 480);
 }
 
 TEST(FigureFileDropkit, CopyBesideTheProgramMatchesTheSource) {

@@ -34,6 +34,10 @@
 // default) when the frame changes, and derives the other one through the frame.
 // The backend hears rectangle sets (PropertyChanged) in pixels, whatever the units.
 //
+// A control's "Anchor" names the edges of its parent it keeps its distance to
+// (anchors.h): when the parent's area changes size, the control's rectangle follows,
+// counted from where it was last placed and the area's size then.
+//
 // Backends see the model only through GraphicsHost (window_system.h). The model is
 // built of: the property schema (graphics_properties.h), unit conversions (units.h),
 // the object tree (graphics_model.h), value helpers (graphics_values.h), installation
@@ -192,10 +196,17 @@ void mlfDrawnow();
 
 // File dialogs, starting in the current folder. Return the chosen file's name without
 // its folder and store the folder, ending with "/", in *pathname (may be null). On
-// cancel both are the number 0. An absent or empty filter means "*"; an absent title
-// gives "Select File to Open" / "Select File to Write".
+// cancel both are the number 0. The filter is a text of patterns ("*.txt", several
+// joined by ";") or an n-by-2 cell of patterns and names (file_filters.h); an absent or
+// empty filter means any file, and any file can always be chosen through a last "All
+// files" choice. An absent title gives "Select File to Open" / "Select File to Write".
+// Raises for a filter or title of the wrong kind, before any dialog shows.
 Value mlfUigetfile(Value* pathname, const Value& filter = Value(), const Value& title = Value());
 Value mlfUiputfile(Value* pathname, const Value& filter = Value(), const Value& title = Value());
+// A folder dialog, starting in the current folder: returns the chosen folder's absolute
+// path (without a trailing "/", "/" itself aside), or the number 0 on cancel. An absent
+// title gives "Select a Folder".
+Value mlfUigetdir(const Value& title = Value());
 
 // Shows a plain message box with `text` (a text, or a cell of texts shown one per
 // line). Returns the empty matrix.

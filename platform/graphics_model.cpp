@@ -64,6 +64,16 @@ Rect GraphicsModel::PixelRect(double h, std::string_view property) const {
   return PixelRectOf(o, GeometryOf(o, property));
 }
 
+Size GraphicsModel::MinimumArea(double figure) const {
+  Size least;
+  for (double h : Lookup(figure).children) {
+    const Object& o = Lookup(h);
+    if (StretchesAcross(o.anchor)) least.width = std::max(least.width, o.placed_in.width);
+    if (StretchesUp(o.anchor)) least.height = std::max(least.height, o.placed_in.height);
+  }
+  return least;
+}
+
 void GraphicsModel::UserChanged(double h, std::string_view property, const Value& value) {
   Object& o = Lookup(h);
   Property& p = Find(o, property);
@@ -132,6 +142,7 @@ double GraphicsModel::Create(std::string_view type, double parent, const Propert
     o.rect = Grow(kDefaultFigurePosition, ws_->WindowFrame());
   } else {
     o.rect = kDefaultControlPosition;
+    o.placed_in = AreaOf(parent);
   }
   // Applied in the order given, as sets would be: a "Units" given before a rectangle
   // decides how the rectangle reads.
@@ -225,6 +236,12 @@ void GraphicsModel::Store(Object& o, Property& p, Value checked) {
     SetPixelRect(o, p.computed, FromUnits(RectOf(checked), UnitsScale(o)));
     return;
   }
+  if (o.type == "uicontrol" && p.name == "Anchor") {
+    // The control stays where it is shown and follows the new edges from here on.
+    const Rect shown = PixelRectOf(o, Computed::kControlPosition);
+    o.anchor = *ParseAnchor(checked.utf8());
+    SetPixelRect(o, Computed::kControlPosition, shown);
+  }
   if (o.type == "figure" && p.name == "ActivePositionProperty") {
     // The window stays where it is; only the rectangle kept through frame changes moves.
     const Rect outer = PixelRectOf(o, Computed::kFigureOuter);
@@ -244,7 +261,8 @@ Rect GraphicsModel::PixelRectOf(const Object& o, Computed which) const {
     case Computed::kFigureOuter:
       return o.keeps_outer ? o.rect : Grow(o.rect, frame);
     default:
-      return o.rect;
+      if (o.anchor == Anchor{}) return o.rect;  // from the lower-left corner: any area
+      return Anchored(o.rect, o.placed_in, AreaOf(o.parent), o.anchor);
   }
 }
 
@@ -256,7 +274,16 @@ void GraphicsModel::SetPixelRect(Object& o, Computed which, const Rect& r) {
     o.rect = o.keeps_outer ? r : Shrink(r, frame);
   } else {
     o.rect = r;
+    o.placed_in = AreaOf(o.parent);
   }
+}
+
+Size GraphicsModel::AreaOf(double parent) const {
+  const Object& p = Lookup(parent);
+  if (p.type == "root") return {};
+  const Rect area =
+      PixelRectOf(p, p.type == "figure" ? Computed::kFigurePosition : Computed::kControlPosition);
+  return {area.width, area.height};
 }
 
 Computed GraphicsModel::GeometryOf(const Object& o, std::string_view property) const {

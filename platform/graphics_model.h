@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/anchors.h"
 #include "platform/graphics.h"
 #include "platform/graphics_properties.h"
 #include "platform/units.h"
@@ -37,9 +38,13 @@ struct Object {
   std::vector<std::pair<std::string, Value>> appdata;
   // Geometry in pixels. A figure keeps one of its two rectangles, the one its
   // "ActivePositionProperty" names, and derives the other through the current window
-  // frame; a control keeps its "Position" from its parent's lower-left corner.
+  // frame. A control keeps its "Position" from its parent's lower-left corner as it was
+  // placed, with the size of the parent's area then (`placed_in`); it is shown where its
+  // "Anchor" (`anchor`) takes it in the parent's area now.
   Rect rect;
   bool keeps_outer = false;
+  Size placed_in;
+  Anchor anchor;
 };
 
 class GraphicsModel final : public GraphicsHost {
@@ -59,6 +64,7 @@ class GraphicsModel final : public GraphicsHost {
   std::vector<double> Descendants(double h) const override;
   std::vector<double> Figures() const override;
   Rect PixelRect(double h, std::string_view property) const override;
+  Size MinimumArea(double figure) const override;
   void UserChanged(double h, std::string_view property, const Value& value) override;
   void UserPlaced(double h, std::string_view property, const Rect& pixels) override;
   void UserActivated(double h) override;
@@ -112,6 +118,9 @@ class GraphicsModel final : public GraphicsHost {
   // The rectangle a geometry property names, in pixels, and setting it.
   Rect PixelRectOf(const Object& o, Computed which) const;
   void SetPixelRect(Object& o, Computed which, const Rect& r);
+  // The size of the area a control of `parent` is placed in: a figure's drawing area, or
+  // the rectangle of any other object.
+  Size AreaOf(double parent) const;
   // Which rectangle `property` of `o` is; raises when it is none.
   Computed GeometryOf(const Object& o, std::string_view property) const;
   // How `units` measure rectangles of `o`: figures and the root from the screen's

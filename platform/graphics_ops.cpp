@@ -7,6 +7,7 @@
 
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/file_filters.h"
 #include "platform/graphics.h"
 #include "platform/graphics_model.h"
 #include "platform/graphics_values.h"
@@ -19,30 +20,37 @@ using internal::Model;
 
 namespace {
 
-Value FileDialog(FileDialogKind kind, Value* pathname, const Value& filter, const Value& title) {
-  FileDialogRequest request;
-  request.kind = kind;
-  if (!filter.absent() && !filter.empty()) {
-    if (!filter.is_char()) Raise("The file filter must be a text such as \"*.txt\"");
-    request.filter = filter.utf8();
-  } else {
-    request.filter = "*";
-  }
+// Shows a dialog of `kind` starting in the current folder and waits for the answer, an
+// absolute path (a relative answer is taken from the start folder); nullopt on cancel.
+std::optional<std::string> AskForPath(FileDialogRequest request, const Value& title,
+                                      const char* default_title) {
   if (!title.absent()) {
     if (!title.is_char() && !title.empty()) Raise("The dialog title must be a text");
     request.title = title.utf8();
   } else {
-    request.title = kind == FileDialogKind::kOpen ? "Select File to Open" : "Select File to Write";
+    request.title = default_title;
   }
   if (Env::Current()->CurrentDir(&request.start_folder) != 0) request.start_folder.clear();
+  std::optional<std::string> answer = Model().ws().ShowFileDialog(request);
+  if (answer && (answer->empty() || (*answer)[0] != '/')) {
+    *answer = request.start_folder + "/" + *answer;
+  }
+  return answer;
+}
 
-  const std::optional<std::string> answer = Model().ws().ShowFileDialog(request);
+Value FileDialog(FileDialogKind kind, Value* pathname, const Value& filter, const Value& title) {
+  FileDialogRequest request;
+  request.kind = kind;
+  request.filters = internal::FileFilters(filter);
+  request.filter = request.filters.front().patterns;
+  const std::optional<std::string> answer =
+      AskForPath(std::move(request), title,
+                 kind == FileDialogKind::kOpen ? "Select File to Open" : "Select File to Write");
   if (!answer) {
     if (pathname != nullptr) *pathname = Value::Scalar(0);
     return Value::Scalar(0);
   }
-  std::string path = *answer;
-  if (path.empty() || path[0] != '/') path = request.start_folder + "/" + path;
+  const std::string& path = *answer;
   const std::size_t slash = path.rfind('/');
   if (pathname != nullptr) *pathname = Value::Text(path.substr(0, slash + 1));
   return Value::Text(path.substr(slash + 1));
@@ -229,6 +237,15 @@ Value mlfUigetfile(Value* pathname, const Value& filter, const Value& title) {
 
 Value mlfUiputfile(Value* pathname, const Value& filter, const Value& title) {
   return FileDialog(FileDialogKind::kSave, pathname, filter, title);
+}
+
+Value mlfUigetdir(const Value& title) {
+  FileDialogRequest request;
+  request.kind = FileDialogKind::kFolder;
+  std::optional<std::string> answer = AskForPath(std::move(request), title, "Select a Folder");
+  if (!answer) return Value::Scalar(0);
+  while (answer->size() > 1 && answer->back() == '/') answer->pop_back();
+  return Value::Text(*answer);
 }
 
 Value mlfNMsgbox(int /*nargout*/, const Value& text) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <utility>
 
+#include "platform/anchors.h"
 #include "platform/errors.h"
 #include "platform/graphics.h"
 #include "platform/graphics_values.h"
@@ -116,6 +117,9 @@ std::vector<Property> DefaultProperties(std::string_view type, const Rgb& backgr
     add(Data("Max", Check::kScalar, Value::Scalar(1)));
     add(Choice("HorizontalAlignment", kAlignments, "center"));
     add(Data("FontSize", Check::kScalar, Value::Scalar(font_size)));
+    add(Data("Anchor", Check::kAnchor, Value::Text("left bottom")));
+    add(Data("Mnemonic", Check::kMnemonic, Value::EmptyText()));
+    add(Data("PlaceholderString", Check::kText, Value::EmptyText()));
   }
   return props;
 }
@@ -187,6 +191,22 @@ Value CheckedValue(const Property& p, std::string_view type, const Value& v) {
     case Check::kNumeric:
       if (numeric) return v;
       return bad("numbers");
+    case Check::kAnchor:
+      if (v.is_char() && v.rows() == 1) {
+        if (const std::optional<Anchor> a = ParseAnchor(v.utf8()))
+          return Value::Text(AnchorText(*a));
+      }
+      return bad(
+          "the edges it keeps its distance to, such as \"left bottom\" or \"left right bottom "
+          "top\": one or both of left and right, and one or both of bottom and top");
+    case Check::kMnemonic:
+      if (v.empty() && (numeric || v.is_char())) return Value::EmptyText();
+      if (v.is_char() && v.numel() == 1) {
+        const char16_t c = v.units()[0];
+        if (c >= u'a' && c <= u'z') return Value::Text(std::string(1, char(c - u'a' + 'A')));
+        if ((c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')) return v;
+      }
+      return bad("one letter or digit, or \"\" for none");
     case Check::kReadOnly:
       Raise("Property \"" + p.name + "\" of a " + std::string(type) + " object cannot be set");
   }

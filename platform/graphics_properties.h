@@ -29,6 +29,8 @@ enum class Check {
   kColor,       // 3 numbers from 0 to 1
   kScalar,      // 1 finite number
   kNumeric,     // any double array
+  kAnchor,      // edges a control keeps its distance to (anchors.h); stored canonical
+  kMnemonic,    // "" or one letter or digit; stored in upper case
   kReadOnly,
 };
 

@@ -142,6 +142,42 @@ TEST(PropertyChecks, NumbersMustBeFiniteAndInRange) {
   EXPECT_THAT(CheckError("uicontrol", "Value", Value::Text("1")), HasSubstr("numbers"));
 }
 
+TEST(PropertyChecks, AnchorsAreEdgesKeptInTheirCanonicalOrder) {
+  EXPECT_EQ(Check("uicontrol", "Anchor", Value::Text("Top  Right")).utf8(), "right top");
+  EXPECT_EQ(Check("uicontrol", "Anchor", Value::Text("bottom left top right")).utf8(),
+            "left right bottom top");
+  for (const char* bad : {"left", "", "left left bottom", "up left"}) {
+    EXPECT_THAT(CheckError("uicontrol", "Anchor", Value::Text(bad)),
+                HasSubstr("\"Anchor\" of a uicontrol object: expected the edges it keeps its "
+                          "distance to, such as \"left bottom\""))
+        << bad;
+  }
+  EXPECT_THAT(CheckError("uicontrol", "Anchor", Value::Scalar(1)), HasSubstr("expected the edges"));
+}
+
+TEST(PropertyChecks, AMnemonicIsOneLetterOrDigitOrNone) {
+  EXPECT_EQ(Check("uicontrol", "Mnemonic", Value::Text("l")).utf8(), "L");
+  EXPECT_EQ(Check("uicontrol", "Mnemonic", Value::Text("S")).utf8(), "S");
+  EXPECT_EQ(Check("uicontrol", "Mnemonic", Value::Text("7")).utf8(), "7");
+  EXPECT_EQ(Check("uicontrol", "Mnemonic", Value::EmptyText()).utf8(), "");
+  EXPECT_EQ(Check("uicontrol", "Mnemonic", Value::Empty()).utf8(), "");
+  for (const Value& bad : {Value::Text("ab"), Value::Text("&"), Value::Text(" "),
+                           Value::Text("\xC3\xA9"), Value::Scalar(1)}) {
+    EXPECT_THAT(CheckError("uicontrol", "Mnemonic", bad),
+                HasSubstr("expected one letter or digit, or \"\" for none"));
+  }
+}
+
+TEST(PropertyChecks, ControlsStartAnchoredBottomLeftWithoutMnemonicOrPlaceholder) {
+  const std::vector<Property> props = DefaultProperties("uicontrol", kGrey, 9);
+  EXPECT_EQ(Named(props, "Anchor").value.utf8(), "left bottom");
+  EXPECT_EQ(Named(props, "Mnemonic").value.utf8(), "");
+  EXPECT_EQ(Named(props, "PlaceholderString").value.utf8(), "");
+  EXPECT_THAT(CheckError("uicontrol", "PlaceholderString", Value::Scalar(2)),
+              HasSubstr("expected a text"));
+  EXPECT_EQ(FindProperty(DefaultProperties("figure", kGrey, 9), "Anchor"), nullptr);
+}
+
 TEST(PropertyChecks, ReadOnlyAndMissingValuesAreRefused) {
   EXPECT_EQ(CheckError("uicontrol", "Children", Value::Empty()),
             "Property \"Children\" of a uicontrol object cannot be set");

@@ -223,6 +223,77 @@ TEST(GraphicsGeometry, ControlsMeasureFromTheirFigure) {
               ElementsAre(20, 20, 60, 20));
 }
 
+// A 400 by 300 figure with a control of each kind of anchor.
+struct AnchoredWindow {
+  Value fig = CreateFigure({{"Position", Value::Row({100, 100, 400, 300})}});
+  Value still =
+      CreateControl(fig, "pushbutton", "Still", "", {{"Position", Value::Row({20, 20, 100, 30})}});
+  Value corner = CreateControl(
+      fig, "pushbutton", "Corner", "",
+      {{"Position", Value::Row({280, 250, 100, 30})}, {"Anchor", Value::Text("right top")}});
+  Value list = CreateControl(fig, "edit", "List", "",
+                             {{"Anchor", Value::Text("top bottom right left")},
+                              {"Position", Value::Row({20, 60, 360, 180})}});
+};
+
+TEST(GraphicsGeometry, AnchoredControlsFollowTheirFiguresSize) {
+  ScopedHeadlessGraphics g;
+  const AnchoredWindow w;
+  EXPECT_EQ(GetText(w.list, "Anchor"), "left right bottom top");
+  EXPECT_EQ(GetText(w.still, "Anchor"), "left bottom");
+  // A program makes the window 100 wider and 50 taller.
+  mlfNSet(0, w.fig, Value::Text("Position"), Value::Row({100, 100, 500, 350}));
+  EXPECT_THAT(Rect4(w.still, "Position"), ElementsAre(20, 20, 100, 30));
+  EXPECT_THAT(Rect4(w.corner, "Position"), ElementsAre(380, 300, 100, 30));
+  EXPECT_THAT(Rect4(w.list, "Position"), ElementsAre(20, 60, 460, 230));
+  // A person makes it smaller than it was made: the list shrinks, the corner follows.
+  g.ui().Place(w.fig.num(0), "Position", {0, 0, 300, 250});
+  EXPECT_THAT(Rect4(w.corner, "Position"), ElementsAre(180, 200, 100, 30));
+  EXPECT_THAT(Rect4(w.list, "Position"), ElementsAre(20, 60, 260, 130));
+  const Rect shown = g.ui().Shown(w.list.num(0), "Position");
+  EXPECT_EQ(shown.width, 260);
+  // In other units the same place.
+  SetUnits(w.list, "normalized");
+  EXPECT_THAT(Rect4(w.list, "Position"), Near({20 / 300.0, 60 / 250.0, 260 / 300.0, 130 / 250.0}));
+  // Back to its first size, everything is where the figure file put it.
+  g.ui().Place(w.fig.num(0), "Position", {0, 0, 400, 300});
+  SetUnits(w.list, "pixels");
+  EXPECT_THAT(Rect4(w.list, "Position"), ElementsAre(20, 60, 360, 180));
+  EXPECT_THAT(Rect4(w.corner, "Position"), ElementsAre(280, 250, 100, 30));
+}
+
+TEST(GraphicsGeometry, APlaceOrAnAnchorSetLaterCountsFromTheSizeThen) {
+  ScopedHeadlessGraphics g;
+  const AnchoredWindow w;
+  const Value fig = w.fig;
+  mlfNSet(0, fig, Value::Text("Position"), Value::Row({100, 100, 500, 400}));
+  // Placed anew at this size: its distances count from here.
+  mlfNSet(0, w.corner, Value::Text("Position"), Value::Row({300, 300, 100, 30}));
+  mlfNSet(0, fig, Value::Text("Position"), Value::Row({100, 100, 600, 400}));
+  EXPECT_THAT(Rect4(w.corner, "Position"), ElementsAre(400, 300, 100, 30));
+  // A new anchor keeps the control where it is and follows its edges from then on.
+  mlfNSet(0, w.list, Value::Text("Anchor"), Value::Text("left bottom"));
+  EXPECT_THAT(Rect4(w.list, "Position"), ElementsAre(20, 60, 560, 280));
+  mlfNSet(0, fig, Value::Text("Position"), Value::Row({100, 100, 400, 300}));
+  EXPECT_THAT(Rect4(w.list, "Position"), ElementsAre(20, 60, 560, 280));
+  EXPECT_THAT(ErrorOf([&] { mlfNSet(0, w.list, Value::Text("Anchor"), Value::Text("middle")); }),
+              HasSubstr("Invalid value for property \"Anchor\" of a uicontrol object"));
+}
+
+TEST(GraphicsGeometry, TheSmallestAreaKeepsEveryStretchingControlWhole) {
+  ScopedHeadlessGraphics g;
+  const AnchoredWindow w;
+  const double fig = w.fig.num(0);
+  EXPECT_EQ(g.ui().host().MinimumArea(fig), (Size{400, 300}));
+  // Only controls that stretch count, each in the direction it stretches.
+  mlfNSet(0, w.list, Value::Text("Anchor"), Value::Text("left right bottom"));
+  mlfNSet(0, w.fig, Value::Text("Position"), Value::Row({100, 100, 450, 500}));
+  mlfNSet(0, w.list, Value::Text("Position"), Value::Row({20, 60, 410, 180}));
+  EXPECT_EQ(g.ui().host().MinimumArea(fig), (Size{450, 0}));
+  DeleteObject(w.list);
+  EXPECT_EQ(g.ui().host().MinimumArea(fig), (Size{0, 0}));
+}
+
 TEST(GraphicsGeometry, UserMovesAreNotEchoedAndReadInUnits) {
   ScopedHeadlessGraphics g;
   const Value fig = CreateFigure({{"Units", Value::Text("inches")}});
@@ -421,7 +492,59 @@ TEST(GraphicsDialogs, ScriptedAnswerSplitsNameAndFolder) {
   EXPECT_EQ(load.title, "Please Select File to Load");
   EXPECT_EQ(load.filter, "*.txt");
   EXPECT_EQ(load.start_folder, "/home/ann/taxa");
+  // Any file can be chosen too: a list need not end in .txt.
+  EXPECT_THAT(load.filters,
+              ElementsAre(FileFilter{"Text files", "*.txt"}, FileFilter{"All files", "*"}));
   EXPECT_EQ(g.ui().record().dialogs[1].request.kind, FileDialogKind::kSave);
+}
+
+TEST(GraphicsDialogs, AFolderDialogGivesTheFolderWithoutATrailingSlash) {
+  ScopedHeadlessGraphics g;
+  struct Here : EnvWrapper {
+    Here() : EnvWrapper(Env::Default()) {}
+    int CurrentDir(std::string* out) override {
+      *out = "/home/ann/taxa";
+      return 0;
+    }
+  } here;
+  ScopedEnv env(&here);
+  g.ui().QueueFileAnswer("/data/run/");
+  g.ui().QueueFileAnswer("out");  // relative: taken from the start folder
+  g.ui().QueueFileAnswer("/");
+  g.ui().QueueFileCancel();
+  EXPECT_EQ(mlfUigetdir(Value::Text("Where to")).utf8(), "/data/run");
+  EXPECT_EQ(mlfUigetdir().utf8(), "/home/ann/taxa/out");
+  EXPECT_EQ(mlfUigetdir().utf8(), "/");
+  const Value cancelled = mlfUigetdir();
+  ASSERT_TRUE(cancelled.is_numeric());
+  EXPECT_EQ(cancelled.num(0), 0);
+  const FileDialogRequest& first = g.ui().record().dialogs[0].request;
+  EXPECT_EQ(first.kind, FileDialogKind::kFolder);
+  EXPECT_EQ(first.title, "Where to");
+  EXPECT_EQ(first.start_folder, "/home/ann/taxa");
+  EXPECT_TRUE(first.filters.empty());
+  EXPECT_EQ(g.ui().record().dialogs[1].request.title, "Select a Folder");
+  EXPECT_THAT(ErrorOf([] { mlfUigetdir(Value::Scalar(3)); }), HasSubstr("title must be a text"));
+}
+
+TEST(GraphicsDialogs, AFilterOfNamedChoicesReachesTheWindowSystemWhole) {
+  ScopedHeadlessGraphics g;
+  Value choices = Value::Cell(2, 2);
+  choices.mutable_cell(0) = Value::Text("*.fasta;*.fa");
+  choices.mutable_cell(1) = Value::Text("*.phy");
+  choices.mutable_cell(2) = Value::Text("FASTA files");
+  choices.mutable_cell(3) = Value::Text("PHYLIP files");
+  g.ui().QueueFileAnswer("/data/a.fa");
+  Value folder;
+  EXPECT_EQ(mlfUigetfile(&folder, choices, Value::Text("Alignment")).utf8(), "a.fa");
+  const FileDialogRequest& request = g.ui().record().dialogs[0].request;
+  EXPECT_EQ(request.filter, "*.fasta;*.fa");
+  EXPECT_THAT(request.filters,
+              ElementsAre(FileFilter{"FASTA files", "*.fasta;*.fa"},
+                          FileFilter{"PHYLIP files", "*.phy"}, FileFilter{"All files", "*"}));
+  // A filter of the wrong kind is refused before any dialog shows.
+  EXPECT_THAT(ErrorOf([] { mlfUigetfile(nullptr, Value::Scalar(1)); }), HasSubstr("file filter"));
+  EXPECT_EQ(g.ui().record().dialogs.size(), 1u);
 }
 
 TEST(GraphicsDialogs, CancelGivesZeroAndZero) {

@@ -44,6 +44,8 @@ constexpr unsigned kDefaultMaxThreads = 4;
 // The largest row a value holds.
 constexpr std::uint64_t kMaxElements = std::numeric_limits<std::uint32_t>::max();
 
+RestartObserver restart_observer = nullptr;
+
 unsigned thread_setting = 0;  // SetRandomThreads; 0 for the default
 std::unique_ptr<DrawAhead> ahead;
 GroupDrawer full_drawer;  // whole permutations, drawn on the calling thread
@@ -212,6 +214,7 @@ Value mlfNRand(int nargout, const Value& keyword, const Value& seed) {
   }
   state = SeedState(seed.num(0));
   started = true;
+  if (restart_observer != nullptr) restart_observer();
   return Value::Empty();
 }
 
@@ -222,6 +225,23 @@ RandomState CurrentRandomState() {
 void ResetRandomToEntropy() {
   DropWorkAhead();
   started = false;
+  if (restart_observer != nullptr) restart_observer();
+}
+
+std::optional<double> SeedInForce() {
+  if (!started) return std::nullopt;
+  switch (state.key1) {
+    case kWholeSeed:
+      return static_cast<double>(static_cast<std::int64_t>(state.key0));
+    case kOtherSeed:
+      return std::bit_cast<double>(state.key0);
+    default:
+      return std::nullopt;
+  }
+}
+
+RestartObserver SetRestartObserver(RestartObserver observer) {
+  return std::exchange(restart_observer, observer);
 }
 
 }  // namespace dk

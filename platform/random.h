@@ -18,6 +18,7 @@
 #define DROPKIT_PLATFORM_RANDOM_H_
 
 #include <cstdint>
+#include <optional>
 
 #include "platform/value.h"
 
@@ -59,6 +60,17 @@ RandomState CurrentRandomState();
 
 // Forgets any seed, as at program start: the next use draws a fresh key from entropy.
 void ResetRandomToEntropy();
+
+// The seed of the generator's latest restart: the number mlfNRand was given (a whole
+// number as that number, -0 as 0); nullopt while the generator runs from entropy, before
+// any restart and after ResetRandomToEntropy. Draws nothing.
+std::optional<double> SeedInForce();
+
+// Called after each restart (mlfNRand) and each ResetRandomToEntropy, so that a program
+// can show the seed in force; whatever it raises passes to the caller of the restart,
+// which has happened. Returns the observer it replaces (nullptr: none).
+using RestartObserver = void (*)();
+RestartObserver SetRestartObserver(RestartObserver observer);
 
 // Fixes the number of threads that draw, the caller's included (for tests and
 // benchmarks); 0 goes back to DROPKIT_THREADS or the default. Joins any workers.

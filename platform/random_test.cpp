@@ -10,6 +10,7 @@
 #include <limits>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -119,6 +120,41 @@ TEST(RandomSeedTest, SeedsMapToKeys) {
   const Row three = Perm(10);
   Seed(3.25);
   EXPECT_NE(Perm(10), three);
+}
+
+TEST(RandomSeedTest, TheSeedInForceIsTheNumberOfTheLastRestart) {
+  ResetRandomToEntropy();
+  EXPECT_EQ(SeedInForce(), std::nullopt);
+  Perm(3);  // the entropy start is no seed
+  EXPECT_EQ(SeedInForce(), std::nullopt);
+  for (const double seed : {42.0, -7.0, 3.25, 1e300, -0x1p63, 0x1p63, 0x1p53}) {
+    Seed(seed);
+    Perm(5);  // draws move the generator on, not the seed
+    EXPECT_EQ(SeedInForce(), seed);
+  }
+  Seed(-0.0);
+  EXPECT_EQ(SeedInForce(), 0.0);
+  ResetRandomToEntropy();
+  EXPECT_EQ(SeedInForce(), std::nullopt);
+}
+
+int restarts_seen = 0;
+void CountRestart() {
+  ++restarts_seen;
+}
+
+TEST(RandomSeedTest, EveryRestartAndResetIsReportedAndARefusedOneIsNot) {
+  const RestartObserver previous = SetRestartObserver(CountRestart);
+  restarts_seen = 0;
+  Seed(1);
+  Seed(2);
+  Perm(4);
+  ErrorOf([] { mlfNRand(0, Value::Text("seed"), Value::Scalar(3)); });
+  ErrorOf([] { mlfNRand(0, Value::Text("state"), Value::Row({1, 2})); });
+  EXPECT_EQ(restarts_seen, 2);
+  ResetRandomToEntropy();
+  EXPECT_EQ(restarts_seen, 3);
+  EXPECT_EQ(SetRestartObserver(previous), CountRestart);
 }
 
 TEST(RandomStatisticsTest, OrdersOfFourAreEvenlySpread) {

@@ -31,6 +31,13 @@ struct Rect {
   double height = 0;
 };
 
+// A width and a height in pixels.
+struct Size {
+  double width = 0;
+  double height = 0;
+  bool operator==(const Size&) const = default;
+};
+
 // Widths in pixels of the window frame around a figure's drawing area: the outer
 // rectangle is the inner one grown by these on each side.
 struct FrameSize {
@@ -47,11 +54,24 @@ struct Rgb {
   double blue = 0;
 };
 
-enum class FileDialogKind { kOpen, kSave };
+// kOpen chooses an existing file, kSave a file to write (existing or not), kFolder an
+// existing folder.
+enum class FileDialogKind { kOpen, kSave, kFolder };
+
+// One choice of a file dialog's filter: a name and the patterns it shows, separated by
+// ";" ("Text files", "*.txt"; "All files", "*").
+struct FileFilter {
+  std::string name;
+  std::string patterns;
+  bool operator==(const FileFilter&) const = default;
+};
 
 struct FileDialogRequest {
   FileDialogKind kind = FileDialogKind::kOpen;
-  std::string filter;        // "*.txt"
+  std::string filter;  // the patterns of the first choice ("*.txt"); "" for a folder
+  // Every choice, the program's own first; "All files" ("*") ends the list. Empty for a
+  // folder.
+  std::vector<FileFilter> filters;
   std::string title;         // window title
   std::string start_folder;  // absolute, without a trailing "/"
 };
@@ -76,6 +96,10 @@ class GraphicsHost {
   // The rectangle `property` ("Position" or "OuterPosition" of a figure, "Position" of
   // a control) in pixels, whatever the object's "Units". Raises for another property.
   virtual Rect PixelRect(double handle, std::string_view property) const = 0;
+  // The smallest drawing area of `figure` at which no control that stretches with it
+  // (see the control property "Anchor") is smaller than it was placed; 0 by 0 when no
+  // control stretches.
+  virtual Size MinimumArea(double figure) const = 0;
 
   // The user changed a property (typed into an edit box). The value
   // is checked as a program's set would be, but not reported back to the backend.
@@ -109,7 +133,10 @@ class WindowSystem {
   // before their parent. The root object (handle 0) is the screen and is not reported.
   virtual void ObjectCreated(double handle, std::string_view type, double parent) = 0;
   virtual void ObjectDeleted(double handle) = 0;
-  // A program set a property; `property` is its canonical spelling ("String").
+  // A program set a property; `property` is its canonical spelling ("String"). A change
+  // of a figure's rectangle is reported for the figure alone: its controls follow their
+  // anchors, so a backend reads their rectangles again (PixelRect) whenever the figure's
+  // size changes, by a program or by a person.
   virtual void PropertyChanged(double handle, std::string_view property, const Value& value) = 0;
   // The figure comes to the front of all windows.
   virtual void RaiseFigure(double figure) = 0;
@@ -123,8 +150,8 @@ class WindowSystem {
   virtual FrameSize WindowFrame() = 0;
   virtual Rgb DefaultControlBackground() = 0;
 
-  // Shows a file dialog and waits for it. Returns the chosen file's absolute path,
-  // or nullopt when the user cancelled.
+  // Shows a file or folder dialog and waits for it. Returns the chosen file's or
+  // folder's absolute path, or nullopt when the user cancelled.
   virtual std::optional<std::string> ShowFileDialog(const FileDialogRequest& request) = 0;
   // Shows a message box. Whether it waits for the user is the backend's choice.
   virtual void ShowMessageBox(MessageKind kind, std::string_view text) = 0;

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -27,12 +29,14 @@
 #include <string>
 #include <vector>
 
+#include "jackknife/list_review.h"
 #include "platform/callable.h"
 #include "platform/errors.h"
 #include "platform/graphics.h"
 #include "platform/mainhg.h"
 #include "platform/qt/qt_user.h"
 #include "platform/qt/qt_window_system.h"
+#include "platform/random.h"
 #include "shell/registry.h"
 #include "testing/qt_test_support.h"
 #include "testing/test_support.h"
@@ -89,6 +93,8 @@ class QtProgramTest : public ::testing::Test {
     std::string names;
     for (int i = 1; i <= 10; ++i) names += "t" + std::to_string(i) + "\n";
     WriteFile(dir.file("names.txt"), names);
+    ResetRandomToEntropy();          // no seed in force
+    ReviewLoadedList(LoadedList{});  // and no list loaded, whatever ran before
   }
 
   int RunProgram(const std::function<void()>& script) {
@@ -194,10 +200,12 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
     EXPECT_EQ(window->geometry(),
               QRect(int(position.num(0)), screen.height() - int(position.num(1) + position.num(3)),
                     int(position.num(2)), int(position.num(3))));
-    EXPECT_EQ(window->size(), QSize(560, 420));
-    EXPECT_EQ(window->minimumSize(), window->maximumSize());  // "Resize" is off
-    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(260, 420 - 132 - 24, 100, 24));
-    EXPECT_EQ(user::Control("ShowButton")->geometry(), QRect(425, 420 - 16 - 32, 115, 32));
+    EXPECT_EQ(window->size(), QSize(560, 480));
+    // It resizes, but never below the size the figure file lays it out in.
+    EXPECT_EQ(window->minimumSize(), QSize(560, 480));
+    EXPECT_GT(window->maximumSize().width(), 560);
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(260, 480 - 152 - 24, 170, 24));
+    EXPECT_EQ(user::Control("ShowButton")->geometry(), QRect(425, 480 - 16 - 32, 115, 32));
 
     // The screen facts the model reads are Qt's.
     const Value size = Get(Value::Scalar(0), "ScreenSize");
@@ -218,8 +226,10 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
         {"NumBox", "Names to leave out per group"},
         {"RepBox", "Number of groups"},
         {"InitBox", "Seed"},
+        {"SeedInForce", "Seed in force: none (a fresh draw each time)"},
         {"LoadButton", "Load"},
         {"SaveButton", "Save"},
+        {"ExportButton", "Export"},
         {"ManualInitButton", "Set seed"},
         {"ShowButton", "Show"}};
     for (const auto& [tag, name] : names) {
@@ -273,8 +283,9 @@ TEST_F(QtProgramTest, ProgramChangesShowAtOnceAndMovesComeBack) {
     Set(Tagged("NumBox"), "FontSize", Value::Scalar(20));
     EXPECT_EQ(user::Control("NumBox")->font().pointSizeF(), 20);
     Set(Tagged("NumBox"), "Position", Value::Row({10, 10, 50, 20}));
-    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 420 - 10 - 20, 50, 20));
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 480 - 10 - 20, 50, 20));
     // A box given room for many lines becomes a multi-line box under the same tag.
+    Set(Tagged("InitBox"), "String", Value::Text("42"));
     Set(Tagged("InitBox"), "Max", Value::Scalar(3));
     EXPECT_NE(qobject_cast<QPlainTextEdit*>(user::Control("InitBox")), nullptr);
     EXPECT_EQ(user::TextOf("InitBox"), "42");
@@ -290,17 +301,16 @@ TEST_F(QtProgramTest, ProgramChangesShowAtOnceAndMovesComeBack) {
 
     // A window moved and resized by a person tells the model; controls keep their
     // place from the lower-left corner.
-    Set(fig, "Resize", Value::Text("on"));
     QWidget* window = user::FigureWindows().at(0);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    window->setGeometry(40, 30, 500, 400);
+    window->setGeometry(40, 30, 600, 520);
     QCoreApplication::processEvents();
     const Value position = Get(fig, "Position");
     EXPECT_EQ(position.num(0), 40);
-    EXPECT_EQ(position.num(1), screen.height() - 30 - 400);
-    EXPECT_EQ(position.num(2), 500);
-    EXPECT_EQ(position.num(3), 400);
-    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 400 - 10 - 20, 50, 20));
+    EXPECT_EQ(position.num(1), screen.height() - 30 - 520);
+    EXPECT_EQ(position.num(2), 600);
+    EXPECT_EQ(position.num(3), 520);
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 520 - 10 - 20, 50, 20));
   });
   EXPECT_EQ(status, 0);
 }
@@ -466,9 +476,151 @@ TEST_F(QtProgramTest, TextSetThroughTheAccessibilityInterfaceIsTheUsers) {
   EXPECT_EQ(env.out, "");
 }
 
+TEST_F(QtProgramTest, ExportWritesAFolderOfPrunedAlignmentsFromAPressOfItsButton) {
+  std::string alignment;
+  for (const char* taxon : {"t1", "t2", "t3", "t4", "t5", "t6", "t7", "t8", "t9", "t10", "out"}) {
+    alignment += std::string(">") + taxon + "\nACGTACGT\n";
+  }
+  WriteFile(dir.file("aln.fasta"), alignment);
+  ASSERT_TRUE(std::filesystem::create_directory(dir.file("run")));
+  const int status = RunProgram([&] {
+    LoadNames();
+    ASSERT_TRUE(user::TypeInto("NumBox", "3"));
+    ASSERT_TRUE(user::TypeInto("RepBox", "2"));
+    ASSERT_TRUE(user::TypeInto("InitBox", "42"));
+    ASSERT_TRUE(user::Press("ManualInitButton"));
+    const QString run = Q(dir.file("run"));
+    user::AnswerFileDialog(Q(dir.file("aln.fasta")), [run](QFileDialog* dialog) {
+      EXPECT_EQ(dialog->windowTitle(), "Please Select the Alignment of the Loaded Names");
+      EXPECT_EQ(dialog->nameFilters(),
+                QStringList({"FASTA files (*.fasta *.fas *.fa *.fna *.faa *.aln)",
+                             "PHYLIP files (*.phy *.phylip)", "NEXUS files (*.nex *.nexus *.nxs)",
+                             "All files (*)"}));
+      EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+      // The folder dialog comes next, once this one is answered.
+      user::AnswerFileDialog(run, [](QFileDialog* folder) {
+        EXPECT_EQ(folder->windowTitle(), "Please Select an Empty Folder to Export Into");
+        EXPECT_EQ(folder->fileMode(), QFileDialog::Directory);
+      });
+    });
+    ASSERT_TRUE(user::Press("ExportButton"));
+    EXPECT_EQ(user::TextOf("OutBox"), Q("Exported 2 groups to " + dir.file("run") +
+                                        ": 2 alignments, groups.tsv, dropkit.json"));
+    EXPECT_TRUE(user::MessageBoxes().empty());
+  });
+  EXPECT_EQ(status, 0);
+  for (const char* file : {"group001.fasta", "group002.fasta", "groups.tsv", "dropkit.json"}) {
+    EXPECT_TRUE(QFileInfo(Q(dir.file(std::string("run/") + file))).isFile()) << file;
+  }
+  // Seed 42 leaves out t2 t3 t7, then t3 t6 t9, as Save and Show draw them.
+  EXPECT_EQ(ReadFile(dir.file("run/groups.tsv")),
+            "group\tposition\tname\tline\n1\t1\tt2\t2\n1\t2\tt3\t3\n1\t3\tt7\t7\n"
+            "2\t1\tt3\t3\n2\t2\tt6\t6\n2\t3\tt9\t9\n");
+  EXPECT_EQ(ReadFile(dir.file("run/group001.fasta")).find(">t2"), std::string::npos);
+  EXPECT_NE(ReadFile(dir.file("run/group001.fasta")).find(">out"), std::string::npos);
+}
+
+TEST_F(QtProgramTest, AltAndTheUnderlinedLetterPressesEachButton) {
+  const int status = RunProgram([&] {
+    QWidget* window = user::FigureWindows().at(0);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const std::vector<std::pair<QString, QString>> captions = {{"LoadButton", "&Load"},
+                                                               {"SaveButton", "&Save"},
+                                                               {"ExportButton", "&Export"},
+                                                               {"ManualInitButton", "Se&t seed"},
+                                                               {"ShowButton", "S&how"}};
+    for (const auto& [tag, caption] : captions) EXPECT_EQ(user::TextOf(tag), caption);
+
+    user::AnswerFileDialog(Q(dir.file("names.txt")));
+    QTest::keyClick(window, Qt::Key_L, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] { return user::TextOf("OutBox") == "File names.txt loaded with 10 names"; }, 10000));
+    window->activateWindow();  // back from the dialog
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    // The labels' letters reach their boxes.
+    QTest::keyClick(window, Qt::Key_D, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), user::Control("InitBox"));
+    QTest::keyClicks(QApplication::focusWidget(), "42");
+    QTest::keyClick(window, Qt::Key_G, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), user::Control("RepBox"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), "2");
+    QTest::keyClick(window, Qt::Key_N, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), user::Control("NumBox"));
+    QTest::keyClick(window, Qt::Key_T, Qt::AltModifier);
+    EXPECT_TRUE(
+        QTest::qWaitFor([] { return user::TextOf("SeedInForce") == "Seed in force: 42"; }, 10000));
+    QTest::keyClick(window, Qt::Key_H, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([] { return user::TextOf("OutBox") == kListingShown; }, 10000));
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(QtProgramTest, TabGoesThroughTheControlsAsTheyAreRead) {
+  const int status = RunProgram([] {
+    QWidget* window = user::FigureWindows().at(0);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    user::Control("OutBox")->setFocus(Qt::OtherFocusReason);
+    std::vector<QString> order = {QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 8; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      order.push_back(QApplication::focusWidget()->objectName());
+    }
+    EXPECT_EQ(order,
+              (std::vector<QString>{"OutBox", "NumBox", "RepBox", "InitBox", "ManualInitButton",
+                                    "LoadButton", "SaveButton", "ExportButton", "ShowButton"}));
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(QtProgramTest, TheSeedBoxHintsAndTheLabelBesideItFollowsSetSeed) {
+  const int status = RunProgram([] {
+    auto* init = qobject_cast<QLineEdit*>(user::Control("InitBox"));
+    ASSERT_NE(init, nullptr);
+    EXPECT_EQ(init->text(), "");
+    EXPECT_EQ(init->placeholderText(), "a number, then Set seed");
+    EXPECT_EQ(user::TextOf("SeedInForce"), "Seed in force: none (a fresh draw each time)");
+    ASSERT_TRUE(user::TypeInto("InitBox", "3.25"));
+    ASSERT_TRUE(user::Press("ManualInitButton"));
+    EXPECT_EQ(user::TextOf("SeedInForce"), "Seed in force: 3.25");
+    EXPECT_EQ(user::Control("SeedInForce")->accessibleName(), "Seed in force: 3.25");
+    ASSERT_TRUE(user::TypeInto("InitBox", "x"));
+    ASSERT_TRUE(user::Press("ManualInitButton"));  // refused: the seed in force stays
+    EXPECT_EQ(user::TextOf("SeedInForce"), "Seed in force: 3.25");
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(QtProgramTest, AWiderTallerWindowGivesTheListingTheRoom) {
+  const int status = RunProgram([] {
+    QWidget* window = user::FigureWindows().at(0);
+    const QRect out = user::Control("OutBox")->geometry();
+    const QRect show = user::Control("ShowButton")->geometry();
+    const QRect num = user::Control("NumBox")->geometry();
+    window->resize(window->width() + 200, window->height() + 200);
+    QCoreApplication::processEvents();
+    // The listing box grows both ways; the rest keep their distance to the lower left.
+    EXPECT_EQ(user::Control("OutBox")->geometry(),
+              QRect(out.left(), out.top(), out.width() + 200, out.height() + 200));
+    EXPECT_EQ(user::Control("ShowButton")->geometry(), show.translated(0, 200));
+    EXPECT_EQ(user::Control("NumBox")->geometry(), num.translated(0, 200));
+    // The model knows: the program reads the new rectangles.
+    EXPECT_EQ(Get(Tagged("OutBox"), "Position").num(2), out.width() + 200);
+    EXPECT_EQ(Get(mlfGcf(), "Position").num(3), 480 + 200);
+    // It cannot be made smaller than the figure file lays it out.
+    window->resize(300, 200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->size(), QSize(560, 480));
+    EXPECT_EQ(user::Control("OutBox")->geometry(), out);
+  });
+  EXPECT_EQ(status, 0);
+}
+
 TEST_F(QtProgramTest, ClosingTheWindowEndsTheProgramAndReleasesEveryModule) {
   EXPECT_EQ(RunProgram([] {}), 0);
-  EXPECT_EQ(built_.size(), 10u);  // the two platform libraries and the eight modules
+  EXPECT_EQ(built_.size(), 11u);  // the two platform libraries and the nine modules
   EXPECT_EQ(released_, built_);
   // Nothing of the window is left behind.
   for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -1,5 +1,6 @@
 #include "shell/registry.h"
 
+#include "export/export.h"
 #include "figsupport/guidata.h"
 #include "figsupport/guihandles.h"
 #include "figsupport/iskeyword.h"
@@ -10,11 +11,12 @@
 #include "jackknife/list_review.h"
 #include "platform/loaded_list.h"
 #include "platform/mainhg.h"
+#include "platform/random.h"
 #include "window/dropkit.h"
 
 namespace dk {
 
-const FunctionTableRow function_table[8] = {
+const FunctionTableRow function_table[9] = {
     {"Dropkit", mlxDropkit, -1, -1, &local_function_table_Dropkit},
     {"randlist", mlxRandlist, 1, 0, &local_function_table_randlist},
     {"guidata", mlxGuidata, 2, 1, &local_function_table_guidata},
@@ -23,9 +25,10 @@ const FunctionTableRow function_table[8] = {
     {"isvarname", mlxIsvarname, 1, 1, &local_function_table_isvarname},
     {"movegui", mlxMovegui, -1, 0, &local_function_table_movegui},
     {"iskeyword", mlxIskeyword, 1, 1, &local_function_table_iskeyword},
+    {"export", mlxExport, 0, 0, &local_function_table_export},
 };
 
-const InitTermPair init_term_table[10] = {
+const InitTermPair init_term_table[11] = {
     {libmmfileInitialize, libmmfileTerminate},
     {libmwsglmInitialize, libmwsglmTerminate},
     {InitializeModule_Dropkit, TerminateModule_Dropkit},
@@ -36,9 +39,10 @@ const InitTermPair init_term_table[10] = {
     {InitializeModule_isvarname, TerminateModule_isvarname},
     {InitializeModule_movegui, TerminateModule_movegui},
     {InitializeModule_iskeyword, TerminateModule_iskeyword},
+    {InitializeModule_export, TerminateModule_export},
 };
 
-const MainInfo main_info = {1, 8, function_table, 0, nullptr, 0, nullptr, 10, init_term_table};
+const MainInfo main_info = {1, 9, function_table, 0, nullptr, 0, nullptr, 11, init_term_table};
 
 namespace {
 
@@ -51,6 +55,7 @@ Value HandlesFromGuidata(const Value& object) {
 void InstallProgramHooks() {
   SetHandlesSource(HandlesFromGuidata);
   SetLoadedListObserver(ReviewLoadedList);
+  SetRestartObserver(ShowSeedInForce);
 }
 
 namespace {

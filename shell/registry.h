@@ -1,4 +1,4 @@
-// The program's record for the graphics main: the registry of its eight callable
+// The program's record for the graphics main: the registry of its nine callable
 // functions with their declared argument counts and local function tables, and the
 // set-up and release routines of the two platform libraries and of every module.
 #ifndef DROPKIT_SHELL_REGISTRY_H_
@@ -8,13 +8,14 @@
 
 namespace dk {
 
-extern const FunctionTableRow function_table[8];
-extern const InitTermPair init_term_table[10];
+extern const FunctionTableRow function_table[9];
+extern const InitTermPair init_term_table[11];
 extern const MainInfo main_info;
 
 // Installs what the run-time asks of the program beyond its registry: a callback's
 // "handles" argument (the structure guidata keeps on the figure) and the review of each
-// name list loaded (jackknife/list_review.h). Done before main runs wherever main_info is
+// name list loaded (jackknife/list_review.h) and the window's label of the seed in force
+// after each restart of the generator. Done before main runs wherever main_info is
 // linked in; a program that does not use the registry (the batch command) calls it.
 void InstallProgramHooks();
 

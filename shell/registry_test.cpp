@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "jackknife/list_review.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/mainhg.h"
+#include "platform/random.h"
 #include "testing/test_support.h"
 #include "window/dropkit.h"
 
@@ -21,7 +25,11 @@ using Action = UserAction::Kind;
 // headless window system; keeps what the window system and the modules reported.
 class ProgramTest : public ::testing::Test {
  protected:
-  ProgramTest() { ui = std::make_unique<HeadlessWindowSystem>(); }
+  ProgramTest() {
+    ui = std::make_unique<HeadlessWindowSystem>();
+    ResetRandomToEntropy();          // no seed in force,
+    ReviewLoadedList(LoadedList{});  // and no list loaded, whatever ran before
+  }
 
   void Type(const char* tag, const char* text) { ui->QueueAction({Action::kType, tag, text}); }
   void Press(const char* tag) { ui->QueueAction({Action::kPress, tag, ""}); }
@@ -38,11 +46,14 @@ class ProgramTest : public ::testing::Test {
     return status;
   }
 
-  // The texts the program put into controls, in order.
-  std::vector<std::string> StringsSet() const {
+  // The texts the program put into controls, in order; those of the label of the seed
+  // in force apart.
+  std::vector<std::string> StringsSet(bool seed_label = false) const {
     std::vector<std::string> out;
     for (const PropertySet& p : record->properties) {
-      if (p.property == "String") out.push_back(p.value.utf8());
+      if (p.property != "String") continue;
+      const std::string text = p.value.utf8();
+      if ((text.rfind("Seed in force: ", 0) == 0) == seed_label) out.push_back(text);
     }
     return out;
   }
@@ -60,17 +71,18 @@ class ProgramTest : public ::testing::Test {
   std::vector<Event> events;
 };
 
-TEST_F(ProgramTest, RegistryListsEightFunctionsAndTenPairsInOrder) {
-  const std::vector<std::string> names = {"Dropkit", "randlist",  "guidata", "guihandles",
-                                          "openfig", "isvarname", "movegui", "iskeyword"};
-  const std::vector<std::pair<int, int>> counts = {{-1, -1}, {1, 0}, {2, 1},  {1, 1},
-                                                   {2, 1},   {1, 1}, {-1, 0}, {1, 1}};
-  const std::vector<int> locals = {4, 0, 1, 2, 0, 0, 1, 0};
+TEST_F(ProgramTest, RegistryListsNineFunctionsAndElevenPairsInOrder) {
+  const std::vector<std::string> names = {"Dropkit",    "randlist",  "guidata",
+                                          "guihandles", "openfig",   "isvarname",
+                                          "movegui",    "iskeyword", "export"};
+  const std::vector<std::pair<int, int>> counts = {{-1, -1}, {1, 0},  {2, 1}, {1, 1}, {2, 1},
+                                                   {1, 1},   {-1, 0}, {1, 1}, {0, 0}};
+  const std::vector<int> locals = {4, 0, 1, 2, 0, 0, 1, 0, 0};
   ASSERT_EQ(main_info.version, 1);
-  ASSERT_EQ(main_info.function_count, 8);
-  ASSERT_EQ(main_info.init_term_count, 10);
+  ASSERT_EQ(main_info.function_count, 9);
+  ASSERT_EQ(main_info.init_term_count, 11);
   EXPECT_EQ(main_info.reserved1_count + main_info.reserved2_count, 0);
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < 9; ++i) {
     const FunctionTableRow& row = function_table[i];
     EXPECT_EQ(row.name, names[static_cast<std::size_t>(i)]);
     EXPECT_EQ(std::make_pair(row.inputs, row.outputs), counts[static_cast<std::size_t>(i)]);
@@ -92,16 +104,16 @@ TEST_F(ProgramTest, SetsUpEveryModuleRunsTheWindowAndReleasesInReverse) {
     if (e.index >= 0) ++(e.built ? built : released)[e.module];
   }
   const std::vector<std::string> table = {
-      "file library", "graphics library", "Dropkit",   "randlist", "guidata",
-      "guihandles",   "openfig",          "isvarname", "movegui",  "iskeyword"};
+      "file library", "graphics library", "Dropkit", "randlist",  "guidata", "guihandles",
+      "openfig",      "isvarname",        "movegui", "iskeyword", "export"};
   EXPECT_EQ(built_order, table);
   EXPECT_EQ(released_order, std::vector<std::string>(table.rbegin(), table.rend()));
   const std::map<std::string, int> constants = {
-      {"Dropkit", 10}, {"randlist", 30}, {"guidata", 13}, {"guihandles", 12},
-      {"openfig", 15}, {"isvarname", 6}, {"movegui", 37}, {"iskeyword", 20}};
+      {"Dropkit", 15},  {"randlist", 30}, {"guidata", 13},   {"guihandles", 12}, {"openfig", 15},
+      {"isvarname", 6}, {"movegui", 37},  {"iskeyword", 20}, {"export", 18}};
   EXPECT_EQ(built, constants);
   EXPECT_EQ(released, constants);
-  ASSERT_EQ(record->created.size(), 12u);  // the window and its eleven controls
+  ASSERT_EQ(record->created.size(), 14u);  // the window and its thirteen controls
   EXPECT_EQ(record->raised.size(), 1u);
 }
 
@@ -133,6 +145,10 @@ TEST_F(ProgramTest, AUserSessionFromLoadToSave) {
             "Randomized listing of 2 groups to 3 taxa to omit\n2026-12-07 : 14:5\n"
             "\n***  Repetition 1  *****************************\nt2\n\nt3\n\nt7\n"
             "\n***  Repetition 2  *****************************\nt3\n\nt6\n\nt9\n");
+  // The label by the Seed box said "none" until the first Set seed, then the seed.
+  EXPECT_EQ(StringsSet(/*seed_label=*/true),
+            (std::vector<std::string>{"Seed in force: none (a fresh draw each time)",
+                                      "Seed in force: 42", "Seed in force: 42"}));
   // Typing into the boxes ran their callbacks through the switchyard.
   EXPECT_EQ(env.out,
             "NumBox Callback not implemented yet.\nRepBox Callback not implemented yet.\n"
@@ -140,11 +156,43 @@ TEST_F(ProgramTest, AUserSessionFromLoadToSave) {
   EXPECT_NE(env.err.find("NoSuchTag"), std::string::npos);
 }
 
+TEST_F(ProgramTest, AUserSessionFromLoadToExport) {
+  test::WriteFile(dir.file("names.txt"), "t1\nt2\nt3\nt4\n");
+  test::WriteFile(dir.file("aln.fasta"), ">t1\nAC\n>t2\nAG\n>t3\nAT\n>t4\nCC\n>out\nGG\n");
+  std::filesystem::create_directory(dir.file("run"));
+  ui->QueueFileAnswer(dir.file("names.txt"));
+  ui->QueueFileAnswer(dir.file("aln.fasta"));
+  ui->QueueFileAnswer(dir.file("run"));
+  Press("LoadButton");
+  Type("NumBox", "1");
+  Type("RepBox", "4");
+  Type("InitBox", "42");
+  Press("ManualInitButton");
+  Press("ExportButton");
+  CloseWindow();
+  EXPECT_EQ(RunProgram(), 0);
+  EXPECT_EQ(StringsSet().back(),
+            "Exported 4 groups to " + dir.file("run") + ": 4 alignments, groups.tsv, dropkit.json");
+  EXPECT_TRUE(record->messages.empty());
+  EXPECT_EQ(test::CountEntries(dir.file("run")), 6u);
+  // Each copy lacks one of the listed taxa and keeps the one the list leaves out.
+  for (const char* file :
+       {"group001.fasta", "group002.fasta", "group003.fasta", "group004.fasta"}) {
+    const std::string copy = test::ReadFile(dir.file(std::string("run/") + file));
+    EXPECT_EQ(std::count(copy.begin(), copy.end(), '>'), 4) << file;
+    EXPECT_NE(copy.find(">out\nGG\n"), std::string::npos) << file;
+  }
+  EXPECT_NE(test::ReadFile(dir.file("run/dropkit.json")).find("\"seed_source\": \"window\""),
+            std::string::npos);
+}
+
 TEST_F(ProgramTest, ACallbackErrorIsReportedAndTheWindowStaysUsable) {
   Type("NumBox", "abc");
   Press("ShowButton");
   Type("NumBox", "1");
   Press("ShowButton");  // no list loaded yet
+  Press("ManualInitButton");  // the Seed box starts empty
+  Type("InitBox", "7");
   Press("ManualInitButton");
   CloseWindow();
   EXPECT_EQ(RunProgram(), 0);
@@ -153,13 +201,20 @@ TEST_F(ProgramTest, ACallbackErrorIsReportedAndTheWindowStaysUsable) {
       "holds \"abc\".";
   const std::string no_list =
       "No name list is loaded: use Load to read one before listing 1 names per group.";
-  ASSERT_EQ(record->messages.size(), 2u);
+  const std::string no_seed = "The InitBox box (seed) must hold one finite number; it holds \"\".";
+  ASSERT_EQ(record->messages.size(), 3u);
   EXPECT_EQ(record->messages[0], (MessageShown{MessageKind::kError, bad_count}));
   EXPECT_EQ(record->messages[1], (MessageShown{MessageKind::kError, no_list}));
+  EXPECT_EQ(record->messages[2], (MessageShown{MessageKind::kError, no_seed}));
   EXPECT_EQ(env.err, "Error in the callback of ShowButton: " + bad_count + "\n" +
-                         "Error in the callback of ShowButton: " + no_list + "\n");
+                         "Error in the callback of ShowButton: " + no_list + "\n" +
+                         "Error in the callback of ManualInitButton: " + no_seed + "\n");
   EXPECT_EQ(StringsSet(),
-            std::vector<std::string>{"Random number manually initialized with seed 42.000000"});
+            std::vector<std::string>{"Random number manually initialized with seed 7.000000"});
+  // A refused seed leaves the label as it was.
+  EXPECT_EQ(StringsSet(/*seed_label=*/true),
+            (std::vector<std::string>{"Seed in force: none (a fresh draw each time)",
+                                      "Seed in force: 7"}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -12,6 +13,7 @@
 #include "platform/errors.h"
 #include "platform/graphics.h"
 #include "platform/ops.h"
+#include "platform/random.h"
 #include "platform/text.h"
 #include "shell/module.h"
 
@@ -37,6 +39,7 @@ ModuleConstants constants("Dropkit");
 struct Constants {
   Value dropkit, reuse, color, root, default_background, one;
   Value out_box_message, num_box_message, rep_box_message, init_box_message;
+  Value tag, string, seed_in_force, no_seed, seed_prefix;
 } k;
 
 Value MDropkit(int nargout, const Value& varargin_in) {
@@ -50,6 +53,7 @@ Value MDropkit(int nargout, const Value& varargin_in) {
     mlfNSet(0, fig, k.color, mlfNGet(1, k.root, k.default_background));
     const Value handles = mlfGuihandles(fig);
     mlfNGuidata(0, fig, handles);
+    ShowSeedInForce();
     if (nargout > 0) mlfIndexAssign(&varargout, "{?}", k.one, fig);
   } else if (mlfTobool(mclFeval(1, mlxIschar, {varargin.cell(0)})[0])) {
     // The switchyard: call the named function, catching any error.
@@ -122,6 +126,15 @@ Value MDropkit_InitBox_Callback(int, const Value&, const Value&, const Value&, c
   return PlaceholderCallback(k.init_box_message);
 }
 
+void ShowSeedInForce() {
+  if (constants.count() == 0 || !GraphicsInstalled()) return;  // no window to show it in
+  const Value labels = mlfFindobj(k.tag, k.seed_in_force);
+  if (labels.empty()) return;
+  const std::optional<double> seed = SeedInForce();
+  mlfNSet(0, labels, k.string,
+          seed ? Value::Text(k.seed_prefix.utf8() + FormatNumber(*seed)) : k.no_seed);
+}
+
 void InitializeModule_Dropkit() {
   ModuleConstants& c = constants;
   c.String(&k.dropkit, "Dropkit");
@@ -134,6 +147,11 @@ void InitializeModule_Dropkit() {
   c.String(&k.num_box_message, "NumBox Callback not implemented yet.");
   c.String(&k.rep_box_message, "RepBox Callback not implemented yet.");
   c.String(&k.init_box_message, "InitBox Callback not implemented yet.");
+  c.String(&k.tag, "Tag");
+  c.String(&k.string, "String");
+  c.String(&k.seed_in_force, "SeedInForce");
+  c.String(&k.no_seed, "Seed in force: none (a fresh draw each time)");
+  c.String(&k.seed_prefix, "Seed in force: ");
 }
 
 void TerminateModule_Dropkit() {

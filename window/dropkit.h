@@ -3,7 +3,8 @@
 // background colour and stores the structure of its control handles on it. Called
 // with a function name first, it calls that function with the other inputs and hands
 // back its outputs, showing the text of any error on the console instead of raising it.
-// Its four local callbacks only say that they are not implemented yet.
+// Its four local callbacks only say that they are not implemented yet. The label tagged
+// "SeedInForce" says which seed the generator runs from.
 #ifndef DROPKIT_WINDOW_DROPKIT_H_
 #define DROPKIT_WINDOW_DROPKIT_H_
 
@@ -17,6 +18,13 @@ namespace dk {
 
 void InitializeModule_Dropkit();
 void TerminateModule_Dropkit();
+
+// Puts the seed the generator runs from (platform/random.h SeedInForce) into the label
+// tagged "SeedInForce" of every open window: "Seed in force: 42", or "Seed in force:
+// none (a fresh draw each time)". Does nothing while the module is not set up, without
+// graphics or without such a label. The window calls it when it opens, and the program
+// after every restart of the generator.
+void ShowSeedInForce();
 
 // Array-vector entry: any number of inputs and outputs.
 void mlxDropkit(int nlhs, Value plhs[], int nrhs, Value prhs[]);

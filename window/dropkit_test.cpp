@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "platform/errors.h"
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
+#include "platform/random.h"
 #include "shell/registry.h"
 #include "testing/test_support.h"
 
@@ -26,7 +28,7 @@ class DropkitTest : public ::testing::Test {
     for (const InitTermPair& pair : init_term_table) pair.initialize();
   }
   ~DropkitTest() override {
-    for (int i = 9; i >= 0; --i) init_term_table[i].terminate();
+    for (std::size_t i = std::size(init_term_table); i-- > 0;) init_term_table[i].terminate();
   }
 
   std::vector<Value> Call(int nlhs, std::vector<Value> args) {
@@ -136,6 +138,38 @@ TEST_F(DropkitTest, EachCallbackHasABodyOfItsOwnThatBothEntriesCall) {
   EXPECT_EQ(env.out,
             "OutBox Callback not implemented yet.\nNumBox Callback not implemented yet.\n"
             "RepBox Callback not implemented yet.\nInitBox Callback not implemented yet.\n");
+}
+
+TEST_F(DropkitTest, TheSeedLabelSaysWhichSeedTheGeneratorRunsFrom) {
+  ResetRandomToEntropy();
+  const Value fig = Call(1, {})[0];
+  const Value label = mlfFindobj(Value::Text("Tag"), Value::Text("SeedInForce"));
+  const auto shown = [&] { return mlfNGet(1, label, Value::Text("String")).utf8(); };
+  EXPECT_EQ(shown(), "Seed in force: none (a fresh draw each time)");
+  // Every restart, whoever makes it, is shown as the number it was given.
+  for (const auto& [seed, text] : std::vector<std::pair<double, std::string>>{
+           {42, "Seed in force: 42"}, {3.25, "Seed in force: 3.25"}, {-7, "Seed in force: -7"}}) {
+    mlfNRand(0, Value::Text("state"), Value::Scalar(seed));
+    EXPECT_EQ(shown(), text);
+  }
+  ResetRandomToEntropy();
+  EXPECT_EQ(shown(), "Seed in force: none (a fresh draw each time)");
+
+  // A window opened (or opened again) while a seed is in force shows it at once.
+  const RestartObserver observer = SetRestartObserver(nullptr);
+  mlfNRand(0, Value::Text("state"), Value::Scalar(5));
+  EXPECT_EQ(shown(), "Seed in force: none (a fresh draw each time)");
+  EXPECT_EQ(Call(1, {})[0].num(0), fig.num(0));
+  EXPECT_EQ(shown(), "Seed in force: 5");
+  SetRestartObserver(observer);
+
+  // Without the label, or without the window, a restart still works.
+  DeleteObject(label);
+  mlfNRand(0, Value::Text("state"), Value::Scalar(6));
+  DeleteObject(fig);
+  mlfNRand(0, Value::Text("state"), Value::Scalar(7));
+  EXPECT_EQ(SeedInForce(), 7);
+  ResetRandomToEntropy();
 }
 
 TEST_F(DropkitTest, DirectEntriesLaunchAndSwitch) {

@@ -89,7 +89,7 @@ class HeadlessWindowSystem final : public WindowSystem {
   void set_default_font_size(double points) { font_size_ = points; }
   void set_default_background(const Rgb& colour) { background_ = colour; }
 
-  // ---- Dialog script, answered in order.
+  // ---- Dialog script, answered in order: file and folder dialogs alike.
   void QueueFileAnswer(std::string full_path) { answers_.emplace_back(std::move(full_path)); }
   void QueueFileCancel() { answers_.emplace_back(std::nullopt); }
   std::size_t pending_answers() const { return answers_.size(); }

@@ -76,6 +76,27 @@ TEST_F(HeadlessUser, CallbackErrorsEndTheCallbackScope) {
   EXPECT_TRUE(mlfNGcbo(1).empty());
 }
 
+TEST_F(HeadlessUser, ResizingTheWindowMovesTheControlsThatFollowIt) {
+  const Value list = CreateControl(fig_, "edit", "List", "",
+                                   {{"Position", Value::Row({20, 100, 300, 200})},
+                                    {"Anchor", Value::Text("left right bottom top")}});
+  const Value corner = CreateControl(
+      fig_, "pushbutton", "Corner", "",
+      {{"Position", Value::Row({400, 20, 100, 30})}, {"Anchor", Value::Text("right bottom")}});
+  g_.ui().ClearRecord();
+  const Rect before = g_.ui().Shown(fig_.num(0), "Position");
+  g_.ui().Place(fig_.num(0), "Position",
+                {before.left, before.bottom, before.width + 80, before.height + 40});
+  const Rect grown = g_.ui().Shown(list.num(0), "Position");
+  EXPECT_EQ(grown.width, 380);
+  EXPECT_EQ(grown.height, 240);
+  EXPECT_EQ(g_.ui().Shown(corner.num(0), "Position").left, 480);
+  EXPECT_EQ(g_.ui().Shown(num_.num(0), "Position").left, 20);  // anchored bottom left
+  // The program reads the same rectangles, and nothing was echoed to the window system.
+  EXPECT_THAT(Numbers(mlfNGet(1, list, Value::Text("Position"))), ElementsAre(20, 100, 380, 240));
+  EXPECT_TRUE(g_.ui().record().properties.empty());
+}
+
 TEST_F(HeadlessUser, CloseKillsTheFigureAndItsControls) {
   g_.ui().Close(fig_.num(0));
   EXPECT_THAT(Numbers(mlfIshandle(Value::Row({fig_.num(0), num_.num(0)}))), ElementsAre(0, 0));
@@ -137,6 +158,7 @@ class FakeHost final : public GraphicsHost {
     log_.push_back("rect " + Name(h) + " " + std::string(property));
     return {10, 20, 30, 40};
   }
+  Size MinimumArea(double /*figure*/) const override { return {}; }
   void UserChanged(double h, std::string_view property, const Value& value) override {
     log_.push_back("change " + Name(h) + " " + std::string(property) + "=" + value.utf8());
   }

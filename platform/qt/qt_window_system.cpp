@@ -159,21 +159,33 @@ Qt::Alignment AlignmentOf(const std::string& mode) {
   return Qt::AlignHCenter | Qt::AlignVCenter;
 }
 
-// "Text files (*.txt)" and "All files (*)" for "*.txt"; patterns may be joined by ";".
-QStringList NameFilters(const std::string& filter) {
-  const QString all = QStringLiteral("All files (*)");
-  QStringList patterns = ToQString(filter).split(QLatin1Char(';'), Qt::SkipEmptyParts);
-  for (QString& p : patterns) p = p.trimmed();
-  patterns.removeAll(QStringLiteral("*"));
-  patterns.removeAll(QStringLiteral("*.*"));
-  if (patterns.isEmpty()) return {all};
-  QString name = QStringLiteral("Files");
-  if (patterns.size() == 1 && patterns[0] == QLatin1String("*.txt")) {
-    name = QStringLiteral("Text files");
-  } else if (patterns.size() == 1 && patterns[0].startsWith(QLatin1String("*."))) {
-    name = patterns[0].mid(2).toUpper() + QStringLiteral(" files");
+// Each choice as Qt shows it: "Text files (*.txt)", "All files (*)".
+QStringList NameFilters(const std::vector<FileFilter>& filters) {
+  QStringList out;
+  for (const FileFilter& f : filters) {
+    QStringList patterns = ToQString(f.patterns).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    out << ToQString(f.name) + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+               QLatin1Char(')');
   }
-  return {name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'), all};
+  return out;
+}
+
+// A caption as a button or label shows it: ampersands doubled, so that they show as
+// they are, and the mnemonic (if any) marked with one before its first appearance in any
+// letter case, or added after the text as " (&X)" when the text does not hold it.
+QString Caption(const QString& text, const QString& mnemonic) {
+  QString out;
+  bool marked = mnemonic.isEmpty();
+  for (const QChar c : text) {
+    if (!marked && c.toUpper() == mnemonic.at(0).toUpper()) {
+      out += QLatin1Char('&');
+      marked = true;
+    }
+    out += c;
+    if (c == QLatin1Char('&')) out += QLatin1Char('&');
+  }
+  if (!marked) out += QStringLiteral(" (&") + mnemonic + QLatin1Char(')');
+  return out;
 }
 
 QString ProgressText(double done, double total) {
@@ -306,11 +318,18 @@ class QtWindowSystem final : public WindowSystem {
   void SetFontSize(double control, Shown& s, const Value& points);
   void SetAlignment(double control, Shown& s, const Value& mode);
   void SetTooltip(double control, Shown& s, const Value& tip);
+  void SetMnemonic(double control, Shown& s, const Value& mnemonic);
+  void SetPlaceholder(double control, Shown& s, const Value& text);
 
   void PlaceFigure(double figure);
   void PlaceControl(double control);
   void LayOut(double figure);
+  // What follows from where the controls are: their accessible names, the tab order and
+  // the window's smallest size.
+  void ControlsPlaced(double figure);
   void Relabel(double figure);
+  void OrderTabs(double figure);
+  void KeepMinimum(double figure);
   void ShowPendingFigures();
   void ShowFigure(double figure);
   QWidget* WidgetOf(double handle) const;
@@ -404,7 +423,7 @@ void QtWindowSystem::ObjectCreated(double handle, std::string_view type, double 
     MakeFigure(handle);
   } else if (type == "uicontrol" && WidgetOf(parent) != nullptr) {
     MakeControl(handle, parent);
-    Relabel(shown_[handle].figure);
+    ControlsPlaced(shown_[handle].figure);
   }
 }
 
@@ -480,9 +499,11 @@ void QtWindowSystem::MakeControl(double handle, double parent) {
                                "ForegroundColor", "FontSize", "HorizontalAlignment"}) {
     Apply(handle, property, host().Get(handle, property));
   }
-  // Only when the figure file gave the control a tooltip.
-  if (const std::optional<Value> tip = host().TryGet(handle, "TooltipString")) {
-    Apply(handle, "TooltipString", *tip);
+  // Only when the control has them (the figure file gave it a tooltip).
+  for (const char* property : {"TooltipString", "PlaceholderString"}) {
+    if (const std::optional<Value> value = host().TryGet(handle, property)) {
+      Apply(handle, property, *value);
+    }
   }
   w->setVisible(host().Get(handle, "Visible").utf8() == "on");
 }
@@ -514,7 +535,7 @@ void QtWindowSystem::PropertyChanged(double handle, std::string_view property, c
     const double parent = host().Get(handle, "Parent").num(0);
     ObjectDeleted(handle);
     MakeControl(handle, parent);
-    Relabel(shown_[handle].figure);
+    ControlsPlaced(shown_[handle].figure);
     return;
   }
   Apply(handle, property, value);
@@ -541,6 +562,9 @@ const QtWindowSystem::PropertyHandler QtWindowSystem::kControlHandlers[] = {
     {"FontSize", &QtWindowSystem::SetFontSize},
     {"HorizontalAlignment", &QtWindowSystem::SetAlignment},
     {"TooltipString", &QtWindowSystem::SetTooltip},
+    {"Mnemonic", &QtWindowSystem::SetMnemonic},
+    {"PlaceholderString", &QtWindowSystem::SetPlaceholder},
+    {"Anchor", &QtWindowSystem::PlaceControlNow},
 };
 
 void QtWindowSystem::Apply(double handle, std::string_view property, const Value& value) {
@@ -585,21 +609,22 @@ void QtWindowSystem::SetWindowColour(double /*figure*/, Shown& s, const Value& r
 
 void QtWindowSystem::PlaceControlNow(double control, Shown& s, const Value& /*value*/) {
   PlaceControl(control);
-  Relabel(s.figure);
+  ControlsPlaced(s.figure);
 }
 
 void QtWindowSystem::ShowControlOrNot(double /*control*/, Shown& s, const Value& visible) {
   s.widget->setVisible(visible.utf8() == "on");
 }
 
-void QtWindowSystem::SetText(double /*control*/, Shown& s, const Value& value) {
+void QtWindowSystem::SetText(double control, Shown& s, const Value& value) {
   const QString text = TextOf(value);
+  const std::optional<Value> mnemonic = host().TryGet(control, "Mnemonic");
+  const QString key = mnemonic ? ToQString(mnemonic->utf8()) : QString();
   const ScopedCount programmatic(programmatic_);
   switch (s.kind) {
     case Kind::kButton: {
       auto* button = static_cast<QPushButton*>(s.widget.data());
-      QString caption = text;
-      button->setText(caption.replace(QLatin1Char('&'), QStringLiteral("&&")));
+      button->setText(Caption(text, key));
       button->setAccessibleName(text);
       break;
     }
@@ -613,11 +638,22 @@ void QtWindowSystem::SetText(double /*control*/, Shown& s, const Value& value) {
       break;
     case Kind::kLabel:
     case Kind::kFigure:
-      static_cast<QLabel*>(s.widget.data())->setText(text);
+      // A mnemonic underlines its letter once the label names a box (Relabel).
+      static_cast<QLabel*>(s.widget.data())->setText(Caption(text, key));
       s.widget->setAccessibleName(text);
       Relabel(s.figure);
       break;
   }
+}
+
+void QtWindowSystem::SetMnemonic(double control, Shown& s, const Value& /*mnemonic*/) {
+  SetText(control, s, host().Get(control, "String"));
+}
+
+void QtWindowSystem::SetPlaceholder(double /*control*/, Shown& s, const Value& text) {
+  const QString hint = ToQString(text.utf8());
+  if (auto* line = qobject_cast<QLineEdit*>(s.widget)) line->setPlaceholderText(hint);
+  if (auto* box = qobject_cast<QPlainTextEdit*>(s.widget)) box->setPlaceholderText(hint);
 }
 
 void QtWindowSystem::SetTag(double /*control*/, Shown& s, const Value& tag) {
@@ -691,15 +727,18 @@ void QtWindowSystem::PlaceFigure(double figure) {
     if (fixed) {
       w->setFixedSize(place.size());
     } else {
-      w->setMinimumSize(0, 0);
       w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+      KeepMinimum(figure);
     }
     w->setGeometry(place);
   }
+  // A window kept from getting smaller than its controls need tells the model its size.
+  if (w->size() != place.size()) FigurePlaced(figure, false);
   LayOut(figure);
 }
 
-// Controls keep their place from the lower-left corner of the figure's drawing area.
+// Controls are shown where the model places them: from the lower-left corner of the
+// figure's drawing area, where their anchors took them as the area changed size.
 void QtWindowSystem::PlaceControl(double control) {
   QWidget* w = WidgetOf(control);
   const Rect r = host().PixelRect(control, "Position");
@@ -712,14 +751,32 @@ void QtWindowSystem::LayOut(double figure) {
   for (const auto& [handle, s] : shown_) {
     if (s.figure == figure && s.kind != Kind::kFigure && s.widget) PlaceControl(handle);
   }
+  OrderTabs(figure);
+}
+
+void QtWindowSystem::ControlsPlaced(double figure) {
+  Relabel(figure);
+  OrderTabs(figure);
+  KeepMinimum(figure);
+}
+
+// A window that resizes never gets so small that a control stretching with it shrinks
+// below the place it was given.
+void QtWindowSystem::KeepMinimum(double figure) {
+  QWidget* w = WidgetOf(figure);
+  if (w == nullptr || host().Get(figure, "Resize").utf8() == "off") return;
+  const Size least = host().MinimumArea(figure);
+  w->setMinimumSize(Pixels(least.width), Pixels(least.height));
 }
 
 // A box's accessible name is the label a person reads beside it: the nearest "text"
 // control to its left in the same parent whose height overlaps the box's by at least
 // half the smaller of the two. A box with no such label is named by its tooltip. The
-// figure file thus says each label once, where it is seen.
+// figure file thus says each label once, where it is seen. A label with a mnemonic
+// becomes its box's buddy: Alt and the letter go to the box.
 void QtWindowSystem::Relabel(double figure) {
   struct Placed {
+    double handle;
     QWidget* widget;
     Kind kind;
     Rect rect;
@@ -727,8 +784,11 @@ void QtWindowSystem::Relabel(double figure) {
   std::vector<Placed> placed;
   for (const auto& [handle, s] : shown_) {
     if (s.figure == figure && s.kind != Kind::kFigure && s.widget) {
-      placed.push_back({s.widget, s.kind, host().PixelRect(handle, "Position")});
+      placed.push_back({handle, s.widget, s.kind, host().PixelRect(handle, "Position")});
     }
+  }
+  for (const Placed& label : placed) {
+    if (label.kind == Kind::kLabel) static_cast<QLabel*>(label.widget)->setBuddy(nullptr);
   }
   for (const Placed& box : placed) {
     if (box.kind != Kind::kLineBox && box.kind != Kind::kTextBox) continue;
@@ -746,8 +806,55 @@ void QtWindowSystem::Relabel(double figure) {
         best = &label;
       }
     }
-    box.widget->setAccessibleName(best != nullptr ? static_cast<QLabel*>(best->widget)->text()
-                                                  : box.widget->toolTip());
+    if (best == nullptr) {
+      box.widget->setAccessibleName(box.widget->toolTip());
+      continue;
+    }
+    box.widget->setAccessibleName(best->widget->accessibleName());
+    auto* label = static_cast<QLabel*>(best->widget);
+    if (label->text().contains(QLatin1Char('&'))) label->setBuddy(box.widget);
+  }
+}
+
+// Tab goes through the controls as a person reads them: row by row from the top, each
+// row from the left. Two controls share a row when their heights overlap by at least
+// half the smaller of the two.
+void QtWindowSystem::OrderTabs(double figure) {
+  struct Placed {
+    QWidget* widget;
+    QRect rect;
+  };
+  std::vector<Placed> placed;
+  for (const auto& [handle, s] : shown_) {
+    if (s.figure == figure && s.kind != Kind::kFigure && s.kind != Kind::kLabel && s.widget) {
+      placed.push_back({s.widget, s.widget->geometry()});
+    }
+  }
+  std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+    return a.rect.center().y() < b.rect.center().y();
+  });
+  std::vector<std::vector<Placed>> rows;
+  for (const Placed& p : placed) {
+    if (!rows.empty()) {
+      const QRect& first = rows.back().front().rect;
+      const int overlap =
+          std::min(first.bottom(), p.rect.bottom()) - std::max(first.top(), p.rect.top()) + 1;
+      if (2 * overlap >= std::min(first.height(), p.rect.height())) {
+        rows.back().push_back(p);
+        continue;
+      }
+    }
+    rows.push_back({p});
+  }
+  QWidget* previous = nullptr;
+  for (std::vector<Placed>& row : rows) {
+    std::stable_sort(row.begin(), row.end(), [](const Placed& a, const Placed& b) {
+      return a.rect.left() < b.rect.left();
+    });
+    for (const Placed& p : row) {
+      if (previous != nullptr) QWidget::setTabOrder(previous, p.widget);
+      previous = p.widget;
+    }
   }
 }
 
@@ -889,12 +996,17 @@ std::optional<std::string> QtWindowSystem::ShowFileDialog(const FileDialogReques
   const QPointer<QFileDialog> dialog = new QFileDialog(
       CurrentFigureWindow(), ToQString(request.title), ToQString(request.start_folder));
   dialog->setOption(QFileDialog::DontUseNativeDialog);
-  dialog->setNameFilters(NameFilters(request.filter));
-  if (request.kind == FileDialogKind::kSave) {
+  if (request.kind == FileDialogKind::kFolder) {
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+  } else if (request.kind == FileDialogKind::kSave) {
+    dialog->setNameFilters(NameFilters(request.filters));
     // The dialog asks before a file is replaced.
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
   } else {
+    dialog->setNameFilters(NameFilters(request.filters));
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
   }

@@ -6,9 +6,15 @@
 // a label. Properties the program sets show at once; what a person types becomes the
 // control's "String" as they type, and a press or a finished edit (Enter, or leaving a
 // changed box) runs the control's callback, one command at a time. Windows moved or
-// resized by a person or the window manager report their new place to the model. Each
-// control's widget is named after its Tag (objectName and accessible description) and
-// carries what a person reads for it as its accessible name. Long work shows a
+// resized by a person or the window manager report their new place to the model, and
+// their controls are placed again where the model's anchors take them; a window whose
+// "Resize" is "on" never gets smaller than the model's MinimumArea. Each control's
+// widget is named after its Tag (objectName and accessible description) and carries
+// what a person reads for it as its accessible name. A "Mnemonic" is underlined in a
+// button's caption and Alt with it presses the button; a label's takes the focus to the
+// box it names. Tab goes through the controls row by row from the top, each row from the
+// left. Boxes show their "PlaceholderString" while empty. File dialogs offer the
+// request's filter choices; folder dialogs show folders only. Long work shows a
 // cancellable, window-modal progress dialog once it has lasted half a second.
 //
 // Nothing the model raises passes into Qt: errors met while handling an event are

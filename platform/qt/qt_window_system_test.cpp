@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -87,6 +88,7 @@ class FakeHost final : public GraphicsHost {
     log.push_back("change " + Get(h, "Tag").utf8() + " " + std::string(property) + "=" +
                   value.utf8());
   }
+  Size MinimumArea(double /*figure*/) const override { return minimum; }
   void UserPlaced(double /*h*/, std::string_view /*property*/, const Rect& /*r*/) override {}
   void UserActivated(double h) override {
     if (fail_callbacks) Raise("FakeHost: the callback fails");
@@ -94,8 +96,15 @@ class FakeHost final : public GraphicsHost {
   }
   void UserClosed(double /*figure*/) override { log.push_back("close"); }
 
+  // A program's set as the model makes it: stored, then reported.
+  void Set(WindowSystem& ws, double h, const char* property, const Value& value) {
+    objects_[h][property] = value;
+    ws.PropertyChanged(h, property, value);
+  }
+
   bool fail_geometry = false;
   bool fail_callbacks = false;
+  Size minimum;
   std::vector<std::string> log;
 
  private:
@@ -216,6 +225,90 @@ TEST_F(QtOnAnyHost, AFailedCallbackIsReportedAndTheNextOneRuns) {
   std::vector<QString> boxes;
   for (QMessageBox* box : user::MessageBoxes()) boxes.push_back(box->text());
   EXPECT_EQ(boxes, (std::vector<QString>{"FakeHost: the callback fails"}));
+}
+
+TEST_F(QtOnAnyHost, AMnemonicIsUnderlinedAndAltWithItsLetterActs) {
+  auto* go = Child<QPushButton>("GoButton");
+  host_.Set(*ws_, 103.5, "Mnemonic", Value::Text("G"));
+  EXPECT_EQ(go->text(), "&Go");
+  host_.Set(*ws_, 103.5, "Mnemonic", Value::Text("O"));
+  EXPECT_EQ(go->text(), "G&o");  // the first of its letters, in any case
+  host_.Set(*ws_, 103.5, "Mnemonic", Value::Text("X"));
+  EXPECT_EQ(go->text(), "Go (&X)");  // a letter the caption lacks is added after it
+  host_.Set(*ws_, 103.5, "String", Value::Text("Save & go"));
+  host_.Set(*ws_, 103.5, "Mnemonic", Value::Text("G"));
+  EXPECT_EQ(go->text(), "Save && &go");  // a caption's own ampersand shows as it is
+  EXPECT_EQ(go->accessibleName(), "Save & go");
+  host_.Set(*ws_, 103.5, "Mnemonic", Value::EmptyText());
+  EXPECT_EQ(go->text(), "Save && go");
+
+  // A label's mnemonic goes to the box it names.
+  auto* label = Child<QLabel>("Label");
+  host_.Set(*ws_, 100.5, "Mnemonic", Value::Text("C"));
+  EXPECT_EQ(label->text(), "&Count");
+  EXPECT_EQ(label->buddy(), Child<QLineEdit>("NumBox"));
+  EXPECT_EQ(Child<QLineEdit>("NumBox")->accessibleName(), "Count");
+  host_.Set(*ws_, 100.5, "Mnemonic", Value::EmptyText());
+  EXPECT_EQ(label->buddy(), nullptr);
+}
+
+TEST_F(QtOnAnyHost, BoxesShowTheirPlaceholderWhileEmpty) {
+  host_.Set(*ws_, 102.5, "PlaceholderString", Value::Text("a number"));
+  EXPECT_EQ(Child<QLineEdit>("SeedBox")->placeholderText(), "a number");
+  EXPECT_EQ(Child<QLineEdit>("SeedBox")->accessibleName(), "Seed");  // still its name
+}
+
+TEST_F(QtOnAnyHost, TabGoesRowByRowFromTheTopAndLeftToRight) {
+  // Go (top row), then the seed box, then the count box with its label (bottom row).
+  std::vector<QString> order;
+  QWidget* w = Child<QPushButton>("GoButton");
+  for (int i = 0; i < 3; ++i) {
+    order.push_back(w->objectName());
+    do {
+      w = w->nextInFocusChain();
+    } while (w->objectName().isEmpty() || qobject_cast<QLabel*>(w) != nullptr);
+  }
+  EXPECT_EQ(order, (std::vector<QString>{"GoButton", "SeedBox", "NumBox"}));
+}
+
+TEST_F(QtOnAnyHost, AWindowThatResizesKeepsTheSmallestSizeItsControlsNeed) {
+  host_.minimum = {250, 150};
+  host_.Set(*ws_, 1, "Resize", Value::Text("on"));
+  EXPECT_EQ(Window()->minimumSize(), QSize(250, 150));
+  host_.Set(*ws_, 1, "Resize", Value::Text("off"));
+  EXPECT_EQ(Window()->minimumSize(), QSize(300, 200));
+  EXPECT_EQ(Window()->maximumSize(), QSize(300, 200));
+}
+
+TEST_F(QtOnAnyHost, FileDialogsOfferEachChoiceAndFolderDialogsOnlyFolders) {
+  test::TempDir dir;
+  FileDialogRequest request;
+  request.kind = FileDialogKind::kOpen;
+  request.title = "Alignment";
+  request.filters = {{"FASTA files", "*.fasta;*.fa"}, {"All files", "*"}};
+  request.filter = "*.fasta;*.fa";
+  request.start_folder = dir.path();
+  test::WriteFile(dir.file("a.fa"), ">A\nAC\n");
+  user::AnswerFileDialog(test::Q(dir.file("a.fa")), [](QFileDialog* dialog) {
+    EXPECT_EQ(dialog->nameFilters(), QStringList({"FASTA files (*.fasta *.fa)", "All files (*)"}));
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+  });
+  EXPECT_EQ(ws_->ShowFileDialog(request), dir.file("a.fa"));
+
+  request.kind = FileDialogKind::kFolder;
+  request.title = "Folder";
+  request.filters.clear();
+  request.filter.clear();
+  std::filesystem::create_directory(dir.file("run"));
+  user::AnswerFileDialog(test::Q(dir.file("run")), [](QFileDialog* dialog) {
+    EXPECT_EQ(dialog->windowTitle(), "Folder");
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+    EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+  });
+  EXPECT_EQ(ws_->ShowFileDialog(request), dir.file("run"));
+  user::AnswerFileDialog(QString());
+  EXPECT_EQ(ws_->ShowFileDialog(request), std::nullopt);
 }
 
 }  // namespace

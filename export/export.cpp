@@ -1,0 +1,303 @@
+#include "export/export.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "alignment/pruned.h"
+#include "generator/count_boxes.h"
+#include "jackknife/design.h"
+#include "jackknife/design_outputs.h"
+#include "jackknife/driver.h"
+#include "jackknife/input.h"
+#include "jackknife/list_review.h"
+#include "jackknife/name_checks.h"
+#include "jackknife/output_folder.h"
+#include "jackknife/provenance.h"
+#include "platform/env.h"
+#include "platform/errors.h"
+#include "platform/graphics.h"
+#include "platform/paths.h"
+#include "platform/random.h"
+#include "platform/text.h"
+#include "shell/module.h"
+
+#ifndef DROPKIT_VERSION
+#error "DROPKIT_VERSION must name the program's version"
+#endif
+
+namespace dk {
+
+const LocalFunctionTable local_function_table_export = {0, nullptr};
+
+namespace {
+
+ModuleConstants constants("export");
+
+struct Constants {
+  Value outputs_message, inputs_message;
+  Value tag, string, out_box, num_box, rep_box, init_box;
+  Value fasta_patterns, phylip_patterns, nexus_patterns, fasta_name, phylip_name, nexus_name;
+  Value alignment_filter, alignment_title, folder_title, title;
+} k;
+
+// At most this many names are shown one by one in a message; the rest are counted.
+constexpr std::size_t kNamesShown = 5;
+
+std::string Quote(const std::string& text) {
+  return QuoteForMessage(text, '\'');
+}
+
+std::string QuoteName(const std::string& name) {
+  return QuoteForMessage(name, '"');
+}
+
+// "1 group", "2 groups".
+std::string Counted(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// A dialog that was cancelled answers the number 0 instead of a name.
+bool Cancelled(const Value& answer) {
+  return !answer.is_char() && (answer.is_numeric() || answer.is_logical()) && answer.numel() == 1 &&
+         answer.num(0) == 0;
+}
+
+// The "String" of the control tagged `tag`.
+Value BoxText(const Value& tag) {
+  return mlfNGet(1, mlfFindobj(k.tag, tag), k.string);
+}
+
+// The loaded list as the design is drawn over it: the file read again, which must still
+// hold the names loaded, each once.
+TaxonList CheckedList(const LoadedList& loaded) {
+  TaxonList list = LoadTaxa(loaded.path, InputFormat::kList);
+  bool same = list.lines.size() == loaded.count;
+  for (std::size_t i = 0; same && i < loaded.count; ++i) {
+    same = list.lines[i] == loaded.names.cell(i).utf8();
+  }
+  if (!same) {
+    Raise("The name list " + Quote(loaded.path) +
+          " has changed since it was loaded: load it again before exporting.");
+  }
+  std::unordered_map<std::string, std::size_t> first_line;
+  for (std::size_t i = 0; i < list.names.size(); ++i) {
+    const auto [it, fresh] = first_line.emplace(list.names[i], i);
+    if (!fresh) {
+      Raise("The loaded list names " + QuoteName(list.names[i]) + " twice (lines " +
+            std::to_string(it->second + 1) + " and " + std::to_string(i + 1) +
+            "); to export pruned alignments, each taxon must be listed once.");
+    }
+  }
+  return list;
+}
+
+// The alignment the user chose; refuses a file that is not an alignment and names the
+// design files cannot hold.
+TaxonList ChosenAlignment(const std::string& path) {
+  TaxonList alignment = LoadTaxa(path, std::nullopt);
+  if (!alignment.alignment) {
+    Raise(Quote(path) +
+          " is a name list, not an alignment: Export needs the FASTA, PHYLIP or NEXUS "
+          "alignment whose taxa the loaded names are.");
+  }
+  for (std::size_t i = 0; i < alignment.names.size(); ++i) {
+    if (!IsValidUtf8(alignment.names[i])) {
+      Raise("Taxon " + std::to_string(i + 1) + " of " + Quote(path) +
+            ": the name is not valid UTF-8, which the design files need.");
+    }
+  }
+  return alignment;
+}
+
+// The row in the alignment of each name of the list; raises naming the first few names
+// that are not among its taxa, and how many there are.
+std::vector<std::size_t> RowsOfNames(const TaxonList& list, const TaxonList& alignment) {
+  std::unordered_map<std::string, std::size_t> row;
+  for (std::size_t i = 0; i < alignment.names.size(); ++i) row.emplace(alignment.names[i], i);
+  std::vector<std::size_t> rows(list.names.size());
+  std::vector<std::string> missing;
+  std::size_t missing_count = 0;
+  for (std::size_t i = 0; i < list.names.size(); ++i) {
+    const auto it = row.find(list.names[i]);
+    if (it != row.end()) {
+      rows[i] = it->second;
+    } else if (++missing_count <= kNamesShown) {
+      missing.push_back(QuoteName(list.names[i]) + " (line " + std::to_string(i + 1) + ")");
+    }
+  }
+  if (missing_count == 0) return rows;
+  std::string shown;
+  for (std::size_t i = 0; i < missing.size(); ++i) {
+    shown += (i == 0                                                       ? ""
+              : i + 1 == missing.size() && missing_count == missing.size() ? " and "
+                                                                           : ", ") +
+             missing[i];
+  }
+  if (missing_count > missing.size()) {
+    shown += " and " + std::to_string(missing_count - missing.size()) + " more";
+  }
+  Raise(std::to_string(missing_count) + " of the " +
+        Counted(list.names.size(), "loaded name", "loaded names") +
+        (missing_count == 1 ? " is not a taxon of " : " are not taxa of ") + Quote(alignment.file) +
+        ": " + shown + ". Names must match exactly, letter case and blanks included.");
+}
+
+// Refuses a folder that holds anything: Export never replaces a file.
+void RequireEmptyFolder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::directory_iterator entries(folder, ec);
+  if (ec) Raise("Cannot use the folder " + Quote(folder) + ": " + ec.message() + ".");
+  std::size_t count = 0;
+  std::string first;
+  for (const std::filesystem::directory_entry& entry : entries) {
+    if (count++ == 0) first = entry.path().filename().string();
+  }
+  if (count == 0) return;
+  Raise("The folder " + Quote(folder) + " is not empty (it holds " + Quote(first) +
+        (count > 1 ? " and " + std::to_string(count - 1) + " more" : std::string()) +
+        "). Export writes only into an empty folder, so that no file is replaced: choose or "
+        "make an empty one. Nothing was written.");
+}
+
+// Draws the groups over the list of `list_size` names, as the generator's Save draws
+// them, and writes each group's pruned alignment, one progress step a group. Returns the
+// design over the alignment's taxa, those the list does not name kept.
+Design DrawAndPrune(std::size_t list_size, const TaxonList& alignment,
+                    const std::vector<std::size_t>& rows, const Counts& counts,
+                    StagedFolder& folder) {
+  Design design;
+  design.list_size = alignment.names.size();
+  std::vector<bool> named(design.list_size, false);
+  for (const std::size_t row : rows) named[row] = true;
+  for (std::size_t i = 0; i < design.list_size; ++i) {
+    if (!named[i]) design.kept.push_back(i);
+  }
+  design.omit = counts.names;
+  const char* extension = PrunedExtension(alignment.alignment->format);
+  ProgressScope progress(k.title.utf8(), counts.groups);
+  const Design drawn = DrawDesign(list_size, {}, counts.names, counts.groups);
+  for (std::size_t g = 0; g < drawn.groups.size(); ++g) {
+    progress.Step(static_cast<double>(g));
+    std::vector<std::size_t> group;
+    for (const std::size_t position : drawn.groups[g]) group.push_back(rows[position]);
+    std::sort(group.begin(), group.end());
+    design.groups.push_back(std::move(group));
+    folder.Write(GroupLabel(g + 1) + extension,
+                 PrunedAlignment(*alignment.alignment, OmittedFlags(design, g)));
+  }
+  return design;
+}
+
+Provenance WindowProvenance(const WindowContext& window, const TaxonList& list,
+                            const TaxonList& alignment) {
+  Provenance p;
+  p.program = "dropkit";
+  p.version = DROPKIT_VERSION;
+  p.window = window.boxes;
+  p.input_file = alignment.file;
+  p.input_size = alignment.size;
+  p.input_sha256 = alignment.sha256;
+  p.input_format = DesignFormatName(alignment.format);
+  p.names_list = FileRecord{list.file, list.size, list.sha256};
+  p.seed = window.seed;
+  p.seed_source = window.seed ? SeedSource::kWindow : SeedSource::kNone;
+  const LocalTime now = Env::Current()->Now();
+  p.created = IsoDateTime(now, LocalZoneOffset(now));
+  return p;
+}
+
+void Mexport() {
+  LocalFunctionScope scope(&local_function_table_export);
+  const ListReview& review = LastListReview();
+  std::optional<double> list_size;
+  if (!review.list.path.empty()) list_size = static_cast<double>(review.list.count);
+  const Value num_text = BoxText(k.num_box);
+  const Value rep_text = BoxText(k.rep_box);
+  const Counts counts = ReadCounts(num_text, rep_text, list_size);
+  if (counts.groups > kMaxPrunedGroups) {
+    Raise("Cannot export " + std::to_string(counts.groups) + " groups: at most " +
+          std::to_string(kMaxPrunedGroups) + " are allowed, one alignment file each.");
+  }
+  if (counts.names > 0 && counts.groups > kMaxOmittedEntries / counts.names) {
+    Raise("Cannot export " + std::to_string(counts.groups) + " groups of " +
+          std::to_string(counts.names) + ": at most " + std::to_string(kMaxOmittedEntries) +
+          " names left out over all groups are allowed.");
+  }
+  const TaxonList list = CheckedList(review.list);
+
+  Value folder_name;
+  const Value file_name = mlfUigetfile(&folder_name, k.alignment_filter, k.alignment_title);
+  if (Cancelled(file_name)) return;
+  const TaxonList alignment = ChosenAlignment(mlfFullfile(folder_name, file_name).utf8());
+  const std::vector<std::size_t> rows = RowsOfNames(list, alignment);
+
+  const Value target = mlfUigetdir(k.folder_title);
+  if (Cancelled(target)) return;
+  RequireEmptyFolder(target.utf8());
+  const WindowContext window{{{"NumBox", num_text.utf8()},
+                              {"RepBox", rep_text.utf8()},
+                              {"InitBox", BoxText(k.init_box).utf8()}},
+                             SeedInForce()};
+
+  StagedFolder folder(target.utf8(), /*force=*/false);
+  const Design design = DrawAndPrune(list.names.size(), alignment, rows, counts, folder);
+  // The design files come last, as the batch command writes them.
+  folder.Write("groups.tsv", GroupsTsv(alignment.names, design));
+  folder.Write("dropkit.json",
+               DesignJson(alignment.names, design, WindowProvenance(window, list, alignment)));
+  folder.Commit();
+
+  const std::string status =
+      "Exported " + Counted(counts.groups, "group", "groups") + " to " + folder.target() + ": " +
+      Counted(counts.groups, "alignment", "alignments") + ", groups.tsv, dropkit.json";
+  mlfNSet(0, mlfFindobj(k.tag, k.out_box), k.string, Value::Text(status));
+}
+
+}  // namespace
+
+void InitializeModule_export() {
+  ModuleConstants& c = constants;
+  c.String(&k.outputs_message, CountMessage("export", 1, "outputs", 0));
+  c.String(&k.inputs_message, CountMessage("export", 1, "inputs", 0));
+  c.String(&k.tag, "Tag");
+  c.String(&k.string, "String");
+  c.String(&k.out_box, "OutBox");
+  c.String(&k.num_box, "NumBox");
+  c.String(&k.rep_box, "RepBox");
+  c.String(&k.init_box, "InitBox");
+  c.String(&k.fasta_patterns, "*.fasta;*.fas;*.fa;*.fna;*.faa;*.aln");
+  c.String(&k.phylip_patterns, "*.phy;*.phylip");
+  c.String(&k.nexus_patterns, "*.nex;*.nexus;*.nxs");
+  c.String(&k.fasta_name, "FASTA files");
+  c.String(&k.phylip_name, "PHYLIP files");
+  c.String(&k.nexus_name, "NEXUS files");
+  c.CellVector(&k.alignment_filter, 3, 2,
+               {&k.fasta_patterns, &k.phylip_patterns, &k.nexus_patterns, &k.fasta_name,
+                &k.phylip_name, &k.nexus_name});
+  c.String(&k.alignment_title, "Please Select the Alignment of the Loaded Names");
+  c.String(&k.folder_title, "Please Select an Empty Folder to Export Into");
+  c.String(&k.title, "Export");
+}
+
+void TerminateModule_export() {
+  constants.ReleaseAll();
+}
+
+void mlxExport(int nlhs, Value plhs[], int nrhs, Value prhs[]) {
+  (void)plhs;
+  (void)prhs;
+  CheckCounts(nlhs, nrhs, 0, 0, k.outputs_message, k.inputs_message);
+  mlfExport();
+}
+
+void mlfExport() {
+  Mexport();
+}
+
+}  // namespace dk

@@ -1,0 +1,58 @@
+#include "generator/count_boxes.h"
+
+#include <cmath>
+#include <string>
+
+#include "platform/errors.h"
+#include "platform/text.h"
+
+namespace dk {
+namespace {
+
+std::string Quoted(const Value& text) {
+  return QuoteForMessage(DisplayText(text), '"');
+}
+
+// Checks one count box: one whole number from 0 to kMaxCount.
+const Value& CheckCount(const char* tag, const char* meaning, const Value& text,
+                        const Value& number) {
+  const std::string box = std::string("The ") + tag + " box (" + meaning + ")";
+  const bool scalar = number.is_numeric() && number.numel() == 1;
+  if (scalar && number.num(0) > kMaxCount) {  // Inf too: a number too long to hold
+    Raise(box + " holds " + Quoted(text) + ", more than the largest count allowed, " +
+          FormatNumber(kMaxCount) + ".");
+  }
+  if (!scalar || !std::isfinite(number.num(0)) || number.num(0) < 0 ||
+      number.num(0) != std::floor(number.num(0))) {
+    Raise(box + " must hold one whole number of 0 or more; it holds " + Quoted(text) + ".");
+  }
+  return number;
+}
+
+// Checks, before any dialog opens, that a group of `numcount` names can be drawn.
+void CheckListFits(const Value& numcount, std::optional<double> list_size) {
+  if (!list_size) {
+    Raise("No name list is loaded: use Load to read one before listing " +
+          FormatNumber(numcount.num(0)) + " names per group.");
+  }
+  if (numcount.num(0) > *list_size) {
+    Raise("Cannot omit " + FormatNumber(numcount.num(0)) +
+          " names per group: the list loaded has only " + FormatNumber(*list_size) + " names.");
+  }
+}
+
+}  // namespace
+
+Counts ReadCounts(const Value& num_text, const Value& rep_text, std::optional<double> list_size) {
+  Counts c;
+  c.numcount = mlfStr2num(num_text);
+  mclPrintArray(c.numcount, "numcount");
+  CheckCount("NumBox", "names to omit per group", num_text, c.numcount);
+  c.repcount = CheckCount("RepBox", "number of groups", rep_text, mlfStr2num(rep_text));
+  CheckListFits(c.numcount, list_size);
+  c.names = static_cast<std::uint32_t>(c.numcount.num(0));
+  c.groups = static_cast<std::uint32_t>(c.repcount.num(0));
+  return c;
+}
+
+}  // namespace dk

@@ -1,0 +1,40 @@
+// The two counts of a listing as the window's boxes hold them: NumBox (names to leave out
+// per group) and RepBox (number of groups). Shared by the commands that draw groups (the
+// generator's Save and Show, and Export), so that each reads the boxes and words its
+// errors exactly alike.
+//
+// Threading: one thread, as the run-time.
+#ifndef DROPKIT_GENERATOR_COUNT_BOXES_H_
+#define DROPKIT_GENERATOR_COUNT_BOXES_H_
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/value.h"
+
+namespace dk {
+
+// The largest count a box may hold: counts are kept as 32-bit numbers.
+inline constexpr double kMaxCount = 4294967295.0;
+
+struct Counts {
+  Value numcount;  // names to leave out per group, as read
+  Value repcount;  // groups, as read
+  std::uint32_t names = 0;
+  std::uint32_t groups = 0;
+};
+
+// Reads the counts from `num_text` and `rep_text`, the "String"s of NumBox and RepBox:
+// shows "numcount = N" on the console, then checks that each box holds one whole number
+// from 0 to kMaxCount, then that a list is loaded (`list_size` is its number of names,
+// nullopt when none is) and has at least numcount names. On failure raises the first
+// of: "The NumBox box (names to omit per group) must hold one whole number of 0 or more;
+// it holds "x".", the same for RepBox (number of groups), "... holds "x", more than the
+// largest count allowed, 4294967295.", "No name list is loaded: use Load to read one
+// before listing N names per group.", "Cannot omit N names per group: the list loaded
+// has only M names."
+Counts ReadCounts(const Value& num_text, const Value& rep_text, std::optional<double> list_size);
+
+}  // namespace dk
+
+#endif  // DROPKIT_GENERATOR_COUNT_BOXES_H_
