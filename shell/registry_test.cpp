@@ -190,7 +190,7 @@ TEST_F(ProgramTest, ACallbackErrorIsReportedAndTheWindowStaysUsable) {
   Type("NumBox", "abc");
   Press("ShowButton");
   Type("NumBox", "1");
-  Press("ShowButton");  // no list loaded yet
+  Press("ShowButton");        // no list loaded yet
   Press("ManualInitButton");  // the Seed box starts empty
   Type("InitBox", "7");
   Press("ManualInitButton");
