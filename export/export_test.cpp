@@ -446,18 +446,5 @@ TEST(ExportModule, EntryChecksOutputsFirstThenInputs) {
   TerminateModule_export();
 }
 
-TEST(ExportModule, BuildsItsConstantsOnceAndReleasesThemInReverse) {
-  std::vector<long> built, released;
-  const ModuleObserver previous =
-      SetModuleObserver([&](const std::string& module, long index, bool is_built) {
-        if (module == "export") (is_built ? built : released).push_back(index);
-      });
-  InitializeModule_export();
-  TerminateModule_export();
-  SetModuleObserver(previous);
-  ASSERT_EQ(built.size(), 18u);
-  EXPECT_EQ(released, std::vector<long>(built.rbegin(), built.rend()));
-}
-
 }  // namespace
 }  // namespace dk

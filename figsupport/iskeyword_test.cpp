@@ -96,22 +96,5 @@ TEST_F(IskeywordTest, EntryFillsTheSlotEvenWithNoOutputAsked) {
   EXPECT_TRUE(out[0].is_cell());
 }
 
-TEST(IskeywordModule, TwentyConstantsReleasedInReverse) {
-  std::vector<long> built, released;
-  const ModuleObserver previous =
-      SetModuleObserver([&](const std::string& module, long index, bool is_built) {
-        if (module == "iskeyword") (is_built ? built : released).push_back(index);
-      });
-  InitializeModule_iskeyword();
-  TerminateModule_iskeyword();
-  SetModuleObserver(previous);
-  ASSERT_EQ(built.size(), 20u);
-  ASSERT_EQ(released.size(), 20u);
-  for (long i = 0; i < 20; ++i) {
-    EXPECT_EQ(built[static_cast<std::size_t>(i)], i);
-    EXPECT_EQ(released[static_cast<std::size_t>(i)], 19 - i);
-  }
-}
-
 }  // namespace
 }  // namespace dk

@@ -123,18 +123,5 @@ TEST_F(IsvarnameTest, EntryFillsTheSlotEvenWithNoOutputAsked) {
   EXPECT_EQ(out[0].num(0), 1);
 }
 
-TEST(IsvarnameModule, SixConstantsReleasedInReverse) {
-  std::vector<long> built, released;
-  const ModuleObserver previous =
-      SetModuleObserver([&](const std::string& module, long index, bool is_built) {
-        if (module == "isvarname") (is_built ? built : released).push_back(index);
-      });
-  InitializeModule_isvarname();
-  TerminateModule_isvarname();
-  SetModuleObserver(previous);
-  EXPECT_EQ(built, (std::vector<long>{0, 1, 2, 3, 4, 5}));
-  EXPECT_EQ(released, (std::vector<long>{5, 4, 3, 2, 1, 0}));
-}
-
 }  // namespace
 }  // namespace dk

@@ -202,20 +202,5 @@ TEST_F(Movegui, DirectEntryStopsAtAnAbsentValue) {
   EXPECT_THAT(Outer(fig), ElementsAre(362, 0, 300, 200));
 }
 
-TEST(MoveguiModule, BuildsAndReleases37Constants) {
-  std::vector<long> built, released;
-  const ModuleObserver previous =
-      SetModuleObserver([&](const std::string& module, long index, bool was_built) {
-        if (module == "movegui") (was_built ? built : released).push_back(index);
-      });
-  InitializeModule_movegui();
-  TerminateModule_movegui();
-  SetModuleObserver(previous);
-  ASSERT_EQ(built.size(), 37u);
-  ASSERT_EQ(released.size(), 37u);
-  EXPECT_EQ(released.front(), 36);
-  EXPECT_EQ(released.back(), 0);
-}
-
 }  // namespace
 }  // namespace dk

@@ -260,21 +260,5 @@ TEST_F(OpenfigTest, EntryEnforcesTheDeclaredCounts) {
   EXPECT_EQ(call(0, {Value::Text(f), Value::Text("reuse")}), "(handle)");
 }
 
-TEST(OpenfigModule, BuildsFifteenConstantsAndReleasesThemInReverse) {
-  std::vector<std::pair<long, bool>> events;
-  const ModuleObserver previous =
-      SetModuleObserver([&events](const std::string& module, long index, bool built) {
-        if (module == "openfig") events.emplace_back(index, built);
-      });
-  InitializeModule_openfig();
-  TerminateModule_openfig();
-  SetModuleObserver(previous);
-  ASSERT_EQ(events.size(), 30u);
-  for (long i = 0; i < 15; ++i) {
-    EXPECT_EQ(events[i], std::pair(i, true));
-    EXPECT_EQ(events[15 + i], std::pair(14 - i, false));
-  }
-}
-
 }  // namespace
 }  // namespace dk

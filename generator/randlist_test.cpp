@@ -507,24 +507,5 @@ TEST_F(RandlistTest, ShowAndSaveMoveTheGeneratorOn) {
   EXPECT_EQ(Groups(Show("10", "3")), shown);
 }
 
-TEST_F(RandlistTest, ModuleBuildsThirtyConstantsAndReleasesThemInReverse) {
-  TerminateModule_randlist();
-  std::vector<std::pair<long, bool>> events;
-  const ModuleObserver previous =
-      SetModuleObserver([&](const std::string& module, long index, bool built) {
-        if (module == "randlist") events.emplace_back(index, built);
-      });
-  InitializeModule_randlist();
-  TerminateModule_randlist();
-  SetModuleObserver(previous);
-  InitializeModule_randlist();
-  ASSERT_EQ(events.size(), 63u);  // 30 built, 30 released, then three persistent variables
-  for (long i = 0; i < 30; ++i) {
-    EXPECT_EQ(events[static_cast<std::size_t>(i)], std::make_pair(i, true));
-    EXPECT_EQ(events[static_cast<std::size_t>(30 + i)], std::make_pair(29 - i, false));
-  }
-  EXPECT_EQ(events[60], std::make_pair(-1L, false));
-}
-
 }  // namespace
 }  // namespace dk

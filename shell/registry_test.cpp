@@ -71,25 +71,67 @@ class ProgramTest : public ::testing::Test {
   std::vector<Event> events;
 };
 
-TEST_F(ProgramTest, RegistryListsNineFunctionsAndElevenPairsInOrder) {
-  const std::vector<std::string> names = {"Dropkit",    "randlist",  "guidata",
-                                          "guihandles", "openfig",   "isvarname",
-                                          "movegui",    "iskeyword", "export"};
-  const std::vector<std::pair<int, int>> counts = {{-1, -1}, {1, 0},  {2, 1}, {1, 1}, {2, 1},
-                                                   {1, 1},   {-1, 0}, {1, 1}, {0, 0}};
-  const std::vector<int> locals = {4, 0, 1, 2, 0, 0, 1, 0, 0};
-  ASSERT_EQ(main_info.version, 1);
-  ASSERT_EQ(main_info.function_count, 9);
-  ASSERT_EQ(main_info.init_term_count, 11);
-  EXPECT_EQ(main_info.reserved1_count + main_info.reserved2_count, 0);
-  for (int i = 0; i < 9; ++i) {
-    const FunctionTableRow& row = function_table[i];
-    EXPECT_EQ(row.name, names[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(std::make_pair(row.inputs, row.outputs), counts[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(row.local_table->count, locals[static_cast<std::size_t>(i)]) << row.name;
+// Every module set up alone: its constants are built one by one and released in the
+// reverse order (randlist's persistent variables after them).
+TEST(Registry, EachModuleBuildsItsConstantsAndReleasesThemInReverse) {
+  const std::map<std::string, long> constants = {
+      {"Dropkit", 15},  {"randlist", 30}, {"guidata", 13},   {"guihandles", 12}, {"openfig", 15},
+      {"isvarname", 6}, {"movegui", 37},  {"iskeyword", 20}, {"export", 18}};
+  const std::map<std::string, int> persistents = {{"randlist", 3}};
+  for (int pair = 2; pair < main_info.init_term_count; ++pair) {
+    std::vector<std::pair<long, bool>> events;
+    std::string module;
+    const ModuleObserver previous =
+        SetModuleObserver([&](const std::string& name, long index, bool built) {
+          module = name;
+          events.emplace_back(index, built);
+        });
+    init_term_table[pair].initialize();
+    init_term_table[pair].terminate();
+    SetModuleObserver(previous);
+    ASSERT_TRUE(constants.contains(module)) << "pair " << pair;
+    const long n = constants.at(module);
+    const int extra = persistents.contains(module) ? persistents.at(module) : 0;
+    ASSERT_EQ(events.size(), static_cast<std::size_t>(2 * n + extra)) << module;
+    for (long i = 0; i < n; ++i) {
+      EXPECT_EQ(events[static_cast<std::size_t>(i)], std::make_pair(i, true)) << module;
+      EXPECT_EQ(events[static_cast<std::size_t>(n + i)], std::make_pair(n - 1 - i, false))
+          << module;
+    }
+    for (int j = 0; j < extra; ++j) {
+      EXPECT_EQ(events[static_cast<std::size_t>(2 * n + j)], std::make_pair(-1L, false)) << module;
+    }
   }
-  EXPECT_EQ(std::string(function_table[0].local_table->rows[3].name), "InitBox_Callback");
-  EXPECT_EQ(function_table[0].local_table->rows[3].inputs, -4);
+}
+
+// Each function of the registry, and each local function, reached by its name: asked for
+// more outputs or given more inputs than it declares, it answers with the fixed message.
+TEST(Registry, EveryFunctionIsReachedByNameAndEnforcesItsDeclaredCounts) {
+  test::TestEnv env;
+  ScopedRegistry registry(&main_info);
+  for (const InitTermPair& pair : init_term_table) pair.initialize();
+  const auto error = [](const std::string& name, int nargout, int nargin) {
+    return test::ErrorOf([&] {
+      mlfFeval(nargout, Value::Text(name),
+               std::vector<Value>(static_cast<std::size_t>(nargin), Value::Scalar(0)));
+    });
+  };
+  int checked = 0;
+  for (int i = 0; i < main_info.function_count; ++i) {
+    const FunctionTableRow& row = function_table[i];
+    if (row.outputs >= 0) {
+      EXPECT_EQ(error(row.name, row.outputs + 1, 0),
+                test::CountCheckMessage(row.name, 1, "outputs", row.outputs));
+      ++checked;
+    }
+    if (row.inputs >= 0) {
+      EXPECT_EQ(error(row.name, 0, row.inputs + 1),
+                test::CountCheckMessage(row.name, 1, "inputs", row.inputs));
+      ++checked;
+    }
+  }
+  EXPECT_EQ(checked, 15);  // Dropkit has no limits; movegui limits its outputs only
+  for (int i = main_info.init_term_count; i-- > 0;) init_term_table[i].terminate();
 }
 
 TEST_F(ProgramTest, SetsUpEveryModuleRunsTheWindowAndReleasesInReverse) {
