@@ -195,7 +195,7 @@ Design DrawAndPrune(std::size_t list_size, const TaxonList& alignment,
 }
 
 Provenance WindowProvenance(const WindowContext& window, const TaxonList& list,
-                            const TaxonList& alignment) {
+                            const TaxonList& alignment, std::uint64_t draws_before) {
   Provenance p;
   p.program = "dropkit";
   p.version = DROPKIT_VERSION;
@@ -207,6 +207,7 @@ Provenance WindowProvenance(const WindowContext& window, const TaxonList& list,
   p.names_list = FileRecord{list.file, list.size, list.sha256};
   p.seed = window.seed;
   p.seed_source = window.seed ? SeedSource::kWindow : SeedSource::kNone;
+  p.draws_before = draws_before;
   const LocalTime now = Env::Current()->Now();
   p.created = IsoDateTime(now, LocalZoneOffset(now));
   return p;
@@ -246,11 +247,12 @@ void Mexport() {
                              SeedInForce()};
 
   StagedFolder folder(target.utf8(), /*force=*/false);
+  const std::uint64_t draws_before = CurrentRandomState().drawn;
   const Design design = DrawAndPrune(list.names.size(), alignment, rows, counts, folder);
   // The design files come last, as the batch command writes them.
   folder.Write("groups.tsv", GroupsTsv(alignment.names, design));
-  folder.Write("dropkit.json",
-               DesignJson(alignment.names, design, WindowProvenance(window, list, alignment)));
+  folder.Write("dropkit.json", DesignJson(alignment.names, design,
+                                          WindowProvenance(window, list, alignment, draws_before)));
   folder.Commit();
 
   const std::string status =

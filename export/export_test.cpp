@@ -257,6 +257,25 @@ TEST_F(ExportTest, WithTheSameSeedAndCountsTheGroupsAreSaves) {
   EXPECT_EQ(TsvGroups(), saved);
 }
 
+TEST_F(ExportTest, TheDesignSaysHowManyGroupsWereDrawnSinceTheSeedSoItCanBeDrawnAgain) {
+  WriteAlignment(kTaxa);
+  LoadList(kSixNames);
+  SetCounts("2", "3");
+  SetSeed("11");
+  Press("ShowButton");  // three groups drawn before the export's
+  Export();
+  EXPECT_EQ(Json()["draws_before"], 3);
+  const Groups exported = TsvGroups();
+  // Set seed, draw that many groups, and the next draw is the design again.
+  SetSeed("11");
+  SetCounts("2", "3");
+  Press("ShowButton");
+  std::filesystem::remove_all(dir.file("out"));
+  std::filesystem::create_directory(dir.file("out"));
+  Export();
+  EXPECT_EQ(TsvGroups(), exported);
+}
+
 TEST_F(ExportTest, WithoutASeedTheDesignSaysSoAndTheGeneratorGoesOn) {
   WriteAlignment(kTaxa);
   LoadList(kSixNames);

@@ -183,6 +183,7 @@ std::string DesignJson(const std::vector<std::string>& names, const Design& desi
     json["seed"] = s;
   }
   json["seed_source"] = SeedSourceName(provenance.seed_source);
+  json["draws_before"] = provenance.draws_before;
   json["generator"] = "Philox4x64-10; see docs/random.md";
   json["created"] = provenance.created;
   json["listing_sha256"] = Sha256Hex(GroupsTsv(names, design));

@@ -215,6 +215,7 @@ TEST(DesignOutputsTest, JsonFollowsTheDesignFileLayout) {
                 "  \"each\": false,\n"
                 "  \"seed\": 42,\n"
                 "  \"seed_source\": \"option\",\n"
+                "  \"draws_before\": 0,\n"
                 "  \"generator\": \"Philox4x64-10; see docs/random.md\",\n"
                 "  \"created\": \"2026-12-07T14:05:30+01:00\",\n"
                 "  \"listing_sha256\": \"" +

@@ -86,6 +86,7 @@ Design Draw(const JackknifeOptions& o, const TaxonList& taxa, std::vector<std::s
   if (o.window) {
     provenance->seed = o.window->seed;
     provenance->seed_source = o.window->seed ? SeedSource::kWindow : SeedSource::kNone;
+    provenance->draws_before = CurrentRandomState().drawn;
     return o.each ? LeaveOneOut(taxa.names.size(), std::move(kept))
                   : DrawDesign(taxa.names.size(), std::move(kept), o.omit, o.groups);
   }

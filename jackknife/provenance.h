@@ -69,6 +69,10 @@ struct Provenance {
   std::optional<FileRecord> names_list;
   std::optional<double> seed;
   SeedSource seed_source = SeedSource::kNone;
+  // Groups the generator had drawn since it was started before this design's first: 0 for
+  // a batch run, which restarts it; in the window, the Saves, Shows and Exports since the
+  // last Set seed. With the seed it says how to draw the design again.
+  std::uint64_t draws_before = 0;
   std::string created;  // IsoDateTime
 };
 
