@@ -5,9 +5,9 @@ set(probes layering_probe_platform:window/dropkit.h layering_probe_frame:generat
            layering_probe_module:shell/registry.h)
 set(failures 0)
 foreach(probe ${probes})
-  string(REPLACE ":" ";" parts ${probe})
-  list(GET parts 0 target)
-  list(GET parts 1 header)
+  string(REPLACE ":" ";" fields ${probe})
+  list(GET fields 0 target)
+  list(GET fields 1 header)
   execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} --target ${target}
                   RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(result EQUAL 0)
