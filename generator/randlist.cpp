@@ -125,7 +125,7 @@ constexpr std::size_t kProgressLineMask = 4095;
 constexpr std::size_t kPrefetchAhead = 16;
 
 void PrefetchName(const Value& tp, std::size_t j) {
-  if (j <= tp.numel()) stringset.cell(static_cast<std::size_t>(tp.num(j - 1)) - 1).prefetch();
+  if (j <= tp.numel()) stringset.prefetch_cell(static_cast<std::size_t>(tp.num(j - 1)) - 1);
 }
 
 // The loop that Save and Show share: for each repetition r from 1 to the number of

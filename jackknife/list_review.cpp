@@ -1,6 +1,7 @@
 #include "jackknife/list_review.h"
 
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "jackknife/name_checks.h"
@@ -18,24 +19,17 @@ std::string BaseName(const std::string& path) {
 }  // namespace
 
 void ReviewLoadedList(const LoadedList& list) {
-  // The names as UTF-8 bytes: plain ASCII names are read in place, others converted.
-  std::vector<std::string> converted;
-  std::vector<std::string_view> lines(list.count);
-  for (std::size_t i = 0; i < list.count; ++i) {
-    const Value& name = list.names.cell(i);
-    if (name.ascii()) {
-      lines[i] = std::string_view(reinterpret_cast<const char*>(name.narrow_bytes()), name.numel());
-    } else {
-      converted.push_back(name.utf8());
-    }
-  }
-  if (!converted.empty()) {  // fill in the converted ones, whose storage is now fixed
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < list.count; ++i) {
-      if (!list.names.cell(i).ascii()) lines[i] = converted[next++];
-    }
-  }
-  ListReview review{list, CheckNameViews(lines)};
+  // The names as UTF-8 bytes: plain ASCII names are read in place, others converted
+  // once, when first asked for (a map's strings stay where they are).
+  std::unordered_map<std::size_t, std::string> converted;
+  const auto line = [&](std::size_t i) -> std::string_view {
+    TextView view;
+    if (list.names.cell_text(i, &view) && view.kind == TextView::Kind::kAscii) return view.bytes();
+    auto it = converted.find(i);
+    if (it == converted.end()) it = converted.emplace(i, list.names.cell(i).utf8()).first;
+    return it->second;
+  };
+  ListReview review{list, CheckNameSource(list.count, line)};
   const std::string file = BaseName(list.path);
   last_review = std::move(review);
   if (last_review.findings.empty()) return;

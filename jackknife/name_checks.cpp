@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "alignment/taxon_names.h"
@@ -67,94 +70,148 @@ bool IsValidUtf8(std::string_view text) {
 
 namespace {
 
-// For each name that repeats an earlier one: the line of its first listing and how many
-// times it has been listed up to here (0 for a first listing). Hashing and sorting keeps
-// a long list's check to a few passes over memory.
-std::vector<std::pair<std::size_t, std::size_t>> Repeats(
-    const std::vector<std::string_view>& names) {
-  struct Key {
-    std::size_t hash;
-    std::size_t index;
-  };
-  std::vector<Key> keys;
-  keys.reserve(names.size());
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (!names[i].empty()) keys.push_back({std::hash<std::string_view>()(names[i]), i});
+// Finds names listed before: an open hash table of positions (4 bytes a slot, at most
+// half full) over the names, which stay where the caller keeps them. One pass over a list,
+// with the slot of each name fetched a few names ahead of its turn.
+class RepeatFinder {
+ public:
+  explicit RepeatFinder(std::size_t count) {
+    std::size_t slots = 16;
+    while (slots < 2 * count) slots *= 2;
+    mask_ = slots - 1;
+    table_.assign(slots, 0);
   }
-  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-    return a.hash != b.hash ? a.hash < b.hash : a.index < b.index;
-  });
-  std::vector<std::pair<std::size_t, std::size_t>> repeats(names.size(), {0, 0});
-  for (std::size_t run = 0; run < keys.size();) {
-    std::size_t end = run + 1;
-    while (end < keys.size() && keys[end].hash == keys[run].hash) ++end;
-    // Within a run of equal hashes (nearly always one name), in line order.
-    for (std::size_t k = run + 1; k < end; ++k) {
-      for (std::size_t m = k; m-- > run;) {  // the latest earlier listing
-        if (names[keys[m].index] != names[keys[k].index]) continue;
-        const auto& earlier = repeats[keys[m].index];
-        const std::size_t first = earlier.second == 0 ? keys[m].index + 1 : earlier.first;
-        repeats[keys[k].index] = {first, (earlier.second == 0 ? 1 : earlier.second) + 1};
-        break;
+
+  static std::size_t Hash(std::string_view name) { return std::hash<std::string_view>()(name); }
+  void Prefetch(std::size_t hash) const { __builtin_prefetch(&table_[hash & mask_]); }
+
+  // Enters name i (not empty, with its hash) and returns {first listing (1-based), times
+  // listed so far} for a repeat, {0, 1} for a first listing. `name(j)` gives name j.
+  template <typename Name>
+  std::pair<std::size_t, std::size_t> Enter(std::size_t i, std::string_view n, std::size_t hash,
+                                            const Name& name) {
+    for (std::size_t s = hash & mask_;; s = (s + 1) & mask_) {
+      if (table_[s] == 0) {
+        table_[s] = static_cast<std::uint32_t>(i + 1);
+        return {0, 1};
       }
+      const std::size_t first = table_[s] - 1;
+      if (name(first) != n) continue;
+      std::size_t& listed = times_.try_emplace(first, 1).first->second;
+      return {first + 1, ++listed};
     }
-    run = end;
   }
-  return repeats;
+
+ private:
+  std::size_t mask_ = 0;
+  std::vector<std::uint32_t> table_;                    // position + 1; 0 for a free slot
+  std::unordered_map<std::size_t, std::size_t> times_;  // repeated names: first, times listed
+};
+
+// True when every byte is below 0x80, eight at a time.
+bool AllAscii(std::string_view text) {
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if ((word & 0x8080808080808080ULL) != 0) return false;
+  }
+  for (; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+  }
+  return true;
+}
+
+// The checks over `count` lines that `line(i)` gives (each name as read, with its line
+// break when it had one), in one pass.
+template <typename Line>
+std::vector<std::string> CheckLines(std::size_t count, const Line& line, const std::string& unit) {
+  if (count >= std::numeric_limits<std::uint32_t>::max()) {
+    Raise("Cannot check " + std::to_string(count) + " names: a list holds fewer");
+  }
+  std::vector<std::string> findings;
+  // A name without its line break, and empty for a blank line (never a repeat).
+  const auto name = [&](std::size_t i) {
+    const std::string_view n = WithoutBreak(line(i));
+    return n.find_first_not_of(" \t") == std::string_view::npos ? std::string_view() : n;
+  };
+  RepeatFinder repeats(count);
+  // The names just ahead, with their hashes, so that their slots are fetched in time.
+  constexpr std::size_t kAhead = 16;
+  struct Ahead {
+    std::string_view name;
+    std::size_t hash = 0;
+  };
+  Ahead ahead[kAhead];
+  const auto look_ahead = [&](std::size_t i) {
+    if (i >= count) return;
+    Ahead& a = ahead[i % kAhead];
+    a.name = name(i);
+    a.hash = RepeatFinder::Hash(a.name);
+    if (!a.name.empty()) repeats.Prefetch(a.hash);
+  };
+  for (std::size_t i = 0; i < kAhead; ++i) look_ahead(i);
+  for (std::size_t i = 0; i < count; ++i) {
+    const Ahead current = ahead[i % kAhead];
+    look_ahead(i + kAhead);
+    const auto at = [&] { return unit + " " + std::to_string(i + 1) + ": "; };
+    if (current.name.empty()) {
+      findings.push_back(at() + "blank line");
+      continue;
+    }
+    const std::string_view name_i = current.name;
+    if (const auto [first, times] = repeats.Enter(i, name_i, current.hash, name); times > 1) {
+      const std::string said = times == 2 ? "twice" : std::to_string(times) + " times";
+      findings.push_back(Plural(unit) + " " + std::to_string(first) + " and " +
+                         std::to_string(i + 1) + ": " + Shown(name_i) + " is listed " + said);
+    }
+    std::size_t begin = 0, end = name_i.size();
+    while (begin < end && IsBlank(name_i[begin])) ++begin;
+    while (end > begin && IsBlank(name_i[end - 1])) --end;
+    if (begin > 0 || end < name_i.size()) {
+      const char* where = begin > 0 && end < name_i.size() ? "leading and trailing"
+                          : begin > 0                      ? "leading"
+                                                           : "trailing";
+      findings.push_back(at() + Shown(name_i) + " has " + where + " blanks");
+    }
+    if (!AllAscii(name_i) && !IsValidUtf8(name_i)) {
+      findings.push_back(at() + Shown(name_i) + " is not valid UTF-8");
+    }
+    const std::vector<std::string> problems =
+        UnquotedNameProblems(name_i.substr(begin, end - begin));
+    if (!problems.empty()) {
+      std::string reasons;
+      for (const auto& p : problems) reasons += (reasons.empty() ? "" : "; ") + p;
+      findings.push_back(at() + Shown(name_i) +
+                         " cannot stand unquoted in PHYLIP or NEXUS: " + reasons);
+    }
+  }
+  if (count > 0) {
+    const std::string_view last = line(count - 1);
+    if (last.empty() || last.back() != '\n') {
+      findings.push_back(unit + " " + std::to_string(count) + ": the last line has no line break");
+    }
+  }
+  return findings;
 }
 
 }  // namespace
 
 std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
                                     const std::string& unit) {
-  return CheckNameViews(std::vector<std::string_view>(lines.begin(), lines.end()), unit);
+  return CheckLines(
+      lines.size(), [&](std::size_t i) { return std::string_view(lines[i]); }, unit);
 }
 
 std::vector<std::string> CheckNameViews(const std::vector<std::string_view>& lines,
                                         const std::string& unit) {
-  std::vector<std::string> findings;
-  // Names without their line breaks, and empty for blank lines (never repeats).
-  std::vector<std::string_view> names(lines.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string_view name = WithoutBreak(lines[i]);
-    if (name.find_first_not_of(" \t") != std::string_view::npos) names[i] = name;
-  }
-  const auto repeats = Repeats(names);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const auto at = [&] { return unit + " " + std::to_string(i + 1) + ": "; };
-    const std::string_view name = WithoutBreak(lines[i]);
-    std::size_t begin = 0, end = name.size();
-    while (begin < end && IsBlank(name[begin])) ++begin;
-    while (end > begin && IsBlank(name[end - 1])) --end;
-    if (begin == end) {
-      findings.push_back(at() + "blank line");
-      continue;
-    }
-    if (const auto [first, count] = repeats[i]; count > 1) {
-      const std::string times = count == 2 ? "twice" : std::to_string(count) + " times";
-      findings.push_back(Plural(unit) + " " + std::to_string(first) + " and " +
-                         std::to_string(i + 1) + ": " + Shown(name) + " is listed " + times);
-    }
-    if (begin > 0 || end < name.size()) {
-      const char* where = begin > 0 && end < name.size() ? "leading and trailing"
-                          : begin > 0                    ? "leading"
-                                                         : "trailing";
-      findings.push_back(at() + Shown(name) + " has " + where + " blanks");
-    }
-    if (!IsValidUtf8(name)) findings.push_back(at() + Shown(name) + " is not valid UTF-8");
-    const std::vector<std::string> problems = UnquotedNameProblems(name.substr(begin, end - begin));
-    if (!problems.empty()) {
-      std::string reasons;
-      for (const auto& p : problems) reasons += (reasons.empty() ? "" : "; ") + p;
-      findings.push_back(at() + Shown(name) +
-                         " cannot stand unquoted in PHYLIP or NEXUS: " + reasons);
-    }
-  }
-  if (!lines.empty() && (lines.back().empty() || lines.back().back() != '\n')) {
-    findings.push_back(unit + " " + std::to_string(lines.size()) +
-                       ": the last line has no line break");
-  }
-  return findings;
+  return CheckLines(
+      lines.size(), [&](std::size_t i) { return lines[i]; }, unit);
+}
+
+std::vector<std::string> CheckNameSource(std::size_t count, const NameSource& line,
+                                         const std::string& unit) {
+  return CheckLines(count, line, unit);
 }
 
 }  // namespace dk

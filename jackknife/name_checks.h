@@ -2,6 +2,8 @@
 #ifndef DROPKIT_JACKKNIFE_NAME_CHECKS_H_
 #define DROPKIT_JACKKNIFE_NAME_CHECKS_H_
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +21,11 @@ std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
 // The same over views of the lines.
 std::vector<std::string> CheckNameViews(const std::vector<std::string_view>& lines,
                                         const std::string& unit = "line");
+// The same over `count` lines that `line(i)` gives, for a list too long to copy; a view
+// it returns must stay valid until the check returns.
+using NameSource = std::function<std::string_view(std::size_t)>;
+std::vector<std::string> CheckNameSource(std::size_t count, const NameSource& line,
+                                         const std::string& unit = "line");
 
 // True when `text` is valid UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF).

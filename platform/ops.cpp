@@ -205,7 +205,7 @@ void mlfIndexAssign(Value* target, const char* spec, const Value& index, Value v
       return;
     }
     if (i > target->numel()) target->cell_resize(i + 1);
-    target->mutable_cell(i) = std::move(value);
+    target->set_cell(i, std::move(value));
     return;
   }
   if (std::strcmp(spec, "(?)") == 0) {

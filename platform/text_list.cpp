@@ -1,0 +1,80 @@
+#include "platform/text_list.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace dk {
+
+template <typename T>
+void GrowableArray<T>::Reserve(std::size_t n) {
+  if (n <= capacity_) return;
+  const std::size_t want = std::max({n, capacity_ * 2, 4096 / sizeof(T)});
+  if (want > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+  void* grown = std::realloc(data_.get(), want * sizeof(T));
+  if (grown == nullptr) throw std::bad_alloc();
+  (void)data_.release();  // realloc took the old block
+  data_.reset(static_cast<T*>(grown));
+  capacity_ = want;
+}
+
+template <typename T>
+T* GrowableArray<T>::Grow(std::size_t n) {
+  if (n > capacity_ - size_) {
+    if (n > SIZE_MAX - size_) throw std::bad_alloc();
+    Reserve(size_ + n);
+  }
+  T* at = data_.get() + size_;
+  size_ += n;
+  return at;
+}
+
+template <typename T>
+void GrowableArray<T>::Append(const T* from, std::size_t n) {
+  if (n == 0) return;
+  std::memcpy(Grow(n), from, n * sizeof(T));
+}
+
+template class GrowableArray<char>;
+template class GrowableArray<std::uint64_t>;
+
+void TextList::Append(const TextView& view) {
+  const std::size_t start = units_.size();
+  std::size_t pad = 0;
+  std::size_t bytes = view.size;
+  if (view.kind == TextView::Kind::kWide) {
+    pad = start & 1;
+    bytes = view.size * sizeof(char16_t);
+  }
+  ends_.Reserve(ends_.size() + 1);  // first, so that a failure leaves no text without its end
+  char* at = units_.Grow(pad + bytes);
+  if (pad != 0) *at++ = '\0';
+  if (bytes != 0) std::memcpy(at, view.data, bytes);
+  const std::uint64_t kind = static_cast<std::uint64_t>(view.kind);
+  *ends_.Grow(1) = static_cast<std::uint64_t>(units_.size()) | (kind << kKindShift);
+}
+
+Value TextList::Get(std::size_t i) const {
+  const TextView view = View(i);
+  switch (view.kind) {
+    case TextView::Kind::kAscii:
+      return Value::AsciiText(view.bytes());
+    case TextView::Kind::kNarrow:
+      return Value::NarrowText(view.bytes());
+    case TextView::Kind::kWide:
+      break;
+  }
+  return Value::Text(view.wide());
+}
+
+void TextList::Prefetch(std::size_t i) const {
+  if (i >= size()) return;
+  __builtin_prefetch(ends_.data() + i);
+  if (i > 0) __builtin_prefetch(ends_.data() + i - 1);
+  std::size_t& slot = pending_[pending_next_];
+  pending_next_ = (pending_next_ + 1) % kPrefetchLag;
+  if (slot < size()) __builtin_prefetch(View(slot).data);
+  slot = i;
+}
+
+}  // namespace dk
