@@ -22,14 +22,19 @@ void ReviewLoadedList(const LoadedList& list) {
   // The names as UTF-8 bytes: plain ASCII names are read in place, others converted
   // once, when first asked for (a map's strings stay where they are).
   std::unordered_map<std::size_t, std::string> converted;
-  const auto line = [&](std::size_t i) -> std::string_view {
+  const auto lines = [&](std::size_t first, std::size_t n, std::string_view* out) {
     TextView view;
-    if (list.names.cell_text(i, &view) && view.kind == TextView::Kind::kAscii) return view.bytes();
-    auto it = converted.find(i);
-    if (it == converted.end()) it = converted.emplace(i, list.names.cell(i).utf8()).first;
-    return it->second;
+    for (std::size_t i = first; i < first + n; ++i) {
+      if (list.names.cell_text(i, &view) && view.kind == TextView::Kind::kAscii) {
+        *out++ = view.bytes();
+        continue;
+      }
+      auto it = converted.find(i);
+      if (it == converted.end()) it = converted.emplace(i, list.names.cell(i).utf8()).first;
+      *out++ = it->second;
+    }
   };
-  ListReview review{list, CheckNameSource(list.count, line)};
+  ListReview review{list, CheckNameSource(list.count, lines)};
   const std::string file = BaseName(list.path);
   last_review = std::move(review);
   if (last_review.findings.empty()) return;

@@ -11,6 +11,7 @@
 
 #include "alignment/taxon_names.h"
 #include "platform/errors.h"
+#include "platform/text_list.h"
 
 namespace dk {
 namespace {
@@ -70,32 +71,57 @@ bool IsValidUtf8(std::string_view text) {
 
 namespace {
 
-// Finds names listed before: an open hash table of positions (4 bytes a slot, at most
-// half full) over the names, which stay where the caller keeps them. One pass over a list,
-// with the slot of each name fetched a few names ahead of its turn.
+// Finds names listed before: an open hash table (4 bytes a slot, at most half full) over
+// the names, which stay where the caller keeps them. A slot holds a position + 1 in its
+// low bits and, in the bits a list's positions leave free, a few bits of the name's hash,
+// so that nearly only a true repeat is compared with an earlier name.
 class RepeatFinder {
  public:
   explicit RepeatFinder(std::size_t count) {
     std::size_t slots = 16;
     while (slots < 2 * count) slots *= 2;
     mask_ = slots - 1;
-    table_.assign(slots, 0);
+    std::memset(table_.Grow(slots), 0, slots * sizeof(std::uint32_t));
+    while (index_bits_ < 32 && (std::uint64_t{1} << index_bits_) <= count + 1) ++index_bits_;
   }
 
-  static std::size_t Hash(std::string_view name) { return std::hash<std::string_view>()(name); }
-  void Prefetch(std::size_t hash) const { __builtin_prefetch(&table_[hash & mask_]); }
+  // A hash of eight bytes at a time: names are short, and a table of positions needs
+  // only well-spread bits, not a hash that resists chosen input.
+  static std::size_t Hash(std::string_view name) {
+    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ULL;
+    std::uint64_t h = name.size() * kMul;
+    std::size_t i = 0;
+    for (; i + 8 <= name.size(); i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, name.data() + i, 8);
+      h = (h ^ word) * kMul;
+      h ^= h >> 29;
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, name.data() + i, name.size() - i);
+    h = (h ^ tail) * kMul;
+    h ^= h >> 32;
+    return static_cast<std::size_t>(h * 0xBF58476D1CE4E5B9ULL);
+  }
+  void Prefetch(std::size_t hash) const { __builtin_prefetch(table_.data() + (hash & mask_)); }
 
   // Enters name i (not empty, with its hash) and returns {first listing (1-based), times
   // listed so far} for a repeat, {0, 1} for a first listing. `name(j)` gives name j.
   template <typename Name>
   std::pair<std::size_t, std::size_t> Enter(std::size_t i, std::string_view n, std::size_t hash,
                                             const Name& name) {
+    const std::uint32_t index_mask =
+        index_bits_ >= 32 ? ~std::uint32_t{0} : (std::uint32_t{1} << index_bits_) - 1;
+    const std::uint32_t tag =
+        index_bits_ >= 32 ? 0 : static_cast<std::uint32_t>(hash >> 32) & ~index_mask;
     for (std::size_t s = hash & mask_;; s = (s + 1) & mask_) {
-      if (table_[s] == 0) {
-        table_[s] = static_cast<std::uint32_t>(i + 1);
+      const std::uint32_t slot = table_.data()[s];
+      if (slot == 0) {
+        table_.data()[s] = tag | static_cast<std::uint32_t>(i + 1);
         return {0, 1};
       }
-      const std::size_t first = table_[s] - 1;
+      if ((slot & ~index_mask) != tag) continue;
+      const std::size_t first = (slot & index_mask) - 1;
       if (name(first) != n) continue;
       std::size_t& listed = times_.try_emplace(first, 1).first->second;
       return {first + 1, ++listed};
@@ -104,7 +130,8 @@ class RepeatFinder {
 
  private:
   std::size_t mask_ = 0;
-  std::vector<std::uint32_t> table_;                    // position + 1; 0 for a free slot
+  int index_bits_ = 1;
+  GrowableArray<std::uint32_t> table_;  // tag | position + 1; 0: free (huge pages when large)
   std::unordered_map<std::size_t, std::size_t> times_;  // repeated names: first, times listed
 };
 
@@ -122,75 +149,84 @@ bool AllAscii(std::string_view text) {
   return true;
 }
 
-// The checks over `count` lines that `line(i)` gives (each name as read, with its line
-// break when it had one), in one pass.
-template <typename Line>
-std::vector<std::string> CheckLines(std::size_t count, const Line& line, const std::string& unit) {
+// A name without its line break, and empty for a blank line (never a repeat).
+std::string_view NameOf(std::string_view line) {
+  const std::string_view n = WithoutBreak(line);
+  return n.find_first_not_of(" \t") == std::string_view::npos ? std::string_view() : n;
+}
+
+// The checks over `count` lines that `fill(first, n, views)` gives n at a time (each name
+// as read, with its line break when it had one), in one pass, a block of names at a time:
+// the block's hash slots are fetched before any is entered.
+template <typename Fill>
+std::vector<std::string> CheckLines(std::size_t count, const Fill& fill, const std::string& unit) {
   if (count >= std::numeric_limits<std::uint32_t>::max()) {
     Raise("Cannot check " + std::to_string(count) + " names: a list holds fewer");
   }
   std::vector<std::string> findings;
-  // A name without its line break, and empty for a blank line (never a repeat).
   const auto name = [&](std::size_t i) {
-    const std::string_view n = WithoutBreak(line(i));
-    return n.find_first_not_of(" \t") == std::string_view::npos ? std::string_view() : n;
+    std::string_view line;
+    fill(i, 1, &line);
+    return NameOf(line);
   };
   RepeatFinder repeats(count);
-  // The names just ahead, with their hashes, so that their slots are fetched in time.
-  constexpr std::size_t kAhead = 16;
-  struct Ahead {
-    std::string_view name;
-    std::size_t hash = 0;
-  };
-  Ahead ahead[kAhead];
-  const auto look_ahead = [&](std::size_t i) {
-    if (i >= count) return;
-    Ahead& a = ahead[i % kAhead];
-    a.name = name(i);
-    a.hash = RepeatFinder::Hash(a.name);
-    if (!a.name.empty()) repeats.Prefetch(a.hash);
-  };
-  for (std::size_t i = 0; i < kAhead; ++i) look_ahead(i);
-  for (std::size_t i = 0; i < count; ++i) {
-    const Ahead current = ahead[i % kAhead];
-    look_ahead(i + kAhead);
-    const auto at = [&] { return unit + " " + std::to_string(i + 1) + ": "; };
-    if (current.name.empty()) {
-      findings.push_back(at() + "blank line");
-      continue;
+  constexpr std::size_t kBlock = 256;
+  std::string_view lines[kBlock];
+  std::string_view names[kBlock];
+  std::size_t hashes[kBlock];
+  std::string_view last_line;
+  for (std::size_t block = 0; block < count; block += kBlock) {
+    const std::size_t n = std::min(kBlock, count - block);
+    fill(block, n, lines);
+    for (std::size_t k = 0; k < n; ++k) {
+      names[k] = NameOf(lines[k]);
+      hashes[k] = RepeatFinder::Hash(names[k]);
     }
-    const std::string_view name_i = current.name;
-    if (const auto [first, times] = repeats.Enter(i, name_i, current.hash, name); times > 1) {
-      const std::string said = times == 2 ? "twice" : std::to_string(times) + " times";
-      findings.push_back(Plural(unit) + " " + std::to_string(first) + " and " +
-                         std::to_string(i + 1) + ": " + Shown(name_i) + " is listed " + said);
+    last_line = lines[n - 1];
+    // Each name's slot is fetched a few names before its turn: enough to hide the wait,
+    // few enough not to crowd the processor's queue of fetches.
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t k = 0; k < std::min(n, kAhead); ++k) {
+      if (!names[k].empty()) repeats.Prefetch(hashes[k]);
     }
-    std::size_t begin = 0, end = name_i.size();
-    while (begin < end && IsBlank(name_i[begin])) ++begin;
-    while (end > begin && IsBlank(name_i[end - 1])) --end;
-    if (begin > 0 || end < name_i.size()) {
-      const char* where = begin > 0 && end < name_i.size() ? "leading and trailing"
-                          : begin > 0                      ? "leading"
-                                                           : "trailing";
-      findings.push_back(at() + Shown(name_i) + " has " + where + " blanks");
-    }
-    if (!AllAscii(name_i) && !IsValidUtf8(name_i)) {
-      findings.push_back(at() + Shown(name_i) + " is not valid UTF-8");
-    }
-    const std::vector<std::string> problems =
-        UnquotedNameProblems(name_i.substr(begin, end - begin));
-    if (!problems.empty()) {
-      std::string reasons;
-      for (const auto& p : problems) reasons += (reasons.empty() ? "" : "; ") + p;
-      findings.push_back(at() + Shown(name_i) +
-                         " cannot stand unquoted in PHYLIP or NEXUS: " + reasons);
+    for (std::size_t k = 0; k < n; ++k) {
+      if (k + kAhead < n && !names[k + kAhead].empty()) repeats.Prefetch(hashes[k + kAhead]);
+      const std::size_t i = block + k;
+      const auto at = [&] { return unit + " " + std::to_string(i + 1) + ": "; };
+      const std::string_view name_i = names[k];
+      if (name_i.empty()) {
+        findings.push_back(at() + "blank line");
+        continue;
+      }
+      if (const auto [first, times] = repeats.Enter(i, name_i, hashes[k], name); times > 1) {
+        const std::string said = times == 2 ? "twice" : std::to_string(times) + " times";
+        findings.push_back(Plural(unit) + " " + std::to_string(first) + " and " +
+                           std::to_string(i + 1) + ": " + Shown(name_i) + " is listed " + said);
+      }
+      std::size_t begin = 0, end = name_i.size();
+      while (begin < end && IsBlank(name_i[begin])) ++begin;
+      while (end > begin && IsBlank(name_i[end - 1])) --end;
+      if (begin > 0 || end < name_i.size()) {
+        const char* where = begin > 0 && end < name_i.size() ? "leading and trailing"
+                            : begin > 0                      ? "leading"
+                                                             : "trailing";
+        findings.push_back(at() + Shown(name_i) + " has " + where + " blanks");
+      }
+      if (!AllAscii(name_i) && !IsValidUtf8(name_i)) {
+        findings.push_back(at() + Shown(name_i) + " is not valid UTF-8");
+      }
+      const std::vector<std::string> problems =
+          UnquotedNameProblems(name_i.substr(begin, end - begin));
+      if (!problems.empty()) {
+        std::string reasons;
+        for (const auto& p : problems) reasons += (reasons.empty() ? "" : "; ") + p;
+        findings.push_back(at() + Shown(name_i) +
+                           " cannot stand unquoted in PHYLIP or NEXUS: " + reasons);
+      }
     }
   }
-  if (count > 0) {
-    const std::string_view last = line(count - 1);
-    if (last.empty() || last.back() != '\n') {
-      findings.push_back(unit + " " + std::to_string(count) + ": the last line has no line break");
-    }
+  if (count > 0 && (last_line.empty() || last_line.back() != '\n')) {
+    findings.push_back(unit + " " + std::to_string(count) + ": the last line has no line break");
   }
   return findings;
 }
@@ -199,19 +235,23 @@ std::vector<std::string> CheckLines(std::size_t count, const Line& line, const s
 
 std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
                                     const std::string& unit) {
-  return CheckLines(
-      lines.size(), [&](std::size_t i) { return std::string_view(lines[i]); }, unit);
+  const auto fill = [&](std::size_t first, std::size_t n, std::string_view* out) {
+    for (std::size_t k = 0; k < n; ++k) out[k] = lines[first + k];
+  };
+  return CheckLines(lines.size(), fill, unit);
 }
 
 std::vector<std::string> CheckNameViews(const std::vector<std::string_view>& lines,
                                         const std::string& unit) {
-  return CheckLines(
-      lines.size(), [&](std::size_t i) { return lines[i]; }, unit);
+  const auto fill = [&](std::size_t first, std::size_t n, std::string_view* out) {
+    std::copy_n(lines.begin() + static_cast<std::ptrdiff_t>(first), n, out);
+  };
+  return CheckLines(lines.size(), fill, unit);
 }
 
-std::vector<std::string> CheckNameSource(std::size_t count, const NameSource& line,
+std::vector<std::string> CheckNameSource(std::size_t count, const NameSource& lines,
                                          const std::string& unit) {
-  return CheckLines(count, line, unit);
+  return CheckLines(count, lines, unit);
 }
 
 }  // namespace dk

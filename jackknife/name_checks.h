@@ -21,10 +21,11 @@ std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
 // The same over views of the lines.
 std::vector<std::string> CheckNameViews(const std::vector<std::string_view>& lines,
                                         const std::string& unit = "line");
-// The same over `count` lines that `line(i)` gives, for a list too long to copy; a view
-// it returns must stay valid until the check returns.
-using NameSource = std::function<std::string_view(std::size_t)>;
-std::vector<std::string> CheckNameSource(std::size_t count, const NameSource& line,
+// The same over `count` lines that `lines(first, n, out)` gives, n views at a time into
+// out[0 .. n-1], for a list too long to copy; the views must stay valid until the check
+// returns.
+using NameSource = std::function<void(std::size_t first, std::size_t n, std::string_view* out)>;
+std::vector<std::string> CheckNameSource(std::size_t count, const NameSource& lines,
                                          const std::string& unit = "line");
 
 // True when `text` is valid UTF-8 (no overlong forms, surrogates or values past

@@ -4,18 +4,62 @@
 #include <cstring>
 #include <new>
 
+#include <sys/mman.h>
+
 namespace dk {
+
+namespace {
+
+// Arrays from this size on are mapped from the system.
+constexpr std::size_t kMapBytes = std::size_t{1} << 20;
+
+void* MapBytes(std::size_t bytes) {
+  void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  ::madvise(p, bytes, MADV_HUGEPAGE);  // a hint: fewer, larger page faults
+  return p;
+}
+
+}  // namespace
 
 template <typename T>
 void GrowableArray<T>::Reserve(std::size_t n) {
   if (n <= capacity_) return;
-  const std::size_t want = std::max({n, capacity_ * 2, 4096 / sizeof(T)});
-  if (want > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-  void* grown = std::realloc(data_.get(), want * sizeof(T));
-  if (grown == nullptr) throw std::bad_alloc();
-  (void)data_.release();  // realloc took the old block
-  data_.reset(static_cast<T*>(grown));
+  std::size_t want = std::max({n, capacity_ * 2, 4096 / sizeof(T)});
+  if (want > SIZE_MAX / sizeof(T) / 2) throw std::bad_alloc();
+  std::size_t bytes = want * sizeof(T);
+  void* grown = nullptr;
+  if (bytes < kMapBytes) {
+    grown = std::realloc(data_, bytes);
+    if (grown == nullptr) throw std::bad_alloc();
+  } else {
+    bytes = (bytes + kMapBytes - 1) / kMapBytes * kMapBytes;
+    want = bytes / sizeof(T);
+    if (mapped_) {
+      grown = ::mremap(data_, capacity_ * sizeof(T), bytes, MREMAP_MAYMOVE);
+      if (grown == MAP_FAILED) throw std::bad_alloc();
+      ::madvise(grown, bytes, MADV_HUGEPAGE);
+    } else {
+      grown = MapBytes(bytes);
+      if (size_ > 0) std::memcpy(grown, data_, size_ * sizeof(T));
+      std::free(data_);
+      mapped_ = true;
+    }
+  }
+  data_ = static_cast<T*>(grown);
   capacity_ = want;
+}
+
+template <typename T>
+void GrowableArray<T>::Release() noexcept {
+  if (mapped_) {
+    ::munmap(data_, capacity_ * sizeof(T));
+  } else {
+    std::free(data_);
+  }
+  data_ = nullptr;
+  size_ = capacity_ = 0;
+  mapped_ = false;
 }
 
 template <typename T>
@@ -24,7 +68,7 @@ T* GrowableArray<T>::Grow(std::size_t n) {
     if (n > SIZE_MAX - size_) throw std::bad_alloc();
     Reserve(size_ + n);
   }
-  T* at = data_.get() + size_;
+  T* at = data_ + size_;
   size_ += n;
   return at;
 }
@@ -36,6 +80,7 @@ void GrowableArray<T>::Append(const T* from, std::size_t n) {
 }
 
 template class GrowableArray<char>;
+template class GrowableArray<std::uint32_t>;
 template class GrowableArray<std::uint64_t>;
 
 void TextList::Append(const TextView& view) {

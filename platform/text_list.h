@@ -21,28 +21,35 @@
 
 namespace dk {
 
-// A growable array of trivially copyable elements on malloc and realloc: a large one
-// grows without copying (the system moves its pages), so loading a long list never
-// holds two copies of it.
+// A growable array of trivially copyable elements. A small one lives on the heap; a
+// large one is mapped from the system, backed by huge pages where it has them, and grows
+// without copying (the system moves its pages), so loading a long list neither holds two
+// copies of it nor faults in each 4 KiB page on its own.
 template <typename T>
 class GrowableArray {
  public:
   GrowableArray() = default;
   GrowableArray(const GrowableArray& other) { Append(other.data(), other.size()); }
   GrowableArray(GrowableArray&& other) noexcept
-      : data_(std::move(other.data_)),
+      : data_(std::exchange(other.data_, nullptr)),
         size_(std::exchange(other.size_, 0)),
-        capacity_(std::exchange(other.capacity_, 0)) {}
+        capacity_(std::exchange(other.capacity_, 0)),
+        mapped_(std::exchange(other.mapped_, false)) {}
   GrowableArray& operator=(const GrowableArray&) = delete;
   GrowableArray& operator=(GrowableArray&& other) noexcept {
-    data_ = std::move(other.data_);
-    size_ = std::exchange(other.size_, 0);
-    capacity_ = std::exchange(other.capacity_, 0);
+    if (this != &other) {
+      Release();
+      data_ = std::exchange(other.data_, nullptr);
+      size_ = std::exchange(other.size_, 0);
+      capacity_ = std::exchange(other.capacity_, 0);
+      mapped_ = std::exchange(other.mapped_, false);
+    }
     return *this;
   }
+  ~GrowableArray() { Release(); }
 
-  T* data() { return data_.get(); }
-  const T* data() const { return data_.get(); }
+  T* data() { return data_; }
+  const T* data() const { return data_; }
   std::size_t size() const { return size_; }
   std::size_t capacity() const { return capacity_; }
 
@@ -55,12 +62,12 @@ class GrowableArray {
   T* Grow(std::size_t n);
 
  private:
-  struct FreeMemory {
-    void operator()(T* p) const { std::free(p); }
-  };
-  std::unique_ptr<T, FreeMemory> data_;
+  void Release() noexcept;
+
+  T* data_ = nullptr;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
+  bool mapped_ = false;  // mapped from the system, not on the heap
 };
 
 class TextList {

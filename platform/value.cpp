@@ -21,11 +21,30 @@ namespace internal {
 // in `base`, a list shared with other cells and never changed. A copy of a compact cell
 // shares its texts as `base`, and a list replaced element by element from the first
 // (a name list read anew over the old one) stays compact.
+// The one-row text a compact cell hands out last. While no caller holds it any more, the
+// next element read fills it anew instead of making another array: reading a list's
+// names one after the other then allocates nothing.
+class ElementScratch {
+ public:
+  ElementScratch() = default;
+  ElementScratch(const ElementScratch&) {}  // a copy of a cell has a scratch of its own
+  ElementScratch& operator=(const ElementScratch&) = delete;
+  ~ElementScratch() { ReleaseRep(rep_); }
+
+  // A text of `bytes` (one byte per unit) in the scratch when it is free and large
+  // enough; nullptr otherwise. The caller owns one reference to what is returned.
+  Rep* Fill(std::string_view bytes, bool ascii);
+
+ private:
+  Rep* rep_ = nullptr;
+};
+
 struct CellRep : Rep {
   std::vector<Value> elems;
   bool compact = false;
   TextList own;
   std::shared_ptr<const TextList> base;
+  mutable ElementScratch scratch;
 
   const TextList& Holder(std::size_t i) const { return i < own.size() ? own : *base; }
   // Turns a compact cell into one of separate values.
@@ -169,6 +188,25 @@ Rep* NewNarrow(std::string_view bytes, bool ascii) {
   std::memcpy(Narrow(rep), bytes.data(), n);
   return rep;
 }
+
+}  // namespace
+
+Rep* internal::ElementScratch::Fill(std::string_view bytes, bool ascii) {
+  constexpr std::size_t kLeast = 64;  // room for most names, so that one scratch serves
+  if (bytes.empty() || bytes.size() > 0xFFFFFFFFu) return nullptr;
+  if (rep_ == nullptr || rep_->refs > 1 || rep_->capacity < bytes.size()) {
+    Rep* fresh = NewFlat(ClassId::kChar, 1, 0, std::max(kLeast, bytes.size()), true);
+    ReleaseRep(rep_);
+    rep_ = fresh;
+  }
+  rep_->cols = static_cast<std::uint32_t>(bytes.size());
+  rep_->ascii = ascii;
+  std::memcpy(Narrow(rep_), bytes.data(), bytes.size());
+  ++rep_->refs;
+  return rep_;
+}
+
+namespace {
 
 Rep* Clone(const Rep* src) {
   switch (src->cls) {
@@ -427,8 +465,15 @@ TextView Value::text_view() const {
 
 Value Value::cell(std::size_t i) const {
   const auto* rep = static_cast<const CellRep*>(rep_);
-  if (rep->compact) return rep->Holder(i).Get(i);
-  return rep->elems[i];
+  if (!rep->compact) return rep->elems[i];
+  const TextList& list = rep->Holder(i);
+  const TextView view = list.View(i);
+  if (view.kind != TextView::Kind::kWide) {
+    if (Rep* filled = rep->scratch.Fill(view.bytes(), view.kind == TextView::Kind::kAscii)) {
+      return Value(filled);
+    }
+  }
+  return list.Get(i);
 }
 
 bool Value::cell_text(std::size_t i, TextView* view) const {
