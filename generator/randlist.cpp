@@ -138,6 +138,7 @@ void ForEachGroup(const Value& title, const Counts& counts, Heading heading, Nam
     progress.Step(r - 1);
     heading(mlfScalar(r));
     const Value tp = DrawGroup(counts.numcount);
+    for (std::size_t j = 1; j <= kPrefetchAhead; ++j) PrefetchName(tp, j);
     for (std::size_t j = 1; j <= counts.names; ++j) {
       PrefetchName(tp, j + kPrefetchAhead);
       name(stringset.cell(static_cast<std::size_t>(mclIntArrayRef1(tp, j)) - 1));
@@ -174,8 +175,8 @@ void Load() {
   const Value fh = mlfFindobj(k.tag, k.out_box);
   mlfNSet(0, fh, k.string, stemp);
   // The list is reported to the program, which checks its names and warns of what it finds.
-  ReportListLoaded({mlfFullfile(pname, fname).utf8(), stringset,
-                    static_cast<std::size_t>(fcount.num(0))});
+  ReportListLoaded(
+      {mlfFullfile(pname, fname).utf8(), stringset, static_cast<std::size_t>(fcount.num(0))});
 }
 
 void Save() {

@@ -98,7 +98,7 @@ class RepeatFinder {
       h ^= h >> 29;
     }
     std::uint64_t tail = 0;
-    std::memcpy(&tail, name.data() + i, name.size() - i);
+    if (i < name.size()) std::memcpy(&tail, name.data() + i, name.size() - i);
     h = (h ^ tail) * kMul;
     h ^= h >> 32;
     return static_cast<std::size_t>(h * 0xBF58476D1CE4E5B9ULL);
