@@ -175,8 +175,8 @@ void Load() {
   const Value fh = mlfFindobj(k.tag, k.out_box);
   mlfNSet(0, fh, k.string, stemp);
   // The list is reported to the program, which checks its names and warns of what it finds.
-  ReportListLoaded(
-      {mlfFullfile(pname, fname).utf8(), stringset, static_cast<std::size_t>(fcount.num(0))});
+  ReportListLoaded({mlfFullfile(pname, fname).utf8(), stringset,
+                    static_cast<std::size_t>(fcount.num(0))});
 }
 
 void Save() {
