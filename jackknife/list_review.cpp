@@ -20,18 +20,22 @@ std::string BaseName(const std::string& path) {
 
 void ReviewLoadedList(const LoadedList& list) {
   // The names as UTF-8 bytes: plain ASCII names are read in place, others converted
-  // once, when first asked for (a map's strings stay where they are).
+  // first, so that the check (which may read from two threads) only reads.
   std::unordered_map<std::size_t, std::string> converted;
+  TextView view;
+  for (std::size_t i = 0; i < list.count; ++i) {
+    if (!list.names.cell_text(i, &view) || view.kind != TextView::Kind::kAscii) {
+      converted.emplace(i, list.names.cell(i).utf8());
+    }
+  }
   const auto lines = [&](std::size_t first, std::size_t n, std::string_view* out) {
-    TextView view;
+    TextView v;
     for (std::size_t i = first; i < first + n; ++i) {
-      if (list.names.cell_text(i, &view) && view.kind == TextView::Kind::kAscii) {
-        *out++ = view.bytes();
-        continue;
+      if (list.names.cell_text(i, &v) && v.kind == TextView::Kind::kAscii) {
+        *out++ = v.bytes();
+      } else {
+        *out++ = converted.at(i);
       }
-      auto it = converted.find(i);
-      if (it == converted.end()) it = converted.emplace(i, list.names.cell(i).utf8()).first;
-      *out++ = it->second;
     }
   };
   ListReview review{list, CheckNameSource(list.count, lines)};

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <limits>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -155,26 +157,32 @@ std::string_view NameOf(std::string_view line) {
   return n.find_first_not_of(" \t") == std::string_view::npos ? std::string_view() : n;
 }
 
-// The checks over `count` lines that `fill(first, n, views)` gives n at a time (each name
-// as read, with its line break when it had one), in one pass, a block of names at a time:
-// the block's hash slots are fetched before any is entered.
+// A finding about one line: the line (from 0) and its text.
+struct LineFinding {
+  std::size_t line;
+  std::string text;
+};
+
+constexpr std::size_t kBlock = 256;  // lines read at a time
+
+// The findings about names listed before, in line order: one pass over `count` lines that
+// `fill(first, n, views)` gives n at a time, each name's hash slot fetched a few names
+// before its turn.
 template <typename Fill>
-std::vector<std::string> CheckLines(std::size_t count, const Fill& fill, const std::string& unit) {
-  if (count >= std::numeric_limits<std::uint32_t>::max()) {
-    Raise("Cannot check " + std::to_string(count) + " names: a list holds fewer");
-  }
-  std::vector<std::string> findings;
+std::vector<LineFinding> RepeatFindings(std::size_t count, const Fill& fill,
+                                        const std::string& unit) {
+  std::vector<LineFinding> findings;
   const auto name = [&](std::size_t i) {
     std::string_view line;
     fill(i, 1, &line);
     return NameOf(line);
   };
   RepeatFinder repeats(count);
-  constexpr std::size_t kBlock = 256;
   std::string_view lines[kBlock];
   std::string_view names[kBlock];
   std::size_t hashes[kBlock];
-  std::string_view last_line;
+  // Enough to hide the wait for a slot, few enough not to crowd the processor's queue.
+  constexpr std::size_t kAhead = 16;
   for (std::size_t block = 0; block < count; block += kBlock) {
     const std::size_t n = std::min(kBlock, count - block);
     fill(block, n, lines);
@@ -182,51 +190,106 @@ std::vector<std::string> CheckLines(std::size_t count, const Fill& fill, const s
       names[k] = NameOf(lines[k]);
       hashes[k] = RepeatFinder::Hash(names[k]);
     }
-    last_line = lines[n - 1];
-    // Each name's slot is fetched a few names before its turn: enough to hide the wait,
-    // few enough not to crowd the processor's queue of fetches.
-    constexpr std::size_t kAhead = 16;
     for (std::size_t k = 0; k < std::min(n, kAhead); ++k) {
       if (!names[k].empty()) repeats.Prefetch(hashes[k]);
     }
     for (std::size_t k = 0; k < n; ++k) {
       if (k + kAhead < n && !names[k + kAhead].empty()) repeats.Prefetch(hashes[k + kAhead]);
+      if (names[k].empty()) continue;
       const std::size_t i = block + k;
-      const auto at = [&] { return unit + " " + std::to_string(i + 1) + ": "; };
-      const std::string_view name_i = names[k];
-      if (name_i.empty()) {
-        findings.push_back(at() + "blank line");
-        continue;
-      }
-      if (const auto [first, times] = repeats.Enter(i, name_i, hashes[k], name); times > 1) {
+      if (const auto [first, times] = repeats.Enter(i, names[k], hashes[k], name); times > 1) {
         const std::string said = times == 2 ? "twice" : std::to_string(times) + " times";
-        findings.push_back(Plural(unit) + " " + std::to_string(first) + " and " +
-                           std::to_string(i + 1) + ": " + Shown(name_i) + " is listed " + said);
-      }
-      std::size_t begin = 0, end = name_i.size();
-      while (begin < end && IsBlank(name_i[begin])) ++begin;
-      while (end > begin && IsBlank(name_i[end - 1])) --end;
-      if (begin > 0 || end < name_i.size()) {
-        const char* where = begin > 0 && end < name_i.size() ? "leading and trailing"
-                            : begin > 0                      ? "leading"
-                                                             : "trailing";
-        findings.push_back(at() + Shown(name_i) + " has " + where + " blanks");
-      }
-      if (!AllAscii(name_i) && !IsValidUtf8(name_i)) {
-        findings.push_back(at() + Shown(name_i) + " is not valid UTF-8");
-      }
-      const std::vector<std::string> problems =
-          UnquotedNameProblems(name_i.substr(begin, end - begin));
-      if (!problems.empty()) {
-        std::string reasons;
-        for (const auto& p : problems) reasons += (reasons.empty() ? "" : "; ") + p;
-        findings.push_back(at() + Shown(name_i) +
-                           " cannot stand unquoted in PHYLIP or NEXUS: " + reasons);
+        findings.push_back({i, Plural(unit) + " " + std::to_string(first) + " and " +
+                                   std::to_string(i + 1) + ": " + Shown(names[k]) + " is listed " +
+                                   said});
       }
     }
   }
-  if (count > 0 && (last_line.empty() || last_line.back() != '\n')) {
-    findings.push_back(unit + " " + std::to_string(count) + ": the last line has no line break");
+  return findings;
+}
+
+// The findings about each line on its own (blank, stray blanks, not UTF-8, not to stand
+// unquoted), in line order.
+template <typename Fill>
+std::vector<LineFinding> LineFindings(std::size_t count, const Fill& fill,
+                                      const std::string& unit) {
+  std::vector<LineFinding> findings;
+  std::string_view lines[kBlock];
+  for (std::size_t block = 0; block < count; block += kBlock) {
+    const std::size_t n = std::min(kBlock, count - block);
+    fill(block, n, lines);
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::size_t i = block + k;
+      const auto at = [&] { return unit + " " + std::to_string(i + 1) + ": "; };
+      const std::string_view name = WithoutBreak(lines[k]);
+      std::size_t begin = 0, end = name.size();
+      while (begin < end && IsBlank(name[begin])) ++begin;
+      while (end > begin && IsBlank(name[end - 1])) --end;
+      if (begin == end) {
+        findings.push_back({i, at() + "blank line"});
+        continue;
+      }
+      if (begin > 0 || end < name.size()) {
+        const char* where = begin > 0 && end < name.size() ? "leading and trailing"
+                            : begin > 0                    ? "leading"
+                                                           : "trailing";
+        findings.push_back({i, at() + Shown(name) + " has " + where + " blanks"});
+      }
+      if (!AllAscii(name) && !IsValidUtf8(name)) {
+        findings.push_back({i, at() + Shown(name) + " is not valid UTF-8"});
+      }
+      const std::vector<std::string> problems =
+          UnquotedNameProblems(name.substr(begin, end - begin));
+      if (!problems.empty()) {
+        std::string reasons;
+        for (const auto& p : problems) reasons += (reasons.empty() ? "" : "; ") + p;
+        findings.push_back(
+            {i, at() + Shown(name) + " cannot stand unquoted in PHYLIP or NEXUS: " + reasons});
+      }
+    }
+  }
+  return findings;
+}
+
+// A list this long has its repeats looked for on a second thread while the caller checks
+// each line; a shorter one is checked faster than a thread starts.
+constexpr std::size_t kSecondThreadLines = 1 << 16;
+
+// The checks over `count` lines that `fill(first, n, views)` gives n at a time (each name
+// as read, with its line break when it had one). `fill` may be called from two threads
+// at once.
+template <typename Fill>
+std::vector<std::string> CheckLines(std::size_t count, const Fill& fill, const std::string& unit) {
+  if (count >= std::numeric_limits<std::uint32_t>::max()) {
+    Raise("Cannot check " + std::to_string(count) + " names: a list holds fewer");
+  }
+  std::vector<LineFinding> repeats, singles;
+  if (count >= kSecondThreadLines && std::thread::hardware_concurrency() > 1) {
+    auto repeated =
+        std::async(std::launch::async, [&] { return RepeatFindings(count, fill, unit); });
+    singles = LineFindings(count, fill, unit);
+    repeats = repeated.get();
+  } else {
+    repeats = RepeatFindings(count, fill, unit);
+    singles = LineFindings(count, fill, unit);
+  }
+  // In line order; a line's repeat first (a blank line is never a repeat).
+  std::vector<std::string> findings;
+  findings.reserve(repeats.size() + singles.size() + 1);
+  std::size_t r = 0, l = 0;
+  while (r < repeats.size() || l < singles.size()) {
+    if (l == singles.size() || (r < repeats.size() && repeats[r].line <= singles[l].line)) {
+      findings.push_back(std::move(repeats[r++].text));
+    } else {
+      findings.push_back(std::move(singles[l++].text));
+    }
+  }
+  if (count > 0) {
+    std::string_view last;
+    fill(count - 1, 1, &last);
+    if (last.empty() || last.back() != '\n') {
+      findings.push_back(unit + " " + std::to_string(count) + ": the last line has no line break");
+    }
   }
   return findings;
 }

@@ -23,7 +23,7 @@ std::vector<std::string> CheckNameViews(const std::vector<std::string_view>& lin
                                         const std::string& unit = "line");
 // The same over `count` lines that `lines(first, n, out)` gives, n views at a time into
 // out[0 .. n-1], for a list too long to copy; the views must stay valid until the check
-// returns.
+// returns. A long list is checked on two threads: `lines` may be called from both at once.
 using NameSource = std::function<void(std::size_t first, std::size_t n, std::string_view* out)>;
 std::vector<std::string> CheckNameSource(std::size_t count, const NameSource& lines,
                                          const std::string& unit = "line");

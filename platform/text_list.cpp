@@ -12,12 +12,26 @@ namespace {
 
 // Arrays from this size on are mapped from the system.
 constexpr std::size_t kMapBytes = std::size_t{1} << 20;
+// A mapped array takes this much address space at once (only the pages it touches take
+// memory), so that it grows in place on whole huge pages, which a move to another address
+// could leave unaligned and split.
+constexpr std::size_t kReserveBytes = std::size_t{1} << 30;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-void* MapBytes(std::size_t bytes) {
-  void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+// Maps at least `*bytes` bytes on a huge-page boundary; sets *bytes to the size mapped.
+void* MapBytes(std::size_t* bytes) {
+  const std::size_t want = std::max(*bytes, kReserveBytes);
+  const std::size_t size = (want + kHugePage - 1) / kHugePage * kHugePage;
+  void* p = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
-  ::madvise(p, bytes, MADV_HUGEPAGE);  // a hint: fewer, larger page faults
-  return p;
+  auto* raw = static_cast<unsigned char*>(p);
+  const std::size_t lead = (kHugePage - reinterpret_cast<std::uintptr_t>(raw) % kHugePage) % kHugePage;
+  if (lead > 0) ::munmap(raw, lead);
+  ::munmap(raw + lead + size, kHugePage - lead);
+  ::madvise(raw + lead, size, MADV_HUGEPAGE);  // a hint: fewer, larger page faults
+  *bytes = size;
+  return raw + lead;
 }
 
 }  // namespace
@@ -40,7 +54,8 @@ void GrowableArray<T>::Reserve(std::size_t n) {
       if (grown == MAP_FAILED) throw std::bad_alloc();
       ::madvise(grown, bytes, MADV_HUGEPAGE);
     } else {
-      grown = MapBytes(bytes);
+      grown = MapBytes(&bytes);
+      want = bytes / sizeof(T);
       if (size_ > 0) std::memcpy(grown, data_, size_ * sizeof(T));
       std::free(data_);
       mapped_ = true;

@@ -112,11 +112,6 @@ class TextList {
   void Prefetch(std::size_t i) const;
   static constexpr std::size_t kPrefetchLag = 8;
 
-  // The bytes of memory the list holds.
-  std::size_t memory_bytes() const {
-    return units_.capacity() + ends_.capacity() * sizeof(std::uint64_t);
-  }
-
  private:
   // Each end word: the byte offset where a text ends, and its kind in the top two bits.
   static constexpr int kKindShift = 62;

@@ -75,7 +75,6 @@ TEST(TextList, CopiesAreIndependentAndLongListsGrow) {
   for (std::size_t i = 0; i < 40; ++i) list.Prefetch(i * 5000);
   list.Prefetch(1u << 30);
   EXPECT_EQ(list.Get(0).utf8(), "name_0\n");
-  EXPECT_LT(list.memory_bytes(), 100000u * (12 + 8) * 2);
 }
 
 TEST(TextList, HoldsOnlyOneRowTextsAndTheEmptyText) {
