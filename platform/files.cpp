@@ -159,8 +159,8 @@ class Reader {
     }
   }
 
-  Value MakeLine(std::string_view bytes) const {
-    return ascii_ ? Value::AsciiText(bytes) : Value::Text(bytes);
+  Value MakeLine(std::string_view bytes) {
+    return ascii_ ? lines_made_.Make(bytes, true) : Value::Text(bytes);
   }
 
   bool ReadLine8(Value* line) {
@@ -260,6 +260,7 @@ class Reader {
   std::u16string units_;
   std::size_t upos_ = 0;
   std::size_t lines_ = 0;
+  TextScratch lines_made_;  // the line handed out last, made anew while no one holds it
   std::uint64_t total_ = 0;
   bool started_ = false;
   bool eof_ = false;

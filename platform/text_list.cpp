@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include <sys/mman.h>
@@ -18,15 +19,51 @@ constexpr std::size_t kMapBytes = std::size_t{1} << 20;
 constexpr std::size_t kReserveBytes = std::size_t{1} << 30;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
+// Mappings of kReserveBytes that arrays gave back, kept for the next arrays to map: their
+// pages are in place already, so a list read anew, or the check after it, faults in no
+// new ones. Arrays are made on more than one thread (the name checks use a second).
+class SpareMappings {
+ public:
+  void* Take() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return count_ == 0 ? nullptr : spare_[--count_];
+  }
+  // Keeps `p` (a mapping of kReserveBytes); false when there is no room for it.
+  bool Keep(void* p) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (count_ == kKept) return false;
+    spare_[count_++] = p;
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kKept = 3;  // a list's texts and ends, and a check's table
+  std::mutex mutex_;
+  void* spare_[kKept] = {};
+  std::size_t count_ = 0;
+};
+
+SpareMappings& Spares() {
+  static auto* spares = new SpareMappings;  // lives as long as the program
+  return *spares;
+}
+
 // Maps at least `*bytes` bytes on a huge-page boundary; sets *bytes to the size mapped.
 void* MapBytes(std::size_t* bytes) {
   const std::size_t want = std::max(*bytes, kReserveBytes);
+  if (want == kReserveBytes) {
+    if (void* spare = Spares().Take()) {
+      *bytes = kReserveBytes;
+      return spare;
+    }
+  }
   const std::size_t size = (want + kHugePage - 1) / kHugePage * kHugePage;
   void* p = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE,
                    MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
   auto* raw = static_cast<unsigned char*>(p);
-  const std::size_t lead = (kHugePage - reinterpret_cast<std::uintptr_t>(raw) % kHugePage) % kHugePage;
+  const std::size_t lead =
+      (kHugePage - reinterpret_cast<std::uintptr_t>(raw) % kHugePage) % kHugePage;
   if (lead > 0) ::munmap(raw, lead);
   ::munmap(raw + lead + size, kHugePage - lead);
   ::madvise(raw + lead, size, MADV_HUGEPAGE);  // a hint: fewer, larger page faults
@@ -68,7 +105,8 @@ void GrowableArray<T>::Reserve(std::size_t n) {
 template <typename T>
 void GrowableArray<T>::Release() noexcept {
   if (mapped_) {
-    ::munmap(data_, capacity_ * sizeof(T));
+    const std::size_t bytes = capacity_ * sizeof(T);
+    if (bytes != kReserveBytes || !Spares().Keep(data_)) ::munmap(data_, bytes);
   } else {
     std::free(data_);
   }

@@ -21,30 +21,14 @@ namespace internal {
 // in `base`, a list shared with other cells and never changed. A copy of a compact cell
 // shares its texts as `base`, and a list replaced element by element from the first
 // (a name list read anew over the old one) stays compact.
-// The one-row text a compact cell hands out last. While no caller holds it any more, the
-// next element read fills it anew instead of making another array: reading a list's
-// names one after the other then allocates nothing.
-class ElementScratch {
- public:
-  ElementScratch() = default;
-  ElementScratch(const ElementScratch&) {}  // a copy of a cell has a scratch of its own
-  ElementScratch& operator=(const ElementScratch&) = delete;
-  ~ElementScratch() { ReleaseRep(rep_); }
-
-  // A text of `bytes` (one byte per unit) in the scratch when it is free and large
-  // enough; nullptr otherwise. The caller owns one reference to what is returned.
-  Rep* Fill(std::string_view bytes, bool ascii);
-
- private:
-  Rep* rep_ = nullptr;
-};
-
 struct CellRep : Rep {
   std::vector<Value> elems;
   bool compact = false;
   TextList own;
   std::shared_ptr<const TextList> base;
-  mutable ElementScratch scratch;
+  // The text handed out last, made anew in place while no caller holds it any more:
+  // reading a list's names one after the other then allocates nothing.
+  mutable TextScratch scratch;
 
   const TextList& Holder(std::size_t i) const { return i < own.size() ? own : *base; }
   // Turns a compact cell into one of separate values.
@@ -191,19 +175,26 @@ Rep* NewNarrow(std::string_view bytes, bool ascii) {
 
 }  // namespace
 
-Rep* internal::ElementScratch::Fill(std::string_view bytes, bool ascii) {
-  constexpr std::size_t kLeast = 64;  // room for most names, so that one scratch serves
-  if (bytes.empty() || bytes.size() > 0xFFFFFFFFu) return nullptr;
+TextScratch::TextScratch(const TextScratch&) {}
+
+TextScratch::~TextScratch() {
+  internal::ReleaseRep(rep_);
+}
+
+Value TextScratch::Make(std::string_view bytes, bool ascii) {
+  constexpr std::size_t kLeast = 64;  // room for most names and lines, so one serves
+  if (bytes.empty()) return Value::EmptyText();
   if (rep_ == nullptr || rep_->refs > 1 || rep_->capacity < bytes.size()) {
+    CheckedCount(1, bytes.size());
     Rep* fresh = NewFlat(ClassId::kChar, 1, 0, std::max(kLeast, bytes.size()), true);
-    ReleaseRep(rep_);
+    internal::ReleaseRep(rep_);
     rep_ = fresh;
   }
   rep_->cols = static_cast<std::uint32_t>(bytes.size());
   rep_->ascii = ascii;
   std::memcpy(Narrow(rep_), bytes.data(), bytes.size());
   ++rep_->refs;
-  return rep_;
+  return Value(rep_);
 }
 
 namespace {
@@ -455,23 +446,13 @@ void Value::append_units(std::size_t count, bool narrow_units, bool ascii_units,
   rep_->ascii = ascii;
 }
 
-TextView Value::text_view() const {
-  if (rep_->narrow) {
-    return {reinterpret_cast<const char*>(rep_ + 1), numel(),
-            rep_->ascii ? TextView::Kind::kAscii : TextView::Kind::kNarrow};
-  }
-  return {reinterpret_cast<const char*>(rep_ + 1), numel(), TextView::Kind::kWide};
-}
-
 Value Value::cell(std::size_t i) const {
   const auto* rep = static_cast<const CellRep*>(rep_);
   if (!rep->compact) return rep->elems[i];
   const TextList& list = rep->Holder(i);
   const TextView view = list.View(i);
   if (view.kind != TextView::Kind::kWide) {
-    if (Rep* filled = rep->scratch.Fill(view.bytes(), view.kind == TextView::Kind::kAscii)) {
-      return Value(filled);
-    }
+    return rep->scratch.Make(view.bytes(), view.kind == TextView::Kind::kAscii);
   }
   return list.Get(i);
 }

@@ -154,7 +154,11 @@ class Value {
   void append_text(const TextView& text);
   // The units of a text, without a copy, in storage order (column by column).
   // REQUIRES: is_char().
-  TextView text_view() const;
+  TextView text_view() const {
+    const auto* data = reinterpret_cast<const char*>(rep_ + 1);
+    if (!rep_->narrow) return {data, numel(), TextView::Kind::kWide};
+    return {data, numel(), rep_->ascii ? TextView::Kind::kAscii : TextView::Kind::kNarrow};
+  }
 
   // Cell elements. REQUIRES: is_cell(). A cell whose elements are all one-row texts is
   // kept compactly (text_list.h): cell() then makes the element, a text equal to the
@@ -188,6 +192,7 @@ class Value {
   bool same_array(const Value& other) const { return rep_ == other.rep_; }
 
  private:
+  friend class TextScratch;
   explicit Value(internal::Rep* rep) noexcept : rep_(rep) {}
   // Makes the array private to this handle before a change.
   void make_private() {
@@ -198,6 +203,26 @@ class Value {
   template <typename CopyNarrow, typename CopyWide>
   void append_units(std::size_t count, bool narrow_units, bool ascii_units, CopyNarrow copy_narrow,
                     CopyWide copy_wide);
+  internal::Rep* rep_ = nullptr;
+};
+
+// One-row texts that a producer hands out one after another (the lines of a file, the
+// names of a list): while no one holds the text handed out last, the next is made in the
+// same array instead of a new one, so reading a million lines that are each let go before
+// the next allocates nothing. A text someone still holds is never changed: the next is
+// made in a new array. A copy of a scratch starts without an array of its own.
+class TextScratch {
+ public:
+  TextScratch() = default;
+  TextScratch(const TextScratch&);
+  TextScratch& operator=(const TextScratch&) = delete;
+  ~TextScratch();
+
+  // A one-row text of `bytes`, one unit per byte (the 0-by-0 text for no bytes).
+  // REQUIRES: `ascii` says whether every byte is below 0x80.
+  Value Make(std::string_view bytes, bool ascii);
+
+ private:
   internal::Rep* rep_ = nullptr;
 };
 
