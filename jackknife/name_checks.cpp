@@ -73,7 +73,15 @@ bool IsValidUtf8(std::string_view text) {
 
 namespace {
 
-// Finds names listed before: an open hash table (4 bytes a slot, at most half full) over
+// The bytes at `p` as a T, read without regard to alignment.
+template <typename T>
+T Load(const char* p) {
+  T value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
+}
+
+// Finds names listed before: an open hash table (4 bytes a slot, at most 5/8 full) over
 // the names, which stay where the caller keeps them. A slot holds a position + 1 in its
 // low bits and, in the bits a list's positions leave free, a few bits of the name's hash,
 // so that nearly only a true repeat is compared with an earlier name.
@@ -81,7 +89,7 @@ class RepeatFinder {
  public:
   explicit RepeatFinder(std::size_t count) {
     std::size_t slots = 16;
-    while (slots < 2 * count) slots *= 2;
+    while (slots * 5 < count * 8) slots *= 2;  // at most five eighths full
     mask_ = slots - 1;
     std::memset(table_.Grow(slots), 0, slots * sizeof(std::uint32_t));
     while (index_bits_ < 32 && (std::uint64_t{1} << index_bits_) <= count + 1) ++index_bits_;
@@ -91,20 +99,28 @@ class RepeatFinder {
   // only well-spread bits, not a hash that resists chosen input.
   static std::size_t Hash(std::string_view name) {
     constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ULL;
-    std::uint64_t h = name.size() * kMul;
-    std::size_t i = 0;
-    for (; i + 8 <= name.size(); i += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, name.data() + i, 8);
+    const char* p = name.data();
+    const std::size_t n = name.size();
+    std::uint64_t h = n * kMul;
+    const auto mix = [&h](std::uint64_t word) {
       h = (h ^ word) * kMul;
       h ^= h >> 29;
+    };
+    // Loads of fixed sizes only: the last word overlaps the one before, and a short name
+    // is read as two overlapping halves.
+    if (n >= 8) {
+      for (std::size_t i = 0; i + 8 < n; i += 8) mix(Load<std::uint64_t>(p + i));
+      mix(Load<std::uint64_t>(p + n - 8));
+    } else if (n >= 4) {
+      mix(Load<std::uint32_t>(p) | std::uint64_t{Load<std::uint32_t>(p + n - 4)} << 32);
+    } else if (n > 0) {
+      mix(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[n / 2]) << 8 |
+          static_cast<unsigned char>(p[n - 1]) << 16);
     }
-    std::uint64_t tail = 0;
-    if (i < name.size()) std::memcpy(&tail, name.data() + i, name.size() - i);
-    h = (h ^ tail) * kMul;
     h ^= h >> 32;
     return static_cast<std::size_t>(h * 0xBF58476D1CE4E5B9ULL);
   }
+
   void Prefetch(std::size_t hash) const { __builtin_prefetch(table_.data() + (hash & mask_)); }
 
   // Enters name i (not empty, with its hash) and returns {first listing (1-based), times

@@ -14,10 +14,13 @@ namespace {
 // Arrays from this size on are mapped from the system.
 constexpr std::size_t kMapBytes = std::size_t{1} << 20;
 // A mapped array takes this much address space at once (only the pages it touches take
-// memory), so that it grows in place on whole huge pages, which a move to another address
-// could leave unaligned and split.
+// memory), so that it grows in place.
 constexpr std::size_t kReserveBytes = std::size_t{1} << 30;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// A filling mapped array has its next pages made this many bytes at a time: one call
+// instead of a fault per page. (Not huge pages: where memory is fragmented, the system
+// would stop to compact it, for up to a second.)
+constexpr std::size_t kPopulateBytes = std::size_t{2} << 20;
 
 // Mappings of kReserveBytes that arrays gave back, kept for the next arrays to map: their
 // pages are in place already, so a list read anew, or the check after it, faults in no
@@ -66,7 +69,6 @@ void* MapBytes(std::size_t* bytes) {
       (kHugePage - reinterpret_cast<std::uintptr_t>(raw) % kHugePage) % kHugePage;
   if (lead > 0) ::munmap(raw, lead);
   ::munmap(raw + lead + size, kHugePage - lead);
-  ::madvise(raw + lead, size, MADV_HUGEPAGE);  // a hint: fewer, larger page faults
   *bytes = size;
   return raw + lead;
 }
@@ -89,10 +91,10 @@ void GrowableArray<T>::Reserve(std::size_t n) {
     if (mapped_) {
       grown = ::mremap(data_, capacity_ * sizeof(T), bytes, MREMAP_MAYMOVE);
       if (grown == MAP_FAILED) throw std::bad_alloc();
-      ::madvise(grown, bytes, MADV_HUGEPAGE);
     } else {
       grown = MapBytes(&bytes);
       want = bytes / sizeof(T);
+      populated_ = 0;
       if (size_ > 0) std::memcpy(grown, data_, size_ * sizeof(T));
       std::free(data_);
       mapped_ = true;
@@ -111,7 +113,7 @@ void GrowableArray<T>::Release() noexcept {
     std::free(data_);
   }
   data_ = nullptr;
-  size_ = capacity_ = 0;
+  size_ = capacity_ = populated_ = 0;
   mapped_ = false;
 }
 
@@ -123,6 +125,14 @@ T* GrowableArray<T>::Grow(std::size_t n) {
   }
   T* at = data_ + size_;
   size_ += n;
+  if (mapped_ && size_ * sizeof(T) > populated_) {
+    const std::size_t limit = capacity_ * sizeof(T);
+    const std::size_t step =
+        std::min(std::max(kPopulateBytes, size_ * sizeof(T) - populated_), limit - populated_);
+    // A hint: where the system cannot, the pages come one fault at a time.
+    ::madvise(reinterpret_cast<char*>(data_) + populated_, step, MADV_POPULATE_WRITE);
+    populated_ += step;
+  }
   return at;
 }
 

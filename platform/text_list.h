@@ -22,9 +22,9 @@
 namespace dk {
 
 // A growable array of trivially copyable elements. A small one lives on the heap; a
-// large one is mapped from the system, backed by huge pages where it has them, and grows
-// without copying (the system moves its pages), so loading a long list neither holds two
-// copies of it nor faults in each 4 KiB page on its own.
+// large one is mapped from the system and grows in place, without copying, so loading a
+// long list never holds two copies of it; its pages are asked for 2 MiB at a time as it
+// fills, instead of one page fault at a time.
 template <typename T>
 class GrowableArray {
  public:
@@ -34,6 +34,7 @@ class GrowableArray {
       : data_(std::exchange(other.data_, nullptr)),
         size_(std::exchange(other.size_, 0)),
         capacity_(std::exchange(other.capacity_, 0)),
+        populated_(std::exchange(other.populated_, 0)),
         mapped_(std::exchange(other.mapped_, false)) {}
   GrowableArray& operator=(const GrowableArray&) = delete;
   GrowableArray& operator=(GrowableArray&& other) noexcept {
@@ -42,6 +43,7 @@ class GrowableArray {
       data_ = std::exchange(other.data_, nullptr);
       size_ = std::exchange(other.size_, 0);
       capacity_ = std::exchange(other.capacity_, 0);
+      populated_ = std::exchange(other.populated_, 0);
       mapped_ = std::exchange(other.mapped_, false);
     }
     return *this;
@@ -67,7 +69,8 @@ class GrowableArray {
   T* data_ = nullptr;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
-  bool mapped_ = false;  // mapped from the system, not on the heap
+  std::size_t populated_ = 0;  // bytes of a mapped array whose pages were asked for
+  bool mapped_ = false;        // mapped from the system, not on the heap
 };
 
 class TextList {
