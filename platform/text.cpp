@@ -152,9 +152,14 @@ class FormatCache {
  public:
   // The compiled form of `format`, or nullptr when it has not one conversion.
   const OneConversion* Find(const Value& format) {
-    for (Entry& e : entries_) {
-      if (e.format.same_array(format)) return e.ok ? &e.compiled : nullptr;
+    if (entries_[last_].format.same_array(format)) return Found(entries_[last_]);
+    for (std::size_t k = 0; k < kEntries; ++k) {
+      if (entries_[k].format.same_array(format)) {
+        last_ = k;
+        return Found(entries_[k]);
+      }
     }
+    last_ = next_;
     Entry& e = entries_[next_];
     next_ = (next_ + 1) % kEntries;
     e.compiled = OneConversion();
@@ -170,8 +175,10 @@ class FormatCache {
     bool ok = false;
     OneConversion compiled;
   };
+  static const OneConversion* Found(const Entry& e) { return e.ok ? &e.compiled : nullptr; }
   Entry entries_[kEntries];
-  std::size_t next_ = 0;
+  std::size_t next_ = 0;  // the entry to fill next
+  std::size_t last_ = 0;  // the entry found last: a listing asks for one format many times
 };
 
 FormatCache& Formats() {

@@ -177,11 +177,14 @@ Value TextList::Get(std::size_t i) const {
 
 void TextList::Prefetch(std::size_t i) const {
   if (i >= size()) return;
-  __builtin_prefetch(ends_.data() + i);
-  if (i > 0) __builtin_prefetch(ends_.data() + i - 1);
+  const std::uint64_t* ends = ends_.data();
+  __builtin_prefetch(ends + i);
+  if (i > 0) __builtin_prefetch(ends + i - 1);
   std::size_t& slot = pending_[pending_next_];
-  pending_next_ = (pending_next_ + 1) % kPrefetchLag;
-  if (slot < size()) __builtin_prefetch(View(slot).data);
+  pending_next_ = (pending_next_ + 1) & (kPrefetchLag - 1);
+  // Where the text starts (a wide one may start a byte further: the same cache line).
+  if (slot < size())
+    __builtin_prefetch(units_.data() + (slot == 0 ? 0 : ends[slot - 1] & kOffsetMask));
   slot = i;
 }
 

@@ -113,7 +113,7 @@ class TextList {
   // where text i lies now, and the text itself when a later call comes (kPrefetchLag
   // calls on). A hint only: it changes nothing that can be seen.
   void Prefetch(std::size_t i) const;
-  static constexpr std::size_t kPrefetchLag = 8;
+  static constexpr std::size_t kPrefetchLag = 8;  // a power of two
 
  private:
   // Each end word: the byte offset where a text ends, and its kind in the top two bits.
