@@ -9,11 +9,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -96,7 +98,7 @@ QString TextOf(const Value& v) {
   return lines.join(QLatin1Char('\n'));
 }
 
-// Marks a multi-line box whose text stands in blocks of many lines.
+// Marks a multi-line box whose text stands in blocks of many lines (SetBoxText).
 constexpr char kLineBlocksProperty[] = "dropkit_line_blocks";
 
 // Tells each block of a box's text that is not laid out how many lines it has, as laying
@@ -310,8 +312,40 @@ class TextBox final : public QPlainTextEdit {
     left_();
   }
 
+  // A third click selects the line under the mouse with its line break, as where each
+  // line is a paragraph of its own, also when a long text's lines stand in blocks.
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    QPlainTextEdit::mouseDoubleClickEvent(event);
+    double_click_.start();
+    double_click_at_ = event->position().toPoint();
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    const QPoint at = event->position().toPoint();
+    const bool third =
+        event->button() == Qt::LeftButton && double_click_.isValid() &&
+        double_click_.elapsed() < QApplication::doubleClickInterval() &&
+        (at - double_click_at_).manhattanLength() < QApplication::startDragDistance() &&
+        property(kLineBlocksProperty).toBool();
+    if (!third) {
+      QPlainTextEdit::mousePressEvent(event);
+      return;
+    }
+    // The line, and where the box stood, before the block's selection moves either.
+    QTextCursor line = cursorForPosition(at);
+    const int top = verticalScrollBar()->value(), left = horizontalScrollBar()->value();
+    QPlainTextEdit::mousePressEvent(event);
+    verticalScrollBar()->setValue(top);
+    horizontalScrollBar()->setValue(left);
+    line.movePosition(QTextCursor::StartOfLine);
+    line.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
+    line.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    setTextCursor(line);  // shown as the box shows any selection it makes
+  }
+
  private:
   std::function<void()> left_;
+  QElapsedTimer double_click_;
+  QPoint double_click_at_;
 };
 
 class QtWindowSystem final : public WindowSystem {

@@ -232,6 +232,24 @@ TEST_F(QtOnAnyHost, ALongTextInAMultiLineBoxReadsBackAndScrollsAsAnyText) {
     EXPECT_EQ(box->cursorForPosition(QPoint(2, 2)).position(),
               plain.cursorForPosition(QPoint(2, 2)).position());
   }
+  // A third click selects one line with its line break, as in the plain box.
+  box->resize(box->width(), 12 * box->fontMetrics().height());
+  plain.resize(box->size());
+  box->verticalScrollBar()->setValue(1234);
+  plain.verticalScrollBar()->setValue(1234);
+  QCoreApplication::processEvents();
+  for (const int line : {3, 7}) {
+    const QPoint at = plain.cursorRect(plain.cursorForPosition(QPoint(2, 2))).center() +
+                      QPoint(4, line * plain.fontMetrics().height());
+    for (QPlainTextEdit* edit : {box, &plain}) {
+      QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, at);
+      QTest::mouseClick(edit->viewport(), Qt::LeftButton, {}, at);
+    }
+    EXPECT_EQ(box->textCursor().selection().toPlainText(),
+              plain.textCursor().selection().toPlainText());
+    EXPECT_TRUE(box->textCursor().selection().toPlainText().endsWith(QLatin1Char('\n')));
+    EXPECT_EQ(box->verticalScrollBar()->value(), plain.verticalScrollBar()->value());
+  }
   EXPECT_TRUE(host_.log.empty());  // the program's text is no user's change
   // A person's change reports the text with its line breaks.
   box->moveCursor(QTextCursor::End);
