@@ -28,6 +28,18 @@ bool IsControl(char c) {
   return (u < 0x20 && !IsSpace(c)) || u == 0x7F;
 }
 
+// Bytes that give an unquoted name a problem: blanks, control characters, punctuation.
+struct ProblemTable {
+  bool is[256] = {};
+  constexpr ProblemTable() {
+    for (int c = 0; c < 0x20; ++c) is[c] = true;  // control characters and blanks
+    is[' '] = is[0x7F] = true;
+    for (const char* p = kNexusPunctuation; *p != '\0'; ++p)
+      is[static_cast<unsigned char>(*p)] = true;
+  }
+};
+constexpr ProblemTable kProblem;
+
 bool AllDigits(std::string_view name) {
   if (name.empty()) return false;
   for (const char c : name) {
@@ -39,6 +51,13 @@ bool AllDigits(std::string_view name) {
 }  // namespace
 
 std::vector<std::string> UnquotedNameProblems(std::string_view name) {
+  // Most names have no problem: one look at each byte tells so.
+  bool any = false, digits_only = true;
+  for (const char c : name) {
+    any |= kProblem.is[static_cast<unsigned char>(c)];
+    digits_only &= c >= '0' && c <= '9';
+  }
+  if (!any && !digits_only) return {};
   std::vector<std::string> problems;
   if (name.empty()) {
     problems.push_back("it is empty (neither format has an empty name)");

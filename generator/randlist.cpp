@@ -81,7 +81,7 @@ constexpr std::size_t kProgressLineMask = 4095;
 constexpr std::size_t kPrefetchAhead = 16;
 
 void PrefetchName(const Value& tp, std::size_t j) {
-  if (j <= tp.numel()) stringset.cell(static_cast<std::size_t>(tp.num(j - 1)) - 1).prefetch();
+  if (j <= tp.numel()) stringset.prefetch_cell(static_cast<std::size_t>(tp.num(j - 1)) - 1);
 }
 
 // The loop that Save and Show share: for each repetition r from 1 to the number of
@@ -94,6 +94,7 @@ void ForEachGroup(const Value& title, const Counts& counts, Heading heading, Nam
     progress.Step(r - 1);
     heading(mlfScalar(r));
     const Value tp = DrawGroup(counts.numcount);
+    for (std::size_t j = 1; j <= kPrefetchAhead; ++j) PrefetchName(tp, j);
     for (std::size_t j = 1; j <= counts.names; ++j) {
       PrefetchName(tp, j + kPrefetchAhead);
       name(stringset.cell(static_cast<std::size_t>(mclIntArrayRef1(tp, j)) - 1));

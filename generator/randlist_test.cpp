@@ -228,6 +228,33 @@ TEST_F(RandlistTest, FailedLoadNamesTheFileAndChangesNothing) {
 
 // ---- Save
 
+// A list read anew over another is kept compactly in the old one's place; its listings
+// are those of the same list read first.
+TEST_F(RandlistTest, AListReadOverAnotherListsAsWhenReadFirst) {
+  static const char kUtf16[] =
+      "\xFF\xFE"
+      "a\0%\0s\0\n\0\xE9\0\n\0\x2D\x4E\n\0\0\xD8z\0\n\0b\0";  // a lone surrogate too
+  const std::string utf16(kUtf16, sizeof kUtf16 - 1);
+  const std::string longer = "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n";
+  for (const std::string& list : {std::string("x\ny\n\xFF odd\nz"), utf16}) {
+    Load(list, "first.txt");
+    Seed("7");
+    const std::string saved = Save("3", "4");
+    Seed("7");
+    const std::string shown = Show("3", "4");
+    Load(longer, "longer.txt");
+    Load(list, "again.txt");
+    Seed("7");
+    EXPECT_EQ(Save("3", "4"), saved);
+    Seed("7");
+    EXPECT_EQ(Show("3", "4"), shown);
+    EXPECT_EQ(RandlistPersistent("stringset").numel(), 12u);  // the old list's rest is kept
+    Load(list, "third.txt");                                  // and over itself
+    Seed("7");
+    EXPECT_EQ(Save("3", "4"), saved);
+  }
+}
+
 TEST_F(RandlistTest, SaveWritesTheListingLayout) {
   Load("P\nQ\nR\nS\n");
   env.now.hour = 9;

@@ -1,6 +1,7 @@
 #include "jackknife/list_review.h"
 
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "jackknife/name_checks.h"
@@ -18,24 +19,26 @@ std::string BaseName(const std::string& path) {
 }  // namespace
 
 void ReviewLoadedList(const LoadedList& list) {
-  // The names as UTF-8 bytes: plain ASCII names are read in place, others converted.
-  std::vector<std::string> converted;
-  std::vector<std::string_view> lines(list.count);
+  // The names as UTF-8 bytes: plain ASCII names are read in place, others converted
+  // first, so that the check (which may read from two threads) only reads.
+  std::unordered_map<std::size_t, std::string> converted;
+  TextView view;
   for (std::size_t i = 0; i < list.count; ++i) {
-    const Value& name = list.names.cell(i);
-    if (name.ascii()) {
-      lines[i] = std::string_view(reinterpret_cast<const char*>(name.narrow_bytes()), name.numel());
-    } else {
-      converted.push_back(name.utf8());
+    if (!list.names.cell_text(i, &view) || view.kind != TextView::Kind::kAscii) {
+      converted.emplace(i, list.names.cell(i).utf8());
     }
   }
-  if (!converted.empty()) {  // fill in the converted ones, whose storage is now fixed
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < list.count; ++i) {
-      if (!list.names.cell(i).ascii()) lines[i] = converted[next++];
+  const auto lines = [&](std::size_t first, std::size_t n, std::string_view* out) {
+    TextView v;
+    for (std::size_t i = first; i < first + n; ++i) {
+      if (list.names.cell_text(i, &v) && v.kind == TextView::Kind::kAscii) {
+        *out++ = v.bytes();
+      } else {
+        *out++ = converted.at(i);
+      }
     }
-  }
-  ListReview review{list, CheckNameViews(lines)};
+  };
+  ListReview review{list, CheckNameSource(list.count, lines)};
   const std::string file = BaseName(list.path);
   last_review = std::move(review);
   if (last_review.findings.empty()) return;

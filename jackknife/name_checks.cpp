@@ -2,12 +2,18 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
+#include <future>
+#include <limits>
 #include <string_view>
+#include <thread>
+#include <unordered_map>
 #include <utility>
 
 #include "alignment/taxon_names.h"
 #include "platform/errors.h"
+#include "platform/text_list.h"
 
 namespace dk {
 namespace {
@@ -67,94 +73,264 @@ bool IsValidUtf8(std::string_view text) {
 
 namespace {
 
-// For each name that repeats an earlier one: the line of its first listing and how many
-// times it has been listed up to here (0 for a first listing). Hashing and sorting keeps
-// a long list's check to a few passes over memory.
-std::vector<std::pair<std::size_t, std::size_t>> Repeats(
-    const std::vector<std::string_view>& names) {
-  struct Key {
-    std::size_t hash;
-    std::size_t index;
-  };
-  std::vector<Key> keys;
-  keys.reserve(names.size());
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (!names[i].empty()) keys.push_back({std::hash<std::string_view>()(names[i]), i});
+// The bytes at `p` as a T, read without regard to alignment.
+template <typename T>
+T Load(const char* p) {
+  T value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
+}
+
+// Finds names listed before: an open hash table (4 bytes a slot, at most 5/8 full) over
+// the names, which stay where the caller keeps them. A slot holds a position + 1 in its
+// low bits and, in the bits a list's positions leave free, a few bits of the name's hash,
+// so that nearly only a true repeat is compared with an earlier name.
+class RepeatFinder {
+ public:
+  explicit RepeatFinder(std::size_t count) {
+    std::size_t slots = 16;
+    while (slots * 5 < count * 8) slots *= 2;  // at most five eighths full
+    mask_ = slots - 1;
+    std::memset(table_.Grow(slots), 0, slots * sizeof(std::uint32_t));
+    while (index_bits_ < 32 && (std::uint64_t{1} << index_bits_) <= count + 1) ++index_bits_;
   }
-  std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-    return a.hash != b.hash ? a.hash < b.hash : a.index < b.index;
-  });
-  std::vector<std::pair<std::size_t, std::size_t>> repeats(names.size(), {0, 0});
-  for (std::size_t run = 0; run < keys.size();) {
-    std::size_t end = run + 1;
-    while (end < keys.size() && keys[end].hash == keys[run].hash) ++end;
-    // Within a run of equal hashes (nearly always one name), in line order.
-    for (std::size_t k = run + 1; k < end; ++k) {
-      for (std::size_t m = k; m-- > run;) {  // the latest earlier listing
-        if (names[keys[m].index] != names[keys[k].index]) continue;
-        const auto& earlier = repeats[keys[m].index];
-        const std::size_t first = earlier.second == 0 ? keys[m].index + 1 : earlier.first;
-        repeats[keys[k].index] = {first, (earlier.second == 0 ? 1 : earlier.second) + 1};
-        break;
+
+  // A hash of eight bytes at a time: names are short, and a table of positions needs
+  // only well-spread bits, not a hash that resists chosen input.
+  static std::size_t Hash(std::string_view name) {
+    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ULL;
+    const char* p = name.data();
+    const std::size_t n = name.size();
+    std::uint64_t h = n * kMul;
+    const auto mix = [&h](std::uint64_t word) {
+      h = (h ^ word) * kMul;
+      h ^= h >> 29;
+    };
+    // Loads of fixed sizes only: the last word overlaps the one before, and a short name
+    // is read as two overlapping halves.
+    if (n >= 8) {
+      for (std::size_t i = 0; i + 8 < n; i += 8) mix(Load<std::uint64_t>(p + i));
+      mix(Load<std::uint64_t>(p + n - 8));
+    } else if (n >= 4) {
+      mix(Load<std::uint32_t>(p) | std::uint64_t{Load<std::uint32_t>(p + n - 4)} << 32);
+    } else if (n > 0) {
+      mix(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[n / 2]) << 8 |
+          static_cast<unsigned char>(p[n - 1]) << 16);
+    }
+    h ^= h >> 32;
+    return static_cast<std::size_t>(h * 0xBF58476D1CE4E5B9ULL);
+  }
+
+  void Prefetch(std::size_t hash) const { __builtin_prefetch(table_.data() + (hash & mask_)); }
+
+  // Enters name i (not empty, with its hash) and returns {first listing (1-based), times
+  // listed so far} for a repeat, {0, 1} for a first listing. `name(j)` gives name j.
+  template <typename Name>
+  std::pair<std::size_t, std::size_t> Enter(std::size_t i, std::string_view n, std::size_t hash,
+                                            const Name& name) {
+    const std::uint32_t index_mask =
+        index_bits_ >= 32 ? ~std::uint32_t{0} : (std::uint32_t{1} << index_bits_) - 1;
+    const std::uint32_t tag =
+        index_bits_ >= 32 ? 0 : static_cast<std::uint32_t>(hash >> 32) & ~index_mask;
+    for (std::size_t s = hash & mask_;; s = (s + 1) & mask_) {
+      const std::uint32_t slot = table_.data()[s];
+      if (slot == 0) {
+        table_.data()[s] = tag | static_cast<std::uint32_t>(i + 1);
+        return {0, 1};
+      }
+      if ((slot & ~index_mask) != tag) continue;
+      const std::size_t first = (slot & index_mask) - 1;
+      if (name(first) != n) continue;
+      std::size_t& listed = times_.try_emplace(first, 1).first->second;
+      return {first + 1, ++listed};
+    }
+  }
+
+ private:
+  std::size_t mask_ = 0;
+  int index_bits_ = 1;
+  GrowableArray<std::uint32_t> table_;  // tag | position + 1; 0: free (huge pages when large)
+  std::unordered_map<std::size_t, std::size_t> times_;  // repeated names: first, times listed
+};
+
+// True when every byte is below 0x80, eight at a time.
+bool AllAscii(std::string_view text) {
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if ((word & 0x8080808080808080ULL) != 0) return false;
+  }
+  for (; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+  }
+  return true;
+}
+
+// A name without its line break, and empty for a blank line (never a repeat).
+std::string_view NameOf(std::string_view line) {
+  const std::string_view n = WithoutBreak(line);
+  return n.find_first_not_of(" \t") == std::string_view::npos ? std::string_view() : n;
+}
+
+// A finding about one line: the line (from 0) and its text.
+struct LineFinding {
+  std::size_t line;
+  std::string text;
+};
+
+constexpr std::size_t kBlock = 256;  // lines read at a time
+
+// The findings about names listed before, in line order: one pass over `count` lines that
+// `fill(first, n, views)` gives n at a time, each name's hash slot fetched a few names
+// before its turn.
+template <typename Fill>
+std::vector<LineFinding> RepeatFindings(std::size_t count, const Fill& fill,
+                                        const std::string& unit) {
+  std::vector<LineFinding> findings;
+  const auto name = [&](std::size_t i) {
+    std::string_view line;
+    fill(i, 1, &line);
+    return NameOf(line);
+  };
+  RepeatFinder repeats(count);
+  std::string_view lines[kBlock];
+  std::string_view names[kBlock];
+  std::size_t hashes[kBlock];
+  // Enough to hide the wait for a slot, few enough not to crowd the processor's queue.
+  constexpr std::size_t kAhead = 16;
+  for (std::size_t block = 0; block < count; block += kBlock) {
+    const std::size_t n = std::min(kBlock, count - block);
+    fill(block, n, lines);
+    for (std::size_t k = 0; k < n; ++k) {
+      names[k] = NameOf(lines[k]);
+      hashes[k] = RepeatFinder::Hash(names[k]);
+    }
+    for (std::size_t k = 0; k < std::min(n, kAhead); ++k) {
+      if (!names[k].empty()) repeats.Prefetch(hashes[k]);
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+      if (k + kAhead < n && !names[k + kAhead].empty()) repeats.Prefetch(hashes[k + kAhead]);
+      if (names[k].empty()) continue;
+      const std::size_t i = block + k;
+      if (const auto [first, times] = repeats.Enter(i, names[k], hashes[k], name); times > 1) {
+        const std::string said = times == 2 ? "twice" : std::to_string(times) + " times";
+        findings.push_back({i, Plural(unit) + " " + std::to_string(first) + " and " +
+                                   std::to_string(i + 1) + ": " + Shown(names[k]) + " is listed " +
+                                   said});
       }
     }
-    run = end;
   }
-  return repeats;
+  return findings;
+}
+
+// The findings about each line on its own (blank, stray blanks, not UTF-8, not to stand
+// unquoted), in line order.
+template <typename Fill>
+std::vector<LineFinding> LineFindings(std::size_t count, const Fill& fill,
+                                      const std::string& unit) {
+  std::vector<LineFinding> findings;
+  std::string_view lines[kBlock];
+  for (std::size_t block = 0; block < count; block += kBlock) {
+    const std::size_t n = std::min(kBlock, count - block);
+    fill(block, n, lines);
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::size_t i = block + k;
+      const auto at = [&] { return unit + " " + std::to_string(i + 1) + ": "; };
+      const std::string_view name = WithoutBreak(lines[k]);
+      std::size_t begin = 0, end = name.size();
+      while (begin < end && IsBlank(name[begin])) ++begin;
+      while (end > begin && IsBlank(name[end - 1])) --end;
+      if (begin == end) {
+        findings.push_back({i, at() + "blank line"});
+        continue;
+      }
+      if (begin > 0 || end < name.size()) {
+        const char* where = begin > 0 && end < name.size() ? "leading and trailing"
+                            : begin > 0                    ? "leading"
+                                                           : "trailing";
+        findings.push_back({i, at() + Shown(name) + " has " + where + " blanks"});
+      }
+      if (!AllAscii(name) && !IsValidUtf8(name)) {
+        findings.push_back({i, at() + Shown(name) + " is not valid UTF-8"});
+      }
+      const std::vector<std::string> problems =
+          UnquotedNameProblems(name.substr(begin, end - begin));
+      if (!problems.empty()) {
+        std::string reasons;
+        for (const auto& p : problems) reasons += (reasons.empty() ? "" : "; ") + p;
+        findings.push_back(
+            {i, at() + Shown(name) + " cannot stand unquoted in PHYLIP or NEXUS: " + reasons});
+      }
+    }
+  }
+  return findings;
+}
+
+// A list this long has its repeats looked for on a second thread while the caller checks
+// each line; a shorter one is checked faster than a thread starts.
+constexpr std::size_t kSecondThreadLines = 1 << 16;
+
+// The checks over `count` lines that `fill(first, n, views)` gives n at a time (each name
+// as read, with its line break when it had one). `fill` may be called from two threads
+// at once.
+template <typename Fill>
+std::vector<std::string> CheckLines(std::size_t count, const Fill& fill, const std::string& unit) {
+  if (count >= std::numeric_limits<std::uint32_t>::max()) {
+    Raise("Cannot check " + std::to_string(count) + " names: a list holds fewer");
+  }
+  std::vector<LineFinding> repeats, singles;
+  if (count >= kSecondThreadLines && std::thread::hardware_concurrency() > 1) {
+    auto repeated =
+        std::async(std::launch::async, [&] { return RepeatFindings(count, fill, unit); });
+    singles = LineFindings(count, fill, unit);
+    repeats = repeated.get();
+  } else {
+    repeats = RepeatFindings(count, fill, unit);
+    singles = LineFindings(count, fill, unit);
+  }
+  // In line order; a line's repeat first (a blank line is never a repeat).
+  std::vector<std::string> findings;
+  findings.reserve(repeats.size() + singles.size() + 1);
+  std::size_t r = 0, l = 0;
+  while (r < repeats.size() || l < singles.size()) {
+    if (l == singles.size() || (r < repeats.size() && repeats[r].line <= singles[l].line)) {
+      findings.push_back(std::move(repeats[r++].text));
+    } else {
+      findings.push_back(std::move(singles[l++].text));
+    }
+  }
+  if (count > 0) {
+    std::string_view last;
+    fill(count - 1, 1, &last);
+    if (last.empty() || last.back() != '\n') {
+      findings.push_back(unit + " " + std::to_string(count) + ": the last line has no line break");
+    }
+  }
+  return findings;
 }
 
 }  // namespace
 
 std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
                                     const std::string& unit) {
-  return CheckNameViews(std::vector<std::string_view>(lines.begin(), lines.end()), unit);
+  const auto fill = [&](std::size_t first, std::size_t n, std::string_view* out) {
+    for (std::size_t k = 0; k < n; ++k) out[k] = lines[first + k];
+  };
+  return CheckLines(lines.size(), fill, unit);
 }
 
 std::vector<std::string> CheckNameViews(const std::vector<std::string_view>& lines,
                                         const std::string& unit) {
-  std::vector<std::string> findings;
-  // Names without their line breaks, and empty for blank lines (never repeats).
-  std::vector<std::string_view> names(lines.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string_view name = WithoutBreak(lines[i]);
-    if (name.find_first_not_of(" \t") != std::string_view::npos) names[i] = name;
-  }
-  const auto repeats = Repeats(names);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const auto at = [&] { return unit + " " + std::to_string(i + 1) + ": "; };
-    const std::string_view name = WithoutBreak(lines[i]);
-    std::size_t begin = 0, end = name.size();
-    while (begin < end && IsBlank(name[begin])) ++begin;
-    while (end > begin && IsBlank(name[end - 1])) --end;
-    if (begin == end) {
-      findings.push_back(at() + "blank line");
-      continue;
-    }
-    if (const auto [first, count] = repeats[i]; count > 1) {
-      const std::string times = count == 2 ? "twice" : std::to_string(count) + " times";
-      findings.push_back(Plural(unit) + " " + std::to_string(first) + " and " +
-                         std::to_string(i + 1) + ": " + Shown(name) + " is listed " + times);
-    }
-    if (begin > 0 || end < name.size()) {
-      const char* where = begin > 0 && end < name.size() ? "leading and trailing"
-                          : begin > 0                    ? "leading"
-                                                         : "trailing";
-      findings.push_back(at() + Shown(name) + " has " + where + " blanks");
-    }
-    if (!IsValidUtf8(name)) findings.push_back(at() + Shown(name) + " is not valid UTF-8");
-    const std::vector<std::string> problems = UnquotedNameProblems(name.substr(begin, end - begin));
-    if (!problems.empty()) {
-      std::string reasons;
-      for (const auto& p : problems) reasons += (reasons.empty() ? "" : "; ") + p;
-      findings.push_back(at() + Shown(name) +
-                         " cannot stand unquoted in PHYLIP or NEXUS: " + reasons);
-    }
-  }
-  if (!lines.empty() && (lines.back().empty() || lines.back().back() != '\n')) {
-    findings.push_back(unit + " " + std::to_string(lines.size()) +
-                       ": the last line has no line break");
-  }
-  return findings;
+  const auto fill = [&](std::size_t first, std::size_t n, std::string_view* out) {
+    std::copy_n(lines.begin() + static_cast<std::ptrdiff_t>(first), n, out);
+  };
+  return CheckLines(lines.size(), fill, unit);
+}
+
+std::vector<std::string> CheckNameSource(std::size_t count, const NameSource& lines,
+                                         const std::string& unit) {
+  return CheckLines(count, lines, unit);
 }
 
 }  // namespace dk

@@ -2,6 +2,8 @@
 #ifndef DROPKIT_JACKKNIFE_NAME_CHECKS_H_
 #define DROPKIT_JACKKNIFE_NAME_CHECKS_H_
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +21,12 @@ std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
 // The same over views of the lines.
 std::vector<std::string> CheckNameViews(const std::vector<std::string_view>& lines,
                                         const std::string& unit = "line");
+// The same over `count` lines that `lines(first, n, out)` gives, n views at a time into
+// out[0 .. n-1], for a list too long to copy; the views must stay valid until the check
+// returns. A long list is checked on two threads: `lines` may be called from both at once.
+using NameSource = std::function<void(std::size_t first, std::size_t n, std::string_view* out)>;
+std::vector<std::string> CheckNameSource(std::size_t count, const NameSource& lines,
+                                         const std::string& unit = "line");
 
 // True when `text` is valid UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF).

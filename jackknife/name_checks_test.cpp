@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dk {
@@ -32,6 +34,38 @@ TEST(NameChecksTest, EachKindOfFindingNamesItsLines) {
                 "lines 1 and 10: \"Alpha\" is listed 3 times",
                 "line 11: the last line has no line break",
             }));
+}
+
+// A long list is checked on two threads (repeats on one, each line on the other); its
+// findings still come in line order, a line's repeat before what else it has.
+TEST(NameChecksTest, ALongListGivesItsFindingsInLineOrder) {
+  Strings lines;
+  for (int i = 0; i < 70000; ++i) lines.push_back("n" + std::to_string(i) + "\n");
+  lines[5] = "\n";
+  lines[100] = lines[65000] = lines[69000] = "x\n";
+  lines[40000] = "n3\n";
+  lines[50000] = lines[60000] = " lead\n";
+  lines[69999] = "a b";
+  const Strings want = {
+      "line 6: blank line",
+      "lines 4 and 40001: \"n3\" is listed twice",
+      "line 50001: \" lead\" has leading blanks",
+      "lines 50001 and 60001: \" lead\" is listed twice",
+      "line 60001: \" lead\" has leading blanks",
+      "lines 101 and 65001: \"x\" is listed twice",
+      "lines 101 and 69001: \"x\" is listed 3 times",
+      "line 70000: \"a b\" cannot stand unquoted in PHYLIP or NEXUS: a blank (PHYLIP ends a "
+      "name at a blank; NEXUS needs quotes)",
+      "line 70000: the last line has no line break",
+  };
+  EXPECT_EQ(CheckNames(lines), want);
+  const std::vector<std::string_view> views(lines.begin(), lines.end());
+  EXPECT_EQ(CheckNameSource(views.size(),
+                            [&](std::size_t first, std::size_t n, std::string_view* out) {
+                              std::copy_n(views.begin() + static_cast<std::ptrdiff_t>(first), n,
+                                          out);
+                            }),
+            want);
 }
 
 TEST(NameChecksTest, TheLineBreakIsNotPartOfTheName) {

@@ -55,6 +55,10 @@ class PosixEnv : public Env {
     return Result(r);
   }
   int Sync(int fd) override { return static_cast<int>(Result(::fsync(fd))); }
+  int StartWriteback(int fd, std::uint64_t offset, std::uint64_t n) override {
+    return static_cast<int>(Result(::sync_file_range(
+        fd, static_cast<off64_t>(offset), static_cast<off64_t>(n), SYNC_FILE_RANGE_WRITE)));
+  }
   int Close(int fd) override { return static_cast<int>(Result(::close(fd))); }
   int FileStat(int fd, struct stat* st) override {
     return static_cast<int>(Result(::fstat(fd, st)));

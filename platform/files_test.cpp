@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <new>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -326,6 +327,61 @@ TEST_F(FilesWrite, NoNameExistsForAListingUntilItIsComplete) {
   mlfFclose(fid);
   EXPECT_EQ(Entries(dir.path()), (Strings{"fresh.txt", "out.txt"}));
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "newer");
+}
+
+// A long file is sent toward the disk while it is written, each part once and in order,
+// and still synced before it takes its name; a system that cannot start the writeback
+// changes nothing.
+TEST_F(FilesWrite, ALongFileStartsToTheDiskWhileWrittenAndIsSyncedBeforeItsName) {
+  class Recording : public TestEnv {
+   public:
+    int StartWriteback(int fd, std::uint64_t offset, std::uint64_t n) override {
+      log.push_back("writeback " + std::to_string(offset) + "+" + std::to_string(n));
+      if (fail_writeback) return -EINVAL;
+      return TestEnv::StartWriteback(fd, offset, n);
+    }
+    int Sync(int fd) override {
+      log.push_back("sync");
+      return TestEnv::Sync(fd);
+    }
+    int LinkOpenFile(int fd, const std::string& path) override {
+      log.push_back("name");
+      return TestEnv::LinkOpenFile(fd, path);
+    }
+    int Rename(const std::string& from, const std::string& to) override {
+      log.push_back("name");
+      return TestEnv::Rename(from, to);
+    }
+    std::vector<std::string> log;
+    bool fail_writeback = false;
+  };
+  const std::string line(1000, 'n');
+  for (const bool fail : {false, true}) {
+    Recording env;
+    env.fail_writeback = fail;
+    const std::string target = dir.file(fail ? "b.txt" : "a.txt");
+    const Value fid = Open(target);
+    for (int i = 0; i < 10000; ++i) Put(fid, line);
+    mlfFclose(fid);
+    EXPECT_EQ(ReadFile(target), [&] {
+      std::string all;
+      for (int i = 0; i < 10000; ++i) all += line;
+      return all;
+    }());
+    ASSERT_GE(env.log.size(), 3u);
+    EXPECT_EQ(env.log[env.log.size() - 2], "sync");
+    EXPECT_EQ(env.log.back(), "name");
+    // The parts sent follow one another from the start of the file.
+    std::uint64_t next = 0;
+    for (std::size_t k = 0; k + 2 < env.log.size(); ++k) {
+      const std::string& entry = env.log[k];
+      ASSERT_EQ(entry.rfind("writeback ", 0), 0u) << entry;
+      EXPECT_EQ(entry.substr(10, entry.find('+') - 10), std::to_string(next));
+      next += std::stoull(entry.substr(entry.find('+') + 1));
+    }
+    EXPECT_GT(next, 0u);
+    EXPECT_LE(next, 10000u * line.size());
+  }
 }
 
 TEST_F(FilesWrite, TargetsWithTheLongestNamesCanBeWritten) {

@@ -191,7 +191,7 @@ Value mlfIndexRef(const Value& source, const char* spec, const Value& index) {
 }
 
 void mlfIndexAssign(Value* target, const char* spec, const Value& index, Value value) {
-  if (spec[0] == '{' && std::strcmp(spec, "{?}") == 0) {
+  if (spec[0] == '{' && spec[1] == '?' && spec[2] == '}' && spec[3] == '\0') {
     if (target->absent() || target->unassigned() || (target->empty() && !target->is_cell())) {
       *target = Value::Cell(0, 0);
     }
@@ -205,7 +205,7 @@ void mlfIndexAssign(Value* target, const char* spec, const Value& index, Value v
       return;
     }
     if (i > target->numel()) target->cell_resize(i + 1);
-    target->mutable_cell(i) = std::move(value);
+    target->set_cell(i, std::move(value));
     return;
   }
   if (std::strcmp(spec, "(?)") == 0) {

@@ -86,13 +86,7 @@ struct ByteSink {
     EncodeUtf8(units, out);
   }
   void Ascii(std::string_view s) { out.append(s); }
-  void Text(const Value& v) {
-    if (v.ascii()) {
-      out.append(reinterpret_cast<const char*>(v.narrow_bytes()), v.numel());
-    } else {
-      EncodeUtf8(v.units(), out);
-    }
-  }
+  void Text(const Value& v) { AppendUtf8(v.text_view(), out); }
   ~ByteSink() {
     if (pending_high != 0) EncodeUtf8(std::u16string(1, pending_high), out);
   }
@@ -121,8 +115,106 @@ void AppendFixed(Sink& out, double x) {
   out.Ascii(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
 
+// A format of plain ASCII with exactly one conversion (%s, %i, %d or %f) and no other
+// percent sign: the text before the conversion and after it, with "\\n" turned into line
+// breaks. With one argument, a text of one row or one number, such a format gives
+// before + the item + after, which the general loop below would give too.
+struct OneConversion {
+  std::string before, after;
+  char conversion = 0;
+};
+
+// Compiles `format`; false when it is not such a format.
+bool CompileOneConversion(const Value& format, OneConversion* out) {
+  if (!format.is_char() || !format.ascii()) return false;
+  const std::string_view f = format.text_view().bytes();
+  std::string* part = &out->before;
+  for (std::size_t i = 0; i < f.size(); ++i) {
+    if (f[i] == '\\' && i + 1 < f.size() && f[i + 1] == 'n') {
+      part->push_back('\n');
+      ++i;
+    } else if (f[i] != '%') {
+      part->push_back(f[i]);
+    } else if (part == &out->before && i + 1 < f.size() &&
+               std::string_view("sidf").find(f[i + 1]) != std::string_view::npos) {
+      out->conversion = f[++i];
+      part = &out->after;
+    } else {
+      return false;
+    }
+  }
+  return out->conversion != 0;
+}
+
+// The compiled forms of the formats used last. Each entry holds its format, so that an
+// array compared by identity is still the same text.
+class FormatCache {
+ public:
+  // The compiled form of `format`, or nullptr when it has not one conversion.
+  const OneConversion* Find(const Value& format) {
+    if (entries_[last_].format.same_array(format)) return Found(entries_[last_]);
+    for (std::size_t k = 0; k < kEntries; ++k) {
+      if (entries_[k].format.same_array(format)) {
+        last_ = k;
+        return Found(entries_[k]);
+      }
+    }
+    last_ = next_;
+    Entry& e = entries_[next_];
+    next_ = (next_ + 1) % kEntries;
+    e.compiled = OneConversion();
+    e.ok = CompileOneConversion(format, &e.compiled);
+    e.format = format;
+    return e.ok ? &e.compiled : nullptr;
+  }
+
+ private:
+  static constexpr std::size_t kEntries = 4;
+  struct Entry {
+    Value format;
+    bool ok = false;
+    OneConversion compiled;
+  };
+  static const OneConversion* Found(const Entry& e) { return e.ok ? &e.compiled : nullptr; }
+  Entry entries_[kEntries];
+  std::size_t next_ = 0;  // the entry to fill next
+  std::size_t last_ = 0;  // the entry found last: a listing asks for one format many times
+};
+
+FormatCache& Formats() {
+  static auto* cache = new FormatCache;  // lives as long as the program: values outlive it
+  return *cache;
+}
+
+// The item of `arg` under the conversion, as the general loop writes it; false (nothing
+// written) for an argument that is not a text of one row or a single number.
 template <typename Sink>
-void Format(const Value& format, std::initializer_list<Value> args, Sink& out) {
+bool FormatOneItem(const OneConversion& f, const Value& arg, Sink& out) {
+  if (arg.is_char() ? arg.rows() > 1
+                    : !((arg.is_numeric() || arg.is_logical()) && arg.numel() == 1)) {
+    return false;
+  }
+  out.Ascii(f.before);
+  if (arg.is_char()) {
+    out.Text(arg);
+  } else if (f.conversion == 's') {
+    out.Ascii(FormatNumber(arg.num(0)));
+  } else if (f.conversion == 'f') {
+    AppendFixed(out, arg.num(0));
+  } else {
+    AppendWhole(out, arg.num(0));
+  }
+  out.Ascii(f.after);
+  return true;
+}
+
+template <typename Sink>
+void Format(const Value& format, std::initializer_list<Value> args, Sink& out,
+            bool shortcut = true) {
+  if (shortcut && args.size() == 1) {
+    const OneConversion* one = Formats().Find(format);
+    if (one != nullptr && FormatOneItem(*one, *args.begin(), out)) return;
+  }
   if (!format.is_char()) Raise("sprintf: the format must be a text");
   const std::size_t n = format.numel();
   const unsigned char* narrow = format.narrow() ? format.narrow_bytes() : nullptr;
@@ -273,6 +365,19 @@ bool ParseNumber(std::string_view tok, double* out) {
 }  // namespace
 
 Value mlfSprintf(const Value& format, std::initializer_list<Value> args) {
+  // A one-conversion format with a text of units below 256 (a name) is made in bytes.
+  if (args.size() == 1 && args.begin()->narrow()) {
+    if (const OneConversion* one = Formats().Find(format)) {
+      const Value& arg = *args.begin();
+      if (arg.rows() <= 1) {
+        static auto* bytes = new std::string;  // reused: formats run on one thread
+        bytes->assign(one->before);
+        bytes->append(arg.text_view().bytes());
+        bytes->append(one->after);
+        return arg.ascii() ? Value::AsciiText(*bytes) : Value::NarrowText(*bytes);
+      }
+    }
+  }
   std::u16string out;
   UnitSink sink{out};
   Format(format, args, sink);
@@ -282,6 +387,41 @@ Value mlfSprintf(const Value& format, std::initializer_list<Value> args) {
 void FormatUtf8(const Value& format, std::initializer_list<Value> args, std::string& out) {
   ByteSink sink{out};
   Format(format, args, sink);
+}
+
+Value SprintfByTheGeneralRules(const Value& format, std::initializer_list<Value> args) {
+  std::u16string out;
+  UnitSink sink{out};
+  Format(format, args, sink, false);
+  return Value::Text(std::u16string_view(out));
+}
+
+void FormatUtf8ByTheGeneralRules(const Value& format, std::initializer_list<Value> args,
+                                 std::string& out) {
+  ByteSink sink{out};
+  Format(format, args, sink, false);
+}
+
+void AppendUtf8(const TextView& text, std::string& out) {
+  switch (text.kind) {
+    case TextView::Kind::kAscii:
+      out.append(text.bytes());
+      return;
+    case TextView::Kind::kNarrow:
+      for (const char c : text.bytes()) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+          out.push_back(c);
+        } else {
+          out.push_back(static_cast<char>(0xC0 | (b >> 6)));
+          out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+        }
+      }
+      return;
+    case TextView::Kind::kWide:
+      EncodeUtf8(text.wide(), out);
+      return;
+  }
 }
 
 Value mlfStr2num(const Value& text) {
@@ -310,6 +450,14 @@ Value mlfStrcat(Value first, const Value& second) {
   CheckJoinable(first);
   CheckJoinable(second);
   const std::size_t n = LengthWithoutEndOfLine(second);
+  if (second.narrow()) {  // the bytes as they are
+    TextView piece = second.text_view();
+    piece.size = n;
+    if (first.empty())
+      return second.ascii() ? Value::AsciiText(piece.bytes()) : Value::NarrowText(piece.bytes());
+    first.append_text(piece);
+    return first;
+  }
   std::u16string piece(n, u'\0');
   for (std::size_t i = 0; i < n; ++i) piece[i] = second.unit(i);
   if (first.empty()) return Value::Text(std::u16string_view(piece));

@@ -27,6 +27,16 @@ Value mlfSprintf(const Value& format, std::initializer_list<Value> args = {});
 // become the bytes they stand for), as a file receives it.
 void FormatUtf8(const Value& format, std::initializer_list<Value> args, std::string& out);
 
+// A format with one conversion and one argument (a name under "\n%s", a number under
+// "...%i...") takes a shorter way to the same units. These two take the general way
+// alone, so that tests can hold the shorter one to it.
+Value SprintfByTheGeneralRules(const Value& format, std::initializer_list<Value> args = {});
+void FormatUtf8ByTheGeneralRules(const Value& format, std::initializer_list<Value> args,
+                                 std::string& out);
+
+// Appends the units `text` views to `out` as UTF-8, as a file receives them.
+void AppendUtf8(const TextView& text, std::string& out);
+
 // Reads a row of numbers from a text: decimal numbers (sign, digits, point, exponent),
 // "Inf" and "NaN" in any letter case, separated by blanks or commas. Returns the
 // 0-by-0 empty matrix for a text that is not such a list (or is not a text).

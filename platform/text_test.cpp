@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/utf8.h"
@@ -138,6 +140,107 @@ TEST(Utf8, InvalidSequencesBecomeEscapeUnitsAndComeBack) {
   EXPECT_EQ(EncodeUtf8(units), bytes);
   // A lone surrogate that is not an escape unit is kept as a 3-byte sequence.
   EXPECT_EQ(EncodeUtf8(std::u16string(1, char16_t(0xD801))), "\xED\xA0\x81");
+}
+
+// ---- Formats with one conversion take a shorter way; it gives what the general one gives.
+
+// Texts of every storage and content a name list can hold.
+std::vector<Value> NameLikeTexts() {
+  std::vector<Value> texts = {
+      Value::Text("Genus_species_123\n"),
+      Value::Text("100% %s %i \\n %%\n"),
+      Value::Text(std::string_view("bad \xFF\xFE bytes \xC3\n")),  // escape units
+      Value::Text("caf\xC3\xA9\n"),                                // units below 256
+      Value::Text(u"\u4E2D\u6587 \U0001F600\n"),                   // wide, a surrogate pair
+      Value::Text(std::u16string(u"lone \xD800 high") + u"\n"),
+      Value::Text(std::u16string(1, char16_t(0xDBFF))),  // a lone high unit last
+      Value::Text(std::string("nul\0inside\n", 11)),
+      Value::Text("  \t blanks \t \n"),
+      Value::Text("\n"),
+      Value::Text("no line break"),
+      Value::EmptyText(),
+  };
+  // And a list read from a UTF-16 file, as Load reads it.
+  return texts;
+}
+
+// Each format the listings use, and others of one conversion.
+const char* const kOneConversionFormats[] = {
+    "\\n%s",
+    "\\n%s ",
+    "\\n***  Repetition %i  *****************************",
+    "%s : %i:%i\\n",  // three conversions: the general way
+    "%d",
+    "<%f>",
+    "100%% %s",  // a percent sign besides: the general way
+    "%s",
+    "",
+};
+
+TEST(FormatShortcut, GivesTheSameUnitsAndBytesAsTheGeneralRules) {
+  std::vector<Value> args = NameLikeTexts();
+  for (const double x :
+       {0.0, -0.0, 1.0, 1000.0, 4294967295.0, 2.5, -7.25, 1e300, double(INFINITY), double(NAN)}) {
+    args.push_back(Value::Scalar(x));
+  }
+  args.push_back(Value::Bool(true));
+  args.push_back(Value::Row({1, 2}));   // two items: the general way
+  args.push_back(Value::Matrix(1, 0));  // no item
+  args.push_back(Value::CharMatrix(2, 2, u"abcd"));
+  for (const char* f : kOneConversionFormats) {
+    const Value format = Value::Text(f);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      SCOPED_TRACE(std::string(f) + " with argument " + std::to_string(i));
+      // Twice each: the first call compiles the format, the second finds it compiled.
+      for (int round = 0; round < 2; ++round) {
+        const Value fast = mlfSprintf(format, {args[i]});
+        const Value general = SprintfByTheGeneralRules(format, {args[i]});
+        EXPECT_EQ(fast.units(), general.units());
+        EXPECT_EQ(fast.rows(), general.rows());
+        EXPECT_EQ(fast.cols(), general.cols());
+        EXPECT_EQ(fast.narrow(), general.narrow());
+        EXPECT_EQ(fast.ascii(), general.ascii());
+        std::string fast_bytes = ">", general_bytes = ">";
+        FormatUtf8(format, {args[i]}, fast_bytes);
+        FormatUtf8ByTheGeneralRules(format, {args[i]}, general_bytes);
+        EXPECT_EQ(fast_bytes, general_bytes);
+      }
+    }
+  }
+}
+
+TEST(FormatShortcut, ErrorsAreThoseOfTheGeneralRules) {
+  const Value name = Value::Text("\\n%s");
+  EXPECT_EQ(ErrorOf([&] { mlfSprintf(name, {Value::Cell(0, 0)}); }),
+            "sprintf: cannot format a cell argument");
+  EXPECT_EQ(ErrorOf([&] { mlfSprintf(name, {Value()}); }), "sprintf: an argument has no value");
+  EXPECT_EQ(ErrorOf([] { mlfSprintf(Value::Text("%q"), {Value::Text("x")}); }),
+            "sprintf: unsupported conversion '%q' in the format");
+  EXPECT_EQ(ErrorOf([] { mlfSprintf(Value::Text("50%"), {Value::Text("x")}); }),
+            "sprintf: the format ends with a lone '%'");
+}
+
+TEST(FormatShortcut, AFormatChangedInPlaceIsReadAnew) {
+  // The compiled forms are found by the format's array; a changed text is another array.
+  Value format = Value::Text("<%s");
+  EXPECT_EQ(mlfSprintf(format, {Value::Text("a")}).utf8(), "<a");
+  format.append_text(u">");
+  EXPECT_EQ(mlfSprintf(format, {Value::Text("a")}).utf8(), "<a>");
+  format.append_text(u"%s");
+  EXPECT_EQ(mlfSprintf(format, {Value::Text("a")}).utf8(), "<a>");
+}
+
+TEST(Strcat, TextsOfBytesAndOfWideUnitsJoinAlike) {
+  // The listing's pieces in bytes, and the same pieces forced to 16-bit units.
+  for (const Value& name : NameLikeTexts()) {
+    const Value piece = mlfSprintf(Value::Text("\\n%s "), {name});
+    Value bytes = Value::Text("head");
+    bytes = mlfStrcat(std::move(bytes), piece);
+    Value wide = Value::Text(u"head\u0100");
+    wide = mlfStrcat(std::move(wide), piece);
+    EXPECT_EQ(bytes.units(), u"head" + wide.units().substr(5));
+    EXPECT_EQ(mlfStrcat(Value::EmptyText(), piece).units(), bytes.units().substr(4));
+  }
 }
 
 }  // namespace

@@ -10,13 +10,39 @@
 
 #include "platform/errors.h"
 #include "platform/small_pool.h"
+#include "platform/text_list.h"
 #include "platform/utf8.h"
 
 namespace dk {
 namespace internal {
 
+// A cell keeps its elements as separate values, or, while every element is a one-row
+// text, compactly: elements [0, own.size()) in `own`, and the rest, when there are more,
+// in `base`, a list shared with other cells and never changed. A copy of a compact cell
+// shares its texts as `base`, and a list replaced element by element from the first
+// (a name list read anew over the old one) stays compact.
 struct CellRep : Rep {
   std::vector<Value> elems;
+  bool compact = false;
+  TextList own;
+  std::shared_ptr<const TextList> base;
+  // The text handed out last, made anew in place while no caller holds it any more:
+  // reading a list's names one after the other then allocates nothing.
+  mutable TextScratch scratch;
+
+  const TextList& Holder(std::size_t i) const { return i < own.size() ? own : *base; }
+  // Turns a compact cell into one of separate values.
+  void Expand() {
+    if (!compact) return;
+    std::vector<Value> values;
+    const std::size_t n = static_cast<std::size_t>(rows) * cols;
+    values.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) values.push_back(Holder(i).Get(i));
+    elems = std::move(values);
+    compact = false;
+    own = TextList();
+    base.reset();
+  }
 };
 
 struct StructRep : Rep {
@@ -147,10 +173,42 @@ Rep* NewNarrow(std::string_view bytes, bool ascii) {
   return rep;
 }
 
+}  // namespace
+
+TextScratch::TextScratch(const TextScratch&) {}
+
+TextScratch::~TextScratch() {
+  internal::ReleaseRep(rep_);
+}
+
+Value TextScratch::Make(std::string_view bytes, bool ascii) {
+  constexpr std::size_t kLeast = 64;  // room for most names and lines, so one serves
+  if (bytes.empty()) return Value::EmptyText();
+  if (rep_ == nullptr || rep_->refs > 1 || rep_->capacity < bytes.size()) {
+    CheckedCount(1, bytes.size());
+    Rep* fresh = NewFlat(ClassId::kChar, 1, 0, std::max(kLeast, bytes.size()), true);
+    internal::ReleaseRep(rep_);
+    rep_ = fresh;
+  }
+  rep_->cols = static_cast<std::uint32_t>(bytes.size());
+  rep_->ascii = ascii;
+  std::memcpy(Narrow(rep_), bytes.data(), bytes.size());
+  ++rep_->refs;
+  return Value(rep_);
+}
+
+namespace {
+
 Rep* Clone(const Rep* src) {
   switch (src->cls) {
     case ClassId::kCell: {
-      auto rep = std::make_unique<CellRep>(*static_cast<const CellRep*>(src));
+      auto* from = const_cast<CellRep*>(static_cast<const CellRep*>(src));
+      if (from->compact && from->base == nullptr && from->own.size() > 0) {
+        // The texts become shared: the same elements, held where both cells can read them.
+        from->base = std::make_shared<const TextList>(std::move(from->own));
+        from->own = TextList();
+      }
+      auto rep = std::make_unique<CellRep>(*from);
       rep->refs = 1;
       return rep.release();
     }
@@ -290,6 +348,7 @@ Value Value::Cell(std::size_t rows, std::size_t cols) {
   rep->cls = ClassId::kCell;
   rep->rows = static_cast<std::uint32_t>(rows);
   rep->cols = static_cast<std::uint32_t>(cols);
+  rep->compact = n == 0;  // a cell grown from nothing holds texts compactly while it can
   rep->elems.assign(n, EmptyMatrixConstant());
   return Value(rep.release());
 }
@@ -333,13 +392,38 @@ std::string Value::utf8() const {
 }
 
 void Value::append_text(std::u16string_view units) {
-  if (units.empty()) return;
+  const bool narrow = std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 256; });
+  const bool ascii = std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 0x80; });
+  append_units(
+      units.size(), narrow, ascii,
+      [&](unsigned char* d) {
+        for (char16_t u : units) *d++ = static_cast<unsigned char>(u);
+      },
+      [&](char16_t* d) { std::memcpy(d, units.data(), units.size() * sizeof(char16_t)); });
+}
+
+void Value::append_text(const TextView& text) {
+  if (text.kind == TextView::Kind::kWide) {
+    append_text(text.wide());
+    return;
+  }
+  const std::string_view bytes = text.bytes();
+  append_units(
+      bytes.size(), true, text.kind == TextView::Kind::kAscii || IsAscii(bytes),
+      [&](unsigned char* d) { std::memcpy(d, bytes.data(), bytes.size()); },
+      [&](char16_t* d) {
+        for (const char c : bytes) *d++ = static_cast<unsigned char>(c);
+      });
+}
+
+template <typename CopyNarrow, typename CopyWide>
+void Value::append_units(std::size_t count, bool narrow_units, bool ascii_units,
+                         CopyNarrow copy_narrow, CopyWide copy_wide) {
+  if (count == 0) return;
   const std::size_t old_n = numel();
-  const std::size_t n = CheckedCount(1, old_n + units.size());
-  const bool narrow =
-      rep_->narrow && std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 256; });
-  const bool ascii = (rep_->ascii || old_n == 0) &&
-                     std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 0x80; });
+  const std::size_t n = CheckedCount(1, old_n + count);
+  const bool narrow = rep_->narrow && narrow_units;
+  const bool ascii = (rep_->ascii || old_n == 0) && ascii_units;
   if (rep_->refs > 1 || n > rep_->capacity || narrow != rep_->narrow) {
     // Regrow geometrically so that a run of appends costs time linear in the total length.
     const std::size_t cap = std::min<std::size_t>(std::max(n, old_n * 2), 0xFFFFFFFFu);
@@ -353,34 +437,76 @@ void Value::append_text(std::u16string_view units) {
     rep_ = grown;
   }
   if (narrow) {
-    unsigned char* d = Narrow(rep_) + old_n;
-    for (char16_t u : units) *d++ = static_cast<unsigned char>(u);
+    copy_narrow(Narrow(rep_) + old_n);
   } else {
-    std::memcpy(Wide(rep_) + old_n, units.data(), units.size() * sizeof(char16_t));
+    copy_wide(Wide(rep_) + old_n);
   }
   rep_->rows = 1;
   rep_->cols = static_cast<std::uint32_t>(n);
   rep_->ascii = ascii;
 }
 
-const Value& Value::cell(std::size_t i) const {
-  return static_cast<const CellRep*>(rep_)->elems[i];
+Value Value::cell(std::size_t i) const {
+  const auto* rep = static_cast<const CellRep*>(rep_);
+  if (!rep->compact) return rep->elems[i];
+  const TextList& list = rep->Holder(i);
+  const TextView view = list.View(i);
+  if (view.kind != TextView::Kind::kWide) {
+    return rep->scratch.Make(view.bytes(), view.kind == TextView::Kind::kAscii);
+  }
+  return list.Get(i);
+}
+
+bool Value::cell_text(std::size_t i, TextView* view) const {
+  const auto* rep = static_cast<const CellRep*>(rep_);
+  if (rep->compact) {
+    *view = rep->Holder(i).View(i);
+    return true;
+  }
+  const Value& v = rep->elems[i];
+  if (!v.is_char() || v.rows() > 1) return false;
+  *view = v.text_view();
+  return true;
+}
+
+void Value::prefetch_cell(std::size_t i) const {
+  const auto* rep = static_cast<const CellRep*>(rep_);
+  if (rep->compact) {
+    rep->Holder(i).Prefetch(i);
+  } else if (i < rep->elems.size()) {
+    rep->elems[i].prefetch();
+  }
 }
 
 Value& Value::mutable_cell(std::size_t i) {
   make_private();
-  return static_cast<CellRep*>(rep_)->elems[i];
+  auto* rep = static_cast<CellRep*>(rep_);
+  rep->Expand();
+  return rep->elems[i];
+}
+
+void Value::set_cell(std::size_t i, Value v) {
+  make_private();
+  auto* rep = static_cast<CellRep*>(rep_);
+  if (rep->compact && i == rep->own.size() && TextList::Holds(v)) {
+    rep->own.Append(v);
+    if (rep->base != nullptr && rep->own.size() >= rep->base->size()) rep->base.reset();
+    return;
+  }
+  rep->Expand();
+  rep->elems[i] = std::move(v);
 }
 
 void Value::cell_resize(std::size_t n) {
   make_private();
   auto* rep = static_cast<CellRep*>(rep_);
-  if (n <= rep->elems.size()) return;
+  if (n <= numel()) return;
   CheckedCount(1, n);
   if (rep->rows > 1 && rep->cols > 1) {
     Raise("Index exceeds the dimensions of a " + std::to_string(rep->rows) + "-by-" +
           std::to_string(rep->cols) + " cell array");
   }
+  rep->Expand();
   rep->elems.resize(n, EmptyMatrixConstant());
   // A column stays a column; anything else grows as a row.
   if (rep->cols == 1 && rep->rows > 1) {
@@ -398,9 +524,22 @@ void Value::cell_append(Value v) {
     Raise("Index exceeds the dimensions of a " + std::to_string(rep->rows) + "-by-" +
           std::to_string(rep->cols) + " cell array");
   }
-  const std::size_t n = rep->elems.size() + 1;
+  const std::size_t n = numel() + 1;
   if (n > std::numeric_limits<std::uint32_t>::max()) CheckedCount(1, n);  // raises
-  rep->elems.push_back(std::move(v));
+  if (rep->compact && TextList::Holds(v)) {
+    if (rep->base != nullptr) {  // the shared rest first, so that the list is whole
+      TextList merged = rep->own;
+      for (std::size_t i = merged.size(); i < rep->base->size(); ++i) {
+        merged.Append(rep->base->View(i));
+      }
+      rep->own = std::move(merged);
+      rep->base.reset();
+    }
+    rep->own.Append(v);
+  } else {
+    rep->Expand();
+    rep->elems.push_back(std::move(v));
+  }
   if (rep->cols == 1 && rep->rows > 1) {
     rep->rows = static_cast<std::uint32_t>(n);
   } else {

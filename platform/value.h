@@ -25,6 +25,20 @@ enum class ClassId : std::uint8_t { kUnassigned = 0, kCell, kStruct, kLogical, k
 // Returns the run-time's name for a class ("double", "char", ...).
 const char* ClassName(ClassId id);
 
+// A read-only view of the units of a one-row text, valid while the array it views is
+// unchanged: bytes that are ASCII, bytes that are units below 256, or 16-bit units.
+struct TextView {
+  enum class Kind : std::uint8_t { kAscii = 0, kNarrow = 1, kWide = 2 };
+  const char* data = nullptr;
+  std::size_t size = 0;  // units
+  Kind kind = Kind::kAscii;
+
+  // The units as bytes. REQUIRES: kind != kWide.
+  std::string_view bytes() const { return {data, size}; }
+  // The 16-bit units. REQUIRES: kind == kWide.
+  std::u16string_view wide() const { return {reinterpret_cast<const char16_t*>(data), size}; }
+};
+
 namespace internal {
 
 // Common header of every array. Numeric and character data follow the header in the
@@ -139,9 +153,28 @@ class Value {
   // appends to a text this handle alone holds cost time linear in the final length.
   // REQUIRES: is_char() and rows() <= 1.
   void append_text(std::u16string_view units);
-  // Cell elements. REQUIRES: is_cell().
-  const Value& cell(std::size_t i) const;
+  void append_text(const TextView& text);
+  // The units of a text, without a copy, in storage order (column by column).
+  // REQUIRES: is_char().
+  TextView text_view() const {
+    const auto* data = reinterpret_cast<const char*>(rep_ + 1);
+    if (!rep_->narrow) return {data, numel(), TextView::Kind::kWide};
+    return {data, numel(), rep_->ascii ? TextView::Kind::kAscii : TextView::Kind::kNarrow};
+  }
+
+  // Cell elements. REQUIRES: is_cell(). A cell whose elements are all one-row texts is
+  // kept compactly (text_list.h): cell() then makes the element, a text equal to the
+  // one stored, and a change through mutable_cell() first turns it into a cell of
+  // separate values.
+  Value cell(std::size_t i) const;
   Value& mutable_cell(std::size_t i);
+  // Element i as a view, when it is a text of at most one row; false otherwise (a
+  // number, a cell, a text of several rows). The view is valid until the cell changes.
+  bool cell_text(std::size_t i, TextView* view) const;
+  // Stores `v` as element i (i < numel()); a compact cell stays compact when `v` is a
+  // text stored right after the elements already replaced in order from the first
+  // (see text_list.h), as a list read anew over an old one is.
+  void set_cell(std::size_t i, Value v);
   // Grows a cell (or 0-by-0 cell) row to at least n elements; new slots hold empty matrices.
   void cell_resize(std::size_t n);
   // Appends one element to a cell row (or column). REQUIRES: is_cell().
@@ -154,17 +187,44 @@ class Value {
 
   // Asks the processor to fetch the array into its cache ahead of use; no effect otherwise.
   void prefetch() const { __builtin_prefetch(rep_); }
+  // The same for element i of a cell, ahead of cell(i) or cell_text(i). REQUIRES: is_cell().
+  void prefetch_cell(std::size_t i) const;
 
   // True when both values are the same array (not just equal).
   bool same_array(const Value& other) const { return rep_ == other.rep_; }
 
  private:
+  friend class TextScratch;
   explicit Value(internal::Rep* rep) noexcept : rep_(rep) {}
   // Makes the array private to this handle before a change.
   void make_private() {
     if (rep_->refs > 1) copy_shared();
   }
   void copy_shared();
+  // Appends `count` units, written by copy_narrow (one byte each) or copy_wide.
+  template <typename CopyNarrow, typename CopyWide>
+  void append_units(std::size_t count, bool narrow_units, bool ascii_units, CopyNarrow copy_narrow,
+                    CopyWide copy_wide);
+  internal::Rep* rep_ = nullptr;
+};
+
+// One-row texts that a producer hands out one after another (the lines of a file, the
+// names of a list): while no one holds the text handed out last, the next is made in the
+// same array instead of a new one, so reading a million lines that are each let go before
+// the next allocates nothing. A text someone still holds is never changed: the next is
+// made in a new array. A copy of a scratch starts without an array of its own.
+class TextScratch {
+ public:
+  TextScratch() = default;
+  TextScratch(const TextScratch&);
+  TextScratch& operator=(const TextScratch&) = delete;
+  ~TextScratch();
+
+  // A one-row text of `bytes`, one unit per byte (the 0-by-0 text for no bytes).
+  // REQUIRES: `ascii` says whether every byte is below 0x80.
+  Value Make(std::string_view bytes, bool ascii);
+
+ private:
   internal::Rep* rep_ = nullptr;
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/errors.h"
 #include "testing/test_support.h"
 
@@ -122,6 +124,43 @@ TEST(Value, RejectsInconsistentShapes) {
   EXPECT_EQ(ErrorOf([&] { Value::Matrix(1u << 20, 1u << 20); }),
             "Out of memory: an array of 1048576 by 1048576 elements is too large");
   EXPECT_EQ(Value::LogicalMatrix(1, 2, {0, 5}).num(1), 1);
+}
+
+// A producer's texts are made in one array while no one holds the last; a text someone
+// holds never changes, whatever is made after it.
+TEST(TextScratch, NeverChangesATextSomeoneHolds) {
+  TextScratch scratch;
+  Value line = scratch.Make("alpha\n", true);
+  const Value held = line;
+  line = scratch.Make("b\xE9ta\n", false);  // made elsewhere: `held` still holds the first
+  EXPECT_EQ(held.utf8(), "alpha\n");
+  EXPECT_TRUE(held.ascii());
+  EXPECT_EQ(line.units(), u"b\u00e9ta\n");
+  EXPECT_FALSE(line.ascii());
+  EXPECT_TRUE(line.narrow());
+  line = Value();
+  for (const std::string& text : {std::string("gamma"), std::string(300, 'x'), std::string("d")}) {
+    const Value made = scratch.Make(text, true);
+    EXPECT_EQ(made.utf8(), text);
+    EXPECT_EQ(made.rows(), 1u);
+    EXPECT_EQ(made.cols(), text.size());
+  }
+  const Value none = scratch.Make("", true);
+  EXPECT_EQ(none.rows(), 0u);
+  EXPECT_EQ(none.cols(), 0u);
+  EXPECT_TRUE(none.is_char());
+  // A change through a copy leaves the scratch's next text alone, and the other way round.
+  Value changed = scratch.Make("epsilon", true);
+  Value copy = changed;
+  copy.append_text(u"!");
+  const Value next = scratch.Make("zeta", true);
+  EXPECT_EQ(changed.utf8(), "epsilon");
+  EXPECT_EQ(copy.utf8(), "epsilon!");
+  EXPECT_EQ(next.utf8(), "zeta");
+  // A copy of a scratch starts on its own.
+  TextScratch other = scratch;
+  EXPECT_EQ(other.Make("eta", true).utf8(), "eta");
+  EXPECT_EQ(next.utf8(), "zeta");
 }
 
 }  // namespace

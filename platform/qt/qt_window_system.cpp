@@ -1,5 +1,6 @@
 #include "platform/qt/qt_window_system.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -8,12 +9,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStringList>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <cmath>
@@ -78,6 +83,10 @@ QString TextOf(const Value& v) {
     return lines.join(QLatin1Char('\n'));
   }
   if (!v.is_char()) return {};
+  if (v.rows() <= 1 && v.ascii()) {  // a long listing: its bytes as they are, no copy first
+    const TextView bytes = v.text_view();
+    return QString::fromLatin1(bytes.data, static_cast<qsizetype>(bytes.size));
+  }
   if (v.rows() <= 1) return ToQString(v.utf8());
   const std::u16string units = v.units();
   QStringList lines;
@@ -87,6 +96,76 @@ QString TextOf(const Value& v) {
     lines << ToQString(Value::Text(std::u16string_view(row)).utf8());
   }
   return lines.join(QLatin1Char('\n'));
+}
+
+// Marks a multi-line box whose text stands in blocks of many lines (SetBoxText).
+constexpr char kLineBlocksProperty[] = "dropkit_line_blocks";
+
+// Tells each block of a box's text that is not laid out how many lines it has, as laying
+// it out would, so that the scroll bar spans every line. The box's layout forgets these
+// counts whenever it lays the text out anew (a change of width), so this runs again each
+// time the layout asks for a repaint.
+void RecountLines(QPlainTextEdit* box) {
+  if (!box->property(kLineBlocksProperty).toBool()) return;
+  QTextDocument* document = box->document();
+  bool changed = false;
+  for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+    if (block.layout() != nullptr && block.layout()->lineCount() > 0) continue;  // laid out
+    const int lines = 1 + static_cast<int>(block.text().count(QChar::LineSeparator));
+    if (block.isVisible() && block.lineCount() != lines) {
+      block.setLineCount(lines);
+      changed = true;
+    }
+  }
+  QAbstractTextDocumentLayout* layout = document->documentLayout();
+  if (changed) emit layout->documentSizeChanged(layout->documentSize());
+}
+
+// Puts `text` in a multi-line box. A text document keeps each paragraph (block) with
+// bookkeeping that takes some ten microseconds to make, which for a listing of a million
+// lines would be seconds. So a long text's lines are gathered into blocks of
+// kLinesPerBlock lines each, the lines inside a block ending with line separators
+// (U+2028): the box draws them as the line breaks they stand for, and copying the text
+// or reading it back (toPlainText) gives line breaks. A text with other characters that
+// end a paragraph or a line is set as it is.
+void SetBoxText(QPlainTextEdit* box, QString text) {
+  constexpr qsizetype kLongText = 4096;  // lines; fewer are set as they are
+  constexpr int kLinesPerBlock = 256;
+  bool blocks = text.count(QLatin1Char('\n')) >= kLongText;
+  std::vector<int> lines_per_block(1, 1);
+  for (QChar& c : text) {
+    if (!blocks) break;
+    const char16_t u = c.unicode();
+    if (u == u'\n') {
+      if (lines_per_block.back() < kLinesPerBlock) {
+        c = QChar::LineSeparator;
+        ++lines_per_block.back();
+      } else {
+        lines_per_block.push_back(1);
+      }
+    } else if (u == QChar::LineSeparator) {
+      ++lines_per_block.back();
+    } else if (u == u'\r' || u == u'\v' || u == u'\f' || u == 0x85 ||
+               u == QChar::ParagraphSeparator || u == 0xFDD0 || u == 0xFDD1) {
+      blocks = false;
+      text.replace(QChar::LineSeparator, QLatin1Char('\n'));  // undone: the text as given
+    }
+  }
+  box->setProperty(kLineBlocksProperty, blocks);
+  box->setPlainText(text);
+  if (!blocks) return;
+  // The counts are known: no block need be read back for them.
+  QTextDocument* document = box->document();
+  std::size_t k = 0;
+  for (QTextBlock block = document->begin(); block.isValid() && k < lines_per_block.size();
+       block = block.next()) {
+    if (block.layout() == nullptr || block.layout()->lineCount() == 0) {
+      block.setLineCount(lines_per_block[k]);
+    }
+    ++k;
+  }
+  QAbstractTextDocumentLayout* layout = document->documentLayout();
+  emit layout->documentSizeChanged(layout->documentSize());
 }
 
 // A pixel coordinate as Qt takes it; the model accepts any finite number.
@@ -245,8 +324,40 @@ class TextBox final : public QPlainTextEdit {
     left_();
   }
 
+  // A third click selects the line under the mouse with its line break, as where each
+  // line is a paragraph of its own, also when a long text's lines stand in blocks.
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    QPlainTextEdit::mouseDoubleClickEvent(event);
+    double_click_.start();
+    double_click_at_ = event->position().toPoint();
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    const QPoint at = event->position().toPoint();
+    const bool third =
+        event->button() == Qt::LeftButton && double_click_.isValid() &&
+        double_click_.elapsed() < QApplication::doubleClickInterval() &&
+        (at - double_click_at_).manhattanLength() < QApplication::startDragDistance() &&
+        property(kLineBlocksProperty).toBool();
+    if (!third) {
+      QPlainTextEdit::mousePressEvent(event);
+      return;
+    }
+    // The line, and where the box stood, before the block's selection moves either.
+    QTextCursor line = cursorForPosition(at);
+    const int top = verticalScrollBar()->value(), left = horizontalScrollBar()->value();
+    QPlainTextEdit::mousePressEvent(event);
+    verticalScrollBar()->setValue(top);
+    horizontalScrollBar()->setValue(left);
+    line.movePosition(QTextCursor::StartOfLine);
+    line.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
+    line.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    setTextCursor(line);  // shown as the box shows any selection it makes
+  }
+
  private:
   std::function<void()> left_;
+  QElapsedTimer double_click_;
+  QPoint double_click_at_;
 };
 
 class QtWindowSystem final : public WindowSystem {
@@ -477,8 +588,11 @@ void QtWindowSystem::MakeControl(double handle, double parent) {
       auto* box = new TextBox(parent_widget, [this, handle] { EditFinished(handle, false); });
       box->setLineWrapMode(QPlainTextEdit::NoWrap);
       box->setFont(FixedPitchFont());
-      QObject::connect(box, &QPlainTextEdit::textChanged, box,
-                       [this, handle, box] { Typed(handle, box->toPlainText()); });
+      QObject::connect(box, &QPlainTextEdit::textChanged, box, [this, handle, box] {
+        if (programmatic_ == 0) Typed(handle, box->toPlainText());  // no copy of a text set here
+      });
+      QObject::connect(box->document()->documentLayout(), &QAbstractTextDocumentLayout::update, box,
+                       [box] { RecountLines(box); });
       w = box;
       break;
     }
@@ -634,7 +748,7 @@ void QtWindowSystem::SetText(double control, Shown& s, const Value& value) {
       break;
     }
     case Kind::kTextBox:
-      static_cast<QPlainTextEdit*>(s.widget.data())->setPlainText(text);
+      SetBoxText(static_cast<QPlainTextEdit*>(s.widget.data()), text);
       break;
     case Kind::kLabel:
     case Kind::kFigure:

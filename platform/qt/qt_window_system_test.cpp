@@ -17,7 +17,10 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 #include <filesystem>
@@ -101,6 +104,7 @@ class FakeHost final : public GraphicsHost {
     objects_[h][property] = value;
     ws.PropertyChanged(h, property, value);
   }
+  void Set(double h, const std::string& property, Value v) { objects_[h][property] = std::move(v); }
 
   bool fail_geometry = false;
   bool fail_callbacks = false;
@@ -192,6 +196,74 @@ TEST_F(QtOnAnyHost, ProgramSetsGoThroughOneTableInAnyLetterCase) {
   EXPECT_EQ(Window()->windowTitle(), "Renamed");
   // The program's own changes are not reported back as the user's.
   EXPECT_TRUE(host_.log.empty());
+}
+
+// A text of many lines in a multi-line box is kept in blocks of many lines; the box must
+// still read back, copy and scroll as one given the same text a paragraph per line.
+TEST_F(QtOnAnyHost, ALongTextInAMultiLineBoxReadsBackAndScrollsAsAnyText) {
+  host_.Set(102.5, "Max", Value::Scalar(10));  // a multi-line box, made anew
+  host_.Set(102.5, "Parent", Value::Scalar(1));
+  ws_->PropertyChanged(102.5, "Max", Value::Scalar(10));
+  auto* box = Child<QPlainTextEdit>("SeedBox");
+  ASSERT_NE(box, nullptr);
+  QString text = QStringLiteral("Randomized listing");
+  for (int i = 0; i < 9000; ++i) {
+    text += QStringLiteral("\nName_%1 \u00e9").arg(i);
+    if (i % 3000 == 5) text += QStringLiteral("\n");  // a blank line
+  }
+  ws_->PropertyChanged(102.5, "String", Value::Text(text.toStdString()));
+
+  QPlainTextEdit plain(box->parentWidget());  // the same text, a paragraph per line
+  plain.setLineWrapMode(QPlainTextEdit::NoWrap);
+  plain.setFont(box->font());
+  plain.setGeometry(box->geometry());
+  plain.setPlainText(text);
+  plain.show();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(box->toPlainText(), plain.toPlainText());
+  EXPECT_EQ(box->document()->lineCount(), plain.document()->lineCount());
+  EXPECT_EQ(box->verticalScrollBar()->maximum(), plain.verticalScrollBar()->maximum());
+  box->selectAll();
+  plain.selectAll();
+  EXPECT_EQ(box->textCursor().selection().toPlainText(),
+            plain.textCursor().selection().toPlainText());
+  // Made wider (the layout forgets its line counts) and scrolled anywhere, both show the
+  // same line at the top.
+  box->resize(box->width() + 37, box->height());
+  plain.resize(plain.width() + 37, plain.height());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(box->verticalScrollBar()->maximum(), plain.verticalScrollBar()->maximum());
+  for (const int at : {1, 1234, 4567, plain.verticalScrollBar()->maximum()}) {
+    box->verticalScrollBar()->setValue(at);
+    plain.verticalScrollBar()->setValue(at);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(box->cursorForPosition(QPoint(2, 2)).position(),
+              plain.cursorForPosition(QPoint(2, 2)).position());
+  }
+  // A third click selects one line with its line break, as in the plain box.
+  box->resize(box->width(), 12 * box->fontMetrics().height());
+  plain.resize(box->size());
+  box->verticalScrollBar()->setValue(1234);
+  plain.verticalScrollBar()->setValue(1234);
+  QCoreApplication::processEvents();
+  for (const int line : {3, 7}) {
+    const QPoint at = plain.cursorRect(plain.cursorForPosition(QPoint(2, 2))).center() +
+                      QPoint(4, line * plain.fontMetrics().height());
+    for (QPlainTextEdit* edit : {box, &plain}) {
+      QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, at);
+      QTest::mouseClick(edit->viewport(), Qt::LeftButton, {}, at);
+    }
+    EXPECT_EQ(box->textCursor().selection().toPlainText(),
+              plain.textCursor().selection().toPlainText());
+    EXPECT_TRUE(box->textCursor().selection().toPlainText().endsWith(QLatin1Char('\n')));
+    EXPECT_EQ(box->verticalScrollBar()->value(), plain.verticalScrollBar()->value());
+  }
+  EXPECT_TRUE(host_.log.empty());  // the program's text is no user's change
+  // A person's change reports the text with its line breaks.
+  box->moveCursor(QTextCursor::End);
+  QTest::keyClicks(box, "x");
+  ASSERT_EQ(host_.log.size(), 1u);
+  EXPECT_EQ(host_.log[0], "change SeedBox String=" + (plain.toPlainText() + "x").toStdString());
 }
 
 TEST_F(QtOnAnyHost, UserInputReachesTheHost) {
