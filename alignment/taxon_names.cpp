@@ -33,7 +33,7 @@ struct ProblemTable {
   bool is[256] = {};
   constexpr ProblemTable() {
     for (int c = 0; c < 0x20; ++c) is[c] = true;  // control characters and blanks
-    is[' '] = is[0x7F] = true;
+    is[0x20] = is[0x7F] = true;                   // the blank and DEL
     for (const char* p = kNexusPunctuation; *p != '\0'; ++p)
       is[static_cast<unsigned char>(*p)] = true;
   }

@@ -27,8 +27,8 @@ class Movegui : public ::testing::Test {
   ~Movegui() override { TerminateModule_movegui(); }
 
   // A figure whose outer rectangle is `outer`, in pixels.
-  Value Window(std::vector<double> outer) {
-    return CreateFigure({{"OuterPosition", Value::Row(std::move(outer))}});
+  Value Window(const std::vector<double>& outer) {
+    return CreateFigure({{"OuterPosition", Value::Row(outer)}});
   }
   std::vector<double> Outer(const Value& fig) {
     return Numbers(mlfNGet(1, fig, Value::Text("OuterPosition")));

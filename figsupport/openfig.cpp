@@ -40,7 +40,7 @@ Value LiveHandles(const Value& figs) {
     if (live.num(i) != 0) at.push_back(static_cast<double>(i + 1));
   }
   if (at.empty()) return Value::Empty();
-  return mclArrayRef1(figs, Value::Row(std::move(at)));
+  return mclArrayRef1(figs, Value::Row(at));
 }
 
 Value Mopenfig(int nargout, const Value& filename_in, const Value& policy_in) {

@@ -54,6 +54,7 @@ TEST(NameChecksTest, ALongListGivesItsFindingsInLineOrder) {
       "line 60001: \" lead\" has leading blanks",
       "lines 101 and 65001: \"x\" is listed twice",
       "lines 101 and 69001: \"x\" is listed 3 times",
+      // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one finding, two lines
       "line 70000: \"a b\" cannot stand unquoted in PHYLIP or NEXUS: a blank (PHYLIP ends a "
       "name at a blank; NEXUS needs quotes)",
       "line 70000: the last line has no line break",

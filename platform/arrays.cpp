@@ -47,7 +47,7 @@ Value Reduce(const Value& v, const char* op, bool start, F combine) {
     out[g] = r ? 1.0 : 0.0;
   }
   if (vector) return Value::Bool(out[0] != 0);
-  return Logicals(1, groups, std::move(out));
+  return Logicals(1, groups, out);
 }
 
 // Inclusive ranges of UTF-16 units that count as letters, in ascending order.
@@ -128,7 +128,7 @@ Value mlfIsletter(const Value& v) {
   if (v.is_char()) {
     for (std::size_t i = 0; i < out.size(); ++i) out[i] = IsLetter(v.unit(i)) ? 1.0 : 0.0;
   }
-  return Logicals(v.rows(), v.cols(), std::move(out));
+  return Logicals(v.rows(), v.cols(), out);
 }
 
 Value mclEq(const Value& a, const Value& b) {
@@ -158,7 +158,7 @@ Value mclNot(const Value& a) {
   const std::vector<double> x = Elements(a, "not");
   std::vector<double> out(x.size());
   for (std::size_t i = 0; i < x.size(); ++i) out[i] = Truth(x[i], "not") ? 0.0 : 1.0;
-  return Logicals(a.rows(), a.cols(), std::move(out));
+  return Logicals(a.rows(), a.cols(), out);
 }
 
 Value mlfAll(const Value& v) {
@@ -182,7 +182,7 @@ Value mlfStrcmp(const Value& a, const Value& b) {
                                     : SameText(a.cell(i), b);
     out[i] = same ? 1.0 : 0.0;
   }
-  return Logicals(shape.rows(), shape.cols(), std::move(out));
+  return Logicals(shape.rows(), shape.cols(), out);
 }
 
 Value mlfIsfield(const Value& s, const Value& name) {
@@ -241,9 +241,9 @@ Value mlfHorzcat(std::initializer_list<Value> parts) {
   for (const Value* part : kept) {
     for (std::size_t i = 0; i < part->numel(); ++i) data.push_back(part->num(i));
   }
-  if (kept_all_logical) return Logicals(rows, cols, std::move(data));
+  if (kept_all_logical) return Logicals(rows, cols, data);
   if (data.empty()) return Value::Matrix(rows, cols);
-  return Value::Matrix(rows, cols, std::move(data));
+  return Value::Matrix(rows, cols, data);
 }
 
 }  // namespace dk

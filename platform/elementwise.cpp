@@ -20,14 +20,14 @@ std::vector<double> Elements(const Value& v, const char* op) {
   return out;
 }
 
-Value Doubles(std::size_t rows, std::size_t cols, std::vector<double> data) {
+Value Doubles(std::size_t rows, std::size_t cols, const std::vector<double>& data) {
   if (data.empty()) return Value::Matrix(rows, cols);
-  return Value::Matrix(rows, cols, std::move(data));
+  return Value::Matrix(rows, cols, data);
 }
 
-Value Logicals(std::size_t rows, std::size_t cols, std::vector<double> data) {
+Value Logicals(std::size_t rows, std::size_t cols, const std::vector<double>& data) {
   if (data.empty()) return Value::LogicalMatrix(rows, cols);
-  return Value::LogicalMatrix(rows, cols, std::move(data));
+  return Value::LogicalMatrix(rows, cols, data);
 }
 
 }  // namespace dk::elementwise

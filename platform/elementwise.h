@@ -23,8 +23,8 @@ std::string SizeText(const Value& v);
 std::vector<double> Elements(const Value& v, const char* op);
 
 // A double (or logical) array of rows x cols from its elements (none: all zero).
-Value Doubles(std::size_t rows, std::size_t cols, std::vector<double> data);
-Value Logicals(std::size_t rows, std::size_t cols, std::vector<double> data);
+Value Doubles(std::size_t rows, std::size_t cols, const std::vector<double>& data);
+Value Logicals(std::size_t rows, std::size_t cols, const std::vector<double>& data);
 
 // Applies f to each pair of elements, a scalar operand standing for every element of
 // the other; *shape is set to the operand whose size the result has. Raises
@@ -51,7 +51,7 @@ template <typename F>
 Value Arithmetic(const Value& a, const Value& b, const char* op, F f) {
   const Value* shape = nullptr;
   std::vector<double> z = Pairwise(a, b, op, &shape, f);
-  return Doubles(shape->rows(), shape->cols(), std::move(z));
+  return Doubles(shape->rows(), shape->cols(), z);
 }
 
 // A logical array of the predicate f over the pairs.
@@ -60,7 +60,7 @@ Value Comparison(const Value& a, const Value& b, const char* op, F f) {
   const Value* shape = nullptr;
   std::vector<double> z =
       Pairwise(a, b, op, &shape, [&f](double x, double y) { return f(x, y) ? 1.0 : 0.0; });
-  return Logicals(shape->rows(), shape->cols(), std::move(z));
+  return Logicals(shape->rows(), shape->cols(), z);
 }
 
 }  // namespace dk::elementwise

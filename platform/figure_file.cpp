@@ -277,7 +277,7 @@ class DocumentReader {
       if (std::all_of(j.begin(), j.end(), [](const Json& e) { return e.is_number(); })) {
         std::vector<double> row;
         for (const Json& e : j) row.push_back(e.get<double>());
-        return Value::Row(std::move(row));
+        return Value::Row(row);
       }
       if (std::all_of(j.begin(), j.end(), [](const Json& e) { return e.is_string(); })) {
         Value cell = Value::Cell(1, j.size());

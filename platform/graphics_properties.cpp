@@ -181,7 +181,7 @@ Value CheckedValue(const Property& p, std::string_view type, const Value& v) {
       if (numeric && v.numel() == 3) {
         std::vector<double> rgb = NumbersOf(v);
         if (std::all_of(rgb.begin(), rgb.end(), [](double x) { return x >= 0 && x <= 1; })) {
-          return Value::Row(std::move(rgb));
+          return Value::Row(rgb);
         }
       }
       return bad("three numbers from 0 to 1 [red green blue]");

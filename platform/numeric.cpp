@@ -56,7 +56,7 @@ Value mlfProd(const Value& v) {
   for (std::size_t c = 0; c < v.cols(); ++c) {
     for (std::size_t r = 0; r < v.rows(); ++r) out[c] *= x[c * v.rows() + r];
   }
-  return Doubles(1, v.cols(), std::move(out));
+  return Doubles(1, v.cols(), out);
 }
 
 Value mclMrdivide(const Value& a, const Value& b) {
@@ -104,7 +104,7 @@ void mclArrayAssign1(Value* target, const Value& source, const Value& indices) {
     std::vector<double> grown(needed, 0.0);
     for (std::size_t k = 0; k < target->numel(); ++k) grown[k] = target->num(k);
     const bool column = target->cols() == 1 && target->rows() > 1;
-    *target = column ? Value::Matrix(needed, 1, std::move(grown)) : Value::Row(std::move(grown));
+    *target = column ? Value::Matrix(needed, 1, grown) : Value::Row(grown);
   }
   for (std::size_t k = 0; k < where.size(); ++k) {
     target->set_num(WholeIndex(where[k], "subsasgn"), what.size() == 1 ? what[0] : what[k]);
@@ -134,7 +134,7 @@ Value mlfStrmatch(const Value& text, const Value& list, const Value& flag) {
     if (size_fits && SameUnits(entry, text, n)) found.push_back(static_cast<double>(i + 1));
   }
   const std::size_t matches = found.size();
-  return Doubles(matches, 1, std::move(found));
+  return Doubles(matches, 1, found);
 }
 
 }  // namespace dk

@@ -255,7 +255,7 @@ Value mclArrayRef1(const Value& source, const Value& indices) {
     out[k] = source.num(static_cast<std::size_t>(i) - 1);
   }
   if (n == 1) return Value::Scalar(out[0]);
-  return Value::Row(std::move(out));
+  return Value::Row(out);
 }
 
 double mclIntArrayRef1(const Value& source, std::size_t i) {
@@ -273,7 +273,7 @@ Value mlfColon(const Value& a, const Value& b) {
     Raise("A range of " + FormatNumber(hi - lo + 1) + " numbers is too long");
   std::vector<double> out(static_cast<std::size_t>(hi - lo) + 1);
   for (std::size_t k = 0; k < out.size(); ++k) out[k] = lo + static_cast<double>(k);
-  return Value::Row(std::move(out));
+  return Value::Row(out);
 }
 
 Value mlfSort(const Value& v) {
@@ -293,7 +293,7 @@ Value mlfSort(const Value& v) {
     });
   }
   if (out.empty()) return Value::Matrix(v.rows(), v.cols());
-  return Value::Matrix(v.rows(), v.cols(), std::move(out));
+  return Value::Matrix(v.rows(), v.cols(), out);
 }
 
 Value mlfClock() {

@@ -158,7 +158,7 @@ Value mlfRandperm(const Value& n) {
   if (size > kMaxElements) Value::Matrix(1, size);  // raises the run-time's "too large"
   full_entries.resize(size);
   full_drawer.Draw({s.key0, s.key1}, s.drawn, size, size, full_entries.data(), nullptr);
-  Value perm = Value::Matrix(1, size, std::move(full_entries));
+  Value perm = Value::Matrix(1, size, full_entries);
   ++s.drawn;
   return perm;
 }

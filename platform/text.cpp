@@ -443,7 +443,7 @@ Value mlfStr2num(const Value& text) {
     i = j;
   }
   if (numbers.empty()) return Value::Empty();
-  return Value::Row(std::move(numbers));
+  return Value::Row(numbers);
 }
 
 Value mlfStrcat(Value first, const Value& second) {

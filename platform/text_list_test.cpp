@@ -15,7 +15,7 @@ namespace {
 // a surrogate pair and an escape unit, and the empty text.
 std::vector<Value> MixedTexts() {
   return {Value::Text("Alpha\n"),
-          Value::NarrowText(std::string("B\xE9ta\n", 6)),
+          Value::NarrowText(std::string("B\xE9ta\n", 5)),
           Value::Text(u"\u4E2D\u6587 %s\n"),
           Value::Text(std::string_view("odd \xFF byte\n")),
           Value::EmptyText(),

@@ -19,8 +19,8 @@ void ModuleConstants::Double(Value* slot, double x) {
 }
 
 void ModuleConstants::DoubleVector(Value* slot, std::size_t rows, std::size_t cols,
-                                   std::vector<double> data) {
-  *slot = Value::Matrix(rows, cols, std::move(data));
+                                   const std::vector<double>& data) {
+  *slot = Value::Matrix(rows, cols, data);
   Record(slot);
 }
 

@@ -29,7 +29,8 @@ class ModuleConstants {
   // Set-up operations: each builds one constant into `slot` and records it.
   void String(Value* slot, std::string_view utf8);
   void Double(Value* slot, double x);
-  void DoubleVector(Value* slot, std::size_t rows, std::size_t cols, std::vector<double> data);
+  void DoubleVector(Value* slot, std::size_t rows, std::size_t cols,
+                    const std::vector<double>& data);
   // A cell of constants built before it, in column-major order.
   void CellVector(Value* slot, std::size_t rows, std::size_t cols,
                   std::initializer_list<const Value*> elements);
