@@ -1,5 +1,7 @@
 #include "bench/bench_support.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -44,6 +46,19 @@ std::uintmax_t WriteLines(const std::filesystem::path& path, long count, Make ma
 }
 
 }  // namespace
+
+ScratchFolder::ScratchFolder(const std::string& prefix) : start_(std::filesystem::current_path()) {
+  std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot create a temporary folder " + pattern);
+  path_ = pattern;
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ec;
+  std::filesystem::current_path(start_, ec);
+  std::filesystem::remove_all(path_, ec);
+}
 
 std::uintmax_t WriteNameList(const std::filesystem::path& path, long count) {
   Rng rng(20240601);

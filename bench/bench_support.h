@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace dk::bench {
 
@@ -23,6 +24,24 @@ class Rng {
 
  private:
   std::uint64_t state_;
+};
+
+// A new empty folder under the system's temporary folder, named from `prefix`. On
+// destruction the current folder goes back to where it was at construction (Load moves
+// into the list's folder) and the folder is removed with all it holds. The constructor
+// throws std::runtime_error when the folder cannot be made.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& prefix);
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path start_;
+  std::filesystem::path path_;
 };
 
 // The shortest of `reps` runs of `run`, in milliseconds; `prepare` runs before each and

@@ -149,18 +149,8 @@ double Mb(double bytes) {
 }
 
 int Run(const Options& opt) {
-  const fs::path start_dir = fs::current_path();
-  std::string pattern = (fs::temp_directory_path() / "dropkit-load-bench-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temp folder");
-  const fs::path dir = pattern;
-  struct Cleanup {
-    fs::path start, dir;
-    ~Cleanup() {
-      std::error_code ec;
-      fs::current_path(start, ec);  // Load moves into the list's folder
-      fs::remove_all(dir, ec);
-    }
-  } cleanup{start_dir, dir};
+  const dk::bench::ScratchFolder scratch("dropkit-load-bench");
+  const fs::path& dir = scratch.path();
 
   const fs::path list = dir / "names.txt";
   const double file_bytes = static_cast<double>(dk::bench::WriteNameList(list, opt.names));

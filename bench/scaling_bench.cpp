@@ -84,18 +84,8 @@ void Report(const char* name, long small, double small_ms, long large, double la
 }
 
 int Run(const Options& opt) {
-  const fs::path start_dir = fs::current_path();
-  std::string pattern = (fs::temp_directory_path() / "dropkit-scaling-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temp folder");
-  const fs::path dir = pattern;
-  struct Cleanup {
-    fs::path start, dir;
-    ~Cleanup() {
-      std::error_code ec;
-      fs::current_path(start, ec);
-      fs::remove_all(dir, ec);
-    }
-  } cleanup{start_dir, dir};
+  const dk::bench::ScratchFolder scratch("dropkit-scaling");
+  const fs::path& dir = scratch.path();
 
   QuietEnv env;
   dk::ScopedEnv scoped_env(&env);

@@ -122,17 +122,8 @@ std::vector<double> TimeWindow(const Options& opt, const fs::path& list, std::si
 
 int Run(int argc, char** argv) {
   const Options opt = ParseOptions(argc, argv);
-  std::string pattern = (fs::temp_directory_path() / "dropkit-show-bench-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temp folder");
-  const fs::path dir = pattern;
-  struct Cleanup {
-    fs::path start, dir;
-    ~Cleanup() {
-      std::error_code ec;
-      fs::current_path(start, ec);  // Load moves into the list's folder
-      fs::remove_all(dir, ec);
-    }
-  } cleanup{fs::current_path(), dir};
+  const dk::bench::ScratchFolder scratch("dropkit-show-bench");
+  const fs::path& dir = scratch.path();
   const fs::path list = dir / "names.txt";
   dk::bench::WriteNameList(list, opt.names);
   std::printf("%ld names, --omit %ld --groups %ld --seed 1; min of %d runs\n", opt.names, opt.omit,
