@@ -465,15 +465,18 @@ TEST(GraphicsCurrentFigure, CallbackObjectAndFigure) {
   EXPECT_TRUE(mlfNGcbo(1).empty());
 }
 
+// The real environment, but for a current folder of /home/ann/taxa.
+struct InAnnsTaxaFolder : EnvWrapper {
+  InAnnsTaxaFolder() : EnvWrapper(Env::Default()) {}
+  int CurrentDir(std::string* out) override {
+    *out = "/home/ann/taxa";
+    return 0;
+  }
+};
+
 TEST(GraphicsDialogs, ScriptedAnswerSplitsNameAndFolder) {
   ScopedHeadlessGraphics g;
-  struct Here : EnvWrapper {
-    Here() : EnvWrapper(Env::Default()) {}
-    int CurrentDir(std::string* out) override {
-      *out = "/home/ann/taxa";
-      return 0;
-    }
-  } here;
+  InAnnsTaxaFolder here;
   ScopedEnv env(&here);
   g.ui().QueueFileAnswer("/data/lists/names.txt");
   Value folder;
@@ -500,13 +503,7 @@ TEST(GraphicsDialogs, ScriptedAnswerSplitsNameAndFolder) {
 
 TEST(GraphicsDialogs, AFolderDialogGivesTheFolderWithoutATrailingSlash) {
   ScopedHeadlessGraphics g;
-  struct Here : EnvWrapper {
-    Here() : EnvWrapper(Env::Default()) {}
-    int CurrentDir(std::string* out) override {
-      *out = "/home/ann/taxa";
-      return 0;
-    }
-  } here;
+  InAnnsTaxaFolder here;
   ScopedEnv env(&here);
   g.ui().QueueFileAnswer("/data/run/");
   g.ui().QueueFileAnswer("out");  // relative: taken from the start folder
