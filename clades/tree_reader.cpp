@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <optional>
 #include <sstream>
 
 #include "clades/parallel.h"
@@ -108,13 +109,79 @@ void ReadWithNcl(const std::string& text, bool nexus, std::size_t max_leaves, Nc
   }
 }
 
-// One piece of work: a NEXUS file, or a batch of Newick trees from one or more files.
+// One piece of work: a NEXUS file, a batch of a NEXUS file's trees, or a batch of Newick
+// trees from one or more files.
 struct Task {
   bool nexus = false;
   std::size_t file = 0;          // NEXUS: the file
+  std::size_t first_tree = 0;    // NEXUS: the number of the file's trees before the batch's
+  std::size_t batch_trees = 0;   // NEXUS: the trees of the batch, 0 for the whole file
+  std::string text;              // NEXUS batch: the file cut down to the batch's trees
   std::vector<std::size_t> ids;  // Newick: indices into the list of all Newick trees
+  bool superseded = false;       // its trees were read again with the whole file's
   NclOutcome outcome;
 };
+
+// The tasks of one NEXUS file: the whole file when it has one batch of trees or cannot be
+// cut, else one task per batch, each the file with only that batch's tree commands.
+void AddNexusTasks(const TreeFile& file, std::size_t f, const InputLimits& limits,
+                   std::vector<Task>* tasks) {
+  const std::optional<NexusTrees> cut = SplitNexusTrees(file.text, file.path, limits.depth);
+  if (!cut || cut->trees.size() <= kBatchTrees) {
+    Task task;
+    task.nexus = true;
+    task.file = f;
+    tasks->push_back(std::move(task));
+    return;
+  }
+  const std::string_view text = file.text;
+  const std::string_view head = text.substr(0, cut->head_end);
+  const std::string_view tail = text.substr(cut->tail_begin);
+  for (std::size_t i = 0; i < cut->trees.size(); i += kBatchTrees) {
+    Task task;
+    task.nexus = true;
+    task.file = f;
+    task.first_tree = i;
+    task.batch_trees = std::min(kBatchTrees, cut->trees.size() - i);
+    task.text.append(head);
+    for (std::size_t k = i; k < i + task.batch_trees; ++k) {
+      const TreeSpan& t = cut->trees[k];
+      task.text.append(text.substr(t.begin, t.end - t.begin));
+      task.text += '\n';
+    }
+    task.text.append(tail);
+    tasks->push_back(std::move(task));
+  }
+}
+
+// When a batch of a cut NEXUS file failed or NCL read another number of trees from it than
+// the cut found, reads the whole file again in its first task (and empties the others), so
+// that what is reported is what the file itself holds, with NCL's own lines.
+void ReadCutFilesWholeWhereABatchFailed(const std::vector<TreeFile>& files,
+                                        const InputLimits& limits, std::vector<Task>* tasks) {
+  for (std::size_t t = 0; t < tasks->size(); ++t) {
+    Task& first = (*tasks)[t];
+    if (!first.nexus || first.batch_trees == 0) continue;
+    std::size_t end = t;
+    bool failed = false;
+    while (end < tasks->size() && (*tasks)[end].nexus && (*tasks)[end].file == first.file &&
+           (*tasks)[end].batch_trees > 0) {
+      const Task& batch = (*tasks)[end];
+      failed = failed || !batch.outcome.error.empty() || batch.outcome.tree > 0 ||
+               batch.outcome.trees.size() != batch.batch_trees;
+      ++end;
+    }
+    if (failed) {
+      for (std::size_t k = t; k < end; ++k) (*tasks)[k].outcome = NclOutcome{};
+      first.first_tree = 0;
+      first.batch_trees = 0;
+      first.text.clear();
+      ReadWithNcl(files[first.file].text, true, limits.taxa, &first.outcome);
+      for (std::size_t k = t + 1; k < end; ++k) (*tasks)[k].superseded = true;
+    }
+    t = end - 1;
+  }
+}
 
 // A Newick tree located in its file.
 struct NewickTree {
@@ -135,11 +202,7 @@ std::vector<std::vector<Tree>> ReadTreeFiles(const std::vector<TreeFile>& files,
   std::vector<Task> tasks;
   for (std::size_t f = 0; f < files.size(); ++f) {
     if (IsNexus(files[f].text)) {
-      CheckNesting(files[f].text, files[f].path, limits.depth);
-      Task task;
-      task.nexus = true;
-      task.file = f;
-      tasks.push_back(std::move(task));
+      AddNexusTasks(files[f], f, limits, &tasks);
       continue;
     }
     const std::size_t room = limits.trees - std::min(limits.trees, newick.size());
@@ -167,7 +230,8 @@ std::vector<std::vector<Tree>> ReadTreeFiles(const std::vector<TreeFile>& files,
   };
   auto run = [&](Task& task) {
     if (task.nexus) {
-      ReadWithNcl(files[task.file].text, true, limits.taxa, &task.outcome);
+      ReadWithNcl(task.batch_trees > 0 ? task.text : files[task.file].text, true, limits.taxa,
+                  &task.outcome);
     } else {
       ReadWithNcl(text_of(task.ids), false, limits.taxa, &task.outcome);
     }
@@ -176,10 +240,12 @@ std::vector<std::vector<Tree>> ReadTreeFiles(const std::vector<TreeFile>& files,
   // NCL readers share no state, so each thread runs its own. Errors are only collected
   // here and raised below, on the calling thread.
   ParallelFor(tasks.size(), [&](std::size_t t, unsigned) { run(tasks[t]); });
+  ReadCutFilesWholeWhereABatchFailed(files, limits, &tasks);
 
   std::vector<std::vector<Tree>> out(files.size());
   std::size_t total = 0;
   for (Task& task : tasks) {
+    if (task.superseded) continue;
     if (task.nexus) {
       const std::string& path = files[task.file].path;
       if (task.outcome.tree > 0)
@@ -191,7 +257,7 @@ std::vector<std::vector<Tree>> ReadTreeFiles(const std::vector<TreeFile>& files,
       }
       if (task.outcome.trees.empty()) Raise("Cannot read '" + path + "': it holds no tree");
       for (std::size_t i = 0; i < task.outcome.trees.size(); ++i)
-        task.outcome.trees[i].origin = Where(path, i + 1);
+        task.outcome.trees[i].origin = Where(path, task.first_tree + i + 1);
       total += task.outcome.trees.size();
       if (total > limits.trees)
         Raise("Cannot read '" + path + "': the tree files hold more than the limit of " +

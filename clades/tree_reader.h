@@ -1,8 +1,10 @@
 // Reads tree files, Newick or NEXUS, with NCL.
 //
-// Each file's text is first bounded and, for Newick, split into trees (tree_text.h);
-// the trees are then read by NCL in batches on a few worker threads, each with its own
-// reader. The result does not depend on the number of threads.
+// Each file's text is first bounded and split into trees (tree_text.h): a Newick file at
+// its semicolons, a NEXUS file around the tree commands of its TREES block. The trees are
+// then read by NCL in batches on a few worker threads, each with its own reader (a NEXUS
+// batch is the file with only that batch's tree commands). The result does not depend on
+// the number of threads.
 #ifndef DROPKIT_CLADES_TREE_READER_H_
 #define DROPKIT_CLADES_TREE_READER_H_
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 #include "clades/tree_text.h"
 #include "testing/test_support.h"
@@ -73,6 +74,36 @@ TEST(TreeText, TellsNexusFromNewick) {
   EXPECT_FALSE(IsNexus("#NEX"));
 }
 
+TEST(TreeText, CutsANexusTextAroundItsTreeCommandsOnlyWhenItIsPlain) {
+  const std::string head =
+      "#NEXUS\n[a; comment]\nbegin taxa;\n taxlabels A B C 'D;E';\nend;\n"
+      "BEGIN TREES;\n translate 1 A, 2 B;\n";
+  const std::string trees = " tree one = [&U] ((1,2),C,'D;E');\n UTREE two = (1,(2,C),'D;E');\n";
+  const std::string tail = "end;\nbegin assumptions;\nend;\n";
+  const std::string text = head + trees + tail;
+  const std::optional<NexusTrees> cut = SplitNexusTrees(text, "t.nex", 100);
+  ASSERT_TRUE(cut.has_value());
+  EXPECT_EQ(text.substr(0, cut->head_end), head + " ");
+  ASSERT_EQ(cut->trees.size(), 2u);
+  EXPECT_EQ(text.substr(cut->trees[0].begin, cut->trees[0].end - cut->trees[0].begin),
+            "tree one = [&U] ((1,2),C,'D;E');");
+  EXPECT_EQ(cut->trees[1].line, 9u);
+  EXPECT_EQ(text.substr(cut->tail_begin), "\n" + tail);
+
+  // Not cut: a second TREES block, a command among the trees, a double quote, no TREES
+  // block, a TREES block that never ends.
+  EXPECT_FALSE(SplitNexusTrees(text + "begin trees;\n tree x = (A,B,C);\nend;\n", "t.nex", 100));
+  EXPECT_FALSE(SplitNexusTrees(
+      head + " tree one = (1,2,C);\n title x;\n tree two = (1,2,C);\n" + tail, "t.nex", 100));
+  EXPECT_FALSE(SplitNexusTrees(head + " tree \"one\" = (1,2,C);\n" + tail, "t.nex", 100));
+  EXPECT_FALSE(SplitNexusTrees("#NEXUS\nbegin taxa;\n taxlabels A B;\nend;\n", "t.nex", 100));
+  EXPECT_FALSE(SplitNexusTrees(head + trees, "t.nex", 100));
+  // The first pass's errors stand.
+  EXPECT_EQ(
+      ErrorOf([&] { SplitNexusTrees(head + " tree one = ((1,2),C;\n" + tail, "t.nex", 100); }),
+      "Cannot read 't.nex' (line 8): a '(' of the tree starting here is never closed");
+}
+
 TEST(TreeReader, ReadsNewickNamesLengthsAndTheOrderOfChildren) {
   const std::vector<Tree> trees = ReadOne("(Alpha:0.5,'B c':1,(Gamma_d,Delta:2e-3):0.25);\n");
   ASSERT_EQ(trees.size(), 1u);
@@ -118,6 +149,33 @@ TEST(TreeReader, ReadsNexusTreesWithATranslateTable) {
   EXPECT_EQ(Shape(trees[0]), "((Alpha,Beta),Gamma,Delta)");
   EXPECT_EQ(Shape(trees[1]), "((Alpha,Gamma),(Beta,Delta))");
   EXPECT_EQ(trees[1].origin, "'t.tre', tree 2");
+}
+
+// A NEXUS block of more trees than one reader takes: the trees in order, each numbered in
+// its file, the same as read in one piece; an error in a later batch is reported as the
+// whole file's reading reports it.
+TEST(TreeReader, ReadsALongNexusTreesBlockInBatchesAsOnePiece) {
+  std::string nexus =
+      "#NEXUS\nbegin taxa;\n dimensions ntax=5;\n taxlabels Alpha Beta Gamma Delta 'Eps ilon';\n"
+      "end;\nbegin trees;\n translate 1 Alpha, 2 Beta, 3 Gamma, 4 Delta, 5 'Eps ilon';\n";
+  for (int i = 0; i < 150; ++i) {
+    nexus += i % 2 == 0 ? " tree t" + std::to_string(i) + " = [&U] ((1,2),(3,4),5);\n"
+                        : " tree t" + std::to_string(i) + " = ((1,3),(2,5),4);\n";
+  }
+  const std::string whole = nexus + "end;\n";
+  const std::vector<Tree> trees = ReadOne(whole);
+  ASSERT_EQ(trees.size(), 150u);
+  EXPECT_EQ(Shape(trees[0]), "((Alpha,Beta),(Gamma,Delta),Eps ilon)");
+  EXPECT_EQ(Shape(trees[149]), "((Alpha,Gamma),(Beta,Eps ilon),Delta)");
+  EXPECT_EQ(trees[149].origin, "'t.tre', tree 150");
+  EXPECT_EQ(trees[70].origin, "'t.tre', tree 71");
+
+  // Tree 131 names a taxon the block does not know.
+  std::string bad = nexus;
+  bad.replace(bad.find("tree t130 = [&U] ((1,2)"), 23, "tree t130 = [&U] ((1,9)");
+  bad += "end;\n";
+  const std::string e = ErrorOf([&] { ReadOne(bad); });
+  EXPECT_EQ(e.rfind("Cannot read 't.tre' (line 138)", 0), 0u) << e;
 }
 
 TEST(TreeReader, NamesTheFileTreeAndLineOfAnErrorInABatch) {

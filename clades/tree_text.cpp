@@ -1,6 +1,7 @@
 #include "clades/tree_text.h"
 
 #include <cctype>
+#include <string_view>
 
 #include "platform/errors.h"
 
@@ -72,6 +73,39 @@ void Scan(std::string_view text, const std::string& source, std::size_t max_dept
   if (tree_has_text) on_tree(tree_begin, text.size(), tree_line);
 }
 
+// The first word of a NEXUS command (letters only, in lower case) and, in `second`, the
+// word after it; the "#NEXUS" that opens a file and comments are passed over.
+std::string CommandWord(std::string_view command, std::string* second = nullptr) {
+  std::string words[2];
+  int n = 0;
+  std::size_t i = 0;
+  while (i < command.size() && n < 2) {
+    const unsigned char c = static_cast<unsigned char>(command[i]);
+    if (c == '[') {
+      std::size_t nest = 0;
+      for (; i < command.size(); ++i) {
+        if (command[i] == '[') ++nest;
+        if (command[i] == ']' && --nest == 0) break;
+      }
+      ++i;
+    } else if (c == '#' && n == 0) {  // the "#NEXUS" that opens the file
+      ++i;
+      while (i < command.size() && std::isalpha(static_cast<unsigned char>(command[i]))) ++i;
+    } else if (std::isalpha(c)) {
+      while (i < command.size() && std::isalpha(static_cast<unsigned char>(command[i])))
+        words[n].push_back(
+            static_cast<char>(std::tolower(static_cast<unsigned char>(command[i++]))));
+      ++n;
+    } else if (std::isspace(c)) {
+      ++i;
+    } else {
+      break;  // a word ends at anything else; a command's first word is all that counts
+    }
+  }
+  if (second != nullptr) *second = words[1];
+  return words[0];
+}
+
 }  // namespace
 
 bool IsNexus(std::string_view text) {
@@ -100,6 +134,57 @@ std::vector<TreeSpan> SplitNewick(std::string_view text, const std::string& sour
 
 void CheckNesting(std::string_view text, const std::string& source, std::size_t max_depth) {
   Scan(text, source, max_depth, [](std::size_t, std::size_t, std::size_t) {});
+}
+
+std::optional<NexusTrees> SplitNexusTrees(std::string_view text, const std::string& source,
+                                          std::size_t max_depth) {
+  struct Command {
+    TreeSpan span;
+    std::string word;
+    std::string second;
+  };
+  std::vector<Command> commands;
+  Scan(text, source, max_depth, [&](std::size_t begin, std::size_t end, std::size_t line) {
+    Command c{{begin, end, line}, "", ""};
+    c.word = CommandWord(text.substr(begin, end - begin), &c.second);
+    commands.push_back(std::move(c));
+  });
+  if (text.find('"') != std::string_view::npos) return std::nullopt;
+
+  NexusTrees out;
+  bool in_trees = false;
+  bool trees_done = false;
+  bool seen_trees_block = false;
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    const Command& c = commands[i];
+    if (c.word == "begin") {
+      if (c.second == "trees") {
+        if (seen_trees_block) return std::nullopt;  // two TREES blocks
+        seen_trees_block = true;
+        in_trees = true;
+      }
+      continue;
+    }
+    if (c.word == "end" || c.word == "endblock") {
+      if (in_trees) {
+        if (out.trees.empty()) return std::nullopt;
+        out.tail_begin = out.trees.back().end;
+        trees_done = true;
+      }
+      in_trees = false;
+      continue;
+    }
+    if (!in_trees) continue;
+    if (c.word == "tree" || c.word == "utree") {
+      if (trees_done) return std::nullopt;
+      if (out.trees.empty()) out.head_end = c.span.begin;
+      out.trees.push_back(c.span);
+    } else if (!out.trees.empty()) {
+      return std::nullopt;  // another command among the trees
+    }
+  }
+  if (!trees_done) return std::nullopt;
+  return out;
 }
 
 }  // namespace dk::clades

@@ -1,6 +1,7 @@
 // A first pass over a tree file, before NCL reads it: tells Newick from NEXUS, bounds
 // the nesting of parentheses (NCL's reader recurses on it) and finds where each tree of
-// a Newick file begins and ends, so the trees can be read in parallel.
+// a Newick file, or of a NEXUS file's TREES block, begins and ends, so the trees can be
+// read in parallel.
 //
 // The pass knows Newick's lexical rules: [comments] (nested too) and 'quoted names'
 // (with '' for a quote) hide parentheses and semicolons.
@@ -8,6 +9,7 @@
 #define DROPKIT_CLADES_TREE_TEXT_H_
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +37,23 @@ std::vector<TreeSpan> SplitNewick(std::string_view text, const std::string& sour
 
 // Checks only the nesting of parentheses of any text (a NEXUS file), as SplitNewick does.
 void CheckNesting(std::string_view text, const std::string& source, std::size_t max_depth);
+
+// A NEXUS text cut around its tree commands: text[0, head_end) holds all before the first
+// "tree" command (the TAXA block, the TREES block's TRANSLATE, ...), trees[i] each tree
+// command with its semicolon, text[tail_begin, end) all after the last one. The head,
+// some of the trees and the tail make a NEXUS text of those trees alone.
+struct NexusTrees {
+  std::size_t head_end = 0;
+  std::size_t tail_begin = 0;
+  std::vector<TreeSpan> trees;
+};
+
+// Cuts a NEXUS text as above, after the checks of CheckNesting (which raise the same
+// errors). Answers nothing when the text is not of the plain shape that can be cut
+// safely: exactly one TREES block, its tree commands ("tree" or "utree") one after the
+// other with no other command among them, and no double quote anywhere.
+std::optional<NexusTrees> SplitNexusTrees(std::string_view text, const std::string& source,
+                                          std::size_t max_depth);
 
 }  // namespace dk::clades
 
