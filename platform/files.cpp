@@ -13,9 +13,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
+#include "platform/background_writes.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/text.h"
@@ -388,6 +391,7 @@ class Writer {
   }
 
   ~Writer() {
+    background_.reset();  // no write may follow the close
     Env* env = Env::Current();
     if (fd_ >= 0 && owns_fd_) env->Close(fd_);
     if (!temp_.empty()) env->Unlink(temp_);
@@ -396,23 +400,53 @@ class Writer {
 
   // Formats into the buffer; returns the number of bytes added.
   std::size_t Write(const Value& format, std::initializer_list<Value> args) {
-    const std::size_t before = buffer_.size();
-    FormatUtf8(format, args, buffer_);
-    const std::size_t added = buffer_.size() - before;
-    if (buffer_.size() >= kChunk) Flush();
+    std::size_t added;
+    if (!WriteOneAsciiText(format, args, &added)) {
+      formatted_.clear();
+      FormatUtf8(format, args, formatted_);
+      added = formatted_.size();
+      std::memcpy(buffer_.Grow(added), formatted_.data(), added);
+    }
+    if (buffer_.size() >= flush_at_) Flush();
     return added;
   }
 
   // Writes `bytes` as they are, after what is buffered.
   void WriteBytes(std::string_view bytes) {
     Flush();
+    FinishBackground();
     WriteFully(bytes);
+  }
+
+  // The short way for what a listing writes most, one name of plain ASCII under a
+  // format such as "\n%s": the format's bytes around the name, learnt once per format,
+  // and the name's bytes, straight into the buffer. False, writing nothing, for
+  // anything else.
+  bool WriteOneAsciiText(const Value& format, std::initializer_list<Value> args,
+                         std::size_t* added) {
+    if (args.size() != 1) return false;
+    const Value& text = *args.begin();
+    if (!text.ascii() || text.rows() != 1) return false;
+    if (!format.same_array(text_format_)) {
+      // Holding the format keeps its array from being changed or reused while learnt.
+      text_format_ = format;
+      text_format_splits_ = SplitAroundOneItem(format, &text_before_, &text_after_);
+    }
+    if (!text_format_splits_) return false;
+    const std::size_t n = text.numel();
+    *added = text_before_.size() + n + text_after_.size();
+    char* out = buffer_.Grow(*added);
+    std::memcpy(out, text_before_.data(), text_before_.size());
+    std::memcpy(out + text_before_.size(), text.narrow_bytes(), n);
+    std::memcpy(out + text_before_.size() + n, text_after_.data(), text_after_.size());
+    return true;
   }
 
   // Flushes and syncs the file, then gives it the target's name.
   void Commit() {
     Env* env = Env::Current();
     Flush();
+    FinishBackground();
     if (!owns_fd_) return;
     const bool replacing = unnamed_ || !temp_.empty();
     if (replacing) {
@@ -483,46 +517,92 @@ class Writer {
   }
 
   // Writes what is buffered; the buffer is empty afterwards, also after an error, and
-  // keeps its room for the next text.
+  // keeps its room for the next text. A long file that Commit syncs is written on a
+  // thread of its own from its second block on, while the next block is made; an error
+  // of those writes is raised here or by Commit, and nothing after it reaches the file.
   void Flush() {
+    if (background_ == nullptr && flushes_++ == 1 && replacing()) StartBackground();
+    if (background_ != nullptr) {
+      if (const int r = background_->Submit(&buffer_); r < 0) {
+        buffer_.Clear();
+        RaiseErrno("Cannot write", target_, r);
+      }
+      return;
+    }
     struct Emptied {
-      std::string& buffer;
-      ~Emptied() { buffer.clear(); }
+      ByteBlock& buffer;
+      ~Emptied() { buffer.Clear(); }
     } emptied{buffer_};
-    WriteFully(buffer_);
+    WriteFully(buffer_.view());
+  }
+
+  bool replacing() const { return owns_fd_ && (unnamed_ || !temp_.empty()); }
+
+  void StartBackground() {
+    Env* env = Env::Current();
+    try {
+      background_ = std::make_unique<BackgroundWrites>(
+          [this, env](std::string_view bytes) { return WriteAll(env, bytes); });
+      flush_at_ = kBackgroundBlock;
+    } catch (const std::system_error&) {
+      // No thread to be had: the caller writes, as for a short file.
+    }
+  }
+
+  void FinishBackground() {
+    if (background_ == nullptr) return;
+    const int r = background_->Finish();
+    background_.reset();
+    flush_at_ = kChunk;
+    if (r < 0) RaiseErrno("Cannot write", target_, r);
   }
 
   void WriteFully(std::string_view bytes) {
-    Env* env = Env::Current();
+    if (const int r = WriteAll(Env::Current(), bytes); r < 0)
+      RaiseErrno("Cannot write", target_, r);
+  }
+
+  // Writes all of `bytes`; returns 0 or a negative errno. Runs on the writing thread
+  // while one is started.
+  int WriteAll(Env* env, std::string_view bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
       const long n = env->Write(fd_, bytes.data() + done, bytes.size() - done);
-      if (n < 0) RaiseErrno("Cannot write", target_, static_cast<int>(n));
-      if (n == 0) RaiseErrno("Cannot write", target_, EIO);
+      if (n < 0) return static_cast<int>(n);
+      if (n == 0) return -EIO;
       done += static_cast<std::size_t>(n);
     }
     written_ += bytes.size();
     // A file that Commit syncs starts on its way to the disk while the rest is made, so
     // that the sync at the end waits for little. Only a hint: a failure changes nothing.
-    if ((unnamed_ || !temp_.empty()) && written_ - writeback_from_ >= kWritebackStep) {
+    if (replacing() && written_ - writeback_from_ >= kWritebackStep) {
       env->StartWriteback(fd_, writeback_from_, written_ - writeback_from_);
       writeback_from_ = written_;
     }
+    return 0;
   }
 
-  static constexpr std::uint64_t kWritebackStep = std::uint64_t{4} << 20;
+  static constexpr std::uint64_t kWritebackStep = std::uint64_t{1} << 20;
+  static constexpr std::size_t kBackgroundBlock = std::size_t{256} << 10;
 
   std::string target_;
   std::string dir_;   // the target's folder, ending with "/"
   std::string temp_;  // a named temporary, while one exists
   int temp_slot_ = -1;
-  std::string buffer_;
+  ByteBlock buffer_;
+  std::string formatted_;  // what the general way formatted, on its way to buffer_
+  Value text_format_;      // the format WriteOneAsciiText learnt last
+  bool text_format_splits_ = false;
+  std::string text_before_, text_after_;
   std::uint64_t written_ = 0;         // bytes written to the file so far
   std::uint64_t writeback_from_ = 0;  // where the bytes not yet sent to the disk start
   int fd_ = -1;
   bool owns_fd_ = true;
   bool exists_ = false;
-  bool unnamed_ = false;  // an O_TMPFILE file, not yet named
+  bool unnamed_ = false;           // an O_TMPFILE file, not yet named
+  std::size_t flush_at_ = kChunk;  // buffered bytes that are written out
+  int flushes_ = 0;
+  std::unique_ptr<BackgroundWrites> background_;
 };
 
 struct OpenFile {

@@ -483,6 +483,30 @@ TEST_F(FilesWrite, WriteAndRenameFailuresAreErrorsThatChangeNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("new.txt")));
 }
 
+// A long file is written on a thread of its own while the rest is made: a write that
+// fails there is an error of a later write or of the close, and still changes nothing.
+TEST_F(FilesWrite, AFailedWriteOfALongFileIsAnErrorThatChangesNothing) {
+  const std::string name(40, 'n');
+  for (const long limit : {200000L, 1500000L}) {
+    TestEnv env;
+    WriteFile(dir.file("out.txt"), "old");
+    env.write_limit = limit;
+    std::string error;
+    {
+      const Value fid = Open(dir.file("out.txt"));
+      FileGuard guard(fid);
+      error = ErrorOf([&] {
+        for (int i = 0; i < 50000; ++i) Put(fid, name);
+        mlfFclose(fid);
+      });
+    }
+    EXPECT_EQ(error, "Cannot write '" + dir.file("out.txt") + "': No space left on device");
+    EXPECT_EQ(ReadFile(dir.file("out.txt")), "old");
+    EXPECT_EQ(test::CountEntries(dir.path()), 1u);
+    EXPECT_EQ(OpenFileCount(), 0u);
+  }
+}
+
 TEST_F(FilesWrite, SymbolicLinksAreWrittenThroughAndDevicesDirectly) {
   WriteFile(dir.file("real.txt"), "old");
   std::filesystem::create_symlink(dir.file("real.txt"), dir.file("link.txt"));

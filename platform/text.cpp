@@ -402,6 +402,14 @@ void FormatUtf8ByTheGeneralRules(const Value& format, std::initializer_list<Valu
   Format(format, args, sink, false);
 }
 
+bool SplitAroundOneItem(const Value& format, std::string* before, std::string* after) {
+  OneConversion compiled;
+  if (!CompileOneConversion(format, &compiled)) return false;
+  *before = std::move(compiled.before);
+  *after = std::move(compiled.after);
+  return true;
+}
+
 void AppendUtf8(const TextView& text, std::string& out) {
   switch (text.kind) {
     case TextView::Kind::kAscii:

@@ -34,6 +34,12 @@ Value SprintfByTheGeneralRules(const Value& format, std::initializer_list<Value>
 void FormatUtf8ByTheGeneralRules(const Value& format, std::initializer_list<Value> args,
                                  std::string& out);
 
+// For a format with one conversion and nothing else to interpret but "\n" (a name
+// under "\n%s"): true, with the UTF-8 bytes the format puts before and after the
+// item, so that formatting one text of one row by it gives before + the text + after.
+// False, leaving both strings unspecified, for any other format.
+bool SplitAroundOneItem(const Value& format, std::string* before, std::string* after);
+
 // Appends the units `text` views to `out` as UTF-8, as a file receives them.
 void AppendUtf8(const TextView& text, std::string& out);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/utf8.h"
 #include "testing/allocation_count.h"
 #include "testing/test_support.h"
@@ -207,6 +208,30 @@ TEST(FormatShortcut, GivesTheSameUnitsAndBytesAsTheGeneralRules) {
       }
     }
   }
+}
+
+// A file gets, for every format and argument, the bytes of the general rules, whichever
+// way its writer takes, also as the formats change from call to call as a listing's do.
+TEST(FormatShortcut, AFileGetsTheBytesOfTheGeneralRules) {
+  std::vector<Value> args = NameLikeTexts();
+  args.push_back(Value::Scalar(12));
+  args.push_back(Value::CharMatrix(2, 2, u"abcd"));
+  args.push_back(Value::Text(std::string(300000, 'x')));  // larger than a block
+  test::TempDir dir;
+  const std::string path = dir.file("out.txt");
+  const Value fid = mlfFopen(Value::Text(path), Value::Text("wt"));
+  std::string expected;
+  for (int round = 0; round < 3; ++round) {
+    for (const char* f : kOneConversionFormats) {
+      const Value format = Value::Text(f);
+      for (const Value& arg : args) {
+        mlfNFprintf(0, fid, format, {arg});
+        FormatUtf8ByTheGeneralRules(format, {arg}, expected);
+      }
+    }
+  }
+  mlfFclose(fid);
+  EXPECT_TRUE(test::ReadFile(path) == expected);
 }
 
 TEST(FormatShortcut, ErrorsAreThoseOfTheGeneralRules) {

@@ -1,0 +1,77 @@
+#include "platform/background_writes.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace dk {
+
+void ByteBlock::Reserve(std::size_t wanted) {
+  constexpr std::size_t kLeast = 1 << 16;
+  const std::size_t capacity = std::max({wanted, 2 * capacity_, kLeast});
+  auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+  if (size_ > 0) std::memcpy(bigger.get(), data_.get(), size_);
+  data_ = std::move(bigger);
+  capacity_ = capacity;
+}
+
+BackgroundWrites::BackgroundWrites(WriteAll write) : write_(std::move(write)) {
+  queue_.reserve(kQueued);
+  spare_.reserve(kQueued + 1);
+  thread_ = std::thread([this] { Work(); });
+}
+
+BackgroundWrites::~BackgroundWrites() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+int BackgroundWrites::Submit(ByteBlock* block) {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return error_ != 0 || queue_.size() < kQueued; });
+  if (error_ != 0) return error_;
+  queue_.push_back(std::move(*block));
+  if (spare_.empty()) {
+    *block = ByteBlock();
+  } else {
+    *block = std::move(spare_.back());
+    spare_.pop_back();
+  }
+  block->Clear();
+  lock.unlock();
+  changed_.notify_all();
+  return 0;
+}
+
+int BackgroundWrites::Finish() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return error_ != 0 || (queue_.empty() && !writing_); });
+  return error_;
+}
+
+void BackgroundWrites::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+    if (stop_) return;
+    ByteBlock block = std::move(queue_.front());
+    queue_.erase(queue_.begin());
+    writing_ = true;
+    lock.unlock();
+    const int r = write_(block.view());
+    lock.lock();
+    writing_ = false;
+    if (r < 0 && error_ == 0) {
+      error_ = r;
+      queue_.clear();  // nothing after a failed write may reach the file
+    }
+    spare_.push_back(std::move(block));
+    changed_.notify_all();
+  }
+}
+
+}  // namespace dk
