@@ -1,5 +1,11 @@
 #include "alignment/taxon_names.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include <cstring>
+
 namespace dk {
 namespace {
 
@@ -40,6 +46,17 @@ struct ProblemTable {
 };
 constexpr ProblemTable kProblem;
 
+// Bytes of a plain ASCII name: printable, not a blank, not NEXUS punctuation.
+struct PlainTable {
+  bool is[256] = {};
+  constexpr PlainTable() {
+    for (int c = 0x21; c < 0x7F; ++c) is[c] = true;
+    for (const char* p = kNexusPunctuation; *p != '\0'; ++p)
+      is[static_cast<unsigned char>(*p)] = false;
+  }
+};
+constexpr PlainTable kPlain;
+
 bool AllDigits(std::string_view name) {
   if (name.empty()) return false;
   for (const char c : name) {
@@ -48,7 +65,63 @@ bool AllDigits(std::string_view name) {
   return true;
 }
 
+#ifdef __SSE2__
+// Lanes of `x` from lo to hi.
+__m128i InRange(__m128i x, char lo, char hi) {
+  const __m128i t = _mm_sub_epi8(x, _mm_set1_epi8(lo));
+  return _mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(static_cast<char>(hi - lo))), t);
+}
+
+// Lanes of `x` that kPlain refuses: up to the blank, from DEL up, NEXUS punctuation.
+__m128i NotPlain(__m128i x) {
+  const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x20)), x);
+  const __m128i high = _mm_cmpeq_epi8(_mm_max_epu8(x, _mm_set1_epi8(0x7F)), x);
+  // The punctuation "()[]{}/\\,;:=*'\"`+-<>": three runs and five single bytes.
+  __m128i punctuation = _mm_or_si128(InRange(x, '\'', '-'), InRange(x, ':', '>'));
+  punctuation = _mm_or_si128(punctuation, InRange(x, '[', ']'));
+  for (const char c : {'"', '/', '`', '{', '}'}) {
+    punctuation = _mm_or_si128(punctuation, _mm_cmpeq_epi8(x, _mm_set1_epi8(c)));
+  }
+  return _mm_or_si128(_mm_or_si128(low, high), punctuation);
+}
+#endif
+
 }  // namespace
+
+bool IsPlainAsciiName(std::string_view name) {
+#ifdef __SSE2__
+  // Sixteen bytes at a time; the last sixteen overlap the ones before, and a shorter
+  // name is padded with the digit 0, which is plain and changes no name's digits-only.
+  const std::size_t n = name.size();
+  if (n == 0) return false;
+  const auto look = [](__m128i x, int* not_plain, int* not_digit) {
+    *not_plain |= _mm_movemask_epi8(NotPlain(x));
+    *not_digit |= ~_mm_movemask_epi8(InRange(x, '0', '9')) & 0xFFFF;
+  };
+  int not_plain = 0, not_digit = 0;
+  if (n < 16) {
+    char padded[16];
+    std::memset(padded, '0', sizeof padded);
+    std::memcpy(padded, name.data(), n);
+    look(_mm_loadu_si128(reinterpret_cast<const __m128i*>(padded)), &not_plain, &not_digit);
+  } else {
+    for (std::size_t i = 0; i + 16 < n; i += 16) {
+      look(_mm_loadu_si128(reinterpret_cast<const __m128i*>(name.data() + i)), &not_plain,
+           &not_digit);
+    }
+    look(_mm_loadu_si128(reinterpret_cast<const __m128i*>(name.data() + n - 16)), &not_plain,
+         &not_digit);
+  }
+  return not_plain == 0 && not_digit != 0;
+#else
+  bool plain = true, digits_only = true;
+  for (const char c : name) {
+    plain &= kPlain.is[static_cast<unsigned char>(c)];
+    digits_only &= c >= '0' && c <= '9';
+  }
+  return plain && !digits_only;
+#endif
+}
 
 std::vector<std::string> UnquotedNameProblems(std::string_view name) {
   // Most names have no problem: one look at each byte tells so.

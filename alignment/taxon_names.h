@@ -16,6 +16,11 @@ namespace dk {
 // it as a blank, the same name there, and tree programs write blanks as underscores.
 std::vector<std::string> UnquotedNameProblems(std::string_view name);
 
+// True when `name` is plain ASCII (no blank, control character or byte above 0x7E)
+// that UnquotedNameProblems has nothing to say about: what nearly every name is, told
+// by one look at each byte.
+bool IsPlainAsciiName(std::string_view name);
+
 // `name` as a NEXUS word: unchanged when it holds no blank, punctuation or control
 // character and is not all digits, else in single quotes with each quote doubled
 // ("Pan's" becomes 'Pan''s'). Underscores stay bare: NEXUS reads "Homo_sapiens" as

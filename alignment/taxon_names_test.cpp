@@ -45,3 +45,40 @@ TEST(TaxonNamesTest, QuotesWhatNexusWouldReadOtherwise) {
 
 }  // namespace
 }  // namespace dk
+
+namespace dk {
+namespace {
+
+// The quick look agrees with the slow one: plain ASCII (no byte up to the blank, none
+// from DEL up) with no problem to stand unquoted. Names of every length around the
+// sixteen bytes looked at together, with each byte value at the start, inside and last.
+TEST(IsPlainAsciiName, AgreesWithTheProblemsFoundOneByOne) {
+  const auto expected = [](std::string_view name) {
+    for (const char c : name) {
+      const auto u = static_cast<unsigned char>(c);
+      if (u <= 0x20 || u >= 0x7F) return false;
+    }
+    return UnquotedNameProblems(name).empty();
+  };
+  const std::string plain = "Homo_sapiens.v2_and_Pan|troglodytes#3";
+  for (std::size_t length = 0; length <= plain.size(); ++length) {
+    const std::string base = plain.substr(0, length);
+    ASSERT_EQ(IsPlainAsciiName(base), expected(base)) << base;
+    const std::string digits(length, '7');
+    ASSERT_EQ(IsPlainAsciiName(digits), expected(digits)) << digits;
+    for (std::size_t at : {std::size_t{0}, length / 2, length == 0 ? 0 : length - 1}) {
+      if (at >= length) continue;
+      for (int byte = 0; byte < 256; ++byte) {
+        for (const std::string* start : {&base, &digits}) {
+          std::string name = *start;
+          name[at] = static_cast<char>(byte);
+          ASSERT_EQ(IsPlainAsciiName(name), expected(name))
+              << "byte " << byte << " at " << at << " of " << length;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace dk

@@ -1,7 +1,10 @@
 #include "jackknife/list_review.h"
 
+#include <algorithm>
+#include <deque>
+#include <mutex>
+#include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "jackknife/name_checks.h"
@@ -20,21 +23,23 @@ std::string BaseName(const std::string& path) {
 
 void ReviewLoadedList(const LoadedList& list) {
   // The names as UTF-8 bytes: plain ASCII names are read in place, others converted
-  // first, so that the check (which may read from two threads) only reads.
-  std::unordered_map<std::size_t, std::string> converted;
-  TextView view;
-  for (std::size_t i = 0; i < list.count; ++i) {
-    if (!list.names.cell_text(i, &view) || view.kind != TextView::Kind::kAscii) {
-      converted.emplace(i, list.names.cell(i).utf8());
-    }
-  }
+  // when asked for, one thread at a time (the check may read from two), into texts that
+  // stay until the check is done.
+  std::mutex converting;
+  std::deque<std::string> converted;
   const auto lines = [&](std::size_t first, std::size_t n, std::string_view* out) {
-    TextView v;
-    for (std::size_t i = first; i < first + n; ++i) {
-      if (list.names.cell_text(i, &v) && v.kind == TextView::Kind::kAscii) {
-        *out++ = v.bytes();
-      } else {
-        *out++ = converted.at(i);
+    constexpr std::size_t kViews = 64;
+    TextView views[kViews];
+    for (std::size_t done = 0; done < n;) {
+      const std::size_t asked = std::min(kViews, n - done);
+      const std::size_t given = list.names.cell_texts(first + done, asked, views);
+      for (std::size_t k = 0; k < asked; ++k, ++done) {
+        if (k < given && views[k].kind == TextView::Kind::kAscii) {
+          *out++ = views[k].bytes();
+        } else {
+          const std::lock_guard lock(converting);
+          *out++ = converted.emplace_back(list.names.cell(first + done).utf8());
+        }
       }
     }
   };

@@ -170,7 +170,10 @@ bool AllAscii(std::string_view text) {
 // A name without its line break, and empty for a blank line (never a repeat).
 std::string_view NameOf(std::string_view line) {
   const std::string_view n = WithoutBreak(line);
-  return n.find_first_not_of(" \t") == std::string_view::npos ? std::string_view() : n;
+  for (const char c : n) {
+    if (!IsBlank(c)) return n;
+  }
+  return {};
 }
 
 // A finding about one line: the line (from 0) and its text.
@@ -238,6 +241,8 @@ std::vector<LineFinding> LineFindings(std::size_t count, const Fill& fill,
       const std::size_t i = block + k;
       const auto at = [&] { return unit + " " + std::to_string(i + 1) + ": "; };
       const std::string_view name = WithoutBreak(lines[k]);
+      // Not blank, no stray blanks, ASCII and fit to stand unquoted: nothing to find.
+      if (IsPlainAsciiName(name)) continue;
       std::size_t begin = 0, end = name.size();
       while (begin < end && IsBlank(name[begin])) ++begin;
       while (end > begin && IsBlank(name[end - 1])) --end;

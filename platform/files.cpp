@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/background_writes.h"
+#include "platform/copy_bytes.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/text.h"
@@ -436,9 +437,9 @@ class Writer {
     const std::size_t n = text.numel();
     *added = text_before_.size() + n + text_after_.size();
     char* out = buffer_.Grow(*added);
-    std::memcpy(out, text_before_.data(), text_before_.size());
-    std::memcpy(out + text_before_.size(), text.narrow_bytes(), n);
-    std::memcpy(out + text_before_.size() + n, text_after_.data(), text_after_.size());
+    CopyBytes(out, text_before_.data(), text_before_.size());
+    CopyBytes(out + text_before_.size(), text.narrow_bytes(), n);
+    CopyBytes(out + text_before_.size() + n, text_after_.data(), text_after_.size());
     return true;
   }
 
@@ -631,11 +632,19 @@ OpenFile* Find(int id) {
 }
 
 // The file looked up last, which the next lookup is nearly always for (a listing writes
-// a million names to one file); forgotten whenever the table changes.
+// a million names to one file), and the identifier's array it was looked up by, which
+// is held so that it cannot change; forgotten whenever the table changes.
 int last_id = -1;
 OpenFile* last_file = nullptr;
+Value last_fid;
+
+void ForgetLastLookup() {
+  last_id = -1;
+  last_fid = Value();
+}
 
 OpenFile& Lookup(const Value& fid) {
+  if (fid.same_array(last_fid) && last_id >= 0) return *last_file;
   const int id = FileId(fid);
   if (id == last_id) return *last_file;
   OpenFile* file = Find(id);
@@ -644,12 +653,13 @@ OpenFile& Lookup(const Value& fid) {
   }
   last_id = id;
   last_file = file;
+  last_fid = fid;
   return *file;
 }
 
 // Stores a newly opened file under the lowest free identifier and returns it.
 int Insert(OpenFile file) {
-  last_id = -1;
+  ForgetLastLookup();
   auto& table = Table();
   std::size_t slot = 0;
   while (slot < table.size() && table[slot] != nullptr) ++slot;
@@ -660,7 +670,7 @@ int Insert(OpenFile file) {
 
 // Removes a file from the table and hands it over (null when none is open under id).
 std::unique_ptr<OpenFile> Remove(int id) {
-  last_id = -1;
+  ForgetLastLookup();
   if (Find(id) == nullptr) return nullptr;
   return std::move(Table()[static_cast<std::size_t>(id) - 3]);
 }
@@ -737,7 +747,7 @@ void DiscardFile(const Value& fid) noexcept {
 }
 
 void DiscardAllFiles() noexcept {
-  last_id = -1;
+  ForgetLastLookup();
   Table().clear();
 }
 

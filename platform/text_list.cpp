@@ -7,6 +7,8 @@
 
 #include <sys/mman.h>
 
+#include "platform/copy_bytes.h"
+
 namespace dk {
 
 namespace {
@@ -157,7 +159,7 @@ void TextList::Append(const TextView& view) {
   ends_.Reserve(ends_.size() + 1);  // first, so that a failure leaves no text without its end
   char* at = units_.Grow(pad + bytes);
   if (pad != 0) *at++ = '\0';
-  if (bytes != 0) std::memcpy(at, view.data, bytes);
+  CopyBytes(at, view.data, bytes);
   const std::uint64_t kind = static_cast<std::uint64_t>(view.kind);
   *ends_.Grow(1) = static_cast<std::uint64_t>(units_.size()) | (kind << kKindShift);
 }

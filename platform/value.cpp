@@ -8,6 +8,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/copy_bytes.h"
 #include "platform/errors.h"
 #include "platform/small_pool.h"
 #include "platform/text_list.h"
@@ -192,7 +193,7 @@ Value TextScratch::Make(std::string_view bytes, bool ascii) {
   }
   rep_->cols = static_cast<std::uint32_t>(bytes.size());
   rep_->ascii = ascii;
-  std::memcpy(Narrow(rep_), bytes.data(), bytes.size());
+  CopyBytes(Narrow(rep_), bytes.data(), bytes.size());
   ++rep_->refs;
   return Value(rep_);
 }
@@ -467,6 +468,18 @@ bool Value::cell_text(std::size_t i, TextView* view) const {
   if (!v.is_char() || v.rows() > 1) return false;
   *view = v.text_view();
   return true;
+}
+
+std::size_t Value::cell_texts(std::size_t first, std::size_t n, TextView* out) const {
+  const auto* rep = static_cast<const CellRep*>(rep_);
+  if (rep->compact) {
+    for (std::size_t k = 0; k < n; ++k) out[k] = rep->Holder(first + k).View(first + k);
+    return n;
+  }
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!cell_text(first + k, &out[k])) return k;
+  }
+  return n;
 }
 
 void Value::prefetch_cell(std::size_t i) const {

@@ -171,6 +171,10 @@ class Value {
   // Element i as a view, when it is a text of at most one row; false otherwise (a
   // number, a cell, a text of several rows). The view is valid until the cell changes.
   bool cell_text(std::size_t i, TextView* view) const;
+  // Views of elements first .. first + n - 1 into out[0 .. n - 1], as cell_text gives
+  // them, up to the first that is not such a text; returns how many were given.
+  // REQUIRES: first + n <= numel().
+  std::size_t cell_texts(std::size_t first, std::size_t n, TextView* out) const;
   // Stores `v` as element i (i < numel()); a compact cell stays compact when `v` is a
   // text stored right after the elements already replaced in order from the first
   // (see text_list.h), as a list read anew over an old one is.

@@ -290,6 +290,22 @@ TEST_F(BatchTest, FindingsAboutTheNamesComeFirstAndStrictStopsOnThem) {
             std::string::npos)
       << strict.err;
   EXPECT_FALSE(std::filesystem::exists(dir.file("out.txt")));
+  // Names beyond ASCII are checked as the UTF-8 they are, also in a list long enough to
+  // be checked on two threads: a repeat far apart, and bytes that are not UTF-8.
+  std::string wide;
+  for (int i = 1; i <= 70000; ++i) {
+    wide += i == 3 || i == 69000 ? "caf\xC3\xA9\n"
+            : i == 5             ? "bad\xFF\n"
+            : i % 1000 == 0      ? "\xC3\xA9t\xC3\xA9_" + std::to_string(i) + "\n"
+                                 : "n" + std::to_string(i) + "\n";
+  }
+  WriteFile(dir.file("wide.txt"), wide);
+  const Result w = Batch(dir, dir.file("wide.txt") + " --omit 1 --groups 1 --seed 1 --show");
+  EXPECT_EQ(w.status, 0) << w.err;
+  EXPECT_EQ(w.err,
+            "wide.txt: line 5: \"bad\\xff\" is not valid UTF-8\n"
+            "wide.txt: lines 3 and 69000: \"caf\xC3\xA9\" is listed twice\n"
+            "numcount = 1\n");
   // More than twenty findings: the first twenty, then how many more.
   WriteFile(dir.file("blank.txt"), std::string(25, '\n'));
   const Result many = Batch(dir, dir.file("blank.txt") + " --omit 1 --groups 1 --seed 1 --show");
