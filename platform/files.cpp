@@ -99,10 +99,7 @@ class Reader {
   bool ReadLine(Value* line) {
     if (!started_) Start();
     const bool got = utf16_ ? ReadLine16(line) : ReadLine8(line);
-    if (got && ++lines_ > limits_.lines) {
-      Raise("Cannot read " + Quote(path_) + ": it has more than " + std::to_string(limits_.lines) +
-            " lines, the most one list may hold");
-    }
+    if (got && ++lines_ > limits_.lines) RaiseTooManyLines();
     return got;
   }
 
@@ -111,7 +108,12 @@ class Reader {
   std::size_t line_number() const { return lines_ + 1; }
 
  private:
-  [[noreturn]] void RaiseLongLine() const {
+  [[noreturn, gnu::noinline]] void RaiseTooManyLines() const {
+    Raise("Cannot read " + Quote(path_) + ": it has more than " + std::to_string(limits_.lines) +
+          " lines, the most one list may hold");
+  }
+
+  [[noreturn, gnu::noinline]] void RaiseLongLine() const {
     Raise("Cannot read " + Quote(path_) + ": line " + std::to_string(line_number()) +
           " is longer than " + SizeText(limits_.line_bytes) +
           ", far longer than any name (is it a list of names, one per line?)");
@@ -643,8 +645,14 @@ void ForgetLastLookup() {
   last_fid = Value();
 }
 
+OpenFile& LookupAnew(const Value& fid);
+
 OpenFile& Lookup(const Value& fid) {
   if (fid.same_array(last_fid) && last_id >= 0) return *last_file;
+  return LookupAnew(fid);
+}
+
+[[gnu::noinline]] OpenFile& LookupAnew(const Value& fid) {
   const int id = FileId(fid);
   if (id == last_id) return *last_file;
   OpenFile* file = Find(id);
@@ -708,16 +716,28 @@ Value mlfFopen(const Value& name, const Value& mode) {
   return Value::Scalar(Insert(std::move(file)));
 }
 
+namespace {
+
+[[noreturn, gnu::noinline]] void RaiseNotOpenFor(const char* what, const Value& fid,
+                                                 const char* mode) {
+  Raise(std::string(what) + ": file " + std::to_string(FileId(fid)) + " is not open for " + mode);
+}
+
+[[noreturn, gnu::noinline]] void RaiseOutOfMemoryReading(const Reader& reader) {
+  Raise("Out of memory while reading " + Quote(reader.path()) + " at line " +
+        std::to_string(reader.line_number()));
+}
+
+}  // namespace
+
 Value mlfFgets(const Value& fid) {
   OpenFile& file = Lookup(fid);
-  if (!file.reader)
-    Raise("fgets: file " + std::to_string(FileId(fid)) + " is not open for reading");
+  if (!file.reader) RaiseNotOpenFor("fgets", fid, "reading");
   Value line;
   try {
     if (!file.reader->ReadLine(&line)) return Value::Scalar(-1);
   } catch (const std::bad_alloc&) {
-    Raise("Out of memory while reading " + Quote(file.reader->path()) + " at line " +
-          std::to_string(file.reader->line_number()));
+    RaiseOutOfMemoryReading(*file.reader);
   }
   return line;
 }
@@ -725,8 +745,7 @@ Value mlfFgets(const Value& fid) {
 Value mlfNFprintf(int nargout, const Value& fid, const Value& format,
                   std::initializer_list<Value> args) {
   OpenFile& file = Lookup(fid);
-  if (!file.writer)
-    Raise("fprintf: file " + std::to_string(FileId(fid)) + " is not open for writing");
+  if (!file.writer) RaiseNotOpenFor("fprintf", fid, "writing");
   const std::size_t written = file.writer->Write(format, args);
   if (nargout > 0) return Value::Scalar(static_cast<double>(written));
   return Value();

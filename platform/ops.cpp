@@ -17,14 +17,23 @@
 namespace dk {
 namespace {
 
-std::size_t Index(const Value& index, std::size_t count, const char* what) {
+std::size_t IndexOtherwise(const Value& index, std::size_t count, const char* what);
+
+// The 0-based place that a 1-based index scalar names among `count` elements.
+inline std::size_t Index(const Value& index, std::size_t count, const char* what) {
   if (index.is_numeric() && index.numel() == 1) {
     const double i = index.num(0);
-    if (i >= 1 && i <= static_cast<double>(count) && i <= 9007199254740992.0) {
+    if (i >= 1 && i <= 9007199254740992.0) {
       const auto whole = static_cast<std::size_t>(i);
-      if (static_cast<double>(whole) == i) return whole - 1;
+      if (whole <= count && static_cast<double>(whole) == i) return whole - 1;
     }
   }
+  return IndexOtherwise(index, count, what);
+}
+
+// Index for all but a whole number in range: a logical scalar, or an error.
+[[gnu::noinline]] std::size_t IndexOtherwise(const Value& index, std::size_t count,
+                                             const char* what) {
   if (!(index.is_numeric() || index.is_logical()) || index.numel() != 1) {
     Raise(std::string("Index of ") + what + " must be one whole number");
   }
@@ -96,7 +105,7 @@ Value Arithmetic(Value a, const Value& b, const char* op, F f) {
 
 }  // namespace
 
-Value mclPlus(Value a, const Value& b) {
+Value internal::PlusOfArrays(Value a, const Value& b) {
   return Arithmetic(std::move(a), b, "plus", [](double x, double y) { return x + y; });
 }
 
@@ -104,7 +113,7 @@ Value mclMinus(Value a, const Value& b) {
   return Arithmetic(std::move(a), b, "minus", [](double x, double y) { return x - y; });
 }
 
-bool mclNeBool(const Value& a, const Value& b) {
+bool internal::NotEqualArrays(const Value& a, const Value& b) {
   if (IsNumericScalar(b) && (a.is_char() || a.is_numeric())) {
     // Each line read is compared with the end-of-file value: no temporaries.
     if (a.empty()) return false;
@@ -190,7 +199,11 @@ Value mlfIndexRef(const Value& source, const char* spec, const Value& index) {
   Raise(std::string("Internal error: unknown index form ") + spec);
 }
 
-void mlfIndexAssign(Value* target, const char* spec, const Value& index, Value value) {
+namespace {
+
+// mlfIndexAssign but for a cell growing by one.
+[[gnu::noinline]] void IndexAssignOtherwise(Value* target, const char* spec, const Value& index,
+                                            Value value) {
   if (spec[0] == '{' && spec[1] == '?' && spec[2] == '}' && spec[3] == '\0') {
     if (target->absent() || target->unassigned() || (target->empty() && !target->is_cell())) {
       *target = Value::Cell(0, 0);
@@ -230,6 +243,18 @@ void mlfIndexAssign(Value* target, const char* spec, const Value& index, Value v
   Raise(std::string("Internal error: unknown index form ") + spec);
 }
 
+}  // namespace
+
+void mlfIndexAssign(Value* target, const char* spec, const Value& index, Value value) {
+  // A list read line by line grows by one each time: that case first, on its own.
+  if (spec[0] == '{' && spec[1] == '?' && spec[2] == '}' && spec[3] == '\0' && target->is_cell() &&
+      Index(index, SIZE_MAX, "the cell array") == target->numel()) {
+    target->cell_append(std::move(value));
+    return;
+  }
+  IndexAssignOtherwise(target, spec, index, std::move(value));
+}
+
 Value mclArrayRef1(const Value& source, const Value& indices) {
   if (!(indices.is_numeric() || indices.is_logical())) {
     Raise("Array indices must be numbers");
@@ -258,11 +283,8 @@ Value mclArrayRef1(const Value& source, const Value& indices) {
   return Value::Row(out);
 }
 
-double mclIntArrayRef1(const Value& source, std::size_t i) {
-  if (!(source.is_numeric() || source.is_logical()) || i < 1 || i > source.numel()) {
-    Raise("Index " + std::to_string(i) + " is out of range 1 to " + std::to_string(source.numel()));
-  }
-  return source.num(i - 1);
+void internal::RaiseIndexOutOfRange(const Value& source, std::size_t i) {
+  Raise("Index " + std::to_string(i) + " is out of range 1 to " + std::to_string(source.numel()));
 }
 
 Value mlfColon(const Value& a, const Value& b) {

@@ -7,6 +7,7 @@
 #define DROPKIT_PLATFORM_OPS_H_
 
 #include <cstddef>
+#include <utility>
 
 #include "platform/value.h"
 
@@ -23,10 +24,28 @@ bool mlfTobool(const Value& v);
 // Elementwise arithmetic on numbers (and character codes), with a scalar expanded to
 // the other operand's size. Raises for operands of different sizes. The first operand
 // is taken by value: `n = mclPlus(std::move(n), one)` updates a scalar in place.
-Value mclPlus(Value a, const Value& b);
+namespace internal {
+Value PlusOfArrays(Value a, const Value& b);
+[[noreturn]] void RaiseIndexOutOfRange(const Value& source, std::size_t i);
+}  // namespace internal
+inline Value mclPlus(Value a, const Value& b) {
+  // A count stepped by one in a loop takes this way, without a call.
+  if (a.is_numeric() && a.numel() == 1 && b.is_numeric() && b.numel() == 1) {
+    a.set_num(0, a.num(0) + b.num(0));
+    return a;
+  }
+  return internal::PlusOfArrays(std::move(a), b);
+}
 Value mclMinus(Value a, const Value& b);
 // Elementwise not-equal, reduced to one truth value (mlfTobool of the result).
-bool mclNeBool(const Value& a, const Value& b);
+namespace internal {
+bool NotEqualArrays(const Value& a, const Value& b);
+}  // namespace internal
+inline bool mclNeBool(const Value& a, const Value& b) {
+  // A line read against the end-of-file value -1: no character code is negative.
+  if (a.is_char() && !a.empty() && b.is_numeric() && b.numel() == 1 && b.num(0) < 0) return true;
+  return internal::NotEqualArrays(a, b);
+}
 
 // A switch case test: true for two equal texts (same length and units, letter case
 // counts) or two equal numeric scalars; false otherwise.
@@ -52,7 +71,12 @@ void mlfIndexAssign(Value* target, const char* spec, const Value& index, Value v
 // result has the shape of the index list (a row).
 Value mclArrayRef1(const Value& source, const Value& indices);
 // Element i (1-based) of a numeric array.
-double mclIntArrayRef1(const Value& source, std::size_t i);
+inline double mclIntArrayRef1(const Value& source, std::size_t i) {
+  if (!(source.is_numeric() || source.is_logical()) || i < 1 || i > source.numel()) {
+    internal::RaiseIndexOutOfRange(source, i);
+  }
+  return source.num(i - 1);
+}
 
 // The row a, a+1, ..., b; the 1-by-0 empty row when b is below a.
 Value mlfColon(const Value& a, const Value& b);

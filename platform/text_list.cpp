@@ -78,8 +78,7 @@ void* MapBytes(std::size_t* bytes) {
 }  // namespace
 
 template <typename T>
-void GrowableArray<T>::Reserve(std::size_t n) {
-  if (n <= capacity_) return;
+void GrowableArray<T>::ReserveMore(std::size_t n) {
   std::size_t want = std::max({n, capacity_ * 2, 4096 / sizeof(T)});
   if (want > SIZE_MAX / sizeof(T) / 2) throw std::bad_alloc();
   std::size_t bytes = want * sizeof(T);
@@ -120,7 +119,7 @@ void GrowableArray<T>::Release() noexcept {
 }
 
 template <typename T>
-T* GrowableArray<T>::Grow(std::size_t n) {
+T* GrowableArray<T>::GrowMore(std::size_t n) {
   if (n > capacity_ - size_) {
     if (n > SIZE_MAX - size_) throw std::bad_alloc();
     Reserve(size_ + n);

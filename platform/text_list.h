@@ -59,11 +59,22 @@ class GrowableArray {
   void Append(const T* from, std::size_t n);
   // Makes room for `n` elements in all, so that growing to them cannot fail. Throws as
   // Append.
-  void Reserve(std::size_t n);
+  void Reserve(std::size_t n) {
+    if (n > capacity_) ReserveMore(n);
+  }
   // Adds `n` elements left uninitialized and returns the first. Throws as Append.
-  T* Grow(std::size_t n);
+  T* Grow(std::size_t n) {
+    if (n > capacity_ - size_ || (mapped_ && (size_ + n) * sizeof(T) > populated_)) {
+      return GrowMore(n);
+    }
+    T* at = data_ + size_;
+    size_ += n;
+    return at;
+  }
 
  private:
+  void ReserveMore(std::size_t n);
+  T* GrowMore(std::size_t n);
   void Release() noexcept;
 
   T* data_ = nullptr;

@@ -371,11 +371,6 @@ void Value::copy_shared() {
   rep_ = copy;
 }
 
-void Value::set_num(std::size_t i, double x) {
-  make_private();
-  Doubles(rep_)[i] = rep_->cls == ClassId::kLogical ? (x != 0 ? 1.0 : 0.0) : x;
-}
-
 std::u16string Value::units() const {
   if (!is_char()) return {};
   const std::size_t n = numel();
@@ -530,24 +525,36 @@ void Value::cell_resize(std::size_t n) {
   }
 }
 
-void Value::cell_append(Value v) {
-  make_private();
-  auto* rep = static_cast<CellRep*>(rep_);
+namespace {
+
+[[noreturn, gnu::noinline]] void RaiseCellGrowth(const Rep* rep, std::size_t n) {
   if (rep->rows > 1 && rep->cols > 1) {
     Raise("Index exceeds the dimensions of a " + std::to_string(rep->rows) + "-by-" +
           std::to_string(rep->cols) + " cell array");
   }
+  CheckedCount(1, n);
+  Raise("Internal error: a cell of " + std::to_string(n) + " elements");
+}
+
+// Makes the shared rest of a compact cell its own, so that the list is whole.
+[[gnu::noinline]] void TakeBase(CellRep* rep) {
+  TextList merged = rep->own;
+  for (std::size_t i = merged.size(); i < rep->base->size(); ++i) merged.Append(rep->base->View(i));
+  rep->own = std::move(merged);
+  rep->base.reset();
+}
+
+}  // namespace
+
+void Value::cell_append(Value v) {
+  make_private();
+  auto* rep = static_cast<CellRep*>(rep_);
   const std::size_t n = numel() + 1;
-  if (n > std::numeric_limits<std::uint32_t>::max()) CheckedCount(1, n);  // raises
+  if ((rep->rows > 1 && rep->cols > 1) || n > std::numeric_limits<std::uint32_t>::max()) {
+    RaiseCellGrowth(rep, n);
+  }
   if (rep->compact && TextList::Holds(v)) {
-    if (rep->base != nullptr) {  // the shared rest first, so that the list is whole
-      TextList merged = rep->own;
-      for (std::size_t i = merged.size(); i < rep->base->size(); ++i) {
-        merged.Append(rep->base->View(i));
-      }
-      rep->own = std::move(merged);
-      rep->base.reset();
-    }
+    if (rep->base != nullptr) TakeBase(rep);
     rep->own.Append(v);
   } else {
     rep->Expand();

@@ -131,7 +131,11 @@ class Value {
 
   // Numeric and logical elements (as doubles). REQUIRES: is_numeric() or is_logical().
   double num(std::size_t i) const { return reinterpret_cast<const double*>(rep_ + 1)[i]; }
-  void set_num(std::size_t i, double x);
+  void set_num(std::size_t i, double x) {
+    make_private();
+    reinterpret_cast<double*>(rep_ + 1)[i] =
+        rep_->cls == ClassId::kLogical ? (x != 0 ? 1.0 : 0.0) : x;
+  }
   // Character units. REQUIRES: is_char().
   char16_t unit(std::size_t i) const {
     return rep_->narrow ? reinterpret_cast<const unsigned char*>(rep_ + 1)[i]
