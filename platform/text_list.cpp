@@ -19,10 +19,12 @@ constexpr std::size_t kMapBytes = std::size_t{1} << 20;
 // memory), so that it grows in place.
 constexpr std::size_t kReserveBytes = std::size_t{1} << 30;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-// A filling mapped array has its next pages made this many bytes at a time: one call
-// instead of a fault per page. (Not huge pages: where memory is fragmented, the system
+// A filling mapped array has its next pages made a quarter of its size at a time,
+// within these bounds: one call instead of a fault per page, and few pages made that
+// the array will not fill. (Not huge pages: where memory is fragmented, the system
 // would stop to compact it, for up to a second.)
-constexpr std::size_t kPopulateBytes = std::size_t{2} << 20;
+constexpr std::size_t kLeastPopulateBytes = std::size_t{256} << 10;
+constexpr std::size_t kMostPopulateBytes = std::size_t{2} << 20;
 
 // Mappings of kReserveBytes that arrays gave back, kept for the next arrays to map: their
 // pages are in place already, so a list read anew, or the check after it, faults in no
@@ -129,7 +131,9 @@ T* GrowableArray<T>::GrowMore(std::size_t n) {
   if (mapped_ && size_ * sizeof(T) > populated_) {
     const std::size_t limit = capacity_ * sizeof(T);
     const std::size_t step =
-        std::min(std::max(kPopulateBytes, size_ * sizeof(T) - populated_), limit - populated_);
+        std::min(std::max(std::clamp(populated_ / 4, kLeastPopulateBytes, kMostPopulateBytes),
+                          size_ * sizeof(T) - populated_),
+                 limit - populated_);
     // A hint: where the system cannot, the pages come one fault at a time.
     ::madvise(reinterpret_cast<char*>(data_) + populated_, step, MADV_POPULATE_WRITE);
     populated_ += step;
