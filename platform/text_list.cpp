@@ -151,22 +151,6 @@ template class GrowableArray<char>;
 template class GrowableArray<std::uint32_t>;
 template class GrowableArray<std::uint64_t>;
 
-void TextList::Append(const TextView& view) {
-  const std::size_t start = units_.size();
-  std::size_t pad = 0;
-  std::size_t bytes = view.size;
-  if (view.kind == TextView::Kind::kWide) {
-    pad = start & 1;
-    bytes = view.size * sizeof(char16_t);
-  }
-  ends_.Reserve(ends_.size() + 1);  // first, so that a failure leaves no text without its end
-  char* at = units_.Grow(pad + bytes);
-  if (pad != 0) *at++ = '\0';
-  CopyBytes(at, view.data, bytes);
-  const std::uint64_t kind = static_cast<std::uint64_t>(view.kind);
-  *ends_.Grow(1) = static_cast<std::uint64_t>(units_.size()) | (kind << kKindShift);
-}
-
 Value TextList::Get(std::size_t i) const {
   const TextView view = View(i);
   switch (view.kind) {

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/copy_bytes.h"
 #include "platform/value.h"
 
 namespace dk {
@@ -103,7 +104,21 @@ class TextList {
   // leaving the list as it was.
   void Append(const Value& text) { Append(text.text_view()); }
   // Appends the units `text` views (which must not lie in this list). Throws as above.
-  void Append(const TextView& text);
+  void Append(const TextView& text) {
+    const std::size_t start = units_.size();
+    std::size_t pad = 0;
+    std::size_t bytes = text.size;
+    if (text.kind == TextView::Kind::kWide) {
+      pad = start & 1;  // wide units start at an even byte
+      bytes = text.size * sizeof(char16_t);
+    }
+    ends_.Reserve(ends_.size() + 1);  // first, so that a failure leaves no text without its end
+    char* at = units_.Grow(pad + bytes);
+    if (pad != 0) *at++ = '\0';
+    CopyBytes(at, text.data, bytes);
+    const auto kind = static_cast<std::uint64_t>(text.kind);
+    *ends_.Grow(1) = static_cast<std::uint64_t>(units_.size()) | (kind << kKindShift);
+  }
 
   // Text i as a value of its own, equal in every unit to the one appended.
   // REQUIRES: i < size().

@@ -182,20 +182,14 @@ TextScratch::~TextScratch() {
   internal::ReleaseRep(rep_);
 }
 
-Value TextScratch::Make(std::string_view bytes, bool ascii) {
+Value TextScratch::MakeAnew(std::string_view bytes, bool ascii) {
   constexpr std::size_t kLeast = 64;  // room for most names and lines, so one serves
   if (bytes.empty()) return Value::EmptyText();
-  if (rep_ == nullptr || rep_->refs > 1 || rep_->capacity < bytes.size()) {
-    CheckedCount(1, bytes.size());
-    Rep* fresh = NewFlat(ClassId::kChar, 1, 0, std::max(kLeast, bytes.size()), true);
-    internal::ReleaseRep(rep_);
-    rep_ = fresh;
-  }
-  rep_->cols = static_cast<std::uint32_t>(bytes.size());
-  rep_->ascii = ascii;
-  CopyBytes(Narrow(rep_), bytes.data(), bytes.size());
-  ++rep_->refs;
-  return Value(rep_);
+  CheckedCount(1, bytes.size());
+  Rep* fresh = NewFlat(ClassId::kChar, 1, 0, std::max(kLeast, bytes.size()), true);
+  internal::ReleaseRep(rep_);
+  rep_ = fresh;
+  return Reuse(bytes, ascii);
 }
 
 namespace {

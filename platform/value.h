@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/copy_bytes.h"
+
 namespace dk {
 
 // The class of a value. kUnassigned is the marker a variable holds before its first
@@ -230,9 +232,23 @@ class TextScratch {
 
   // A one-row text of `bytes`, one unit per byte (the 0-by-0 text for no bytes).
   // REQUIRES: `ascii` says whether every byte is below 0x80.
-  Value Make(std::string_view bytes, bool ascii);
+  Value Make(std::string_view bytes, bool ascii) {
+    if (bytes.empty() || rep_ == nullptr || rep_->refs > 1 || rep_->capacity < bytes.size()) {
+      return MakeAnew(bytes, ascii);
+    }
+    return Reuse(bytes, ascii);
+  }
 
  private:
+  Value MakeAnew(std::string_view bytes, bool ascii);
+  Value Reuse(std::string_view bytes, bool ascii) {
+    rep_->cols = static_cast<std::uint32_t>(bytes.size());
+    rep_->ascii = ascii;
+    CopyBytes(rep_ + 1, bytes.data(), bytes.size());
+    ++rep_->refs;
+    return Value(rep_);
+  }
+
   internal::Rep* rep_ = nullptr;
 };
 
