@@ -164,17 +164,5 @@ Value TextList::Get(std::size_t i) const {
   return Value::Text(view.wide());
 }
 
-void TextList::Prefetch(std::size_t i) const {
-  if (i >= size()) return;
-  const std::uint64_t* ends = ends_.data();
-  __builtin_prefetch(ends + i);
-  if (i > 0) __builtin_prefetch(ends + i - 1);
-  std::size_t& slot = pending_[pending_next_];
-  pending_next_ = (pending_next_ + 1) & (kPrefetchLag - 1);
-  // Where the text starts (a wide one may start a byte further: the same cache line).
-  if (slot < size())
-    __builtin_prefetch(units_.data() + (slot == 0 ? 0 : ends[slot - 1] & kOffsetMask));
-  slot = i;
-}
 
 }  // namespace dk

@@ -138,7 +138,19 @@ class TextList {
   // Asks the processor to fetch text i ahead of use, in two steps so that neither waits:
   // where text i lies now, and the text itself when a later call comes (kPrefetchLag
   // calls on). A hint only: it changes nothing that can be seen.
-  void Prefetch(std::size_t i) const;
+  void Prefetch(std::size_t i) const {
+    if (i >= size()) return;
+    const std::uint64_t* ends = ends_.data();
+    __builtin_prefetch(ends + i);
+    if (i > 0) __builtin_prefetch(ends + i - 1);
+    std::size_t& slot = pending_[pending_next_];
+    pending_next_ = (pending_next_ + 1) & (kPrefetchLag - 1);
+    // Where the text starts (a wide one may start a byte further: the same cache line).
+    if (slot < size()) {
+      __builtin_prefetch(units_.data() + (slot == 0 ? 0 : ends[slot - 1] & kOffsetMask));
+    }
+    slot = i;
+  }
   static constexpr std::size_t kPrefetchLag = 8;  // a power of two
 
  private:
