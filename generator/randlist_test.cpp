@@ -474,17 +474,34 @@ TEST_F(RandlistTest, CancelledWorkEndsLikeAnErrorAndChangesNothing) {
   EXPECT_EQ(RunFails("Show"), "Show cancelled.");
   EXPECT_EQ(Out(), "kept");
   WriteFile(dir.file("many.txt"), many);
+  // A long listing, cancelled once its first blocks are being written on their own
+  // thread: still nothing is changed or left behind.
+  ui().CancelProgressAfter(30);
+  ui().QueueFileAnswer(dir.file("many.txt"));
+  Run("Load");
+  Set("NumBox", "9000");
+  Set("RepBox", "40");
+  ui().QueueFileAnswer(dir.file("out.txt"));
+  EXPECT_EQ(RunFails("Save"), "Save cancelled.");
+  EXPECT_EQ(ReadFile(dir.file("out.txt")), "precious");
+  EXPECT_EQ(test::CountEntries(dir.path()), 3u);
+  Load("a\nb\nc\n");
+  ui().CancelProgressAfter(2);
   ui().QueueFileAnswer(dir.file("many.txt"));
   EXPECT_EQ(RunFails("Load"), "Load cancelled.");
   EXPECT_EQ(Names(), (Strings{"a\n", "b\n", "c\n"}));
   EXPECT_EQ(OpenFileCount(), 0u);
   const auto& progress = ui().record().progress;
-  ASSERT_EQ(progress.size(), 4u);  // the first Load's, then the three cancelled
+  // The first Load's, the cancelled Save and Show, the long list's Load, Save and the
+  // Load after it, then the cancelled Load.
+  ASSERT_EQ(progress.size(), 7u);
   EXPECT_EQ(progress[1].title, "Save");
   EXPECT_EQ(progress[1].total, 5);
   EXPECT_EQ(progress[1].steps, (std::vector<double>{0, 1}));
-  EXPECT_TRUE(progress[3].ended);
-  EXPECT_EQ(progress[3].steps, (std::vector<double>{4096, 8192}));
+  EXPECT_EQ(progress[4].title, "Save");
+  EXPECT_EQ(progress[4].steps.size(), 30u);
+  EXPECT_TRUE(progress[6].ended);
+  EXPECT_EQ(progress[6].steps, (std::vector<double>{4096, 8192}));
 }
 
 // The groups of a listing: each heading's names, as the numbers after "t".
