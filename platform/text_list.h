@@ -145,9 +145,13 @@ class TextList {
     if (i > 0) __builtin_prefetch(ends + i - 1);
     std::size_t& slot = pending_[pending_next_];
     pending_next_ = (pending_next_ + 1) & (kPrefetchLag - 1);
-    // Where the text starts (a wide one may start a byte further: the same cache line).
+    // Where the text starts (a wide one may start a byte further: the same cache line)
+    // and where it ends, which for one name in three is the next cache line.
     if (slot < size()) {
-      __builtin_prefetch(units_.data() + (slot == 0 ? 0 : ends[slot - 1] & kOffsetMask));
+      const char* units = units_.data();
+      __builtin_prefetch(units + (slot == 0 ? 0 : ends[slot - 1] & kOffsetMask));
+      const std::uint64_t end = ends[slot] & kOffsetMask;
+      __builtin_prefetch(units + (end == 0 ? 0 : end - 1));
     }
     slot = i;
   }
