@@ -164,5 +164,4 @@ Value TextList::Get(std::size_t i) const {
   return Value::Text(view.wide());
 }
 
-
 }  // namespace dk
