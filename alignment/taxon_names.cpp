@@ -1,8 +1,6 @@
 #include "alignment/taxon_names.h"
 
-#ifdef __SSE2__
 #include <emmintrin.h>
-#endif
 
 #include <cstring>
 
@@ -46,17 +44,6 @@ struct ProblemTable {
 };
 constexpr ProblemTable kProblem;
 
-// Bytes of a plain ASCII name: printable, not a blank, not NEXUS punctuation.
-struct PlainTable {
-  bool is[256] = {};
-  constexpr PlainTable() {
-    for (int c = 0x21; c < 0x7F; ++c) is[c] = true;
-    for (const char* p = kNexusPunctuation; *p != '\0'; ++p)
-      is[static_cast<unsigned char>(*p)] = false;
-  }
-};
-constexpr PlainTable kPlain;
-
 bool AllDigits(std::string_view name) {
   if (name.empty()) return false;
   for (const char c : name) {
@@ -65,14 +52,13 @@ bool AllDigits(std::string_view name) {
   return true;
 }
 
-#ifdef __SSE2__
 // Lanes of `x` from lo to hi.
 __m128i InRange(__m128i x, char lo, char hi) {
   const __m128i t = _mm_sub_epi8(x, _mm_set1_epi8(lo));
   return _mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(static_cast<char>(hi - lo))), t);
 }
 
-// Lanes of `x` that kPlain refuses: up to the blank, from DEL up, NEXUS punctuation.
+// Lanes of `x` that no plain name holds: up to the blank, from DEL up, NEXUS punctuation.
 __m128i NotPlain(__m128i x) {
   const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x20)), x);
   const __m128i high = _mm_cmpeq_epi8(_mm_max_epu8(x, _mm_set1_epi8(0x7F)), x);
@@ -84,14 +70,13 @@ __m128i NotPlain(__m128i x) {
   }
   return _mm_or_si128(_mm_or_si128(low, high), punctuation);
 }
-#endif
 
 }  // namespace
 
 bool IsPlainAsciiName(std::string_view name) {
-#ifdef __SSE2__
-  // Sixteen bytes at a time; the last sixteen overlap the ones before, and a shorter
-  // name is padded with the digit 0, which is plain and changes no name's digits-only.
+  // Sixteen bytes at a time (every x86-64 processor has the instructions); the last
+  // sixteen overlap the ones before, and a shorter name is padded with the digit 0,
+  // which is plain and changes no name's digits-only.
   const std::size_t n = name.size();
   if (n == 0) return false;
   const auto look = [](__m128i x, int* not_plain, int* not_digit) {
@@ -113,14 +98,6 @@ bool IsPlainAsciiName(std::string_view name) {
          &not_digit);
   }
   return not_plain == 0 && not_digit != 0;
-#else
-  bool plain = true, digits_only = true;
-  for (const char c : name) {
-    plain &= kPlain.is[static_cast<unsigned char>(c)];
-    digits_only &= c >= '0' && c <= '9';
-  }
-  return plain && !digits_only;
-#endif
 }
 
 std::vector<std::string> UnquotedNameProblems(std::string_view name) {
