@@ -60,15 +60,19 @@ __m128i InRange(__m128i x, char lo, char hi) {
 
 // Lanes of `x` that no plain name holds: up to the blank, from DEL up, NEXUS punctuation.
 __m128i NotPlain(__m128i x) {
-  const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x20)), x);
-  const __m128i high = _mm_cmpeq_epi8(_mm_max_epu8(x, _mm_set1_epi8(0x7F)), x);
+  // Signed, the bytes from 0x80 up are below zero: one comparison takes them with the
+  // blank and the control characters.
+  const __m128i low = _mm_cmplt_epi8(x, _mm_set1_epi8(0x21));
+  const __m128i high = _mm_cmpeq_epi8(x, _mm_set1_epi8(0x7F));
   // The punctuation "()[]{}/\\,;:=*'\"`+-<>": three runs and five single bytes.
-  __m128i punctuation = _mm_or_si128(InRange(x, '\'', '-'), InRange(x, ':', '>'));
-  punctuation = _mm_or_si128(punctuation, InRange(x, '[', ']'));
-  for (const char c : {'"', '/', '`', '{', '}'}) {
-    punctuation = _mm_or_si128(punctuation, _mm_cmpeq_epi8(x, _mm_set1_epi8(c)));
-  }
-  return _mm_or_si128(_mm_or_si128(low, high), punctuation);
+  const __m128i runs =
+      _mm_or_si128(_mm_or_si128(InRange(x, '\'', '-'), InRange(x, ':', '>')), InRange(x, '[', ']'));
+  const __m128i singles = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('"')), _mm_cmpeq_epi8(x, _mm_set1_epi8('/'))),
+      _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('`')),
+                   _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('{')),
+                                _mm_cmpeq_epi8(x, _mm_set1_epi8('}')))));
+  return _mm_or_si128(_mm_or_si128(low, high), _mm_or_si128(runs, singles));
 }
 
 }  // namespace
@@ -79,25 +83,24 @@ bool IsPlainAsciiName(std::string_view name) {
   // which is plain and changes no name's digits-only.
   const std::size_t n = name.size();
   if (n == 0) return false;
-  const auto look = [](__m128i x, int* not_plain, int* not_digit) {
-    *not_plain |= _mm_movemask_epi8(NotPlain(x));
-    *not_digit |= ~_mm_movemask_epi8(InRange(x, '0', '9')) & 0xFFFF;
+  __m128i not_plain = _mm_setzero_si128();
+  __m128i digit = _mm_set1_epi8(-1);
+  const auto look = [&](__m128i x) {
+    not_plain = _mm_or_si128(not_plain, NotPlain(x));
+    digit = _mm_and_si128(digit, InRange(x, '0', '9'));
   };
-  int not_plain = 0, not_digit = 0;
   if (n < 16) {
     char padded[16];
     std::memset(padded, '0', sizeof padded);
     std::memcpy(padded, name.data(), n);
-    look(_mm_loadu_si128(reinterpret_cast<const __m128i*>(padded)), &not_plain, &not_digit);
+    look(_mm_loadu_si128(reinterpret_cast<const __m128i*>(padded)));
   } else {
     for (std::size_t i = 0; i + 16 < n; i += 16) {
-      look(_mm_loadu_si128(reinterpret_cast<const __m128i*>(name.data() + i)), &not_plain,
-           &not_digit);
+      look(_mm_loadu_si128(reinterpret_cast<const __m128i*>(name.data() + i)));
     }
-    look(_mm_loadu_si128(reinterpret_cast<const __m128i*>(name.data() + n - 16)), &not_plain,
-         &not_digit);
+    look(_mm_loadu_si128(reinterpret_cast<const __m128i*>(name.data() + n - 16)));
   }
-  return not_plain == 0 && not_digit != 0;
+  return _mm_movemask_epi8(not_plain) == 0 && _mm_movemask_epi8(digit) != 0xFFFF;
 }
 
 std::vector<std::string> UnquotedNameProblems(std::string_view name) {
