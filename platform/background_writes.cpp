@@ -32,7 +32,9 @@ BackgroundWrites::~BackgroundWrites() {
 
 int BackgroundWrites::Submit(ByteBlock* block) {
   std::unique_lock lock(mutex_);
+  caller_waits_ = true;
   changed_.wait(lock, [this] { return error_ != 0 || queue_.size() < kQueued; });
+  caller_waits_ = false;
   if (error_ != 0) return error_;
   queue_.push_back(std::move(*block));
   if (spare_.empty()) {
@@ -42,21 +44,26 @@ int BackgroundWrites::Submit(ByteBlock* block) {
     spare_.pop_back();
   }
   block->Clear();
+  const bool wake = thread_waits_;
   lock.unlock();
-  changed_.notify_all();
+  if (wake) changed_.notify_all();
   return 0;
 }
 
 int BackgroundWrites::Finish() {
   std::unique_lock lock(mutex_);
+  caller_waits_ = true;
   changed_.wait(lock, [this] { return error_ != 0 || (queue_.empty() && !writing_); });
+  caller_waits_ = false;
   return error_;
 }
 
 void BackgroundWrites::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
+    thread_waits_ = true;
     changed_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+    thread_waits_ = false;
     if (stop_) return;
     ByteBlock block = std::move(queue_.front());
     queue_.erase(queue_.begin());
@@ -70,7 +77,7 @@ void BackgroundWrites::Work() {
       queue_.clear();  // nothing after a failed write may reach the file
     }
     spare_.push_back(std::move(block));
-    changed_.notify_all();
+    if (caller_waits_) changed_.notify_all();
   }
 }
 

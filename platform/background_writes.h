@@ -77,6 +77,8 @@ class BackgroundWrites {
   std::vector<ByteBlock> queue_;  // under mutex_: the blocks to write, oldest first
   std::vector<ByteBlock> spare_;  // under mutex_: written blocks, to be filled again
   bool writing_ = false;          // under mutex_: the thread holds a block
+  bool thread_waits_ = false;     // under mutex_: the thread waits for a block
+  bool caller_waits_ = false;     // under mutex_: the caller waits for room or the end
   bool stop_ = false;             // under mutex_
   int error_ = 0;                 // under mutex_: the first error met
   std::thread thread_;

@@ -116,6 +116,7 @@ DrawAhead::Group DrawAhead::FromRing(std::uint64_t p) {
 }
 
 void DrawAhead::EnterChunk(std::uint64_t chunk) {
+  bool wake = false;
   {
     std::lock_guard lock(mutex_);
     if (holding_ && !alone_) {
@@ -138,8 +139,9 @@ void DrawAhead::EnterChunk(std::uint64_t chunk) {
         Claim(slot, chunk, false);
       }
     }
+    wake = idle_ > 0;  // a chunk was released: a waiting worker may claim the next
   }
-  work_.notify_all();
+  if (wake) work_.notify_all();
 }
 
 void DrawAhead::Claim(Slot& slot, std::uint64_t chunk, bool by_worker) {
@@ -192,10 +194,12 @@ void DrawAhead::Work() {
     Slot* slot = nullptr;
     {
       std::unique_lock lock(mutex_);
+      ++idle_;
       work_.wait(lock, [&] {
         return stop_.load(std::memory_order_relaxed) ||
                (next_chunk_ < released_ + ring_ && !slots_[next_chunk_ % ring_].in_use);
       });
+      --idle_;
       if (stop_.load(std::memory_order_relaxed)) return;
       slot = &slots_[next_chunk_ % ring_];
       Claim(*slot, next_chunk_++, true);
@@ -206,12 +210,14 @@ void DrawAhead::Work() {
     } catch (...) {
       // Out of memory: the groups left are the caller's, who then meets the error too.
     }
+    bool wake = false;
     {
       std::lock_guard lock(mutex_);
       slot->filling = false;
       if (slot->chunk < released_) slot->in_use = false;
+      wake = idle_ > 0;
     }
-    work_.notify_all();  // the slot may be free for another worker
+    if (wake) work_.notify_all();  // the slot may be free for another worker
   }
 }
 

@@ -119,6 +119,7 @@ class DrawAhead {
   std::condition_variable work_;  // a chunk may be claimed, or stop
   std::uint64_t next_chunk_ = 0;  // under mutex_: the first chunk nobody has claimed
   std::uint64_t released_ = 0;    // under mutex_: the caller is done with chunks below it
+  unsigned idle_ = 0;             // under mutex_: workers waiting on work_
 };
 
 }  // namespace dk
