@@ -422,26 +422,21 @@ class Writer {
   }
 
   // The short way for what a listing writes most, one name of plain ASCII under a
-  // format such as "\n%s": the format's bytes around the name, learnt once per format,
-  // and the name's bytes, straight into the buffer. False, writing nothing, for
-  // anything else.
+  // format such as "\n%s": the format's compiled bytes around the name and the name's
+  // bytes, straight into the buffer. False, writing nothing, for anything else.
   bool WriteOneAsciiText(const Value& format, std::initializer_list<Value> args,
                          std::size_t* added) {
     if (args.size() != 1) return false;
     const Value& text = *args.begin();
     if (!text.ascii() || text.rows() != 1) return false;
-    if (!format.same_array(text_format_)) {
-      // Holding the format keeps its array from being changed or reused while learnt.
-      text_format_ = format;
-      text_format_splits_ = SplitAroundOneItem(format, &text_before_, &text_after_);
-    }
-    if (!text_format_splits_) return false;
+    std::string_view before, after;
+    if (!OneItemPieces(format, &before, &after)) return false;
     const std::size_t n = text.numel();
-    *added = text_before_.size() + n + text_after_.size();
+    *added = before.size() + n + after.size();
     char* out = buffer_.Grow(*added);
-    CopyBytes(out, text_before_.data(), text_before_.size());
-    CopyBytes(out + text_before_.size(), text.narrow_bytes(), n);
-    CopyBytes(out + text_before_.size() + n, text_after_.data(), text_after_.size());
+    CopyBytes(out, before.data(), before.size());
+    CopyBytes(out + before.size(), text.narrow_bytes(), n);
+    CopyBytes(out + before.size() + n, after.data(), after.size());
     return true;
   }
 
@@ -593,10 +588,7 @@ class Writer {
   std::string temp_;  // a named temporary, while one exists
   int temp_slot_ = -1;
   ByteBlock buffer_;
-  std::string formatted_;  // what the general way formatted, on its way to buffer_
-  Value text_format_;      // the format WriteOneAsciiText learnt last
-  bool text_format_splits_ = false;
-  std::string text_before_, text_after_;
+  std::string formatted_;             // what the general way formatted, on its way to buffer_
   std::uint64_t written_ = 0;         // bytes written to the file so far
   std::uint64_t writeback_from_ = 0;  // where the bytes not yet sent to the disk start
   int fd_ = -1;

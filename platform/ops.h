@@ -21,13 +21,16 @@ inline Value mlfScalar(double x) {
 // character codes; cells and structures raise an error.
 bool mlfTobool(const Value& v);
 
+// The out-of-line parts of the inline operations below.
+namespace internal {
+Value PlusOfArrays(Value a, const Value& b);
+bool NotEqualArrays(const Value& a, const Value& b);
+[[noreturn]] void RaiseIndexOutOfRange(const Value& source, std::size_t i);
+}  // namespace internal
+
 // Elementwise arithmetic on numbers (and character codes), with a scalar expanded to
 // the other operand's size. Raises for operands of different sizes. The first operand
 // is taken by value: `n = mclPlus(std::move(n), one)` updates a scalar in place.
-namespace internal {
-Value PlusOfArrays(Value a, const Value& b);
-[[noreturn]] void RaiseIndexOutOfRange(const Value& source, std::size_t i);
-}  // namespace internal
 inline Value mclPlus(Value a, const Value& b) {
   // A count stepped by one in a loop takes this way, without a call.
   if (a.is_numeric() && a.numel() == 1 && b.is_numeric() && b.numel() == 1) {
@@ -38,9 +41,6 @@ inline Value mclPlus(Value a, const Value& b) {
 }
 Value mclMinus(Value a, const Value& b);
 // Elementwise not-equal, reduced to one truth value (mlfTobool of the result).
-namespace internal {
-bool NotEqualArrays(const Value& a, const Value& b);
-}  // namespace internal
 inline bool mclNeBool(const Value& a, const Value& b) {
   // A line read against the end-of-file value -1: no character code is negative.
   if (a.is_char() && !a.empty() && b.is_numeric() && b.numel() == 1 && b.num(0) < 0) return true;

@@ -402,11 +402,11 @@ void FormatUtf8ByTheGeneralRules(const Value& format, std::initializer_list<Valu
   Format(format, args, sink, false);
 }
 
-bool SplitAroundOneItem(const Value& format, std::string* before, std::string* after) {
-  OneConversion compiled;
-  if (!CompileOneConversion(format, &compiled)) return false;
-  *before = std::move(compiled.before);
-  *after = std::move(compiled.after);
+bool OneItemPieces(const Value& format, std::string_view* before, std::string_view* after) {
+  const OneConversion* one = Formats().Find(format);
+  if (one == nullptr) return false;
+  *before = one->before;
+  *after = one->after;
   return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "platform/value.h"
 
@@ -35,10 +36,11 @@ void FormatUtf8ByTheGeneralRules(const Value& format, std::initializer_list<Valu
                                  std::string& out);
 
 // For a format with one conversion and nothing else to interpret but "\n" (a name
-// under "\n%s"): true, with the UTF-8 bytes the format puts before and after the
-// item, so that formatting one text of one row by it gives before + the text + after.
-// False, leaving both strings unspecified, for any other format.
-bool SplitAroundOneItem(const Value& format, std::string* before, std::string* after);
+// under "\n%s"): true, with views of the UTF-8 bytes the format puts before and after
+// the item, so that formatting one text of one row by it gives before + the text +
+// after. The format is compiled once, as the formatting calls compile it, and the views
+// stay valid until the next formatting call. False for any other format.
+bool OneItemPieces(const Value& format, std::string_view* before, std::string_view* after);
 
 // Appends the units `text` views to `out` as UTF-8, as a file receives them.
 void AppendUtf8(const TextView& text, std::string& out);
