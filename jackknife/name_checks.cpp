@@ -13,7 +13,7 @@
 
 #include "alignment/taxon_names.h"
 #include "platform/errors.h"
-#include "platform/text_list.h"
+#include "platform/growable_array.h"
 
 namespace dk {
 namespace {

@@ -1,19 +1,8 @@
 #include "platform/background_writes.h"
 
-#include <algorithm>
-#include <cstring>
 #include <utility>
 
 namespace dk {
-
-void ByteBlock::Reserve(std::size_t wanted) {
-  constexpr std::size_t kLeast = 1 << 16;
-  const std::size_t capacity = std::max({wanted, 2 * capacity_, kLeast});
-  auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
-  if (size_ > 0) std::memcpy(bigger.get(), data_.get(), size_);
-  data_ = std::move(bigger);
-  capacity_ = capacity;
-}
 
 BackgroundWrites::BackgroundWrites(WriteAll write) : write_(std::move(write)) {
   queue_.reserve(kQueued);
@@ -69,7 +58,7 @@ void BackgroundWrites::Work() {
     queue_.erase(queue_.begin());
     writing_ = true;
     lock.unlock();
-    const int r = write_(block.view());
+    const int r = write_(std::string_view(block.data(), block.size()));
     lock.lock();
     writing_ = false;
     if (r < 0 && error_ == 0) {

@@ -10,38 +10,17 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string_view>
 #include <thread>
 #include <vector>
 
+#include "platform/growable_array.h"
+
 namespace dk {
 
-// Bytes on their way to a file: a plain block that grows geometrically, so that
-// appending a name is a bounds check and a copy.
-class ByteBlock {
- public:
-  std::size_t size() const { return size_; }
-  std::string_view view() const { return {data_.get(), size_}; }
-  void Clear() { size_ = 0; }
-
-  // Adds `n` bytes, left for the caller to fill, and returns the first. Throws
-  // std::bad_alloc when memory runs out, with the block as it was.
-  char* Grow(std::size_t n) {
-    if (data_ == nullptr || capacity_ - size_ < n) Reserve(size_ + n);
-    char* at = data_.get() + size_;
-    size_ += n;
-    return at;
-  }
-
- private:
-  void Reserve(std::size_t wanted);
-
-  std::unique_ptr<char[]> data_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
-};
+// Bytes on their way to a file.
+using ByteBlock = GrowableArray<char>;
 
 class BackgroundWrites {
  public:

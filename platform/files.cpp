@@ -408,7 +408,7 @@ class Writer {
       formatted_.clear();
       FormatUtf8(format, args, formatted_);
       added = formatted_.size();
-      std::memcpy(buffer_.Grow(added), formatted_.data(), added);
+      if (added > 0) std::memcpy(buffer_.Grow(added), formatted_.data(), added);
     }
     if (buffer_.size() >= flush_at_) Flush();
     return added;
@@ -531,7 +531,7 @@ class Writer {
       ByteBlock& buffer;
       ~Emptied() { buffer.Clear(); }
     } emptied{buffer_};
-    WriteFully(buffer_.view());
+    WriteFully(std::string_view(buffer_.data(), buffer_.size()));
   }
 
   bool replacing() const { return owns_fd_ && (unnamed_ || !temp_.empty()); }
