@@ -56,14 +56,13 @@ void CheckNamesFit(const TaxonList& taxa) {
 }
 
 void ShowFindings(const TaxonList& taxa, bool strict) {
-  const std::vector<std::string> findings =
-      CheckNames(taxa.lines, taxa.alignment ? "taxon" : "line");
+  const NameFindings findings = CheckNames(taxa.lines, taxa.alignment ? "taxon" : "line");
   for (const std::string& line : FindingLines(taxa.file, findings)) {
     Env::Current()->ConsoleErr(line + "\n");
   }
-  if (strict && !findings.empty()) {
-    Raise(Quote(taxa.file) + " has " + std::to_string(findings.size()) +
-          (findings.size() == 1 ? " finding" : " findings") +
+  if (strict && findings.count > 0) {
+    Raise(Quote(taxa.file) + " has " + std::to_string(findings.count) +
+          (findings.count == 1 ? " finding" : " findings") +
           " about its names and the strict check allows none; nothing was written");
   }
 }

@@ -46,7 +46,7 @@ void ReviewLoadedList(const LoadedList& list) {
   ListReview review{list, CheckNameSource(list.count, lines)};
   const std::string file = BaseName(list.path);
   last_review = std::move(review);
-  if (last_review.findings.empty()) return;
+  if (last_review.findings.count == 0) return;
   std::string text = "The names of " + file + " may hold mistakes:";
   for (const std::string& line : FindingLines(file, last_review.findings)) text += "\n" + line;
   ShowWarningBox(text);
@@ -56,14 +56,11 @@ const ListReview& LastListReview() {
   return last_review;
 }
 
-std::vector<std::string> FindingLines(const std::string& file,
-                                      const std::vector<std::string>& findings) {
+std::vector<std::string> FindingLines(const std::string& file, const NameFindings& findings) {
   std::vector<std::string> lines;
-  for (std::size_t i = 0; i < findings.size() && i < kFindingsShown; ++i) {
-    lines.push_back(file + ": " + findings[i]);
-  }
-  if (findings.size() > kFindingsShown) {
-    const std::size_t more = findings.size() - kFindingsShown;
+  for (const std::string& finding : findings.first) lines.push_back(file + ": " + finding);
+  if (findings.count > findings.first.size()) {
+    const std::size_t more = findings.count - findings.first.size();
     lines.push_back(file + ": " + std::to_string(more) +
                     (more == 1 ? " more finding" : " more findings"));
   }

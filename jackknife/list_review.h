@@ -12,16 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "jackknife/name_checks.h"
 #include "platform/loaded_list.h"
 
 namespace dk {
 
-// At most this many findings are shown one by one; the rest are counted.
-inline constexpr std::size_t kFindingsShown = 20;
-
 struct ListReview {
-  LoadedList list;                    // path empty when no list was loaded
-  std::vector<std::string> findings;  // one line each ("line 4: blank line")
+  LoadedList list;        // path empty when no list was loaded
+  NameFindings findings;  // one line each ("line 4: blank line")
 };
 
 // Checks `list`, keeps it as the last list loaded and shows a warning box with the
@@ -31,10 +29,9 @@ void ReviewLoadedList(const LoadedList& list);
 // The review of the list loaded last.
 const ListReview& LastListReview();
 
-// The findings as they are shown: the first kFindingsShown, each after the file's name
+// The findings as they are shown: the first ones, each after the file's name
 // ("names.txt: line 4: blank line"), then how many more there are.
-std::vector<std::string> FindingLines(const std::string& file,
-                                      const std::vector<std::string>& findings);
+std::vector<std::string> FindingLines(const std::string& file, const NameFindings& findings);
 
 }  // namespace dk
 

@@ -123,11 +123,10 @@ class RepeatFinder {
 
   void Prefetch(std::size_t hash) const { __builtin_prefetch(table_.data() + (hash & mask_)); }
 
-  // Enters name i (not empty, with its hash) and returns {first listing (1-based), times
-  // listed so far} for a repeat, {0, 1} for a first listing. `name(j)` gives name j.
+  // Enters name i (not empty, with its hash) and returns where it was first listed (from
+  // 1) when it was listed before, 0 when not. `name(j)` gives name j.
   template <typename Name>
-  std::pair<std::size_t, std::size_t> Enter(std::size_t i, std::string_view n, std::size_t hash,
-                                            const Name& name) {
+  std::size_t Enter(std::size_t i, std::string_view n, std::size_t hash, const Name& name) {
     const std::uint32_t index_mask =
         index_bits_ >= 32 ? ~std::uint32_t{0} : (std::uint32_t{1} << index_bits_) - 1;
     const std::uint32_t tag =
@@ -136,14 +135,18 @@ class RepeatFinder {
       const std::uint32_t slot = table_.data()[s];
       if (slot == 0) {
         table_.data()[s] = tag | static_cast<std::uint32_t>(i + 1);
-        return {0, 1};
+        return 0;
       }
       if ((slot & ~index_mask) != tag) continue;
-      const std::size_t first = (slot & index_mask) - 1;
-      if (name(first) != n) continue;
-      std::size_t& listed = times_.try_emplace(first, 1).first->second;
-      return {first + 1, ++listed};
+      const std::size_t first = slot & index_mask;
+      if (name(first - 1) == n) return first;
     }
+  }
+
+  // Counts one more listing of the name first listed at `first` (from 1) and returns how
+  // many times it is listed so far. Only the repeats that become text are counted.
+  std::size_t CountRepeat(std::size_t first) {
+    return ++times_.try_emplace(first, 1).first->second;
   }
 
  private:
@@ -182,15 +185,24 @@ struct LineFinding {
   std::string text;
 };
 
+// The findings of one kind of check: the first kFindingsShown as text, in line order, and
+// how many there are in all.
+struct Findings {
+  std::vector<LineFinding> first;
+  std::size_t count = 0;
+
+  // True while a finding still has to be made into text.
+  bool WantText() const { return first.size() < kFindingsShown; }
+};
+
 constexpr std::size_t kBlock = 256;  // lines read at a time
 
 // The findings about names listed before, in line order: one pass over `count` lines that
 // `fill(first, n, views)` gives n at a time, each name's hash slot fetched a few names
 // before its turn.
 template <typename Fill>
-std::vector<LineFinding> RepeatFindings(std::size_t count, const Fill& fill,
-                                        const std::string& unit) {
-  std::vector<LineFinding> findings;
+Findings RepeatFindings(std::size_t count, const Fill& fill, const std::string& unit) {
+  Findings findings;
   const auto name = [&](std::size_t i) {
     std::string_view line;
     fill(i, 1, &line);
@@ -216,12 +228,15 @@ std::vector<LineFinding> RepeatFindings(std::size_t count, const Fill& fill,
       if (k + kAhead < n && !names[k + kAhead].empty()) repeats.Prefetch(hashes[k + kAhead]);
       if (names[k].empty()) continue;
       const std::size_t i = block + k;
-      if (const auto [first, times] = repeats.Enter(i, names[k], hashes[k], name); times > 1) {
-        const std::string said = times == 2 ? "twice" : std::to_string(times) + " times";
-        findings.push_back({i, Plural(unit) + " " + std::to_string(first) + " and " +
-                                   std::to_string(i + 1) + ": " + Shown(names[k]) + " is listed " +
-                                   said});
-      }
+      const std::size_t first = repeats.Enter(i, names[k], hashes[k], name);
+      if (first == 0) continue;
+      ++findings.count;
+      if (!findings.WantText()) continue;
+      const std::size_t times = repeats.CountRepeat(first);
+      const std::string said = times == 2 ? "twice" : std::to_string(times) + " times";
+      findings.first.push_back({i, Plural(unit) + " " + std::to_string(first) + " and " +
+                                       std::to_string(i + 1) + ": " + Shown(names[k]) +
+                                       " is listed " + said});
     }
   }
   return findings;
@@ -230,9 +245,13 @@ std::vector<LineFinding> RepeatFindings(std::size_t count, const Fill& fill,
 // The findings about each line on its own (blank, stray blanks, not UTF-8, not to stand
 // unquoted), in line order.
 template <typename Fill>
-std::vector<LineFinding> LineFindings(std::size_t count, const Fill& fill,
-                                      const std::string& unit) {
-  std::vector<LineFinding> findings;
+Findings LineFindings(std::size_t count, const Fill& fill, const std::string& unit) {
+  Findings findings;
+  // Counts a finding about line i; makes its text, `what`, only while texts are wanted.
+  const auto found = [&](std::size_t i, const auto& what) {
+    ++findings.count;
+    if (findings.WantText()) findings.first.push_back({i, what()});
+  };
   std::string_view lines[kBlock];
   for (std::size_t block = 0; block < count; block += kBlock) {
     const std::size_t n = std::min(kBlock, count - block);
@@ -247,25 +266,26 @@ std::vector<LineFinding> LineFindings(std::size_t count, const Fill& fill,
       while (begin < end && IsBlank(name[begin])) ++begin;
       while (end > begin && IsBlank(name[end - 1])) --end;
       if (begin == end) {
-        findings.push_back({i, at() + "blank line"});
+        found(i, [&] { return at() + "blank line"; });
         continue;
       }
       if (begin > 0 || end < name.size()) {
         const char* where = begin > 0 && end < name.size() ? "leading and trailing"
                             : begin > 0                    ? "leading"
                                                            : "trailing";
-        findings.push_back({i, at() + Shown(name) + " has " + where + " blanks"});
+        found(i, [&] { return at() + Shown(name) + " has " + where + " blanks"; });
       }
       if (!AllAscii(name) && !IsValidUtf8(name)) {
-        findings.push_back({i, at() + Shown(name) + " is not valid UTF-8"});
+        found(i, [&] { return at() + Shown(name) + " is not valid UTF-8"; });
       }
       const std::vector<std::string> problems =
           UnquotedNameProblems(name.substr(begin, end - begin));
       if (!problems.empty()) {
-        std::string reasons;
-        for (const auto& p : problems) reasons += (reasons.empty() ? "" : "; ") + p;
-        findings.push_back(
-            {i, at() + Shown(name) + " cannot stand unquoted in PHYLIP or NEXUS: " + reasons});
+        found(i, [&] {
+          std::string reasons;
+          for (const auto& p : problems) reasons += (reasons.empty() ? "" : "; ") + p;
+          return at() + Shown(name) + " cannot stand unquoted in PHYLIP or NEXUS: " + reasons;
+        });
       }
     }
   }
@@ -280,11 +300,11 @@ constexpr std::size_t kSecondThreadLines = 1 << 16;
 // as read, with its line break when it had one). `fill` may be called from two threads
 // at once.
 template <typename Fill>
-std::vector<std::string> CheckLines(std::size_t count, const Fill& fill, const std::string& unit) {
+NameFindings CheckLines(std::size_t count, const Fill& fill, const std::string& unit) {
   if (count >= std::numeric_limits<std::uint32_t>::max()) {
     Raise("Cannot check " + std::to_string(count) + " names: a list holds fewer");
   }
-  std::vector<LineFinding> repeats, singles;
+  Findings repeats, singles;
   if (count >= kSecondThreadLines && std::thread::hardware_concurrency() > 1) {
     auto repeated =
         std::async(std::launch::async, [&] { return RepeatFindings(count, fill, unit); });
@@ -294,22 +314,29 @@ std::vector<std::string> CheckLines(std::size_t count, const Fill& fill, const s
     repeats = RepeatFindings(count, fill, unit);
     singles = LineFindings(count, fill, unit);
   }
-  // In line order; a line's repeat first (a blank line is never a repeat).
-  std::vector<std::string> findings;
-  findings.reserve(repeats.size() + singles.size() + 1);
+  // In line order; a line's repeat first (a blank line is never a repeat). Each kind's
+  // first texts hold the first of all findings: any finding before them is among them.
+  NameFindings findings;
+  findings.count = repeats.count + singles.count;
   std::size_t r = 0, l = 0;
-  while (r < repeats.size() || l < singles.size()) {
-    if (l == singles.size() || (r < repeats.size() && repeats[r].line <= singles[l].line)) {
-      findings.push_back(std::move(repeats[r++].text));
+  while ((r < repeats.first.size() || l < singles.first.size()) &&
+         findings.first.size() < kFindingsShown) {
+    if (l == singles.first.size() ||
+        (r < repeats.first.size() && repeats.first[r].line <= singles.first[l].line)) {
+      findings.first.push_back(std::move(repeats.first[r++].text));
     } else {
-      findings.push_back(std::move(singles[l++].text));
+      findings.first.push_back(std::move(singles.first[l++].text));
     }
   }
   if (count > 0) {
     std::string_view last;
     fill(count - 1, 1, &last);
     if (last.empty() || last.back() != '\n') {
-      findings.push_back(unit + " " + std::to_string(count) + ": the last line has no line break");
+      ++findings.count;
+      if (findings.first.size() < kFindingsShown) {
+        findings.first.push_back(unit + " " + std::to_string(count) +
+                                 ": the last line has no line break");
+      }
     }
   }
   return findings;
@@ -317,24 +344,21 @@ std::vector<std::string> CheckLines(std::size_t count, const Fill& fill, const s
 
 }  // namespace
 
-std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
-                                    const std::string& unit) {
+NameFindings CheckNames(const std::vector<std::string>& lines, const std::string& unit) {
   const auto fill = [&](std::size_t first, std::size_t n, std::string_view* out) {
     for (std::size_t k = 0; k < n; ++k) out[k] = lines[first + k];
   };
   return CheckLines(lines.size(), fill, unit);
 }
 
-std::vector<std::string> CheckNameViews(const std::vector<std::string_view>& lines,
-                                        const std::string& unit) {
+NameFindings CheckNameViews(const std::vector<std::string_view>& lines, const std::string& unit) {
   const auto fill = [&](std::size_t first, std::size_t n, std::string_view* out) {
     std::copy_n(lines.begin() + static_cast<std::ptrdiff_t>(first), n, out);
   };
   return CheckLines(lines.size(), fill, unit);
 }
 
-std::vector<std::string> CheckNameSource(std::size_t count, const NameSource& lines,
-                                         const std::string& unit) {
+NameFindings CheckNameSource(std::size_t count, const NameSource& lines, const std::string& unit) {
   return CheckLines(count, lines, unit);
 }
 

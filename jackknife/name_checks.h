@@ -10,23 +10,33 @@
 
 namespace dk {
 
-// Findings about `lines` (each name as read, with its line break when it had one), one
-// line of text each, in the order of the lines they name: blank lines; names listed
-// twice (both line numbers); leading or trailing blanks; names that PHYLIP or NEXUS
-// cannot hold unquoted, with the reasons; names that are not valid UTF-8; a last line
-// without a line break. `unit` names a place in the findings: "line" for a name list,
-// "taxon" for an alignment ("line 4: blank line", "taxa 2 and 7: ...").
-std::vector<std::string> CheckNames(const std::vector<std::string>& lines,
-                                    const std::string& unit = "line");
+// At most this many findings are given as text; the rest are only counted, so that a
+// list of millions of faulty names costs the check neither memory nor time to say so.
+inline constexpr std::size_t kFindingsShown = 20;
+
+// What the checks found: the first findings, one line of text each, in the order of the
+// lines they name, and how many there are in all.
+struct NameFindings {
+  std::vector<std::string> first;  // the first kFindingsShown (fewer when there are fewer)
+  std::size_t count = 0;           // every finding: first.size() or more
+};
+
+// Findings about `lines` (each name as read, with its line break when it had one), in
+// the order of the lines they name: blank lines; names listed twice (both line numbers);
+// leading or trailing blanks; names that PHYLIP or NEXUS cannot hold unquoted, with the
+// reasons; names that are not valid UTF-8; a last line without a line break. `unit`
+// names a place in the findings: "line" for a name list, "taxon" for an alignment
+// ("line 4: blank line", "taxa 2 and 7: ...").
+NameFindings CheckNames(const std::vector<std::string>& lines, const std::string& unit = "line");
 // The same over views of the lines.
-std::vector<std::string> CheckNameViews(const std::vector<std::string_view>& lines,
-                                        const std::string& unit = "line");
+NameFindings CheckNameViews(const std::vector<std::string_view>& lines,
+                            const std::string& unit = "line");
 // The same over `count` lines that `lines(first, n, out)` gives, n views at a time into
 // out[0 .. n-1], for a list too long to copy; the views must stay valid until the check
 // returns. A long list is checked on two threads: `lines` may be called from both at once.
 using NameSource = std::function<void(std::size_t first, std::size_t n, std::string_view* out)>;
-std::vector<std::string> CheckNameSource(std::size_t count, const NameSource& lines,
-                                         const std::string& unit = "line");
+NameFindings CheckNameSource(std::size_t count, const NameSource& lines,
+                             const std::string& unit = "line");
 
 // True when `text` is valid UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF).

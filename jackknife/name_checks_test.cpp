@@ -7,20 +7,29 @@
 #include <string_view>
 #include <vector>
 
+#include "testing/allocation_count.h"
+
 namespace dk {
 namespace {
 
 using Strings = std::vector<std::string>;
 
+// The texts of findings that are few enough to be given all as text.
+Strings All(const NameFindings& findings) {
+  EXPECT_LE(findings.first.size(), kFindingsShown);
+  EXPECT_EQ(findings.count, findings.first.size());
+  return findings.first;
+}
+
 TEST(NameChecksTest, ACleanListHasNoFindings) {
-  EXPECT_EQ(CheckNames({"Alpha\n", "Beta\n", "Gamma.x\n"}), Strings{});
-  EXPECT_EQ(CheckNames({}), Strings{});
+  EXPECT_EQ(All(CheckNames({"Alpha\n", "Beta\n", "Gamma.x\n"})), Strings{});
+  EXPECT_EQ(All(CheckNames({})), Strings{});
 }
 
 TEST(NameChecksTest, EachKindOfFindingNamesItsLines) {
   const Strings lines = {"Alpha\n",  "\n",      "Beta\n",         "  \t\n",  "Alpha\n", " Gamma\n",
                          "Delta \n", " Eps \n", "Homo sapiens\n", "Alpha\n", "Zeta"};
-  EXPECT_EQ(CheckNames(lines),
+  EXPECT_EQ(All(CheckNames(lines)),
             (Strings{
                 "line 2: blank line",
                 "line 4: blank line",
@@ -59,26 +68,71 @@ TEST(NameChecksTest, ALongListGivesItsFindingsInLineOrder) {
       "name at a blank; NEXUS needs quotes)",
       "line 70000: the last line has no line break",
   };
-  EXPECT_EQ(CheckNames(lines), want);
+  EXPECT_EQ(All(CheckNames(lines)), want);
   const std::vector<std::string_view> views(lines.begin(), lines.end());
-  EXPECT_EQ(CheckNameSource(views.size(),
-                            [&](std::size_t first, std::size_t n, std::string_view* out) {
-                              std::copy_n(views.begin() + static_cast<std::ptrdiff_t>(first), n,
-                                          out);
-                            }),
+  EXPECT_EQ(All(CheckNameSource(views.size(),
+                                [&](std::size_t first, std::size_t n, std::string_view* out) {
+                                  std::copy_n(views.begin() + static_cast<std::ptrdiff_t>(first), n,
+                                              out);
+                                })),
             want);
 }
 
+// A list of faulty names is counted in full, but only its first findings are made into
+// text, on one thread and on two. Every list below has n findings: n - 1 of blank lines
+// and of "x" listed again, and a last line without a line break.
+TEST(NameChecksTest, ManyFindingsAreCountedAndOnlyTheFirstGivenAsText) {
+  const auto blank = [](std::size_t line) {
+    return "line " + std::to_string(line) + ": blank line";
+  };
+  const auto repeat = [](std::size_t line, std::size_t times) {
+    return "lines 1 and " + std::to_string(line) + ": \"x\" is listed " +
+           (times == 2 ? "twice" : std::to_string(times) + " times");
+  };
+  struct Case {
+    const char* what;
+    bool (*is_x)(std::size_t i);  // line i + 1 holds "x", else it is blank (line 1 is "x")
+  };
+  const Case cases[] = {
+      {"alternating", [](std::size_t i) { return i % 2 == 0; }},
+      {"repeats first", [](std::size_t i) { return i < 40; }},
+      {"blank lines first", [](std::size_t i) { return i == 0 || i > 40; }},
+  };
+  for (const std::size_t n : {std::size_t{101}, std::size_t{70001}}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + ", " + std::to_string(n) + " lines");
+      Strings lines, want;
+      std::size_t times = 0;
+      for (std::size_t i = 0; i < n; ++i) {
+        const bool x = c.is_x(i) || i + 1 == n;
+        lines.push_back(x ? "x\n" : "\n");
+        if (want.size() == kFindingsShown || i == 0) {
+          times += x;
+          continue;
+        }
+        want.push_back(x ? repeat(i + 1, ++times) : blank(i + 1));
+      }
+      lines.back() = "x";
+      const test::AllocationCount allocated;
+      const NameFindings found = CheckNames(lines);
+      EXPECT_EQ(found.first, want);
+      EXPECT_EQ(found.count, n);
+      // The hash table of positions and a few texts, not a text for each finding.
+      EXPECT_LT(allocated.bytes(), 16 * n + 65536);
+    }
+  }
+}
+
 TEST(NameChecksTest, TheLineBreakIsNotPartOfTheName) {
-  EXPECT_EQ(CheckNames({"a\n", "a"}), (Strings{"lines 1 and 2: \"a\" is listed twice",
-                                               "line 2: the last line has no line break"}));
+  EXPECT_EQ(All(CheckNames({"a\n", "a"})), (Strings{"lines 1 and 2: \"a\" is listed twice",
+                                                    "line 2: the last line has no line break"}));
   // Names differing only in blanks are not the same name; the blanks are reported.
-  EXPECT_EQ(CheckNames({"a\n", "a \n"}), Strings{"line 2: \"a \" has trailing blanks"});
+  EXPECT_EQ(All(CheckNames({"a\n", "a \n"})), Strings{"line 2: \"a \" has trailing blanks"});
 }
 
 TEST(NameChecksTest, ReasonsAreGivenTogetherForTheTrimmedName) {
   EXPECT_EQ(
-      CheckNames({" Pan's_x \n"}),
+      All(CheckNames({" Pan's_x \n"})),
       (Strings{"line 1: \" Pan's_x \" has leading and trailing blanks",
                "line 1: \" Pan's_x \" cannot stand unquoted in PHYLIP or NEXUS: the "
                "punctuation ' (NEXUS needs quotes; tree files written from PHYLIP break on ( ) "
@@ -86,9 +140,9 @@ TEST(NameChecksTest, ReasonsAreGivenTogetherForTheTrimmedName) {
 }
 
 TEST(NameChecksTest, ControlCharactersAndBadBytesStayOnOneLine) {
-  const Strings findings = CheckNames({std::string("a\x01"
-                                                   "b\n"),
-                                       "caf\xE9\n"});
+  const Strings findings = All(CheckNames({std::string("a\x01"
+                                                       "b\n"),
+                                           "caf\xE9\n"}));
   ASSERT_EQ(findings.size(), 2u);
   EXPECT_EQ(findings[0],
             "line 1: \"a\\x01b\" cannot stand unquoted in PHYLIP or NEXUS: a control character "
@@ -97,7 +151,7 @@ TEST(NameChecksTest, ControlCharactersAndBadBytesStayOnOneLine) {
 }
 
 TEST(NameChecksTest, AlignmentsCountTaxa) {
-  EXPECT_EQ(CheckNames({"A\n", "B c\n", "A\n", "B_c\n"}, "taxon"),
+  EXPECT_EQ(All(CheckNames({"A\n", "B c\n", "A\n", "B_c\n"}, "taxon")),
             (Strings{"taxon 2: \"B c\" cannot stand unquoted in PHYLIP or NEXUS: a blank (PHYLIP "
                      "ends a name at a blank; NEXUS needs quotes)",
                      "taxa 1 and 3: \"A\" is listed twice"}));

@@ -133,8 +133,8 @@ void ReportFindings(bool strict) {
   for (const std::string& line : dk::FindingLines(file, review.findings)) {
     dk::Env::Current()->ConsoleErr(line + "\n");
   }
-  if (strict && !review.findings.empty()) {
-    const std::size_t n = review.findings.size();
+  if (strict && review.findings.count > 0) {
+    const std::size_t n = review.findings.count;
     dk::Raise(dk::QuoteForMessage(review.list.path) + " has " + std::to_string(n) +
               (n == 1 ? " finding" : " findings") +
               " about its names and the strict check allows none; nothing was written");
