@@ -24,6 +24,7 @@
 
 #include "alignment/input_format.h"
 #include "clades/support_command.h"
+#include "generator/count_boxes.h"
 #include "generator/randlist.h"
 #include "jackknife/design_outputs.h"
 #include "jackknife/driver.h"
@@ -160,7 +161,14 @@ void RunBatch(const Options& opt) {
   dk::SetBoxText("NumBox", opt.omit);
   dk::SetBoxText("RepBox", opt.groups);
   dk::SetBoxText("InitBox", opt.seed);
-  ws.QueueFileAnswer(Absolute(opt.input, "name list"));
+  // Load first changes to the list's folder; a missing file is named as such instead.
+  const std::string list = Absolute(opt.input, "name list");
+  struct stat st {};
+  if (const int r = dk::Env::Current()->Stat(list, &st); r < 0) {
+    dk::Raise("Cannot read the name list " + dk::QuoteForMessage(opt.input) + ": " +
+              dk::ErrnoText(r));
+  }
+  ws.QueueFileAnswer(list);
   if (!opt.show) ws.QueueFileAnswer(ListingTarget(opt));
   dk::SetReadLimits(opt.limits);
 
@@ -182,15 +190,51 @@ void RunBatch(const Options& opt) {
   }
 }
 
-// One whole number from the text of an option, or a usage error naming the option.
+// One whole number from the text of an option, or a usage error naming the option. The
+// same rule as the window's count boxes: 0 to the largest count a box may hold.
 double CountOption(const std::string& text, const char* option) {
   const Value number = dk::mlfStr2num(Value::Text(text));
-  if (!number.is_numeric() || number.numel() != 1 || !std::isfinite(number.num(0)) ||
-      number.num(0) < 0 || number.num(0) != std::floor(number.num(0))) {
+  const bool scalar = number.is_numeric() && number.numel() == 1;
+  if (scalar && number.num(0) > dk::kMaxCount) {
+    throw CLI::ValidationError(option, "is " + dk::QuoteForMessage(text, '"') +
+                                           ", more than the largest count allowed, " +
+                                           dk::FormatNumber(dk::kMaxCount));
+  }
+  if (!scalar || !std::isfinite(number.num(0)) || number.num(0) < 0 ||
+      number.num(0) != std::floor(number.num(0))) {
     throw CLI::ValidationError(
         option, "must be one whole number of 0 or more, not " + dk::QuoteForMessage(text, '"'));
   }
   return number.num(0);
+}
+
+// The seed as a number, or a usage error: one finite number, as Set seed takes it.
+double SeedOption(const std::string& text) {
+  const Value seed = dk::mlfStr2num(Value::Text(text));
+  if (!seed.is_numeric() || seed.numel() != 1 || !std::isfinite(seed.num(0))) {
+    throw CLI::ValidationError("--seed",
+                               "must be one finite number, not " + dk::QuoteForMessage(text, '"'));
+  }
+  return seed.num(0);
+}
+
+// Accepts a whole number of 1 or more; says so otherwise.
+CLI::Validator AtLeastOne() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        std::size_t used = 0;
+        unsigned long long n = 0;
+        try {
+          n = std::stoull(text, &used);
+        } catch (const std::exception&) {
+          used = 0;
+        }
+        if (used == 0 || used != text.size() || n == 0 || text[0] == '-' || text[0] == '+') {
+          return "must be a whole number of 1 or more, not " + dk::QuoteForMessage(text, '"');
+        }
+        return {};
+      },
+      "NUMBER >= 1");
 }
 
 // True when the run is today's listing of a name list, which the generator's own
@@ -222,14 +266,7 @@ void RunDesign(const Options& opt, int argc, char** argv) {
     o.omit = CountOption(opt.omit, "--omit");
     o.groups = CountOption(opt.groups, "--groups");
   }
-  if (opt.has_seed) {
-    const Value seed = dk::mlfStr2num(Value::Text(opt.seed));
-    if (!seed.is_numeric() || seed.numel() != 1 || !std::isfinite(seed.num(0))) {
-      dk::Raise("The seed must be one finite number; it is " + dk::QuoteForMessage(opt.seed, '"') +
-                ".");
-    }
-    o.seed = seed.num(0);
-  }
+  if (opt.has_seed) o.seed = SeedOption(opt.seed);
   o.kept = opt.keep;
   o.kept_file = opt.keep_file;
   o.each = opt.each;
@@ -309,10 +346,10 @@ int main(int argc, char** argv) {
   app.add_option("--max-names", opt.limits.lines,
                  "Refuse a name list of more names (lines) than this")
       ->default_val(opt.limits.lines)
-      ->check(CLI::PositiveNumber);
+      ->check(AtLeastOne());
   app.add_option("--max-bytes", opt.limits.bytes, "Refuse a name list larger than this, in bytes")
       ->default_val(opt.limits.bytes)
-      ->check(CLI::PositiveNumber);
+      ->check(AtLeastOne());
   output->excludes(show);
   output->excludes(prune_to);
   show->excludes(prune_to);
@@ -334,6 +371,18 @@ int main(int argc, char** argv) {
     }
     if (opt.each && (omit->count() > 0 || groups->count() > 0)) {
       throw CLI::ExcludesError(each->get_name(), omit->count() > 0 ? "--omit" : "--groups");
+    }
+    // Counts and seed are checked here, for every kind of input, before anything is read
+    // or a seed is drawn.
+    if (!opt.each) {
+      CountOption(opt.omit, "--omit");
+      CountOption(opt.groups, "--groups");
+    }
+    if (seed->count() > 0) SeedOption(opt.seed);
+    if (jobs->count() > 0 && opt.jobs.find_first_not_of(" \t") == std::string::npos) {
+      throw CLI::ValidationError("--jobs",
+                                 "is empty: give iqtree2, raxml-ng or a template with "
+                                 "{alignment} and {group}");
     }
     if (opt.show && opt.format != "listing") {
       throw CLI::ValidationError("--show",

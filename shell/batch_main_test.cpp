@@ -100,14 +100,12 @@ TEST_F(BatchTest, ErrorsAreOneLineAndAFailureStatus) {
         << args;
   };
   fails(dir.file("none.txt") + " --omit 1 --groups 1 --show",
-        "Cannot open file '" + dir.file("none.txt") + "': No such file or directory");
-  fails(Names() + " --omit 2.5 --groups 1 --show",
-        "The NumBox box (names to omit per group) must hold one whole number of 0 or more; it "
-        "holds \"2.5\".");
+        "Cannot read the name list '" + dir.file("none.txt") + "': No such file or directory");
+  fails(
+      dir.file("nodir/none.txt") + " --omit 1 --groups 1 --show",
+      "Cannot read the name list '" + dir.file("nodir/none.txt") + "': No such file or directory");
   fails(Names() + " --omit 11 --groups 1 --show",
         "Cannot omit 11 names per group: the list loaded has only 10 names.");
-  fails(Names() + " --omit 1 --groups 1 --seed abc --show",
-        "The InitBox box (seed) must hold one finite number; it holds \"abc\".");
   fails(Names() + " --omit 1 --groups 1 --output /dev/full",
         "Cannot write '/dev/full': No space left on device");
   fails(Names() + " --omit 1 --groups 1 --output -",
@@ -117,28 +115,51 @@ TEST_F(BatchTest, ErrorsAreOneLineAndAFailureStatus) {
         "Cannot write the listing to '" + dir.path() + "': it is a folder; name a file");
   fails(Names() + " --omit 1 --groups 1 --output " + dir.path() + "/new/",
         "Cannot write the listing to '" + dir.path() + "/new/': it is a folder; name a file");
-  // Counts beyond the largest allowed say so, and numbers of any length are read.
-  fails(Names() + " --omit 1 --groups 4294967296 --show",
-        "The RepBox box (number of groups) holds \"4294967296\", more than the largest count "
-        "allowed, 4294967295.");
+}
+
+// Malformed counts and seeds are usage errors for every kind of input, found before a
+// seed is drawn, and worded for the command line.
+TEST_F(BatchTest, MalformedCountsAndSeedsAreUsageErrorsForEveryInput) {
+  WriteFile(dir.file("a.fasta"), ">a\nAC\n>b\nAC\n>c\nAC\n>d\nAC\n");
   const std::string huge = "1" + std::string(309, '0');
-  fails(Names() + " --omit 1 --groups " + huge + " --show",
-        "The RepBox box (number of groups) holds \"" + huge +
-            "\", more than the largest count allowed, 4294967295.");
-  fails(Names() + " --omit 1 --groups 1 --seed " + huge + " --show",
-        "The InitBox box (seed) must hold one finite number; it holds \"" + huge + "\".");
+  for (const std::string& input : {Names(), dir.file("a.fasta")}) {
+    const auto usage = [&](const std::string& args, const std::string& message) {
+      const Result r = Batch(dir, input + " " + args + " --output " + dir.file("out"));
+      EXPECT_EQ(r.status, 2) << args;
+      EXPECT_EQ(r.err, message + "\nRun with --help for more information.\n") << args;
+      EXPECT_FALSE(std::filesystem::exists(dir.file("out"))) << args;
+    };
+    usage("--omit -1 --groups 1", "--omit: must be one whole number of 0 or more, not \"-1\"");
+    usage("--omit 1.5 --groups 1", "--omit: must be one whole number of 0 or more, not \"1.5\"");
+    usage("--omit abc --groups 1", "--omit: must be one whole number of 0 or more, not \"abc\"");
+    usage("--omit 1 --groups 0x10",
+          "--groups: must be one whole number of 0 or more, not \"0x10\"");
+    usage("--omit 1 --groups 4294967296",
+          "--groups: is \"4294967296\", more than the largest count allowed, 4294967295");
+    usage("--omit 1 --groups " + huge,
+          "--groups: is \"" + huge + "\", more than the largest count allowed, 4294967295");
+    usage("--omit 1 --groups 1 --seed nan", "--seed: must be one finite number, not \"nan\"");
+    usage("--omit 1 --groups 1 --seed " + huge,
+          "--seed: must be one finite number, not \"" + huge + "\"");
+    usage("--omit 1 --groups 1 --max-names 0",
+          "--max-names: must be a whole number of 1 or more, not \"0\"");
+  }
 }
 
 TEST_F(BatchTest, ControlCharactersInMessagesAreShownEscaped) {
   Result r = Bash(dir, "$B $'" + dir.path() + "/no\\033[31mne\\n.txt' --omit 1 --groups 1 --show");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "dropkit-batch: Cannot open file '" + dir.path() +
+  EXPECT_EQ(r.err, "dropkit-batch: Cannot read the name list '" + dir.path() +
                        "/no\\x1b[31mne\\n.txt': No such file or directory\n");
-  r = Bash(dir, "$B " + Names() + " --omit $'1\\a' --groups 1 --show");
+  r = Bash(dir,
+           "$B $'" + dir.path() + "/no\\033[31mne\\n.fasta' --omit 1 --groups 1 --format tsv -o -");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err.substr(r.err.find("dropkit-batch: ")),
-            "dropkit-batch: The NumBox box (names to omit per group) must hold one whole number "
-            "of 0 or more; it holds \"1\\x07\".\n");
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no\\x1b[31mne\\n.fasta"), std::string::npos) << r.err;
+  r = Bash(dir, "$B " + Names() + " --omit $'1\\a' --groups 1 --show");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
+            "--omit: must be one whole number of 0 or more, not \"1\\x07\"");
 }
 
 TEST_F(BatchTest, EveryNameForStandardOutputIsStandardOutput) {
