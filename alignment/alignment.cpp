@@ -26,7 +26,7 @@ namespace {
 using Format = MultiFormatReader::DataFormatType;
 
 std::string Quote(const std::string& text) {
-  return "'" + text + "'";
+  return QuoteForMessage(text);
 }
 
 std::string Number(std::size_t n) {
@@ -306,7 +306,7 @@ void CheckName(const std::string& name, std::size_t index, const std::string& fi
   }
   if (name.find_first_of("\t\n\r") != std::string::npos) {
     Raise("Cannot read " + Quote(file) + ": the name of taxon " + Number(index + 1) + " (" +
-          Quote(OneLine(name)) + ") holds a tab or line break");
+          Quote(name) + ") holds a tab or line break");
   }
 }
 
@@ -393,7 +393,7 @@ const char* FormatTitle(InputFormat format) {
 }
 
 std::string FailureText(const Failure& f) {
-  std::string text = OneLine(f.message);
+  std::string text = EscapeForMessage(OneLine(f.message));
   if (f.line > 0) {
     text += " (line " + std::to_string(f.line);
     if (f.column > 0) text += ", column " + std::to_string(f.column);
@@ -408,7 +408,7 @@ std::string DuplicateText(const std::string& message) {
   const std::size_t a = message.find(lead);
   const std::size_t b = message.find(tail);
   if (a == std::string::npos || b == std::string::npos || b < a + lead.size()) {
-    return OneLine(message);
+    return EscapeForMessage(OneLine(message));
   }
   const std::string name = message.substr(a + lead.size(), b - a - lead.size());
   return "the taxon name " + Quote(name) +

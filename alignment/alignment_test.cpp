@@ -309,7 +309,7 @@ TEST(AlignmentTest, SkipsAByteOrderMarkAndRefusesUtf16) {
 
 TEST(AlignmentTest, RefusesNamesWithTabs) {
   EXPECT_EQ(ReadError(">a\tb\nAC\n>c\nAG\n", InputFormat::kFasta),
-            "Cannot read 'in.txt': the name of taxon 1 ('a b') holds a tab or line break");
+            "Cannot read 'in.txt': the name of taxon 1 ('a\\tb') holds a tab or line break");
 }
 
 }  // namespace

@@ -37,8 +37,8 @@ std::string Phylip(const Alignment& a, const std::vector<bool>& omitted) {
     if (omitted[i]) continue;
     const std::string& name = a.names[i];
     if (name.size() > width) {
-      Raise("Cannot write taxon " + std::to_string(i + 1) + " ('" + name +
-            "') to strict PHYLIP: its name is longer than 10 characters");
+      Raise("Cannot write taxon " + std::to_string(i + 1) + " (" + QuoteForMessage(name) +
+            ") to strict PHYLIP: its name is longer than 10 characters");
     }
     out += name;
     out.append(width - name.size(), ' ');

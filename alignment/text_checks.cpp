@@ -12,7 +12,7 @@ namespace dk {
 namespace {
 
 std::string Quote(const std::string& text) {
-  return "'" + text + "'";
+  return QuoteForMessage(text);
 }
 
 std::string Number(std::size_t n) {

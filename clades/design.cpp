@@ -14,7 +14,7 @@ namespace {
 using Json = nlohmann::json;
 
 std::string Quoted(const std::string& s) {
-  return "'" + s + "'";
+  return QuoteForMessage(s);
 }
 
 // Raises an error about the design file `source`.

@@ -10,7 +10,7 @@ namespace dk::clades {
 namespace {
 
 std::string Quoted(const std::string& s) {
-  return "'" + s + "'";
+  return QuoteForMessage(s);
 }
 
 // The taxon of each leaf of `tree` into *taxon. Returns "" or what is wrong: a name
@@ -58,26 +58,27 @@ SupportResult ComputeSupport(const SupportInput& input) {
     for (std::size_t t = 0; t < n; ++t) {
       if (!held[t])
         Raise("The reference tree " + input.reference.origin + " lacks the taxon " +
-              Quoted(names[t]) + " of the design '" + design.source + "'");
+              Quoted(names[t]) + " of the design " + Quoted(design.source));
     }
   }
-  if (n < 4) Raise("The design '" + design.source + "' has fewer than 4 taxa: no clade to test");
+  if (n < 4)
+    Raise("The design " + Quoted(design.source) + " has fewer than 4 taxa: no clade to test");
 
   std::size_t anchor = 0;
   const bool rooted = !input.outgroup.empty();
   if (rooted) {
     const long o = index.Find(input.outgroup);
     if (o < 0)
-      Raise("The outgroup " + Quoted(input.outgroup) + " is not a taxon of the design '" +
-            design.source + "'");
+      Raise("The outgroup " + Quoted(input.outgroup) + " is not a taxon of the design " +
+            Quoted(design.source));
     anchor = static_cast<std::size_t>(o);
   }
 
   const std::size_t groups = input.groups.size();
   const std::size_t designed = design.omitted.size();
   if (design.group_count_exact ? groups != designed : groups < designed)
-    Raise("The design '" + design.source + "' has " + std::to_string(designed) + " groups but " +
-          std::to_string(groups) + " group trees were given");
+    Raise("The design " + Quoted(design.source) + " has " + std::to_string(designed) +
+          " groups but " + std::to_string(groups) + " group trees were given");
 
   SupportResult result;
   result.names = names;

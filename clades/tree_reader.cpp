@@ -191,7 +191,7 @@ struct NewickTree {
 };
 
 std::string Where(const std::string& path, std::size_t number) {
-  return "'" + path + "', tree " + std::to_string(number);
+  return QuoteForMessage(path) + ", tree " + std::to_string(number);
 }
 
 }  // namespace
@@ -208,7 +208,8 @@ std::vector<std::vector<Tree>> ReadTreeFiles(const std::vector<TreeFile>& files,
     const std::size_t room = limits.trees - std::min(limits.trees, newick.size());
     const std::vector<TreeSpan> spans =
         SplitNewick(files[f].text, files[f].path, limits.depth, room);
-    if (spans.empty()) Raise("Cannot read '" + files[f].path + "': it holds no tree");
+    if (spans.empty())
+      Raise("Cannot read " + QuoteForMessage(files[f].path) + ": it holds no tree");
     for (std::size_t i = 0; i < spans.size(); ++i) newick.push_back({f, i + 1, spans[i]});
   }
   for (std::size_t i = 0; i < newick.size(); i += kBatchTrees) {
@@ -249,19 +250,22 @@ std::vector<std::vector<Tree>> ReadTreeFiles(const std::vector<TreeFile>& files,
     if (task.nexus) {
       const std::string& path = files[task.file].path;
       if (task.outcome.tree > 0)
-        Raise("Cannot read " + Where(path, task.outcome.tree) + ": " + task.outcome.error);
+        Raise("Cannot read " + Where(path, task.outcome.tree) + ": " +
+              EscapeForMessage(task.outcome.error));
       if (!task.outcome.error.empty()) {
-        Raise("Cannot read '" + path + "'" +
+        Raise("Cannot read " + QuoteForMessage(path) +
               (task.outcome.line > 0 ? " (line " + std::to_string(task.outcome.line) + ")" : "") +
-              ": " + task.outcome.error);
+              ": " + EscapeForMessage(task.outcome.error));
       }
-      if (task.outcome.trees.empty()) Raise("Cannot read '" + path + "': it holds no tree");
+      if (task.outcome.trees.empty())
+        Raise("Cannot read " + QuoteForMessage(path) + ": it holds no tree");
       for (std::size_t i = 0; i < task.outcome.trees.size(); ++i)
         task.outcome.trees[i].origin = Where(path, task.first_tree + i + 1);
       total += task.outcome.trees.size();
       if (total > limits.trees)
-        Raise("Cannot read '" + path + "': the tree files hold more than the limit of " +
-              std::to_string(limits.trees) + " trees");
+        Raise("Cannot read " + QuoteForMessage(path) +
+              ": the tree files hold more than the limit of " + std::to_string(limits.trees) +
+              " trees");
       for (Tree& t : task.outcome.trees) out[task.file].push_back(std::move(t));
       continue;
     }
@@ -275,11 +279,12 @@ std::vector<std::vector<Tree>> ReadTreeFiles(const std::vector<TreeFile>& files,
         const NewickTree& t = newick[k];
         const std::size_t line = t.span.line + std::size_t(std::max(1L, alone.line)) - 1;
         Raise("Cannot read " + Where(files[t.file].path, t.number) + " (line " +
-              std::to_string(line) +
-              "): " + (alone.error.empty() ? std::string("NCL found no tree in it") : alone.error));
+              std::to_string(line) + "): " +
+              (alone.error.empty() ? std::string("NCL found no tree in it")
+                                   : EscapeForMessage(alone.error)));
       }
-      Raise("Cannot read the trees of '" + files[newick[task.ids[0]].file].path +
-            "': " + task.outcome.error);
+      Raise("Cannot read the trees of " + QuoteForMessage(files[newick[task.ids[0]].file].path) +
+            ": " + EscapeForMessage(task.outcome.error));
     }
     for (std::size_t i = 0; i < task.ids.size(); ++i) {
       const NewickTree& t = newick[task.ids[i]];

@@ -9,7 +9,8 @@ namespace dk::clades {
 namespace {
 
 [[noreturn]] void Refuse(const std::string& source, std::size_t line, const std::string& what) {
-  Raise("Cannot read '" + source + "' (line " + std::to_string(line) + "): " + what);
+  Raise("Cannot read " + QuoteForMessage(source) + " (line " + std::to_string(line) +
+        "): " + EscapeForMessage(what));
 }
 
 // Walks the text; calls on_tree(begin, end, line) for each top-level ";"-ended piece

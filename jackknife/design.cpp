@@ -52,7 +52,8 @@ std::vector<std::size_t> KeptPositions(const std::vector<std::string>& names,
   }
   for (const auto& name : kept) {
     if (found.count(name) == 0) {
-      Raise("The name \"" + name + "\" to keep is not in '" + list_file + "'");
+      Raise("The name " + QuoteForMessage(name, '"') + " to keep is not in " +
+            QuoteForMessage(list_file));
     }
   }
   return positions;

@@ -8,18 +8,18 @@
 #include "jackknife/jobs.h"
 #include "jackknife/list_review.h"
 #include "jackknife/name_checks.h"
-#include "jackknife/output_folder.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/random.h"
+#include "platform/staged_folder.h"
 #include "platform/text.h"
 
 namespace dk {
 namespace {
 
 std::string Quote(const std::string& text) {
-  return "'" + text + "'";
+  return QuoteForMessage(text);
 }
 
 void CheckDestinations(const JackknifeOptions& o) {

@@ -15,7 +15,7 @@ namespace dk {
 namespace {
 
 std::string Quote(const std::string& text) {
-  return "'" + text + "'";
+  return QuoteForMessage(text);
 }
 
 // Closes a descriptor of the current Env at the end of a scope.

@@ -12,7 +12,7 @@ constexpr char kRaxmlNg[] =
     "raxml-ng --search --msa {alignment} --model {model} --prefix {group} --threads 1";
 
 [[noreturn]] void Refuse(std::string_view command_template, const std::string& why) {
-  Raise("The job template \"" + std::string(command_template) + "\" " + why);
+  Raise("The job template " + QuoteForMessage(command_template, '"') + " " + why);
 }
 
 // Calls `piece(text)` for each stretch of literal text and `slot(name)` for each

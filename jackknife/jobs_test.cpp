@@ -66,7 +66,7 @@ TEST(JobTemplateTest, RefusesBadTemplatesQuotingThem) {
             "The job template \"run alignment} {alignment}\" has a \"}\" without a \"{\" before "
             "it");
   EXPECT_EQ(refused("run {alignment}\nrm -rf x"),
-            "The job template \"run {alignment}\nrm -rf x\" holds a line break; each job must "
+            "The job template \"run {alignment}\\nrm -rf x\" holds a line break; each job must "
             "be one line");
   EXPECT_EQ(refused("run {}"),
             "The job template \"run {}\" has the unknown placeholder {}; the placeholders are "

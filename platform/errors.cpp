@@ -37,6 +37,11 @@ void Warn(const std::string& message) {
   Env::Current()->ConsoleErr("Warning: " + message + "\n");
 }
 
+std::string EscapeForMessage(std::string_view text) {
+  std::string out = QuoteForMessage(text, ' ');
+  return out.substr(1, out.size() - 2);
+}
+
 std::string QuoteForMessage(std::string_view text, char quote) {
   std::string out(1, quote);
   const std::u16string units = DecodeUtf8(text);

@@ -39,6 +39,10 @@ void Warn(const std::string& message);
 // cursor, ring the bell or change the terminal's colours. Everything else is kept.
 std::string QuoteForMessage(std::string_view text, char quote = '\'');
 
+// `text` escaped as QuoteForMessage escapes it, without the quotes: for a message of
+// another program (NCL's) that may quote the input's own bytes.
+std::string EscapeForMessage(std::string_view text);
+
 }  // namespace dk
 
 #endif  // DROPKIT_PLATFORM_ERRORS_H_

@@ -107,8 +107,8 @@ std::string LocateFigureFile(const std::string& filename) {
   for (const std::string& folder : folders) {
     searched += (searched.empty() ? "" : ", ") + folder;
   }
-  Raise("Cannot find figure file '" + filename + "': it is in none of the folders searched (" +
-        searched + ")");
+  Raise("Cannot find figure file " + QuoteForMessage(filename) +
+        ": it is in none of the folders searched (" + searched + ")");
 }
 
 }  // namespace dk
