@@ -33,46 +33,7 @@ class FdCloser {
 };
 
 std::string Quoted(const std::string& path) {
-  return "'" + path + "'";
-}
-
-// Removes the temporaries still listed when a write is abandoned.
-class TemporaryFiles {
- public:
-  ~TemporaryFiles() {
-    for (const std::string& t : paths_) Env::Current()->Unlink(t);
-  }
-  void Add(const std::string& path) { paths_.push_back(path); }
-  const std::string& operator[](std::size_t i) const { return paths_[i]; }
-  void Release() { paths_.clear(); }
-
- private:
-  std::vector<std::string> paths_;
-};
-
-// Creates a fresh temporary beside `target`; returns its descriptor and stores its name.
-int CreateTemporary(const std::string& target, std::string* name) {
-  const std::filesystem::path p(target);
-  const std::string dir = p.parent_path().empty() ? "." : p.parent_path().string();
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    *name = dir + "/." + p.filename().string() + ".tmp" + std::to_string(::getpid()) + "_" +
-            std::to_string(attempt);
-    int fd = -1;
-    const int rc = Env::Current()->Open(*name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644, &fd);
-    if (rc == 0) return fd;
-    if (rc != -EEXIST) Raise("Cannot write " + Quoted(target) + ": " + ErrnoText(-rc));
-  }
-  Raise("Cannot write " + Quoted(target) + ": no free temporary name beside it");
-}
-
-void WriteAll(int fd, const std::string& bytes, const std::string& target) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const long n = Env::Current()->Write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && n == -EINTR) continue;
-    if (n <= 0) Raise("Cannot write " + Quoted(target) + ": " + ErrnoText(n < 0 ? int(-n) : EIO));
-    done += static_cast<std::size_t>(n);
-  }
+  return QuoteForMessage(path);
 }
 
 }  // namespace
@@ -99,26 +60,6 @@ std::string ReadBoundedFile(const std::string& path, std::size_t limit, const st
     bytes.append(buf, static_cast<std::size_t>(n));
   }
   return bytes;
-}
-
-void WriteFilesAtomically(const std::vector<OutputFile>& files) {
-  Env* env = Env::Current();
-  TemporaryFiles temps;
-  for (const auto& [target, bytes] : files) {
-    std::string name;
-    const int fd = CreateTemporary(target, &name);
-    temps.Add(name);
-    FdCloser closer(fd);
-    WriteAll(fd, bytes, target);
-    int rc = env->Sync(fd);
-    if (rc == 0) rc = closer.Close();
-    if (rc != 0) Raise("Cannot write " + Quoted(target) + ": " + ErrnoText(-rc));
-  }
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    const int rc = env->Rename(temps[i], files[i].first);
-    if (rc != 0) Raise("Cannot write " + Quoted(files[i].first) + ": " + ErrnoText(-rc));
-  }
-  temps.Release();
 }
 
 }  // namespace dk::clades

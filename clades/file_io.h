@@ -1,6 +1,6 @@
-// Whole-file reads with a size bound, and sets of output files written all or nothing.
+// Whole-file reads with a size bound.
 //
-// Both reach the operating system through dk::Env::Current(), so tests can inject
+// They reach the operating system through dk::Env::Current(), so tests can inject
 // failures. Every failure raises dk::RuntimeError naming the file and the reason.
 #ifndef DROPKIT_CLADES_FILE_IO_H_
 #define DROPKIT_CLADES_FILE_IO_H_
@@ -16,15 +16,6 @@ namespace dk::clades {
 // ("the reference tree file"). Raises when the file cannot be opened or read, is a
 // folder, or holds more than `limit` bytes (an endless device is read only that far).
 std::string ReadBoundedFile(const std::string& path, std::size_t limit, const std::string& what);
-
-// One output file: its path and its complete contents.
-using OutputFile = std::pair<std::string, std::string>;
-
-// Writes every file of `files`: each first goes to a temporary beside its target,
-// which is synced; only when all are written do they take their names. On failure
-// every temporary is removed, no target has changed (unless a rename itself fails,
-// which is reported) and an error naming the file is raised.
-void WriteFilesAtomically(const std::vector<OutputFile>& files);
 
 }  // namespace dk::clades
 

@@ -14,21 +14,13 @@
 #include "clades/tree_reader.h"
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/staged_folder.h"
 
 namespace dk::clades {
 namespace {
 
 std::string Quoted(const std::string& s) {
-  return "'" + s + "'";
-}
-
-// Makes the output folder when it is missing.
-void EnsureFolder(const std::string& dir) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(dir, ec)) return;
-  if (!std::filesystem::create_directories(dir, ec) || ec)
-    Raise("Cannot make the output folder " + Quoted(dir) + ": " +
-          (ec ? ec.message() : std::string("a file of that name is in the way")));
+  return QuoteForMessage(s);
 }
 
 std::string Svg(const SupportResult& result, std::size_t groups, const std::string& outgroup) {
@@ -91,16 +83,15 @@ std::string RunSupport(const SupportOptions& options) {
   input.keep_outcomes = options.by_taxon;
   const SupportResult result = ComputeSupport(input);
 
-  EnsureFolder(options.output);
-  const std::filesystem::path dir(options.output);
-  std::vector<OutputFile> out;
-  out.emplace_back((dir / "support.tsv").string(), SupportTable(result));
-  out.emplace_back((dir / "support.tre").string(), AnnotatedNewick(result));
-  out.emplace_back((dir / "support.svg").string(),
-                   Svg(result, input.groups.size(), options.outgroup));
-  if (options.by_taxon)
-    out.emplace_back((dir / "by_taxon.tsv").string(), ByTaxonTable(result, ByTaxon(result)));
-  WriteFilesAtomically(out);
+  std::vector<std::pair<std::string, std::string>> out;
+  out.emplace_back("support.tsv", SupportTable(result));
+  out.emplace_back("support.tre", AnnotatedNewick(result));
+  out.emplace_back("support.svg", Svg(result, input.groups.size(), options.outgroup));
+  if (options.by_taxon) out.emplace_back("by_taxon.tsv", ByTaxonTable(result, ByTaxon(result)));
+  // A new folder appears whole; in an existing one the files of these names are replaced.
+  StagedFolder folder(options.output, /*force=*/true);
+  for (const auto& [name, bytes] : out) folder.Write(name, bytes);
+  folder.Commit();
   return std::to_string(result.clades.sets.size()) + " clades of " +
          std::to_string(result.names.size()) + " taxa compared with " +
          std::to_string(input.groups.size()) + " group trees; wrote " + std::to_string(out.size()) +

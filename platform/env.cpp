@@ -1,6 +1,8 @@
 #include "platform/env.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <unistd.h>
 
@@ -96,6 +98,27 @@ class PosixEnv : public Env {
   int Unlink(const std::string& path) override {
     return static_cast<int>(Result(::unlink(path.c_str())));
   }
+  int MakeDir(const std::string& path, unsigned mode) override {
+    return static_cast<int>(Result(::mkdir(path.c_str(), static_cast<mode_t>(mode))));
+  }
+  int RemoveDir(const std::string& path) override {
+    return static_cast<int>(Result(::rmdir(path.c_str())));
+  }
+  int ListDir(const std::string& path, std::vector<std::string>* names) override {
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr) return -errno;
+    names->clear();
+    errno = 0;
+    while (const dirent* d = ::readdir(dir)) {
+      if (std::strcmp(d->d_name, ".") != 0 && std::strcmp(d->d_name, "..") != 0) {
+        names->emplace_back(d->d_name);
+      }
+    }
+    const int err = errno;
+    ::closedir(dir);
+    return -err;
+  }
+  bool ProcessExists(int pid) override { return ::kill(pid, 0) == 0 || errno != ESRCH; }
   int ChangeDir(const std::string& path) override {
     return static_cast<int>(Result(::chdir(path.c_str())));
   }

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dk {
 
@@ -68,6 +69,13 @@ class Env {
   // /proc/self/fd. 0, or -EEXIST when the name is taken, or another -errno.
   virtual int LinkOpenFile(int fd, const std::string& path) = 0;
   virtual int Unlink(const std::string& path) = 0;
+  // mkdir(2) and rmdir(2): 0 or -errno.
+  virtual int MakeDir(const std::string& path, unsigned mode) = 0;
+  virtual int RemoveDir(const std::string& path) = 0;
+  // The names in the folder `path`, "." and ".." left out, in no set order: 0 or -errno.
+  virtual int ListDir(const std::string& path, std::vector<std::string>* names) = 0;
+  // False when no process of the number `pid` exists (kill(2) with signal 0 says ESRCH).
+  virtual bool ProcessExists(int pid) = 0;
   virtual int ChangeDir(const std::string& path) = 0;
   virtual int CurrentDir(std::string* out) = 0;
 
@@ -117,6 +125,14 @@ class EnvWrapper : public Env {
     return target_->LinkOpenFile(fd, path);
   }
   int Unlink(const std::string& path) override { return target_->Unlink(path); }
+  int MakeDir(const std::string& path, unsigned mode) override {
+    return target_->MakeDir(path, mode);
+  }
+  int RemoveDir(const std::string& path) override { return target_->RemoveDir(path); }
+  int ListDir(const std::string& path, std::vector<std::string>* names) override {
+    return target_->ListDir(path, names);
+  }
+  bool ProcessExists(int pid) override { return target_->ProcessExists(pid); }
   int ChangeDir(const std::string& path) override { return target_->ChangeDir(path); }
   int CurrentDir(std::string* out) override { return target_->CurrentDir(out); }
   LocalTime Now() override { return target_->Now(); }

@@ -22,6 +22,7 @@
 #include "platform/copy_bytes.h"
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/signal_cleanup.h"
 #include "platform/text.h"
 #include "platform/utf8.h"
 
@@ -276,62 +277,6 @@ class Reader {
   bool big_endian_ = false;
 };
 
-// Hidden temporary names that exist while a listing is written where the file system
-// cannot make an unnamed file. A handler for SIGINT, SIGTERM and SIGHUP removes them
-// before the process ends; it is installed on first use, and only for signals whose
-// handling nobody else has set.
-constexpr int kTemporarySlots = 8;
-constexpr std::size_t kTemporaryPathBytes = 4096;
-
-struct TemporarySlot {
-  std::atomic<bool> used;
-  char path[kTemporaryPathBytes];
-};
-TemporarySlot temporary_slots[kTemporarySlots];
-
-extern "C" void RemoveTemporariesOnSignal(int sig) {
-  for (TemporarySlot& slot : temporary_slots) {
-    if (slot.used.load()) ::unlink(slot.path);
-  }
-  ::signal(sig, SIG_DFL);
-  ::raise(sig);
-}
-
-void InstallSignalCleanupOnce() {
-  static const bool installed = [] {
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
-      struct sigaction old {};
-      if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
-      struct sigaction act {};
-      act.sa_handler = RemoveTemporariesOnSignal;
-      sigemptyset(&act.sa_mask);
-      ::sigaction(sig, &act, nullptr);
-    }
-    return true;
-  }();
-  (void)installed;
-}
-
-// Records `path` for removal on a signal; returns its slot, or -1 when it cannot be
-// recorded (a very long name, too many at once), in which case a signal may leave it.
-int AddTemporaryName(const std::string& path) {
-  InstallSignalCleanupOnce();
-  if (path.size() >= kTemporaryPathBytes) return -1;
-  for (int i = 0; i < kTemporarySlots; ++i) {
-    TemporarySlot& slot = temporary_slots[i];
-    if (!slot.used.load()) {
-      std::memcpy(slot.path, path.c_str(), path.size() + 1);
-      slot.used.store(true);
-      return i;
-    }
-  }
-  return -1;
-}
-
-void RemoveTemporaryName(int slot) {
-  if (slot >= 0) temporary_slots[slot].used.store(false);
-}
-
 // A short hidden name in `dir` (ending with "/"): short, so that it fits wherever the
 // target's own name fits.
 std::string TemporaryName(const std::string& dir) {
@@ -398,7 +343,7 @@ class Writer {
     Env* env = Env::Current();
     if (fd_ >= 0 && owns_fd_) env->Close(fd_);
     if (!temp_.empty()) env->Unlink(temp_);
-    RemoveTemporaryName(temp_slot_);
+    ReleaseOnSignal(temp_slot_);
   }
 
   // Formats into the buffer; returns the number of bytes added.
@@ -462,10 +407,10 @@ class Writer {
     Env* env = Env::Current();
     for (int attempt = 0;; ++attempt) {
       temp_ = TemporaryName(dir_);
-      temp_slot_ = AddTemporaryName(temp_);
+      temp_slot_ = RemoveOnSignal(temp_, false);
       const int r = env->Open(temp_, O_WRONLY | O_CREAT | O_EXCL, mode, &fd_);
       if (r == 0) return;
-      RemoveTemporaryName(std::exchange(temp_slot_, -1));
+      ReleaseOnSignal(std::exchange(temp_slot_, -1));
       temp_.clear();
       if (r != -EEXIST || attempt > 100) {
         RaiseErrno("Cannot create a file in the folder of", target_, r);
@@ -497,10 +442,10 @@ class Writer {
     }
     for (int attempt = 0;; ++attempt) {
       temp_ = TemporaryName(dir_);
-      temp_slot_ = AddTemporaryName(temp_);
+      temp_slot_ = RemoveOnSignal(temp_, false);
       const int r = env->LinkOpenFile(fd_, temp_);
       if (r == 0) return;
-      RemoveTemporaryName(std::exchange(temp_slot_, -1));
+      ReleaseOnSignal(std::exchange(temp_slot_, -1));
       temp_.clear();
       if (r != -EEXIST || attempt > 100) RaiseErrno("Cannot create", target_, r);
     }
@@ -511,7 +456,7 @@ class Writer {
       RaiseErrno("Cannot replace", target_, r);
     }
     temp_.clear();
-    RemoveTemporaryName(std::exchange(temp_slot_, -1));
+    ReleaseOnSignal(std::exchange(temp_slot_, -1));
   }
 
   // Writes what is buffered; the buffer is empty afterwards, also after an error, and

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "testing/test_support.h"
@@ -383,6 +384,63 @@ TEST_F(BatchTest, AlignmentsKeptNamesAndFoldersGoThroughTheDesignAndItsRefusals)
         "ragged.fasta");
   EXPECT_FALSE(std::filesystem::exists(dir.file("bad")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("r")));
+}
+
+// Names in `folder`, hidden ones too.
+std::set<std::string> Entries(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    names.insert(e.path().filename().string());
+  }
+  return names;
+}
+
+// A kill at any moment of --prune-to or support --output leaves the target as it was or
+// complete: SIGINT, SIGTERM and SIGHUP leave nothing else behind; SIGKILL at worst a
+// hidden work folder, which the next run removes.
+TEST_F(BatchTest, AKillAtAnyMomentLeavesTheOutputFolderAsItWasOrComplete) {
+  std::string fasta;
+  for (int t = 0; t < 60; ++t)
+    fasta += ">taxon" + std::to_string(t) + "\n" + std::string(3000, "ACGT"[t % 4]) + "\n";
+  WriteFile(dir.file("in.fasta"), fasta);
+  const std::string example = std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/support/";
+  const std::string prune = "$B in.fasta --omit 5 --groups 400 --seed 1 --prune-to out";
+  const std::string support = "$B support --reference " + example + "reference.tre --trees " +
+                              example + "groups.tre --design " + example +
+                              "dropkit.json --output out";
+  int moment = 0;
+  for (const char* sig : {"INT", "TERM", "HUP", "KILL"}) {
+    for (const std::string& command : {prune, prune, support}) {
+      ++moment;
+      const bool existing = moment % 2 == 0;  // an empty folder is there to be filled
+      if (existing) std::filesystem::create_directory(dir.file("out"));
+      const std::string delay = std::to_string(moment % 7 * 0.03);
+      const Result r =
+          Bash(dir, "cd " + dir.path() + "; " + command + " 2>/dev/null & p=$!; sleep " + delay +
+                        "; kill -" + sig + " $p; wait $p; echo $?");
+      const bool whole = std::filesystem::exists(dir.file("out/dropkit.json")) ||
+                         std::filesystem::exists(dir.file("out/support.tsv"));
+      const std::string what = command.substr(0, 20) + " " + sig + " after " + delay + " s";
+      if (std::filesystem::exists(dir.file("out")) && !whole) {
+        EXPECT_TRUE(existing && Entries(dir.file("out")).empty()) << what;
+      }
+      if (whole && command == prune) {
+        EXPECT_EQ(Entries(dir.file("out")).size(), 402u) << what;
+      }
+      std::set<std::string> left = Entries(dir.path());
+      for (const char* ours : {"in.fasta", "names.txt", "script.sh", "stdout", "stderr", "out"}) {
+        left.erase(ours);
+      }
+      const std::string first = left.empty() ? "" : *left.begin();
+      EXPECT_LE(left.size(), std::string(sig) == "KILL" ? 1u : 0u) << what << ": " << first;
+      // The next run finds the folder as the user left it and completes.
+      const Result next = Bash(dir, "cd " + dir.path() + " && rm -rf out && " + command);
+      EXPECT_EQ(next.status, 0) << what << next.err;
+      left = Entries(dir.path());
+      EXPECT_EQ(left.size(), 6u) << what;
+      std::filesystem::remove_all(dir.file("out"));
+    }
+  }
 }
 
 }  // namespace

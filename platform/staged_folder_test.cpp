@@ -1,8 +1,12 @@
-#include "jackknife/output_folder.h"
+#include "platform/staged_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -57,7 +61,7 @@ TEST_F(OutputFolderTest, AFailedWriteLeavesNothing) {
     folder.Write("a.txt", "alpha\n");
     env.write_limit = 3;
     EXPECT_EQ(ErrorOf([&] { folder.Write("b.txt", std::string(100000, 'x')); }),
-              "Cannot write '" + folder.staging() + "/b.txt': No space left on device");
+              "Cannot write '" + dir.file("run/b.txt") + "': No space left on device");
   }
   EXPECT_EQ(test::CountEntries(dir.path()), 0u);
 }
@@ -73,16 +77,38 @@ TEST_F(OutputFolderTest, AFailedCommitLeavesNothing) {
   EXPECT_EQ(test::CountEntries(dir.path()), 0u);
 }
 
-TEST_F(OutputFolderTest, FilesMoveIntoAnEmptyFolder) {
+TEST_F(OutputFolderTest, AnEmptyFolderIsReplacedWholeAndKeepsItsPermissions) {
   fs::create_directory(dir.file("run"));
+  fs::permissions(dir.file("run"), fs::perms::owner_all | fs::perms::group_read |
+                                       fs::perms::group_exec);
   StagedFolder folder(dir.file("run"), false);
   folder.Write("a.txt", "alpha\n");
-  // Staged inside the folder, out of sight of anything looking for its files.
-  EXPECT_EQ(fs::path(folder.staging()).parent_path(), fs::path(dir.file("run")));
-  EXPECT_EQ(Entries(dir.file("run")), std::set<std::string>{fs::path(folder.staging()).filename()});
+  // Staged beside it: the empty folder stays empty until one rename fills it.
+  EXPECT_EQ(fs::path(folder.staging()).parent_path(), fs::path(dir.path()));
+  EXPECT_EQ(test::CountEntries(dir.file("run")), 0u);
   folder.Commit();
   EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"run"});
   EXPECT_EQ(ReadFile(dir.file("run/a.txt")), "alpha\n");
+  EXPECT_EQ(fs::status(dir.file("run")).permissions() & fs::perms::all,
+            fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+}
+
+// What a killed run left (a staging folder of a process that no longer runs) goes with
+// the next run, and does not make an empty target count as in use.
+TEST_F(OutputFolderTest, LeftoversOfKilledRunsAreRemovedByTheNext) {
+  const pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  waitpid(dead, nullptr, 0);
+  const std::string pid = std::to_string(dead);
+  fs::create_directories(dir.file(".run.dropkit-" + pid + "-1"));
+  WriteFile(dir.file(".run.dropkit-" + pid + "-1/group001.fasta"), ">a\n");
+  fs::create_directories(dir.file("run/.dropkit-" + pid + "-3"));
+  fs::create_directories(dir.file(".other.dropkit-" + pid + "-1"));  // not this target's
+  StagedFolder folder(dir.file("run"), false);
+  folder.Write("a.txt", "alpha\n");
+  folder.Commit();
+  EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{".other.dropkit-" + pid + "-1", "run"}));
+  EXPECT_EQ(Entries(dir.file("run")), std::set<std::string>{"a.txt"});
 }
 
 TEST_F(OutputFolderTest, AFolderInUseNeedsForceAndKeepsOtherFiles) {
@@ -112,6 +138,44 @@ TEST_F(OutputFolderTest, RefusesWhatIsNotAFolderOrHasNoParent) {
       ErrorOf([&] { StagedFolder folder(dir.file("none/run"), false); }),
       "Cannot create a folder beside '" + dir.file("none/run") + "': No such file or directory");
   EXPECT_EQ(ErrorOf([&] { StagedFolder folder("", false); }), "The output folder name is empty");
+}
+
+// SIGINT, SIGTERM and SIGHUP take the staging folder with them; during Commit they wait
+// until every file is in place.
+TEST_F(OutputFolderTest, ASignalLeavesNothingOrEverything) {
+  fs::create_directory(dir.file("used"));
+  WriteFile(dir.file("used/notes.txt"), "mine\n");
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    EXPECT_EXIT(
+        {
+          StagedFolder folder(dir.file("run"), false);
+          folder.Write("a.txt", std::string(100000, 'a'));
+          std::raise(sig);
+        },
+        ::testing::KilledBySignal(sig), "");
+    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"used"}) << sig;
+    // A signal that arrives while the files move in is held back until they all have.
+    struct SignalDuringMoves : test::TestEnv {
+      int sig = 0;
+      int Rename(const std::string& from, const std::string& to) override {
+        if (to.ends_with("/a.txt")) std::raise(sig);
+        return TestEnv::Rename(from, to);
+      }
+    };
+    EXPECT_EXIT(
+        {
+          SignalDuringMoves moves;
+          moves.sig = sig;
+          StagedFolder folder(dir.file("used"), true);
+          folder.Write("a.txt", "alpha\n");
+          folder.Write("b.txt", "beta\n");
+          folder.Commit();
+        },
+        ::testing::KilledBySignal(sig), "");
+    EXPECT_EQ(Entries(dir.file("used")), (std::set<std::string>{"a.txt", "b.txt", "notes.txt"}));
+    fs::remove(dir.file("used/a.txt"));
+    fs::remove(dir.file("used/b.txt"));
+  }
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+// Writes the files of an output folder all at once.
+//
+// Files are first written into a hidden staging folder, so the target sees none of them
+// until every file is complete. The staging folder stands beside the target
+// (".<name>.dropkit-<pid>-<n>") and Commit renames it to the target in one step: a
+// target that does not exist appears, an empty one is replaced (keeping its
+// permissions). A folder that is not empty (with `force`), or an empty one whose parent
+// may not be written, gets the staging folder inside it (".dropkit-<pid>-<n>"), and
+// Commit moves the files out one by one, each replacing a file of the same name.
+//
+// The staging folder is removed when the StagedFolder is destroyed before Commit, and
+// also when SIGINT, SIGTERM or SIGHUP ends the process; a signal during Commit takes
+// effect once Commit is done. A staging folder that a killed process left behind (its
+// process number no longer running) is removed by the next StagedFolder for the same
+// target, and is not counted when the target's emptiness is checked.
+//
+// Threading: one thread per StagedFolder; Write may be called from several threads at
+// once for different names.
+#ifndef DROPKIT_PLATFORM_STAGED_FOLDER_H_
+#define DROPKIT_PLATFORM_STAGED_FOLDER_H_
+
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dk {
+
+class StagedFolder {
+ public:
+  // Checks the target and creates the staging folder. Raises a RuntimeError naming the
+  // folder when the target exists but is not a folder, is a folder that is not empty
+  // and `force` is false, or the staging folder cannot be created.
+  StagedFolder(const std::string& target, bool force);
+  ~StagedFolder();
+  StagedFolder(const StagedFolder&) = delete;
+  StagedFolder& operator=(const StagedFolder&) = delete;
+
+  // Writes `bytes` as the file `name` (no slashes) of the staging folder, all or nothing
+  // (platform/files.h WriteWholeFile). Raises naming the file on failure.
+  void Write(const std::string& name, std::string_view bytes);
+
+  // Puts the files in place (see above). On failure raises naming the file; when the
+  // files move one by one, those already moved stay in the target.
+  void Commit();
+
+  const std::string& target() const { return target_; }
+  const std::string& staging() const { return staging_; }
+
+ private:
+  void RemoveStaging();
+
+  std::string target_;          // absolute
+  std::string staging_;         // absolute; empty once committed or removed
+  bool replace_whole_ = false;  // Commit renames the staging folder onto the target
+  bool target_exists_ = false;
+  unsigned target_mode_ = 0;
+  int signal_slot_ = -1;
+  std::mutex names_mutex_;
+  std::vector<std::string> names_;
+};
+
+// Removes the folder `path` with everything in it, through the current Env. Returns 0
+// or the first -errno met (ENOENT when there is no such folder).
+int RemoveFolderTree(const std::string& path);
+
+}  // namespace dk
+
+#endif  // DROPKIT_PLATFORM_STAGED_FOLDER_H_
