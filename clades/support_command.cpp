@@ -90,6 +90,9 @@ std::string RunSupport(const SupportOptions& options) {
   if (options.by_taxon) out.emplace_back("by_taxon.tsv", ByTaxonTable(result, ByTaxon(result)));
   // A new folder appears whole; in an existing one the files of these names are replaced.
   StagedFolder folder(options.output, /*force=*/true);
+  folder.ProtectInput(options.design, "the design");
+  folder.ProtectInput(options.reference, "the reference tree file");
+  for (const std::string& path : options.trees) folder.ProtectInput(path, "a group tree file");
   for (const auto& [name, bytes] : out) folder.Write(name, bytes);
   folder.Commit();
   return std::to_string(result.clades.sets.size()) + " clades of " +

@@ -144,6 +144,19 @@ TEST(SupportCommand, WritesNothingWhenAnyOutputFails) {
   EXPECT_EQ(dk::test::CountEntries(dir.path()), 1u);
 }
 
+TEST(SupportCommand, NeverWritesOverItsOwnInputs) {
+  TempDir dir;
+  WriteFile(dir.file("support.tre"), ReadFile(kExample + "reference.tre"));
+  SupportOptions o = ExampleOptions("dropkit.json", dir.path());
+  o.reference = dir.file("support.tre");
+  EXPECT_EQ(ErrorOf([&] { RunSupport(o); }),
+            "Cannot write '" + dir.file("support.tre") + "': it is the reference tree file '" +
+                dir.file("support.tre") +
+                "', which the output would replace; choose another "
+                "folder");
+  EXPECT_EQ(dk::test::CountEntries(dir.path()), 1u);
+}
+
 TEST(SupportCommand, RefusesAnOutputFolderThatIsAFile) {
   TempDir dir;
   WriteFile(dir.file("out"), "");

@@ -197,6 +197,8 @@ void RunJackknife(const JackknifeOptions& o) {
   if (!o.prune_to.empty()) {
     CheckDestinations(o);
     folder.emplace(o.prune_to, o.force);
+    folder->ProtectInput(o.input, "the input");
+    if (!o.kept_file.empty()) folder->ProtectInput(o.kept_file, "the file of names to keep");
   }
   const JackknifeRun run = PrepareJackknife(o);
   if (folder) {

@@ -138,8 +138,24 @@ void StagedFolder::RemoveStaging() {
   ReleaseOnSignal(std::exchange(signal_slot_, -1));
 }
 
+void StagedFolder::ProtectInput(const std::string& path, const std::string& role) {
+  struct stat st {};
+  if (Env::Current()->Stat(path, &st) == 0) inputs_.push_back({path, role, st.st_dev, st.st_ino});
+}
+
 void StagedFolder::Write(const std::string& name, std::string_view bytes) {
   if (staging_.empty()) Raise("StagedFolder: write of " + Quote(name) + " after Commit");
+  if (target_exists_ && !inputs_.empty()) {
+    struct stat st {};
+    if (Env::Current()->Stat(target_ + "/" + name, &st) == 0) {
+      for (const Input& input : inputs_) {
+        if (input.device == st.st_dev && input.inode == st.st_ino) {
+          Raise("Cannot write " + Quote(target_ + "/" + name) + ": it is " + input.role + " " +
+                Quote(input.path) + ", which the output would replace; choose another folder");
+        }
+      }
+    }
+  }
   const std::string path = staging_ + "/" + name;
   try {
     WriteWholeFile(path, bytes);

@@ -19,6 +19,8 @@
 #ifndef DROPKIT_PLATFORM_STAGED_FOLDER_H_
 #define DROPKIT_PLATFORM_STAGED_FOLDER_H_
 
+#include <sys/types.h>
+
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -36,8 +38,14 @@ class StagedFolder {
   StagedFolder(const StagedFolder&) = delete;
   StagedFolder& operator=(const StagedFolder&) = delete;
 
+  // Marks the file `path` as an input of the run (`role` says which, "the alignment"):
+  // a later Write of a name that Commit would put over that very file raises instead,
+  // naming both. A path that does not exist is ignored.
+  void ProtectInput(const std::string& path, const std::string& role);
+
   // Writes `bytes` as the file `name` (no slashes) of the staging folder, all or nothing
-  // (platform/files.h WriteWholeFile). Raises naming the file on failure.
+  // (platform/files.h WriteWholeFile). Raises naming the file on failure, and when the
+  // name would replace a protected input.
   void Write(const std::string& name, std::string_view bytes);
 
   // Puts the files in place (see above). On failure raises naming the file; when the
@@ -56,6 +64,12 @@ class StagedFolder {
   bool target_exists_ = false;
   unsigned target_mode_ = 0;
   int signal_slot_ = -1;
+  struct Input {
+    std::string path, role;
+    dev_t device;
+    ino_t inode;
+  };
+  std::vector<Input> inputs_;
   std::mutex names_mutex_;
   std::vector<std::string> names_;
 };

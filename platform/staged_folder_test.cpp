@@ -79,8 +79,8 @@ TEST_F(OutputFolderTest, AFailedCommitLeavesNothing) {
 
 TEST_F(OutputFolderTest, AnEmptyFolderIsReplacedWholeAndKeepsItsPermissions) {
   fs::create_directory(dir.file("run"));
-  fs::permissions(dir.file("run"), fs::perms::owner_all | fs::perms::group_read |
-                                       fs::perms::group_exec);
+  fs::permissions(dir.file("run"),
+                  fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   StagedFolder folder(dir.file("run"), false);
   folder.Write("a.txt", "alpha\n");
   // Staged beside it: the empty folder stays empty until one rename fills it.
@@ -128,6 +128,24 @@ TEST_F(OutputFolderTest, AFolderInUseNeedsForceAndKeepsOtherFiles) {
   EXPECT_EQ(ReadFile(dir.file("run/notes.txt")), "mine\n");
   EXPECT_EQ(Entries(dir.file("run")), (std::set<std::string>{"a.txt", "notes.txt"}));
   EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"run"});
+}
+
+TEST_F(OutputFolderTest, AnOutputNeverReplacesAnInputOfTheRun) {
+  fs::create_directory(dir.file("run"));
+  WriteFile(dir.file("run/group001.fasta"), ">a\nAC\n");
+  fs::create_symlink(dir.file("run/group001.fasta"), dir.file("input.fasta"));
+  {
+    StagedFolder folder(dir.file("run"), true);
+    folder.ProtectInput(dir.file("input.fasta"), "the input");
+    folder.Write("group002.fasta", ">b\nAC\n");
+    EXPECT_EQ(ErrorOf([&] { folder.Write("group001.fasta", ">c\nAC\n"); }),
+              "Cannot write '" + dir.file("run/group001.fasta") + "': it is the input '" +
+                  dir.file("input.fasta") +
+                  "', which the output would replace; choose another "
+                  "folder");
+  }
+  EXPECT_EQ(Entries(dir.file("run")), std::set<std::string>{"group001.fasta"});
+  EXPECT_EQ(ReadFile(dir.file("run/group001.fasta")), ">a\nAC\n");
 }
 
 TEST_F(OutputFolderTest, RefusesWhatIsNotAFolderOrHasNoParent) {

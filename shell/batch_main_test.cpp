@@ -382,6 +382,10 @@ TEST_F(BatchTest, AlignmentsKeptNamesAndFoldersGoThroughTheDesignAndItsRefusals)
   WriteFile(dir.file("ragged.fasta"), ">a\nACGT\n>b\nACG\n>c\nACGT\n");
   fails(dir.file("ragged.fasta") + " --omit 1 --groups 1 --seed 1 --prune-to " + dir.file("r"),
         "ragged.fasta");
+  // An output never replaces an input of the same run.
+  fails(dir.file("run/group001.fasta") + " --omit 1 --groups 1 --seed 1 --force --prune-to " +
+            dir.file("run"),
+        "it is the input");
   EXPECT_FALSE(std::filesystem::exists(dir.file("bad")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("r")));
 }
