@@ -7,6 +7,7 @@
 
 #include "clades/names.h"
 #include "platform/errors.h"
+#include "platform/json_nesting.h"
 
 namespace dk::clades {
 namespace {
@@ -28,7 +29,24 @@ const Json& Member(const Json& obj, const char* key, const std::string& source) 
   return *it;
 }
 
+// A value of the design for a message: a number, a truth value or a text (shortened),
+// or what kind of value it is; never a dump of a nested value.
+std::string Shown(const Json& value) {
+  if (value.is_array()) return "a list";
+  if (value.is_object()) return "an object";
+  std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  if (text.size() > 80) text = text.substr(0, 76) + "...";
+  return EscapeForMessage(text);
+}
+
+// Lists and objects nest four levels in a design; far deeper is no design.
+constexpr std::size_t kMaxDesignNesting = 16;
+
 Design ParseJson(const std::string& bytes, const std::string& source, const InputLimits& limits) {
+  if (const std::size_t at = JsonTooDeepAt(bytes, kMaxDesignNesting); at != std::string::npos) {
+    Refuse(source, "nests lists and objects more than " + std::to_string(kMaxDesignNesting) +
+                       " levels deep (at byte " + std::to_string(at + 1) + "); it is no design");
+  }
   Json doc;
   try {
     doc = Json::parse(bytes);
@@ -38,10 +56,10 @@ Design ParseJson(const std::string& bytes, const std::string& source, const Inpu
   if (!doc.is_object()) Refuse(source, "is not a JSON object");
   const Json& format = Member(doc, "format", source);
   if (format != "dropkit-design")
-    Refuse(source, "has \"format\" " + format.dump() + ", not \"dropkit-design\"");
+    Refuse(source, "has \"format\" " + Shown(format) + ", not \"dropkit-design\"");
   const Json& version = Member(doc, "format_version", source);
   if (version != 1)
-    Refuse(source, "has \"format_version\" " + version.dump() +
+    Refuse(source, "has \"format_version\" " + Shown(version) +
                        ", which this program does not "
                        "know (it reads version 1)");
 
@@ -56,7 +74,7 @@ Design ParseJson(const std::string& bytes, const std::string& source, const Inpu
                        std::to_string(limits.taxa));
   std::unordered_map<std::string, std::size_t> index;
   for (const Json& n : names) {
-    if (!n.is_string()) Refuse(source, "has an entry of \"names\" that is not a text: " + n.dump());
+    if (!n.is_string()) Refuse(source, "has an entry of \"names\" that is not a text: " + Shown(n));
     const std::string& name = n.get_ref<const std::string&>();
     if (!index.emplace(name, design.names.size()).second)
       Refuse(source, "names " + Quoted(name) + " twice in \"names\"");
@@ -67,7 +85,7 @@ Design ParseJson(const std::string& bytes, const std::string& source, const Inpu
   if (!groups.is_array()) Refuse(source, "has \"groups\" that is not a list");
   const Json& count = Member(doc, "group_count", source);
   if (!count.is_number_unsigned() || count.get<std::uint64_t>() != groups.size())
-    Refuse(source, "has \"group_count\" " + count.dump() + " but " + std::to_string(groups.size()) +
+    Refuse(source, "has \"group_count\" " + Shown(count) + " but " + std::to_string(groups.size()) +
                        " entries in \"groups\"");
   if (groups.size() > limits.trees)
     Refuse(source, "has " + std::to_string(groups.size()) + " groups, more than the limit of " +
@@ -78,12 +96,12 @@ Design ParseJson(const std::string& bytes, const std::string& source, const Inpu
     if (!group.is_object()) Refuse(source, "has " + which + " that is not an object");
     const Json& number = Member(group, "group", source);
     if (number != g + 1)
-      Refuse(source, "has group number " + number.dump() + " in place " + std::to_string(g + 1));
+      Refuse(source, "has group number " + Shown(number) + " in place " + std::to_string(g + 1));
     const Json& omitted = Member(group, "omitted", source);
     if (!omitted.is_array()) Refuse(source, "has " + which + " whose \"omitted\" is not a list");
     std::vector<std::size_t> taken;
     for (const Json& n : omitted) {
-      if (!n.is_string()) Refuse(source, "has " + which + " omitting a non-text " + n.dump());
+      if (!n.is_string()) Refuse(source, "has " + which + " omitting a non-text " + Shown(n));
       const auto it = index.find(n.get_ref<const std::string&>());
       if (it == index.end())
         Refuse(source, "has " + which + " omitting " + Quoted(n.get<std::string>()) +

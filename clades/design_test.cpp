@@ -52,6 +52,22 @@ TEST(DesignJson, RefusesUnknownFormatsVersionsAndTaxa) {
             std::string::npos);
 }
 
+// Any depth of nesting, anywhere, gives an error and never a crash.
+TEST(DesignJson, RefusesDeepNestingBeforeParsingOrQuotingIt) {
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  for (const std::string& text :
+       {"{\"format\":\"dropkit-design\",\"format_version\":1,\"names\":" + deep + "}",
+        "{\"format\":" + deep + "}",
+        "{\"format\":\"dropkit-design\",\"format_version\":" + deep + "}"}) {
+    EXPECT_NE(ErrorOf([&] {
+                ParseDesign(text, "d.json", {});
+              }).find("The design file 'd.json' nests lists and objects more than 16 levels"),
+              std::string::npos);
+  }
+  EXPECT_EQ(ErrorOf([] { ParseDesign("{\"format\": [[1]]}", "d.json", {}); }),
+            "The design file 'd.json' has \"format\" a list, not \"dropkit-design\"");
+}
+
 TEST(DesignJson, RefusesMoreTaxaThanTheLimit) {
   InputLimits limits;
   limits.taxa = 4;

@@ -15,6 +15,7 @@
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/graphics.h"
+#include "platform/json_nesting.h"
 #include "platform/ops.h"
 #include "platform/paths.h"
 
@@ -88,32 +89,13 @@ std::string ParseProblem(const std::string& what) {
 }
 
 // Refuses lists and objects nested deeper than a figure file can use, before the parser
-// (whose results are freed recursively) sees them.
+// sees them.
 void CheckNesting(std::string_view text, const std::string& source) {
-  int depth = 0;
-  bool in_string = false, escaped = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (in_string) {
-      if (escaped) {
-        escaped = false;
-      } else if (c == '\\') {
-        escaped = true;
-      } else if (c == '"') {
-        in_string = false;
-      }
-    } else if (c == '"') {
-      in_string = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > kMaxNesting) {
-        Raise("Figure file " + Quote(source) + " is not a figure file: " + LineColumn(text, i) +
-              ": lists and objects nest more than " + std::to_string(kMaxNesting) +
-              " levels deep, deeper than a figure file ever needs");
-      }
-    } else if ((c == ']' || c == '}') && depth > 0) {
-      --depth;
-    }
-  }
+  const std::size_t at = JsonTooDeepAt(text, kMaxNesting);
+  if (at == std::string_view::npos) return;
+  Raise("Figure file " + Quote(source) + " is not a figure file: " + LineColumn(text, at) +
+        ": lists and objects nest more than " + std::to_string(kMaxNesting) +
+        " levels deep, deeper than a figure file ever needs");
 }
 
 Json Parse(std::string_view text, const std::string& source) {
