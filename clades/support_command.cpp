@@ -128,6 +128,9 @@ int SupportCommand(int argc, char** argv) {
   const std::string command = argc > 0 ? argv[0] : "support";
   try {
     app.parse(argc, argv);
+    if (app.count("--outgroup") > 0 && opt.outgroup.empty()) {
+      throw CLI::ValidationError("--outgroup", "is empty: name a taxon, or leave the option out");
+    }
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {

@@ -87,6 +87,10 @@ TEST(SupportCommand, RunsFromTheCommandLineAndReportsOnStandardError) {
   EXPECT_EQ(SupportCommand(int(argv.size()), argv.data()), 1);
   EXPECT_EQ(env.err, "dropkit-batch support: The outgroup 'Nobody' is not a taxon of the design '" +
                          design + "'\n");
+  args[8] = "";  // an empty outgroup is a usage error, not an unrooted run
+  argv.clear();
+  for (std::string& a : args) argv.push_back(a.data());
+  EXPECT_EQ(SupportCommand(int(argv.size()), argv.data()), 2);
 }
 
 TEST(SupportCommand, RefusesFilesItCannotUseAndNamesThem) {

@@ -55,6 +55,7 @@ std::string Convert(const NxsSimpleTree& tree, const NxsTaxaBlockAPI& taxa, std:
     stack.pop_back();
     const NxsSimpleEdge& edge = item.node->GetEdgeToParentRef();
     const double length = edge.EdgeLenIsDefaultValue() ? NAN : edge.GetDblEdgeLen();
+    if (std::isinf(length)) return "a branch length is too large to hold as a number";
     std::string name;
     if (item.node->IsTip()) {
       const unsigned taxon = item.node->GetTaxonIndex();

@@ -196,6 +196,13 @@ TEST(TreeReader, NclErrorsNameTheTreeAndLine) {
   std::string text = "((A,B),(C,D));\n((A,B),\n(C,D),(A,E));\n";
   const std::string e = ErrorOf([&] { ReadOne(text); });
   EXPECT_EQ(e.rfind("Cannot read 't.tre', tree 2 (line ", 0), 0u) << e;
+  // A length that no number holds is refused, not carried on as infinity.
+  EXPECT_EQ(ErrorOf([] { ReadOne("((A:1e999999,B),(C,D));\n"); }),
+            "Cannot read 't.tre', tree 1 (line 1): a branch length is too large to hold as a "
+            "number");
+  // Control characters of the input reach no message unescaped.
+  const std::string ctl = ErrorOf([] { ReadOne("((A,B),(C,D)\x1b[31m);\n"); });
+  EXPECT_EQ(ctl.find('\x1b'), std::string::npos) << ctl;
 }
 
 TEST(TreeReader, RefusesTooManyLeavesAndEmptyFiles) {

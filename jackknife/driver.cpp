@@ -116,6 +116,13 @@ void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeR
     Raise("Cannot prune into " + std::to_string(groups) + " alignments: at most " +
           std::to_string(kMaxPrunedGroups) + " groups are allowed with a folder");
   }
+  for (std::size_t g = 0; g < groups; ++g) {
+    if (run.design.groups[g].size() >= alignment.names.size()) {
+      Raise("Cannot prune " + Quote(o.input) + ": group " + std::to_string(g + 1) +
+            " leaves out all " + std::to_string(alignment.names.size()) +
+            " taxa, and an alignment without taxa cannot be read; leave out fewer");
+    }
+  }
   std::string command_template;
   if (!o.jobs.empty()) {
     if (groups == 0) Raise("There are no groups to write jobs for");

@@ -382,6 +382,8 @@ TEST_F(BatchTest, AlignmentsKeptNamesAndFoldersGoThroughTheDesignAndItsRefusals)
   WriteFile(dir.file("ragged.fasta"), ">a\nACGT\n>b\nACG\n>c\nACGT\n");
   fails(dir.file("ragged.fasta") + " --omit 1 --groups 1 --seed 1 --prune-to " + dir.file("r"),
         "ragged.fasta");
+  fails(fasta + " --omit 16 --groups 1 --seed 1 --prune-to " + dir.file("bad"),
+        "group 1 leaves out all 16 taxa, and an alignment without taxa cannot be read");
   // An output never replaces an input of the same run.
   fails(dir.file("run/group001.fasta") + " --omit 1 --groups 1 --seed 1 --force --prune-to " +
             dir.file("run"),
