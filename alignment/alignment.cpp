@@ -16,6 +16,7 @@
 #include <string_view>
 #include <utility>
 
+#include "alignment/ascii_stand_ins.h"
 #include "alignment/taxon_names.h"
 #include "alignment/text_checks.h"
 #include "platform/errors.h"
@@ -312,7 +313,8 @@ void CheckName(const std::string& name, std::size_t index, const std::string& fi
 
 // Takes what a pruned copy needs from a reader that read the text.
 Alignment Collect(MultiFormatReader& reader, const Attempt& attempt,
-                  std::vector<FastaRecord>* records, const std::string& file) {
+                  std::vector<FastaRecord>* records, const AsciiStandIns& stand_ins,
+                  const std::string& file) {
   if (reader.GetNumTaxaBlocks() == 0) {
     Raise("Cannot read " + Quote(file) + ": it holds no taxa (no TAXA, DATA or CHARACTERS block)");
   }
@@ -361,10 +363,11 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt,
             " sequences where NCL read " + Number(out.names.size()));
     }
     for (std::size_t i = 0; i < records->size(); ++i) {
-      if ((*records)[i].name != out.names[i]) {
+      if (stand_ins.Of((*records)[i].name) != out.names[i]) {
         Raise("Cannot read " + Quote(file) + ": sequence " + Number(i + 1) + " is named " +
               Quote((*records)[i].name) + " but NCL read " + Quote(out.names[i]));
       }
+      out.names[i] = (*records)[i].name;
       out.rows.push_back(std::move((*records)[i].text));
     }
     return out;
@@ -452,6 +455,18 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
       PublicNexusReader::NEXUS_UNALIGNED_BLOCK_BIT;
   // NCL's FASTA reader misses a last line without a line break.
   if (!bytes.empty() && bytes.back() != '\n') bytes.push_back('\n');
+  // NCL's FASTA and PHYLIP readers drop bytes beyond ASCII from names: they read a
+  // stand-in text, and the names are taken back from the original.
+  AsciiStandIns stand_ins;
+  std::string original;
+  if (format != InputFormat::kNexus &&
+      std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; })) {
+    std::string replaced = bytes;
+    if (stand_ins.Apply(&replaced)) {
+      original = std::move(bytes);
+      bytes = std::move(replaced);
+    }
+  }
   TextBuffer buffer(bytes);
   std::istream in(&buffer);
   std::optional<Failure> best;
@@ -462,10 +477,15 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
     Failure failure;
     try {
       reader.ncl().ReadStream(in, attempt.ncl_format, file_name.c_str());
-      Alignment alignment = Collect(reader.ncl(), attempt, &records, file_name);
+      Alignment alignment = Collect(reader.ncl(), attempt, &records, stand_ins, file_name);
       const auto unread =
           phylip ? UnreadPhylipText(bytes, alignment.names, alignment.rows) : std::nullopt;
-      if (!unread) return alignment;
+      if (!unread) {
+        if (phylip && !original.empty()) {
+          alignment.names = AsciiStandIns::Originals(original, bytes, alignment.names);
+        }
+        return alignment;
+      }
       failure = {*unread, 0, 0, static_cast<long long>(bytes.size()), false};
     } catch (const DuplicatedLabelNxsException& e) {
       failure = {DuplicateText(e.msg), 0, 0, 0, true};

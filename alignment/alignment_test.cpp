@@ -307,6 +307,33 @@ TEST(AlignmentTest, SkipsAByteOrderMarkAndRefusesUtf16) {
             "Cannot read 'in.txt' as an alignment: it is a name list");
 }
 
+// Names beyond ASCII are read whole in every format, and names that differ only there
+// stay apart; the rows are kept as they stand.
+TEST(AlignmentTest, ReadsNamesBeyondAsciiInEveryFormat) {
+  const Strings names{
+      "\xC3\xA9"
+      "cureuil",
+      "\xCE\xB1\xCE\xB2", "M\xC3\xBCller", "M\xC3\xA4ller"};
+  std::string fasta, relaxed = "4 4\n", interleaved = "4 8\n";
+  for (const std::string& name : names) {
+    fasta += ">" + name + "\nACGT\n";
+    relaxed += name + " ACGT\n";
+    interleaved += name + " ACGT\n";
+  }
+  interleaved += "\nACGA\nACGA\nACGA\nACGA\n";
+  const Alignment a = Read(fasta, InputFormat::kFasta);
+  EXPECT_EQ(a.names, names);
+  EXPECT_EQ(a.rows[2], ">M\xC3\xBCller\nACGT\n");
+  EXPECT_EQ(Read(relaxed, InputFormat::kPhylip).names, names);
+  const Alignment i = Read(interleaved, InputFormat::kPhylip);
+  EXPECT_EQ(i.names, names);
+  EXPECT_EQ(i.rows[3], "ACGTACGA");
+  // A byte beyond ASCII in a row is still refused.
+  EXPECT_NE(ReadError(">a\nAC\xC3\xA9T\n>b\nACGT\n", InputFormat::kFasta), "");
+  // Blank lines before the header are allowed.
+  EXPECT_EQ(Read("\n\n2 4\nA ACGT\nB ACGA\n", InputFormat::kPhylip).names, (Strings{"A", "B"}));
+}
+
 TEST(AlignmentTest, RefusesNamesWithTabs) {
   EXPECT_EQ(ReadError(">a\tb\nAC\n>c\nAG\n", InputFormat::kFasta),
             "Cannot read 'in.txt': the name of taxon 1 ('a\\tb') holds a tab or line break");

@@ -170,7 +170,10 @@ std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& 
 std::optional<std::string> UnreadPhylipText(std::string_view text,
                                             const std::vector<std::string>& names,
                                             const std::vector<std::string>& rows) {
-  std::size_t i = text.find('\n');
+  // The first line is the header's, after any blank lines.
+  std::size_t i = 0;
+  while (i < text.size() && IsSpace(text[i])) ++i;
+  i = text.find('\n', i);
   i = i == std::string_view::npos ? text.size() : i + 1;
   std::size_t present = 0;
   for (; i < text.size(); ++i) present += !IsSpace(text[i]);
