@@ -104,6 +104,13 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// True when a FASTA record has a character after its ">" line.
+bool HasCharacters(const FastaRecord& record) {
+  const std::size_t line_end = record.text.find_first_of("\r\n");
+  if (line_end == std::string::npos) return false;
+  return record.text.find_first_not_of(" \t\r\n", line_end) != std::string::npos;
+}
+
 // ---- Running NCL.
 
 std::vector<Attempt> AttemptsFor(InputFormat format) {
@@ -433,6 +440,10 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
   switch (format) {
     case InputFormat::kFasta:
       records = FastaRecords(bytes, file_name);
+      // NCL leaks the blocks it made when it refuses sequences without characters.
+      if (!records.empty() && std::none_of(records.begin(), records.end(), HasCharacters)) {
+        Raise("Cannot read " + Quote(file_name) + " as FASTA: its sequences hold no characters");
+      }
       break;
     case InputFormat::kNexus:
       if (DetectInputFormat(std::string_view(bytes).substr(0, 4096)) != InputFormat::kNexus) {

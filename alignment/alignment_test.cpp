@@ -303,6 +303,8 @@ TEST(AlignmentTest, SkipsAByteOrderMarkAndRefusesUtf16) {
   EXPECT_EQ(Read("\xEF\xBB\xBF>a\nAC\n>b\nAG\n", InputFormat::kFasta).names, (Strings{"a", "b"}));
   EXPECT_EQ(ReadError(std::string("\xFF\xFE>\0a\0", 6), InputFormat::kFasta),
             "Cannot read 'in.txt' as an alignment: it is UTF-16 text; alignments must be UTF-8");
+  EXPECT_EQ(ReadError(">a\n>b\n\n>c\n", InputFormat::kFasta),
+            "Cannot read 'in.txt' as FASTA: its sequences hold no characters");
   EXPECT_EQ(ReadError("a\nb\n", InputFormat::kList),
             "Cannot read 'in.txt' as an alignment: it is a name list");
 }
