@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "alignment/ascii_stand_ins.h"
+#include "alignment/raw_rows.h"
 #include "alignment/taxon_names.h"
 #include "alignment/text_checks.h"
 #include "platform/errors.h"
@@ -235,12 +236,15 @@ std::string CharactersCommands(NxsCharactersBlock* block) {
 // Each taxon's states in NEXUS notation. NCL writes a row a state at a time through a
 // stream; with one data type for all characters, a table from state code to text built
 // once does the same work many times faster.
-std::vector<std::string> Rows(NxsCharactersBlock* chars, std::size_t taxa, std::size_t characters) {
+// With `build` false, only checks the states and returns empty rows.
+std::vector<std::string> Rows(NxsCharactersBlock* chars, std::size_t taxa, std::size_t characters,
+                              bool build) {
   std::vector<std::string> rows(taxa);
   const NxsDiscreteStateMatrix& matrix = chars->GetRawDiscreteMatrixRef();
   const NxsDiscreteDatatypeMapper* mapper =
       characters > 0 && !chars->IsMixedType() ? chars->GetDatatypeMapperForChar(0) : nullptr;
   if (mapper == nullptr || matrix.size() != taxa) {
+    if (!build) return rows;
     for (unsigned i = 0; i < taxa; ++i) {
       std::ostringstream row;
       chars->WriteStatesForTaxonAsNexus(row, i, 0, static_cast<unsigned>(characters));
@@ -259,7 +263,7 @@ std::vector<std::string> Rows(NxsCharactersBlock* chars, std::size_t taxa, std::
                          " characters where " + Number(characters) + " are declared");
     }
     std::string& row = rows[i];
-    row.reserve(characters);
+    if (build) row.reserve(characters);
     for (std::size_t j = 0; j < characters; ++j) {
       const NxsDiscreteStateCell code = codes[j];
       const std::size_t slot = static_cast<std::size_t>(code - lowest);
@@ -273,7 +277,7 @@ std::vector<std::string> Rows(NxsCharactersBlock* chars, std::size_t taxa, std::
         text[slot] = mapper->StateCodeToNexusString(code);
         known[slot] = true;
       }
-      row += text[slot];
+      if (build) row += text[slot];
     }
   }
   return rows;
@@ -319,7 +323,7 @@ void CheckName(const std::string& name, std::size_t index, const std::string& fi
 }
 
 // Takes what a pruned copy needs from a reader that read the text.
-Alignment Collect(MultiFormatReader& reader, const Attempt& attempt,
+Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::string_view text,
                   std::vector<FastaRecord>* records, const AsciiStandIns& stand_ins,
                   const std::string& file) {
   if (reader.GetNumTaxaBlocks() == 0) {
@@ -379,7 +383,37 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt,
     }
     return out;
   }
-  out.rows = Rows(chars, out.names.size(), out.characters);
+  // The rows are taken from the text as written; NCL's reading checked the states. A
+  // transposed matrix is written as NCL reads it, which keeps the states but not the
+  // digits of measurements.
+  const bool continuous = chars->GetDataType() == NxsCharactersBlock::continuous;
+  if (attempt.format == InputFormat::kNexus && chars->IsTranspose()) {
+    if (continuous) {
+      Raise("Cannot read " + Quote(file) +
+            ": its continuous matrix is TRANSPOSE'd, and its values could not be written "
+            "to the pruned copies exactly as they stand; write the matrix untransposed");
+    }
+    out.rows = Rows(chars, out.names.size(), out.characters, true);
+  } else {
+    Rows(chars, out.names.size(), out.characters, false);
+    MatrixLayout layout;
+    layout.format = attempt.format;
+    layout.interleaved =
+        attempt.format == InputFormat::kNexus ? chars->IsInterleave() : attempt.interleaved;
+    layout.tokens = continuous || chars->IsTokens();
+    layout.labels = attempt.format != InputFormat::kNexus || chars->IsLabels();
+    layout.matchchar = attempt.format == InputFormat::kNexus ? chars->GetMatchcharSymbol() : '.';
+    layout.characters = out.characters;
+    if (attempt.format == InputFormat::kNexus) {
+      out.rows = RawRows(text, layout, out.names, file);
+    } else {
+      try {
+        out.rows = RawRows(text, layout, out.names, file);
+      } catch (const RuntimeError& e) {
+        throw NxsException(e.what());  // this attempt's layout is not the file's
+      }
+    }
+  }
   if (attempt.format == InputFormat::kNexus) {
     out.nexus_characters = CharactersCommands(chars);
     out.nexus_sets = SetsCommands(reader, chars);
@@ -488,7 +522,7 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
     Failure failure;
     try {
       reader.ncl().ReadStream(in, attempt.ncl_format, file_name.c_str());
-      Alignment alignment = Collect(reader.ncl(), attempt, &records, stand_ins, file_name);
+      Alignment alignment = Collect(reader.ncl(), attempt, bytes, &records, stand_ins, file_name);
       const auto unread =
           phylip ? UnreadPhylipText(bytes, alignment.names, alignment.rows) : std::nullopt;
       if (!unread) {

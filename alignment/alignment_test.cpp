@@ -145,11 +145,11 @@ TEST(PhylipTest, FindsTheLayoutOfEachKind) {
     EXPECT_EQ(a.interleaved, c.interleaved) << c.text;
     EXPECT_EQ(a.names, c.names) << c.text;
     EXPECT_EQ(a.characters, 8u);
-    EXPECT_EQ(a.rows[1], "ACGTAC-T") << c.text;
+    EXPECT_EQ(a.rows[1], c.text == kRelaxed ? "acgtac-t" : "ACGTAC-T") << c.text;
     EXPECT_EQ(a.rows[2], "ACG?ACGT") << c.text;
   }
-  // Letter case is not kept for sequence data.
-  EXPECT_EQ(Read(kRelaxed, InputFormat::kPhylip).rows[1], "ACGTAC-T");
+  // A match character stands for the first taxon's state.
+  EXPECT_EQ(Read("2 4\nA ACGT\nB a.-.\n", InputFormat::kPhylip).rows[1], "aC-T");
 }
 
 TEST(PhylipTest, NamedLayoutsReadOnlyThatLayout) {
@@ -236,9 +236,8 @@ TEST(NexusTest, ReadsNamesWithBlanksAsUnderscores) {
   EXPECT_EQ(a.kind, DataKind::kDna);
   EXPECT_EQ(a.names, (Strings{"Homo_sapiens", "Pan_tro's", "Gorilla"}));
   EXPECT_EQ(a.characters, 6u);
-  // Match characters are resolved against the first row; {CG} is written as its IUPAC
-  // symbol.
-  EXPECT_EQ(a.rows, (Strings{"ACGTAC", "ACTT-C", "ASGTA?"}));
+  // Match characters are resolved against the first row; the rest stands as written.
+  EXPECT_EQ(a.rows, (Strings{"ACGTAC", "ACTT-C", "A{CG}GTA?"}));
 }
 
 TEST(NexusTest, KeepsTheFormatAndTheCharacterSets) {

@@ -31,6 +31,52 @@ void ExpectReadsBackAsKept(const Alignment& full, const Flags& omitted, const st
   }
 }
 
+// Every kept row of a pruned copy is the input's text for it: measurements keep their
+// digits, states their letter case and ambiguity braces, for every data type.
+TEST(PrunedTest, KeptRowsHoldTheValuesExactlyAsWritten) {
+  const auto nexus = [](const std::string& format, const Strings& rows) {
+    std::string text = "#NEXUS\nBEGIN DATA;\n  DIMENSIONS NTAX=" + std::to_string(rows.size()) +
+                       " NCHAR=3;\n  FORMAT " + format + ";\n  MATRIX\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      text += "t" + std::to_string(i + 1) + " " + rows[i] + "\n";
+    }
+    return text + ";\nEND;\n";
+  };
+  struct Case {
+    std::string text;
+    InputFormat format;
+    Strings rows;  // as the pruned copy must hold them
+  } cases[] = {
+      {nexus("DATATYPE=CONTINUOUS",
+             {"3.14159265358979 123456789 0.000012345678", "1e400 -0 ?", "1.0 2.00 3.000"}),
+       InputFormat::kNexus,
+       {"3.14159265358979 123456789 0.000012345678", "1e400 -0 ?", "1.0 2.00 3.000"}},
+      {nexus("DATATYPE=STANDARD SYMBOLS=\"012\" GAP=-", {"0(01)?", "{12}-1", "210"}),
+       InputFormat::kNexus,
+       {"0(01)?", "{12}-1", "210"}},
+      {nexus("DATATYPE=DNA GAP=- MISSING=?", {"a{ag}N", "c-?", "ACG"}),
+       InputFormat::kNexus,
+       {"a{ag}N", "c-?", "ACG"}},
+      {nexus("DATATYPE=PROTEIN GAP=-", {"mKw", "X-?", "LLL"}),
+       InputFormat::kNexus,
+       {"mKw", "X-?", "LLL"}},
+      {nexus("DATATYPE=MIXED(DNA:1-2,STANDARD:3) GAP=-", {"ac0", "G-1", "tt?"}),
+       InputFormat::kNexus,
+       {"ac0", "G-1", "tt?"}},
+      {"3 4\nA acgT\nB a-n?\nC AC GT\n", InputFormat::kPhylip, {"acgT", "a-n?", "ACGT"}},
+  };
+  for (const Case& c : cases) {
+    const Alignment a = Read(c.text, c.format);
+    const std::string pruned = PrunedAlignment(a, {false, true, false});
+    for (const std::size_t kept : {0u, 2u}) {
+      EXPECT_NE(pruned.find(c.rows[kept] + "\n"), std::string::npos)
+          << c.rows[kept] << " is not in\n"
+          << pruned;
+    }
+    EXPECT_EQ(pruned.find(c.rows[1]), std::string::npos) << pruned;
+  }
+}
+
 TEST(PrunedTest, FastaKeepsRecordsByteForByte) {
   const Alignment a = Read(">A desc\r\nAC\r\nGT\r\n>B\nacgt\n>C\nAAAA", InputFormat::kFasta);
   EXPECT_EQ(PrunedAlignment(a, {false, true, false}), ">A desc\r\nAC\r\nGT\r\n>C\nAAAA");
