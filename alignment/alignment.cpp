@@ -320,6 +320,11 @@ void CheckName(const std::string& name, std::size_t index, const std::string& fi
     Raise("Cannot read " + Quote(file) + ": the name of taxon " + Number(index + 1) + " (" +
           Quote(name) + ") holds a tab or line break");
   }
+  if (std::any_of(name.begin(), name.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+    Raise("Cannot read " + Quote(file) + ": the name of taxon " + Number(index + 1) + " (" +
+          Quote(name) + ") holds a control character");
+  }
 }
 
 // Takes what a pruned copy needs from a reader that read the text.

@@ -338,6 +338,8 @@ TEST(AlignmentTest, ReadsNamesBeyondAsciiInEveryFormat) {
 TEST(AlignmentTest, RefusesNamesWithTabs) {
   EXPECT_EQ(ReadError(">a\tb\nAC\n>c\nAG\n", InputFormat::kFasta),
             "Cannot read 'in.txt': the name of taxon 1 ('a\\tb') holds a tab or line break");
+  EXPECT_EQ(ReadError(std::string(">a\0b\nAC\n>c\nAG\n", 14), InputFormat::kFasta),
+            "Cannot read 'in.txt': the name of sequence 1 ('a\\x00b') holds a control character");
 }
 
 }  // namespace

@@ -154,6 +154,12 @@ std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& 
         Raise("Cannot read " + Quote(file) + ": sequence " + Number(records.size()) +
               " has no name after its \">\"");
       }
+      if (std::any_of(name.begin(), name.end(), [](char c) {
+            return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F;
+          })) {
+        Raise("Cannot read " + Quote(file) + ": the name of sequence " + Number(records.size()) +
+              " (" + Quote(name) + ") holds a control character");
+      }
       const auto [it, fresh] = seen.emplace(Upper(name), records.size());
       if (!fresh) {
         Raise("Cannot read " + Quote(file) + ": the taxon name " + Quote(name) +
