@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "jackknife/name_checks.h"
+#include "platform/errors.h"
 #include "platform/graphics.h"
 
 namespace dk {
@@ -58,10 +59,11 @@ const ListReview& LastListReview() {
 
 std::vector<std::string> FindingLines(const std::string& file, const NameFindings& findings) {
   std::vector<std::string> lines;
-  for (const std::string& finding : findings.first) lines.push_back(file + ": " + finding);
+  for (const std::string& finding : findings.first)
+    lines.push_back(EscapeForMessage(file) + ": " + finding);
   if (findings.count > findings.first.size()) {
     const std::size_t more = findings.count - findings.first.size();
-    lines.push_back(file + ": " + std::to_string(more) +
+    lines.push_back(EscapeForMessage(file) + ": " + std::to_string(more) +
                     (more == 1 ? " more finding" : " more findings"));
   }
   return lines;
