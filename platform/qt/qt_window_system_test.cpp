@@ -247,9 +247,13 @@ TEST_F(QtOnAnyHost, ALongTextInAMultiLineBoxReadsBackAndScrollsAsAnyText) {
   plain.verticalScrollBar()->setValue(1234);
   QCoreApplication::processEvents();
   for (const int line : {3, 7}) {
-    const QPoint at = plain.cursorRect(plain.cursorForPosition(QPoint(2, 2))).center() +
-                      QPoint(4, line * plain.fontMetrics().height());
     for (QPlainTextEdit* edit : {box, &plain}) {
+      // The line `line` lines below the top one, where each box draws it (a font whose
+      // line height is not a whole number of pixels places lines of one block and lines
+      // of blocks of their own a fraction apart).
+      QTextCursor below = edit->cursorForPosition(QPoint(2, 2));
+      below.movePosition(QTextCursor::Down, QTextCursor::MoveAnchor, line);
+      const QPoint at = edit->cursorRect(below).center() + QPoint(4, 0);
       QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, at);
       QTest::mouseClick(edit->viewport(), Qt::LeftButton, {}, at);
     }
