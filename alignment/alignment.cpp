@@ -547,6 +547,10 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
       throw;  // a finding of ours, such as sequences of unequal length
     } catch (const std::exception& e) {
       failure = {e.what(), 0, 0, 0, false};  // anything else NCL throws
+    } catch (const NxsString::NxsX_NotANumber&) {
+      failure = {"a value is not a number NCL can read", 0, 0, 0, false};
+    } catch (...) {
+      failure = {"NCL could not read it", 0, 0, 0, false};
     }
     // The attempt that read furthest before failing is the likeliest reading.
     if (!best || (failure.duplicate && !best->duplicate) ||

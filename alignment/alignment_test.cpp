@@ -263,6 +263,15 @@ TEST(NexusTest, ReadsADataBlockAndStandardData) {
   EXPECT_NE(a.nexus_characters.find("colour"), std::string::npos) << a.nexus_characters;
 }
 
+// NCL throws its own kind of exception for some numbers; it is an error, not an abort.
+TEST(NexusTest, ANumberNclCannotReadIsAnError) {
+  EXPECT_NE(ReadError("#NEXUS\nBEGIN DATA; DIMENSIONS NTAX=3 NCHAR=2; FORMAT "
+                      "DATATYPE=CONTINUOUS; MATRIX A +2.50 1 B 2 3 C 4 5 ; END;\n",
+                      InputFormat::kNexus)
+                .find("Cannot read 'in.txt' as NEXUS: "),
+            std::string::npos);
+}
+
 TEST(NexusTest, RefusesWhatCannotBePrunedOrIsTooLarge) {
   EXPECT_EQ(ReadError("#NEXUS\nbegin trees; tree t = (a,b); end;\n", InputFormat::kNexus),
             "Cannot read 'in.txt': it holds no taxa (no TAXA, DATA or CHARACTERS block)");

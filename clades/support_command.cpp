@@ -93,12 +93,15 @@ std::string RunSupport(const SupportOptions& options) {
   folder.ProtectInput(options.design, "the design");
   folder.ProtectInput(options.reference, "the reference tree file");
   for (const std::string& path : options.trees) folder.ProtectInput(path, "a group tree file");
+  std::vector<std::string> names;
+  for (const auto& file : out) names.push_back(file.first);
+  folder.CheckOutputs(names);  // before anything is written
   for (const auto& [name, bytes] : out) folder.Write(name, bytes);
   folder.Commit();
   return std::to_string(result.clades.sets.size()) + " clades of " +
          std::to_string(result.names.size()) + " taxa compared with " +
          std::to_string(input.groups.size()) + " group trees; wrote " + std::to_string(out.size()) +
-         " files to " + options.output;
+         " files to " + QuoteForMessage(options.output);
 }
 
 }  // namespace dk::clades
@@ -108,6 +111,9 @@ int SupportCommand(int argc, char** argv) {
   CLI::App app{
       "Counts how often each clade of the reference tree survives in the trees of the\n"
       "jackknife's groups, each restricted to the taxa its group kept (docs/support.md)."};
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return dk::EscapeForMessage(e.what()) + "\nRun with --help for more information.\n";
+  });
   app.add_option("--reference", opt.reference, "The tree of the whole data set (Newick or NEXUS)")
       ->required();
   app.add_option("--trees", opt.trees,

@@ -75,8 +75,8 @@ TEST(SupportCommand, RunsFromTheCommandLineAndReportsOnStandardError) {
   EXPECT_EQ(SupportCommand(int(argv.size()), argv.data()), 0);
   EXPECT_EQ(env.err,
             "dropkit-batch support: 13 clades of 16 taxa compared with 10 group trees; wrote 3 "
-            "files to " +
-                out + "\n");
+            "files to '" +
+                out + "'\n");
   EXPECT_EQ(ReadFile(dir.file("out/support.tsv")).substr(0, 40),
             "taxa\ttestable\tsurvived\tsurvival\nAlpha,Be");
 

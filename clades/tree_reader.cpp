@@ -107,6 +107,10 @@ void ReadWithNcl(const std::string& text, bool nexus, std::size_t max_leaves, Nc
     out->line = e.line;
   } catch (const std::exception& e) {
     out->error = e.what();
+  } catch (const NxsString::NxsX_NotANumber&) {
+    out->error = "a number NCL cannot read";
+  } catch (...) {
+    out->error = "NCL could not read it";
   }
 }
 

@@ -129,7 +129,10 @@ void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeR
     command_template = JobTemplate(o.jobs, alignment.kind);
   }
   const char* extension = PrunedExtension(alignment.format);
-  std::vector<std::string> labels;
+  std::vector<std::string> labels, names{"groups.tsv", "dropkit.json"};
+  for (std::size_t g = 0; g < groups; ++g) names.push_back(GroupLabel(g + 1) + extension);
+  if (!command_template.empty()) names.insert(names.end(), {"jobs.txt", "slurm.sh"});
+  folder.CheckOutputs(names);  // before anything is written
   for (std::size_t g = 0; g < groups; ++g) {
     labels.push_back(GroupLabel(g + 1));
     folder.Write(labels.back() + extension,

@@ -65,7 +65,7 @@ std::string JobTemplate(std::string_view choice, DataKind kind) {
         if (name == "alignment") {
           has_alignment = true;
         } else if (name != "group") {
-          Refuse(choice, "has the unknown placeholder {" + std::string(name) +
+          Refuse(choice, "has the unknown placeholder {" + EscapeForMessage(name) +
                              "}; the placeholders are {alignment} and {group}");
         }
       });

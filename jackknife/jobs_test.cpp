@@ -71,6 +71,9 @@ TEST(JobTemplateTest, RefusesBadTemplatesQuotingThem) {
   EXPECT_EQ(refused("run {}"),
             "The job template \"run {}\" has the unknown placeholder {}; the placeholders are "
             "{alignment} and {group}");
+  EXPECT_EQ(refused("run {al\x1bignment}"),
+            "The job template \"run {al\\x1bignment}\" has the unknown placeholder "
+            "{al\\x1bignment}; the placeholders are {alignment} and {group}");
   EXPECT_EQ(refused("  "), "The job template \"  \" is empty");
 }
 

@@ -88,7 +88,7 @@ unsigned ConfiguredThreads() {
     if (error != std::errc() || end != view.data() + view.size() || count < 1 ||
         count > kMaxThreads) {
       Raise("DROPKIT_THREADS must be a whole number from 1 to " + std::to_string(kMaxThreads) +
-            ", not \"" + std::string(view) + "\"");
+            ", not " + QuoteForMessage(view, '"'));
     }
     return count;
   }

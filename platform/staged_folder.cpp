@@ -109,23 +109,48 @@ StagedFolder::StagedFolder(const std::string& target, bool force)
   // Beside the target, so that one rename puts the whole folder in place; inside a
   // target that keeps other files, or whose parent may not be written.
   replace_whole_ = empty && (!target_exists_ || env->Access(parent, W_OK) == 0);
-  const std::string stem =
-      (replace_whole_ ? parent + "/" + beside_prefix : target_ + "/.dropkit-") +
-      std::to_string(::getpid()) + "-";
+  // The staging folder itself is made by the first write, once the outputs are known not
+  // to replace an input; whether it can be made is checked now.
+  if (const int ra = env->Access(replace_whole_ ? parent : target_, W_OK); ra < 0) {
+    RaiseCannotCreate(ra);
+  }
+  stem_ = (replace_whole_ ? parent + "/" + beside_prefix : target_ + "/.dropkit-") +
+          std::to_string(::getpid()) + "-";
+}
+
+void StagedFolder::RaiseCannotCreate(int err) const {
+  Raise("Cannot create a folder " + std::string(replace_whole_ ? "beside " : "in ") +
+        Quote(target_) + ": " + ErrnoText(err));
+}
+
+void StagedFolder::MakeStaging() {
+  if (committed_) Raise("StagedFolder: " + Quote(target_) + " was committed already");
+  if (!staging_.empty()) return;
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0;; ++attempt) {
-    std::string candidate = stem + std::to_string(++counter);
-    const int rm = env->MakeDir(candidate, 0777);
+    std::string candidate = stem_ + std::to_string(++counter);
+    const int rm = Env::Current()->MakeDir(candidate, 0777);
     if (rm == 0) {
       staging_ = std::move(candidate);
       break;
     }
-    if (rm != -EEXIST || attempt > 100) {
-      Raise("Cannot create a folder " + std::string(replace_whole_ ? "beside " : "in ") +
-            Quote(target_) + ": " + ErrnoText(rm));
-    }
+    if (rm != -EEXIST || attempt > 100) RaiseCannotCreate(rm);
   }
   signal_slot_ = RemoveOnSignal(staging_, true);
+}
+
+void StagedFolder::CheckOutputs(const std::vector<std::string>& names) const {
+  if (!target_exists_ || inputs_.empty()) return;
+  for (const std::string& name : names) {
+    struct stat st {};
+    if (Env::Current()->Stat(target_ + "/" + name, &st) != 0) continue;
+    for (const Input& input : inputs_) {
+      if (input.device == st.st_dev && input.inode == st.st_ino) {
+        Raise("Cannot write " + Quote(target_ + "/" + name) + ": it is " + input.role + " " +
+              Quote(input.path) + ", which the output would replace; choose another folder");
+      }
+    }
+  }
 }
 
 StagedFolder::~StagedFolder() {
@@ -144,17 +169,10 @@ void StagedFolder::ProtectInput(const std::string& path, const std::string& role
 }
 
 void StagedFolder::Write(const std::string& name, std::string_view bytes) {
-  if (staging_.empty()) Raise("StagedFolder: write of " + Quote(name) + " after Commit");
-  if (target_exists_ && !inputs_.empty()) {
-    struct stat st {};
-    if (Env::Current()->Stat(target_ + "/" + name, &st) == 0) {
-      for (const Input& input : inputs_) {
-        if (input.device == st.st_dev && input.inode == st.st_ino) {
-          Raise("Cannot write " + Quote(target_ + "/" + name) + ": it is " + input.role + " " +
-                Quote(input.path) + ", which the output would replace; choose another folder");
-        }
-      }
-    }
+  CheckOutputs({name});
+  {
+    std::lock_guard<std::mutex> lock(names_mutex_);
+    MakeStaging();
   }
   const std::string path = staging_ + "/" + name;
   try {
@@ -174,7 +192,8 @@ void StagedFolder::Write(const std::string& name, std::string_view bytes) {
 
 void StagedFolder::Commit() {
   Env* env = Env::Current();
-  if (staging_.empty()) Raise("StagedFolder: Commit of " + Quote(target_) + " twice");
+  MakeStaging();
+  committed_ = true;
   if (replace_whole_) {
     if (target_exists_) {
       // The folder that replaces the target takes its permissions.

@@ -30,9 +30,9 @@ namespace dk {
 
 class StagedFolder {
  public:
-  // Checks the target and creates the staging folder. Raises a RuntimeError naming the
-  // folder when the target exists but is not a folder, is a folder that is not empty
-  // and `force` is false, or the staging folder cannot be created.
+  // Checks the target. Raises a RuntimeError naming the folder when the target exists
+  // but is not a folder, is a folder that is not empty and `force` is false, or the
+  // staging folder could not be created there (a missing parent, no permission).
   StagedFolder(const std::string& target, bool force);
   ~StagedFolder();
   StagedFolder(const StagedFolder&) = delete;
@@ -42,6 +42,11 @@ class StagedFolder {
   // a later Write of a name that Commit would put over that very file raises instead,
   // naming both. A path that does not exist is ignored.
   void ProtectInput(const std::string& path, const std::string& role);
+
+  // Raises, as Write would, when one of `names` would replace a protected input. Called
+  // with every name before the first Write, it refuses the run before anything changes:
+  // the staging folder is made by the first Write.
+  void CheckOutputs(const std::vector<std::string>& names) const;
 
   // Writes `bytes` as the file `name` (no slashes) of the staging folder, all or nothing
   // (platform/files.h WriteWholeFile). Raises naming the file on failure, and when the
@@ -56,10 +61,14 @@ class StagedFolder {
   const std::string& staging() const { return staging_; }
 
  private:
+  void MakeStaging();
   void RemoveStaging();
+  [[noreturn]] void RaiseCannotCreate(int err) const;
 
-  std::string target_;          // absolute
-  std::string staging_;         // absolute; empty once committed or removed
+  std::string target_;   // absolute
+  std::string stem_;     // the staging folder's name but for its counter
+  std::string staging_;  // absolute; empty until the first write, and once committed
+  bool committed_ = false;
   bool replace_whole_ = false;  // Commit renames the staging folder onto the target
   bool target_exists_ = false;
   unsigned target_mode_ = 0;

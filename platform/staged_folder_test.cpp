@@ -134,9 +134,13 @@ TEST_F(OutputFolderTest, AnOutputNeverReplacesAnInputOfTheRun) {
   fs::create_directory(dir.file("run"));
   WriteFile(dir.file("run/group001.fasta"), ">a\nAC\n");
   fs::create_symlink(dir.file("run/group001.fasta"), dir.file("input.fasta"));
+  const auto modified = fs::last_write_time(dir.file("run"));
   {
     StagedFolder folder(dir.file("run"), true);
     folder.ProtectInput(dir.file("input.fasta"), "the input");
+    // Checked before the first write, the run is refused before anything changes.
+    EXPECT_NE(ErrorOf([&] { folder.CheckOutputs({"group002.fasta", "group001.fasta"}); }), "");
+    EXPECT_EQ(fs::last_write_time(dir.file("run")), modified);
     folder.Write("group002.fasta", ">b\nAC\n");
     EXPECT_EQ(ErrorOf([&] { folder.Write("group001.fasta", ">c\nAC\n"); }),
               "Cannot write '" + dir.file("run/group001.fasta") + "': it is the input '" +

@@ -307,6 +307,10 @@ int main(int argc, char** argv) {
       "  dropkit-batch support ...  computes clade survival from the groups' trees\n"
       "                             (dropkit-batch support --help)"};
   app.set_version_flag("--version", std::string("dropkit-batch ") + DROPKIT_VERSION);
+  // Usage errors quote what was typed, control characters escaped as in every message.
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return dk::EscapeForMessage(e.what()) + "\nRun with --help for more information.\n";
+  });
   app.add_option("INPUT", opt.input,
                  "The name list (one name per line) or the alignment (FASTA, PHYLIP or\n"
                  "NEXUS), recognised from its content")

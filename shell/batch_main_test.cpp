@@ -157,6 +157,9 @@ TEST_F(BatchTest, ControlCharactersInMessagesAreShownEscaped) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("no\\x1b[31mne\\n.fasta"), std::string::npos) << r.err;
+  r = Bash(dir, "$B " + Names() + " --omit 1 --groups 1 --show $'--x\\033\\r' --format $'x\\a'");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.find_first_of("\x1b\r\a"), std::string::npos) << r.err;
   r = Bash(dir, "$B " + Names() + " --omit $'1\\a' --groups 1 --show");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
