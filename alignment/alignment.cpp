@@ -489,6 +489,7 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
         Raise("Cannot read " + Quote(file_name) + " as NEXUS: it does not start with #NEXUS");
       }
       CheckNexusDimensions(bytes, file_name);
+      CheckNexusValues(bytes, file_name);
       break;
     case InputFormat::kPhylip:
     case InputFormat::kPhylipStrict:

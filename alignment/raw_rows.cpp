@@ -1,5 +1,6 @@
 #include "alignment/raw_rows.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <optional>
@@ -206,8 +207,9 @@ class NexusText {
     return out;
   }
 
-  // Moves to just after the MATRIX word of the DATA or CHARACTERS block.
-  void FindMatrix() {
+  // Moves to just after the MATRIX word of the DATA or CHARACTERS block; false when
+  // there is none. Notes whether the block's commands before it name CONTINUOUS data.
+  bool FindMatrix() {
     bool in_block = false, command_start = true;
     while (Skip(), !AtEnd()) {
       if (t_[i_] == ';') {
@@ -222,12 +224,16 @@ class NexusText {
         const std::string name = AtEnd() ? "" : Upper(Word());
         in_block = name == "DATA" || name == "CHARACTERS";
       } else if (command_start && in_block && word == "MATRIX") {
-        return;
+        return true;
+      } else if (in_block && word == "CONTINUOUS") {
+        continuous_ = true;
       }
       command_start = false;
     }
-    rows_.Fail("no MATRIX command was found");
+    return false;
   }
+  bool continuous() const { return continuous_; }
+  std::size_t at() const { return i_; }
 
   // Cells of one character each, up to a blank, a group, a comment or the end.
   std::string_view PlainRun() {
@@ -262,13 +268,14 @@ class NexusText {
  private:
   std::string_view t_;
   std::size_t i_ = 0;
+  bool continuous_ = false;
   Rows& rows_;
 };
 
 std::vector<std::string> NexusRows(std::string_view text, const MatrixLayout& layout,
                                    const std::vector<std::string>& names, Rows& rows) {
   NexusText t(text, rows);
-  t.FindMatrix();
+  if (!t.FindMatrix()) rows.Fail("no MATRIX command was found");
   std::unordered_map<std::string, std::size_t> index;
   for (std::size_t n = 0; n < names.size(); ++n) index.emplace(Upper(names[n]), n);
   const auto taxon_of = [&](std::string word, std::size_t by_order) -> std::size_t {
@@ -315,6 +322,25 @@ std::vector<std::string> NexusRows(std::string_view text, const MatrixLayout& la
 }
 
 }  // namespace
+
+void CheckNexusValues(std::string_view text, const std::string& file) {
+  MatrixLayout layout;
+  Rows rows(layout, 0, file);
+  NexusText t(text, rows);
+  if (!t.FindMatrix() || !t.continuous()) return;
+  while (t.Skip(), !t.AtEnd() && t.Peek() != ';') {
+    const std::size_t at = t.at();
+    const std::string word = t.Word();
+    if (word.size() > 1 && word[0] == '+' &&
+        (std::isdigit(static_cast<unsigned char>(word[1])) || word[1] == '.')) {
+      const std::size_t line = 1 + static_cast<std::size_t>(std::count(
+                                       text.begin(), text.begin() + static_cast<long>(at), '\n'));
+      Raise("Cannot read " + QuoteForMessage(file) + " as NEXUS: the value " +
+            QuoteForMessage(word) + " (line " + std::to_string(line) +
+            ") starts with '+', which NCL cannot read; write it without the sign");
+    }
+  }
+}
 
 std::vector<std::string> RawRows(std::string_view text, const MatrixLayout& layout,
                                  const std::vector<std::string>& names, const std::string& file) {

@@ -33,6 +33,11 @@ struct MatrixLayout {
 std::vector<std::string> RawRows(std::string_view text, const MatrixLayout& layout,
                                  const std::vector<std::string>& names, const std::string& file);
 
+// Refuses, naming `file` and the line, a value of a NEXUS CONTINUOUS matrix that NCL
+// would fail on without cleaning up after itself: a number with a leading "+". Does
+// nothing for other data or a text without a matrix (NCL says what is wrong then).
+void CheckNexusValues(std::string_view text, const std::string& file);
+
 }  // namespace dk
 
 #endif  // DROPKIT_ALIGNMENT_RAW_ROWS_H_
