@@ -129,14 +129,17 @@ void StagedFolder::MakeStaging() {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0;; ++attempt) {
     std::string candidate = stem_ + std::to_string(++counter);
+    // Recorded before it is made, so that no signal can come between the two.
+    const int slot = RemoveOnSignal(candidate, true);
     const int rm = Env::Current()->MakeDir(candidate, 0777);
     if (rm == 0) {
       staging_ = std::move(candidate);
-      break;
+      signal_slot_ = slot;
+      return;
     }
+    ReleaseOnSignal(slot);
     if (rm != -EEXIST || attempt > 100) RaiseCannotCreate(rm);
   }
-  signal_slot_ = RemoveOnSignal(staging_, true);
 }
 
 void StagedFolder::CheckOutputs(const std::vector<std::string>& names) const {
