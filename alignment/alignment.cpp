@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "alignment/ascii_stand_ins.h"
+#include "alignment/ascii_text.h"
 #include "alignment/raw_rows.h"
 #include "alignment/taxon_names.h"
 #include "alignment/text_checks.h"
@@ -91,11 +92,6 @@ class Reader {
  private:
   MultiFormatReader reader_;
 };
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string OneLine(std::string text) {
   for (char& c : text) {
@@ -320,8 +316,7 @@ void CheckName(const std::string& name, std::size_t index, const std::string& fi
     Raise("Cannot read " + Quote(file) + ": the name of taxon " + Number(index + 1) + " (" +
           Quote(name) + ") holds a tab or line break");
   }
-  if (std::any_of(name.begin(), name.end(),
-                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+  if (std::any_of(name.begin(), name.end(), IsControlByte)) {
     Raise("Cannot read " + Quote(file) + ": the name of taxon " + Number(index + 1) + " (" +
           Quote(name) + ") holds a control character");
   }
@@ -349,7 +344,7 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::string
     // NEXUS reads an underscore as a blank; the names keep the underscores, as the file
     // usually spells them and as tree programs write them.
     if (attempt.format == InputFormat::kNexus) std::replace(name.begin(), name.end(), ' ', '_');
-    const auto [it, fresh] = seen.emplace(Upper(name), i);
+    const auto [it, fresh] = seen.emplace(AsciiUpper(name), i);
     if (!fresh) {
       Raise("Cannot read " + Quote(file) + ": taxa " + Number(it->second + 1) + " and " +
             Number(i + 1) + " are both named " + Quote(name) +

@@ -6,19 +6,11 @@
 #include <optional>
 #include <unordered_map>
 
+#include "alignment/ascii_text.h"
 #include "platform/errors.h"
 
 namespace dk {
 namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // The rows being gathered, with the first taxon's cells kept apart for its matchchar.
 class Rows {
@@ -100,7 +92,7 @@ class Rows {
 std::vector<std::string> PhylipRows(std::string_view t, const MatrixLayout& layout,
                                     std::size_t taxa, Rows& rows) {
   std::size_t i = 0;
-  while (i < t.size() && IsBlank(t[i])) ++i;
+  while (i < t.size() && IsAsciiSpace(t[i])) ++i;
   i = t.find('\n', i);  // past the header
   i = i == std::string_view::npos ? t.size() : i + 1;
   const bool strict = layout.format == InputFormat::kPhylipStrict;
@@ -108,23 +100,23 @@ std::vector<std::string> PhylipRows(std::string_view t, const MatrixLayout& layo
     if (strict) {
       for (std::size_t n = 0; n < 10 && i < t.size() && t[i] != '\n' && t[i] != '\r'; ++n) ++i;
     } else {
-      while (i < t.size() && !IsBlank(t[i])) ++i;
+      while (i < t.size() && !IsAsciiSpace(t[i])) ++i;
     }
   };
   const auto skip_blank_lines = [&] {
-    while (i < t.size() && IsBlank(t[i])) ++i;
+    while (i < t.size() && IsAsciiSpace(t[i])) ++i;
   };
   // Cells up to the end of the line (interleaved) or until the row is full.
   const auto read_cells = [&](std::size_t taxon, bool to_line_end) {
     while (i < t.size()) {
       const char c = t[i];
       if (c == '\n' && to_line_end) break;
-      if (IsBlank(c)) {
+      if (IsAsciiSpace(c)) {
         ++i;
         continue;
       }
       std::size_t end = i;
-      while (end < t.size() && !IsBlank(t[end])) ++end;
+      while (end < t.size() && !IsAsciiSpace(t[end])) ++end;
       const std::size_t added = rows.AddRun(taxon, t.substr(i, end - i));
       if (to_line_end && added < end - i) {
         rows.Fail("taxon " + std::to_string(taxon + 1) + " has more cells than declared");
@@ -161,7 +153,7 @@ class NexusText {
     while (i_ < t_.size()) {
       const char c = t_[i_];
       if (c == '\n' && in_line) return false;
-      if (IsBlank(c)) {
+      if (IsAsciiSpace(c)) {
         ++i_;
       } else if (c == '[') {
         int depth = 0;
@@ -199,7 +191,7 @@ class NexusText {
       }
       return out;
     }
-    while (i_ < t_.size() && !IsBlank(t_[i_]) &&
+    while (i_ < t_.size() && !IsAsciiSpace(t_[i_]) &&
            std::string_view("()[]{}/\\,;:=*'\"`<>").find(t_[i_]) == std::string_view::npos) {
       out += t_[i_++];
     }
@@ -217,11 +209,11 @@ class NexusText {
         command_start = true;
         continue;
       }
-      const std::string word = Upper(Word());
+      const std::string word = AsciiUpper(Word());
       if (word == "#NEXUS") continue;  // the file's mark, not a command
       if (command_start && word == "BEGIN") {
         Skip();
-        const std::string name = AtEnd() ? "" : Upper(Word());
+        const std::string name = AtEnd() ? "" : AsciiUpper(Word());
         in_block = name == "DATA" || name == "CHARACTERS";
       } else if (command_start && in_block && word == "MATRIX") {
         return true;
@@ -238,7 +230,7 @@ class NexusText {
   // Cells of one character each, up to a blank, a group, a comment or the end.
   std::string_view PlainRun() {
     const std::size_t begin = i_;
-    while (i_ < t_.size() && !IsBlank(t_[i_]) &&
+    while (i_ < t_.size() && !IsAsciiSpace(t_[i_]) &&
            std::string_view("({[;").find(t_[i_]) == std::string_view::npos) {
       ++i_;
     }
@@ -258,7 +250,7 @@ class NexusText {
         rows_.Fail("a '" + std::string(1, c) + "' is never closed");
       i_ = end + 1;
     } else if (tokens) {
-      while (i_ < t_.size() && !IsBlank(t_[i_]) && t_[i_] != ';' && t_[i_] != '[') ++i_;
+      while (i_ < t_.size() && !IsAsciiSpace(t_[i_]) && t_[i_] != ';' && t_[i_] != '[') ++i_;
     } else {
       ++i_;
     }
@@ -277,13 +269,13 @@ std::vector<std::string> NexusRows(std::string_view text, const MatrixLayout& la
   NexusText t(text, rows);
   if (!t.FindMatrix()) rows.Fail("no MATRIX command was found");
   std::unordered_map<std::string, std::size_t> index;
-  for (std::size_t n = 0; n < names.size(); ++n) index.emplace(Upper(names[n]), n);
+  for (std::size_t n = 0; n < names.size(); ++n) index.emplace(AsciiUpper(names[n]), n);
   const auto taxon_of = [&](std::string word, std::size_t by_order) -> std::size_t {
     if (!layout.labels) return by_order;
     for (char& c : word) {
       if (c == ' ') c = '_';
     }
-    if (const auto it = index.find(Upper(word)); it != index.end()) return it->second;
+    if (const auto it = index.find(AsciiUpper(word)); it != index.end()) return it->second;
     std::size_t number = 0;
     const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), number);
     if (ec == std::errc() && end == word.data() + word.size() && number >= 1 &&

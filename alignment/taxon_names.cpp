@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "alignment/ascii_text.h"
+
 namespace dk {
 namespace {
 
@@ -23,13 +25,9 @@ bool IsPunctuation(char c) {
   return kPunctuation.is[static_cast<unsigned char>(c)];
 }
 
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
 bool IsControl(char c) {
   const auto u = static_cast<unsigned char>(c);
-  return (u < 0x20 && !IsSpace(c)) || u == 0x7F;
+  return (u < 0x20 && !IsAsciiSpace(c)) || u == 0x7F;
 }
 
 // Bytes that give an unquoted name a problem: blanks, control characters, punctuation.
@@ -119,7 +117,7 @@ std::vector<std::string> UnquotedNameProblems(std::string_view name) {
   bool space = false, control = false;
   std::string punctuation;
   for (const char c : name) {
-    if (IsSpace(c)) space = true;
+    if (IsAsciiSpace(c)) space = true;
     if (IsControl(c)) control = true;
     if (IsPunctuation(c) && punctuation.find(c) == std::string::npos) {
       punctuation += c;
@@ -148,7 +146,7 @@ std::vector<std::string> UnquotedNameProblems(std::string_view name) {
 std::string NexusQuoted(std::string_view name) {
   bool plain = !name.empty() && !AllDigits(name);
   for (const char c : name) {
-    if (IsSpace(c) || IsControl(c) || IsPunctuation(c)) {
+    if (IsAsciiSpace(c) || IsControl(c) || IsPunctuation(c)) {
       plain = false;
     }
   }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "alignment/alignment.h"
+#include "alignment/ascii_text.h"
 #include "platform/errors.h"
 
 namespace dk {
@@ -17,10 +18,6 @@ std::string Quote(const std::string& text) {
 
 std::string Number(std::size_t n) {
   return std::to_string(n);
-}
-
-bool IsSpace(char c) {
-  return std::isspace(static_cast<unsigned char>(c)) != 0;
 }
 
 bool IsDigit(char c) {
@@ -55,15 +52,10 @@ std::optional<std::size_t> ReadCount(std::string_view text, std::size_t* i) {
   return value;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 std::string Trimmed(std::string_view s) {
   std::size_t b = 0, e = s.size();
-  while (b < e && IsSpace(s[b])) ++b;
-  while (e > b && IsSpace(s[e - 1])) --e;
+  while (b < e && IsAsciiSpace(s[b])) ++b;
+  while (e > b && IsAsciiSpace(s[e - 1])) --e;
   return std::string(s.substr(b, e - b));
 }
 
@@ -80,7 +72,7 @@ bool WordAt(std::string_view text, std::size_t at, std::string_view word) {
 
 void CheckPhylipHeader(std::string_view text, const std::string& file) {
   std::size_t i = 0;
-  while (i < text.size() && IsSpace(text[i])) ++i;
+  while (i < text.size() && IsAsciiSpace(text[i])) ++i;
   const auto taxa = ReadCount(text, &i);
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   const auto characters = ReadCount(text, &i);
@@ -119,10 +111,10 @@ void CheckNexusDimensions(std::string_view text, const std::string& file) {
           std::pair<std::string_view, std::size_t*>{"NCHAR", &characters}}) {
       if (!word_start || !WordAt(text, i, word)) continue;
       std::size_t j = i + word.size();
-      while (j < text.size() && IsSpace(text[j])) ++j;
+      while (j < text.size() && IsAsciiSpace(text[j])) ++j;
       if (j == text.size() || text[j] != '=') continue;
       ++j;
-      while (j < text.size() && IsSpace(text[j])) ++j;
+      while (j < text.size() && IsAsciiSpace(text[j])) ++j;
       if (const auto n = ReadCount(text, &j)) {
         *slot = std::max(*slot, *n);
       } else if (j < text.size() && IsDigit(text[j])) {
@@ -154,13 +146,12 @@ std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& 
         Raise("Cannot read " + Quote(file) + ": sequence " + Number(records.size()) +
               " has no name after its \">\"");
       }
-      if (std::any_of(name.begin(), name.end(), [](char c) {
-            return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F;
-          })) {
+      if (std::any_of(name.begin(), name.end(),
+                      [](char c) { return IsControlByte(c) && c != '\t'; })) {
         Raise("Cannot read " + Quote(file) + ": the name of sequence " + Number(records.size()) +
               " (" + Quote(name) + ") holds a control character");
       }
-      const auto [it, fresh] = seen.emplace(Upper(name), records.size());
+      const auto [it, fresh] = seen.emplace(AsciiUpper(name), records.size());
       if (!fresh) {
         Raise("Cannot read " + Quote(file) + ": the taxon name " + Quote(name) +
               " is given twice (sequences " + Number(it->second) + " and " +
@@ -178,14 +169,14 @@ std::optional<std::string> UnreadPhylipText(std::string_view text,
                                             const std::vector<std::string>& rows) {
   // The first line is the header's, after any blank lines.
   std::size_t i = 0;
-  while (i < text.size() && IsSpace(text[i])) ++i;
+  while (i < text.size() && IsAsciiSpace(text[i])) ++i;
   i = text.find('\n', i);
   i = i == std::string_view::npos ? text.size() : i + 1;
   std::size_t present = 0;
-  for (; i < text.size(); ++i) present += !IsSpace(text[i]);
+  for (; i < text.size(); ++i) present += !IsAsciiSpace(text[i]);
   std::size_t expected = 0;
   for (std::size_t t = 0; t < names.size(); ++t) {
-    for (const char c : names[t]) expected += !IsSpace(c);
+    for (const char c : names[t]) expected += !IsAsciiSpace(c);
     expected += rows[t].size();
   }
   if (present == expected) return std::nullopt;

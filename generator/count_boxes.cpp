@@ -17,14 +17,14 @@ std::string Quoted(const Value& text) {
 const Value& CheckCount(const char* tag, const char* meaning, const Value& text,
                         const Value& number) {
   const std::string box = std::string("The ") + tag + " box (" + meaning + ")";
-  const bool scalar = number.is_numeric() && number.numel() == 1;
-  if (scalar && number.num(0) > kMaxCount) {  // Inf too: a number too long to hold
-    Raise(box + " holds " + Quoted(text) + ", more than the largest count allowed, " +
-          FormatNumber(kMaxCount) + ".");
-  }
-  if (!scalar || !std::isfinite(number.num(0)) || number.num(0) < 0 ||
-      number.num(0) != std::floor(number.num(0))) {
-    Raise(box + " must hold one whole number of 0 or more; it holds " + Quoted(text) + ".");
+  switch (FaultOfCount(number)) {
+    case CountFault::kNone:
+      break;
+    case CountFault::kTooLarge:
+      Raise(box + " holds " + Quoted(text) + ", more than the largest count allowed, " +
+            FormatNumber(kMaxCount) + ".");
+    case CountFault::kNotACount:
+      Raise(box + " must hold one whole number of 0 or more; it holds " + Quoted(text) + ".");
   }
   return number;
 }
@@ -42,6 +42,16 @@ void CheckListFits(const Value& numcount, std::optional<double> list_size) {
 }
 
 }  // namespace
+
+CountFault FaultOfCount(const Value& number) {
+  const bool scalar = number.is_numeric() && number.numel() == 1;
+  if (scalar && number.num(0) > kMaxCount) return CountFault::kTooLarge;
+  if (!scalar || !std::isfinite(number.num(0)) || number.num(0) < 0 ||
+      number.num(0) != std::floor(number.num(0))) {
+    return CountFault::kNotACount;
+  }
+  return CountFault::kNone;
+}
 
 Counts ReadCounts(const Value& num_text, const Value& rep_text, std::optional<double> list_size) {
   Counts c;

@@ -17,6 +17,14 @@ namespace dk {
 // The largest count a box may hold: counts are kept as 32-bit numbers.
 inline constexpr double kMaxCount = 4294967295.0;
 
+// What is wrong with `number` (a box's text as str2num reads it) as a count.
+enum class CountFault {
+  kNone,
+  kTooLarge,   // more than kMaxCount (infinity too: a number too long to hold)
+  kNotACount,  // not one finite whole number of 0 or more
+};
+CountFault FaultOfCount(const Value& number);
+
 struct Counts {
   Value numcount;  // names to leave out per group, as read
   Value repcount;  // groups, as read

@@ -194,16 +194,16 @@ void RunBatch(const Options& opt) {
 // same rule as the window's count boxes: 0 to the largest count a box may hold.
 double CountOption(const std::string& text, const char* option) {
   const Value number = dk::mlfStr2num(Value::Text(text));
-  const bool scalar = number.is_numeric() && number.numel() == 1;
-  if (scalar && number.num(0) > dk::kMaxCount) {
-    throw CLI::ValidationError(option, "is " + dk::QuoteForMessage(text, '"') +
-                                           ", more than the largest count allowed, " +
-                                           dk::FormatNumber(dk::kMaxCount));
-  }
-  if (!scalar || !std::isfinite(number.num(0)) || number.num(0) < 0 ||
-      number.num(0) != std::floor(number.num(0))) {
-    throw CLI::ValidationError(
-        option, "must be one whole number of 0 or more, not " + dk::QuoteForMessage(text, '"'));
+  switch (dk::FaultOfCount(number)) {
+    case dk::CountFault::kNone:
+      break;
+    case dk::CountFault::kTooLarge:
+      throw CLI::ValidationError(option, "is " + dk::QuoteForMessage(text, '"') +
+                                             ", more than the largest count allowed, " +
+                                             dk::FormatNumber(dk::kMaxCount));
+    case dk::CountFault::kNotACount:
+      throw CLI::ValidationError(
+          option, "must be one whole number of 0 or more, not " + dk::QuoteForMessage(text, '"'));
   }
   return number.num(0);
 }
