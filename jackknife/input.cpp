@@ -68,19 +68,21 @@ std::string ReadWholeFile(const std::string& path, std::uint64_t limit) {
           " MiB (" + std::to_string(limit) + " bytes), the most an input may hold");
   };
   if (static_cast<std::uint64_t>(st.st_size) > limit) too_large();
+  // Read into a text of the measured size, so that it is never copied to grow; a file
+  // that grew since it was measured is read on in blocks.
   std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+  std::string block;
   std::size_t done = 0;
   for (;;) {
-    // The file may have grown since it was measured: read one byte past its end.
     if (done == bytes.size()) {
-      if (bytes.size() >= limit) {
-        char probe = 0;
-        const long n = env->Read(fd, &probe, 1);
-        if (n < 0) Raise("Cannot read file " + Quote(path) + ": " + ErrnoText(int(n)));
-        if (n > 0) too_large();
-        break;
-      }
-      bytes.resize(std::min<std::uint64_t>(limit, bytes.size() + 65536));
+      block.resize(65536);
+      const long n = env->Read(fd, block.data(), block.size());
+      if (n < 0) Raise("Cannot read file " + Quote(path) + ": " + ErrnoText(int(n)));
+      if (n == 0) break;
+      if (bytes.size() + static_cast<std::size_t>(n) > limit) too_large();
+      bytes.append(block, 0, static_cast<std::size_t>(n));
+      done = bytes.size();
+      continue;
     }
     const long n = env->Read(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0) Raise("Cannot read file " + Quote(path) + ": " + ErrnoText(int(n)));
