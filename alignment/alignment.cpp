@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <exception>
 #include <istream>
 #include <map>
 #include <memory>
 #include <new>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <streambuf>
 #include <string_view>
@@ -19,6 +21,7 @@
 #include "alignment/ascii_stand_ins.h"
 #include "alignment/ascii_text.h"
 #include "alignment/raw_rows.h"
+#include "alignment/row_set.h"
 #include "alignment/taxon_names.h"
 #include "alignment/text_checks.h"
 #include "platform/errors.h"
@@ -36,30 +39,94 @@ std::string Number(std::size_t n) {
   return std::to_string(n);
 }
 
-// An input stream over a text held elsewhere, without copying it. NCL seeks and asks
-// for positions, so both are supported over the whole text.
-class TextBuffer : public std::streambuf {
+bool IsAscii(std::string_view text) {
+  return std::none_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
+}
+
+// True when `text` is empty or ends with a line break.
+bool EndsLine(std::string_view text) {
+  return text.empty() || text.back() == '\n' || text.back() == '\r';
+}
+
+constexpr int kNexusBlocks =
+    PublicNexusReader::NEXUS_TAXA_BLOCK_BIT | PublicNexusReader::NEXUS_CHARACTERS_BLOCK_BIT |
+    PublicNexusReader::NEXUS_ASSUMPTIONS_BLOCK_BIT | PublicNexusReader::NEXUS_SETS_BLOCK_BIT |
+    PublicNexusReader::NEXUS_UNALIGNED_BLOCK_BIT;
+
+// An input stream over pieces of text held elsewhere, read one after another as one
+// text, without copying them. NCL seeks, asks for positions and puts characters back, so
+// all three work across the pieces.
+class PiecesBuffer : public std::streambuf {
  public:
-  explicit TextBuffer(std::string& text) {
-    char* begin = text.data();
-    setg(begin, begin, begin + text.size());
+  explicit PiecesBuffer(std::vector<std::string_view> pieces) : pieces_(std::move(pieces)) {
+    if (pieces_.empty()) pieces_.emplace_back();
+    std::size_t at = 0;
+    for (const std::string_view piece : pieces_) {
+      starts_.push_back(at);
+      at += piece.size();
+    }
+    size_ = static_cast<off_type>(at);
+    Enter(0, 0);
   }
 
  protected:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    std::size_t next = piece_ + 1;
+    while (next < pieces_.size() && pieces_[next].empty()) ++next;
+    if (next >= pieces_.size()) return traits_type::eof();
+    Enter(next, 0);
+    return traits_type::to_int_type(*gptr());
+  }
+
+  int_type pbackfail(int_type c) override {
+    const off_type at = Position();
+    if (at == 0) return traits_type::eof();
+    MoveTo(at - 1);
+    if (!traits_type::eq_int_type(c, traits_type::eof()) &&
+        traits_type::to_char_type(c) != *gptr()) {
+      return traits_type::eof();  // the text is read-only
+    }
+    return traits_type::to_int_type(*gptr());
+  }
+
   pos_type seekoff(off_type off, std::ios_base::seekdir dir,
                    std::ios_base::openmode which) override {
     if ((which & std::ios_base::in) == 0) return pos_type(off_type(-1));
     off_type base = 0;
-    if (dir == std::ios_base::cur) base = gptr() - eback();
-    if (dir == std::ios_base::end) base = egptr() - eback();
+    if (dir == std::ios_base::cur) base = Position();
+    if (dir == std::ios_base::end) base = size_;
     const off_type target = base + off;
-    if (target < 0 || target > egptr() - eback()) return pos_type(off_type(-1));
-    setg(eback(), eback() + target, egptr());
+    if (target < 0 || target > size_) return pos_type(off_type(-1));
+    MoveTo(target);
     return pos_type(target);
   }
   pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
     return seekoff(off_type(pos), std::ios_base::beg, which);
   }
+
+ private:
+  off_type Position() const { return static_cast<off_type>(starts_[piece_]) + (gptr() - eback()); }
+  void MoveTo(off_type target) {
+    const auto at = static_cast<std::size_t>(target);
+    // The last piece starting at or before `at`: the one holding it, unless `at` is the
+    // end (or the piece is empty, and underflow moves on).
+    const std::size_t index =
+        static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), at) -
+                                 starts_.begin()) -
+        1;
+    Enter(index, at - starts_[index]);
+  }
+  void Enter(std::size_t index, std::size_t offset) {
+    piece_ = index;
+    char* begin = const_cast<char*>(pieces_[index].data());
+    setg(begin, begin + offset, begin + pieces_[index].size());
+  }
+
+  std::vector<std::string_view> pieces_;
+  std::vector<std::size_t> starts_;
+  off_type size_ = 0;
+  std::size_t piece_ = 0;
 };
 
 // One way of reading the text with NCL.
@@ -323,9 +390,11 @@ void CheckName(const std::string& name, std::size_t index, const std::string& fi
 }
 
 // Takes what a pruned copy needs from a reader that read the text.
+// `text` is what NCL read (of the same length as `original`, the input); FASTA rows are
+// runs of `original`, which the records are views into.
 Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::string_view text,
-                  std::vector<FastaRecord>* records, const AsciiStandIns& stand_ins,
-                  const std::string& file) {
+                  std::string_view original, const std::vector<FastaRecord>* records,
+                  const AsciiStandIns& stand_ins, const std::string& file) {
   if (reader.GetNumTaxaBlocks() == 0) {
     Raise("Cannot read " + Quote(file) + ": it holds no taxa (no TAXA, DATA or CHARACTERS block)");
   }
@@ -379,7 +448,8 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::string
               Quote((*records)[i].name) + " but NCL read " + Quote(out.names[i]));
       }
       out.names[i] = (*records)[i].name;
-      out.rows.push_back(std::move((*records)[i].text));
+      const std::string_view record = (*records)[i].text;
+      out.rows.AddRun(static_cast<std::size_t>(record.data() - original.data()), record.size());
     }
     return out;
   }
@@ -393,7 +463,9 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::string
             ": its continuous matrix is TRANSPOSE'd, and its values could not be written "
             "to the pruned copies exactly as they stand; write the matrix untransposed");
     }
-    out.rows = Rows(chars, out.names.size(), out.characters, true);
+    for (std::string& row : Rows(chars, out.names.size(), out.characters, true)) {
+      out.rows.AddOwn(std::move(row));
+    }
   } else {
     Rows(chars, out.names.size(), out.characters, false);
     MatrixLayout layout;
@@ -404,11 +476,12 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::string
     layout.labels = attempt.format != InputFormat::kNexus || chars->IsLabels();
     layout.matchchar = attempt.format == InputFormat::kNexus ? chars->GetMatchcharSymbol() : '.';
     layout.characters = out.characters;
+    layout.taxa = out.names.size();
     if (attempt.format == InputFormat::kNexus) {
-      out.rows = RawRows(text, layout, out.names, file);
+      out.rows = RawRows(text, layout, out.names, file).rows;
     } else {
       try {
-        out.rows = RawRows(text, layout, out.names, file);
+        out.rows = RawRows(text, layout, out.names, file).rows;
       } catch (const RuntimeError& e) {
         throw NxsException(e.what());  // this attempt's layout is not the file's
       }
@@ -459,9 +532,463 @@ std::string DuplicateText(const std::string& message) {
          " is given twice (names are compared ignoring letter case)";
 }
 
+// Reads the whole text with NCL at once, trying each reading in turn; raises the
+// message of the reading that got furthest when none reads. The rows are runs of
+// `bytes` (or texts of their own).
+Alignment ReadWhole(std::string_view bytes, InputFormat format,
+                    const std::vector<FastaRecord>& records, const std::string& file_name) {
+  const bool phylip = format == InputFormat::kPhylip || format == InputFormat::kPhylipStrict ||
+                      format == InputFormat::kPhylipRelaxed;
+  // NCL's FASTA and PHYLIP readers drop bytes beyond ASCII from names: they read a
+  // stand-in text, and the names are taken back from the original.
+  AsciiStandIns stand_ins;
+  std::string replaced;
+  std::string_view text = bytes;
+  if (format != InputFormat::kNexus && !IsAscii(bytes)) {
+    replaced = bytes;
+    if (stand_ins.Apply(&replaced)) text = replaced;
+  }
+  // NCL's FASTA reader misses a last line without a line break.
+  PiecesBuffer buffer({text, EndsLine(text) ? "" : "\n"});
+  std::istream in(&buffer);
+  std::optional<Failure> best;
+  for (const Attempt& attempt : AttemptsFor(format)) {
+    in.clear();
+    in.seekg(0);
+    Reader reader(kNexusBlocks);
+    Failure failure;
+    try {
+      reader.ncl().ReadStream(in, attempt.ncl_format, file_name.c_str());
+      Alignment alignment =
+          Collect(reader.ncl(), attempt, text, bytes, &records, stand_ins, file_name);
+      const auto unread =
+          phylip ? UnreadPhylipText(text, alignment.names, alignment.rows) : std::nullopt;
+      if (!unread) {
+        if (phylip && text.data() != bytes.data()) {
+          alignment.names = AsciiStandIns::Originals(bytes, text, alignment.names);
+        }
+        return alignment;
+      }
+      failure = {*unread, 0, 0, static_cast<long long>(text.size()), false};
+    } catch (const DuplicatedLabelNxsException& e) {
+      failure = {DuplicateText(e.msg), 0, 0, 0, true};
+    } catch (const NxsException& e) {
+      failure = {e.msg, e.line, e.col, static_cast<long long>(e.pos), false};
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const RuntimeError&) {
+      throw;  // a finding of ours, such as sequences of unequal length
+    } catch (const std::exception& e) {
+      failure = {e.what(), 0, 0, 0, false};  // anything else NCL throws
+    } catch (const NxsString::NxsX_NotANumber&) {
+      failure = {"a value is not a number NCL can read", 0, 0, 0, false};
+    } catch (...) {
+      failure = {"NCL could not read it", 0, 0, 0, false};
+    }
+    // The attempt that read furthest before failing is the likeliest reading.
+    if (!best || (failure.duplicate && !best->duplicate) ||
+        (failure.duplicate == best->duplicate && failure.position > best->position)) {
+      best = failure;
+    }
+  }
+  Raise("Cannot read " + Quote(file_name) + " as " + FormatTitle(format) + ": " +
+        FailureText(*best));
+}
+
+// ---- Reading a few taxa at a time.
+//
+// NCL holds every cell of the matrix it reads, several times the text's size. So a text
+// is first read in chunks of taxa: NCL reads, for each chunk, the text with the rows of
+// the other taxa left out, and the rows are taken from the text. A chunk holds the first
+// taxon too where a match character refers to it. Whatever does not read in chunks
+// exactly as the whole text would (a failure of any kind, a layout this cannot take
+// apart) is read whole instead, so that every message is the whole reading's.
+
+// Taxa NCL reads at a time: about `chunk_cells` cells, by default a 64th of the matrix
+// (but not under 16,384 cells, so that a small text reads at once), and one taxon at
+// least.
+std::size_t TaxaPerChunk(std::size_t taxa, std::size_t characters, std::size_t chunk_cells) {
+  const std::size_t per_taxon = std::max<std::size_t>(characters, 1);
+  if (chunk_cells == 0) chunk_cells = std::max<std::size_t>(taxa * per_taxon / 64, 1 << 14);
+  return std::clamp<std::size_t>(chunk_cells / per_taxon, 1, std::max<std::size_t>(taxa, 1));
+}
+
+// What the chunks of one reading agree on.
+struct ChunkResult {
+  NxsCharactersBlock::DataTypesEnum type = NxsCharactersBlock::standard;
+  std::size_t characters = 0;
+};
+
+// Reads `pieces` with NCL as `ncl_format` and checks that it holds `taxa` taxa with one
+// matrix of rows for all of them, of the type and count of characters of earlier
+// chunks (set by the `first`). Returns the reader (for a first chunk's commands) with
+// the names NCL read in `*names`, or nullptr when the chunk does not read.
+std::unique_ptr<Reader> ReadChunk(std::vector<std::string_view> pieces, Format ncl_format,
+                                  std::size_t taxa, bool first, ChunkResult* result,
+                                  std::vector<std::string>* names, const std::string& file) {
+  auto reader = std::make_unique<Reader>(kNexusBlocks);
+  MultiFormatReader& ncl = reader->ncl();
+  try {
+    PiecesBuffer buffer(std::move(pieces));
+    std::istream in(&buffer);
+    ncl.ReadStream(in, ncl_format, file.c_str());
+    if (ncl.GetNumTaxaBlocks() != 1) return nullptr;
+    NxsTaxaBlock* block = ncl.GetTaxaBlock(0);
+    if (block->GetNTax() != taxa || ncl.GetNumUnalignedBlocks(block) != 0 ||
+        ncl.GetNumCharactersBlocks(block) != 1) {
+      return nullptr;
+    }
+    NxsCharactersBlock* chars = ncl.GetCharactersBlock(block, 0);
+    if (chars->GetNTaxWithData() != taxa || chars->IsTranspose()) return nullptr;
+    const std::size_t characters = chars->GetNCharTotal();
+    if (first) {
+      result->type = chars->GetDataType();
+      result->characters = characters;
+    } else if (chars->GetDataType() != result->type || characters != result->characters) {
+      return nullptr;
+    }
+    Rows(chars, taxa, characters, false);  // the states, as the whole reading checks them
+    names->clear();
+    for (unsigned i = 0; i < taxa; ++i) names->push_back(block->GetTaxonLabel(i));
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (...) {
+    return nullptr;
+  }
+  return reader;
+}
+
+// True when `names` could be the whole reading's: each valid, none twice.
+bool NamesHold(const std::vector<std::string>& names) {
+  std::set<std::string> seen;
+  for (const auto& name : names) {
+    if (name.empty() || std::any_of(name.begin(), name.end(), IsControlByte)) return false;
+    if (!seen.insert(AsciiUpper(name)).second) return false;
+  }
+  return true;
+}
+
+// A chunk's text made of `pieces`, copied with stand-ins where it has bytes beyond
+// ASCII (NCL's FASTA and PHYLIP readers drop them from names): `*copy` and `*replaced`
+// hold the original and the replaced text. Pieces that are all ASCII are left as they are.
+bool StandInPieces(std::vector<std::string_view>* pieces, AsciiStandIns* stand_ins,
+                   std::string* copy, std::string* replaced) {
+  if (std::all_of(pieces->begin(), pieces->end(), IsAscii)) return true;
+  copy->clear();
+  for (const std::string_view piece : *pieces) copy->append(piece);
+  *replaced = *copy;
+  if (!stand_ins->Apply(replaced)) return false;
+  *pieces = {*replaced};
+  return true;
+}
+
+// The taxa of one chunk, in order.
+struct Chunk {
+  std::vector<std::size_t> taxa;
+  bool repeats_first = false;  // the first taxon stands ahead of the chunk's own
+};
+
+// The taxa in chunks of `per`, with the first taxon ahead of each later chunk when
+// `with_first` (for the match characters that refer to it). An interleaved matrix of one
+// taxon does not read in NCL, so with `interleaved` every chunk holds two taxa at least.
+std::vector<Chunk> Chunks(std::size_t taxa, std::size_t per, bool with_first, bool interleaved) {
+  if (interleaved) per = std::max<std::size_t>(per, 2);
+  std::vector<Chunk> chunks;
+  for (std::size_t begin = 0; begin < taxa; begin += per) {
+    const std::size_t end = std::min(taxa, begin + per);
+    if (interleaved && end - begin == 1 && !with_first && !chunks.empty()) {
+      chunks.back().taxa.push_back(begin);  // a last taxon alone joins the chunk before
+      break;
+    }
+    Chunk chunk;
+    chunk.repeats_first = with_first && begin > 0;
+    if (chunk.repeats_first) chunk.taxa.push_back(0);
+    for (std::size_t t = begin; t < end; ++t) chunk.taxa.push_back(t);
+    chunks.push_back(std::move(chunk));
+  }
+  return chunks;
+}
+
+// The rows of `chunk` as NCL is to read them: each taxon's row, or for an interleaved
+// matrix each block's lines in turn.
+void AddRows(std::string_view text, const RawMatrix& matrix, const Chunk& chunk,
+             std::vector<std::string_view>* pieces) {
+  std::size_t blocks = 0;
+  for (const std::size_t t : chunk.taxa) blocks = std::max(blocks, matrix.places[t].size());
+  for (std::size_t b = 0; b < blocks; ++b) {
+    for (const std::size_t t : chunk.taxa) {
+      if (b >= matrix.places[t].size()) continue;
+      const TextRange place = matrix.places[t][b];
+      pieces->push_back(text.substr(place.offset, place.size));
+      pieces->push_back("\n");
+    }
+  }
+}
+
+// True when every row's place ends where NCL's reading of the whole text ends it too: at
+// a blank (or the end; for NEXUS also at a ';' or a comment), and for PHYLIP (`lines`)
+// with nothing but blanks after it on its line. Otherwise a chunk's text, which puts a
+// line break after each place, could read where the whole text does not.
+bool PlacesStandAlone(std::string_view text, const RawMatrix& matrix, bool lines) {
+  for (const auto& places : matrix.places) {
+    for (const TextRange place : places) {
+      std::size_t at = place.offset + place.size;
+      if (at == text.size()) continue;
+      if (!lines) {
+        if (!IsAsciiSpace(text[at]) && text[at] != ';' && text[at] != '[') return false;
+        continue;
+      }
+      while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+      if (at < text.size() && text[at] != '\n' && text[at] != '\r') return false;
+    }
+  }
+  return true;
+}
+
+// Adds the names a chunk read: all but a first taxon it repeats, which must read the
+// same as before.
+bool TakeChunkNames(const Chunk& chunk, const std::vector<std::string>& read,
+                    std::vector<std::string>* names) {
+  auto from = read.begin();
+  if (chunk.repeats_first) {
+    if (names->empty() || read.empty() || read.front() != names->front()) return false;
+    ++from;
+  }
+  names->insert(names->end(), from, read.end());
+  return true;
+}
+
+std::optional<Alignment> FastaInChunks(std::string_view text,
+                                       const std::vector<FastaRecord>& records,
+                                       std::size_t chunk_cells, const std::string& file) {
+  // NCL refuses text before the first record, which FastaRecords passes over, and leaks
+  // what it made when a chunk's sequences hold no characters.
+  if (records.empty() || records.front().text.data() != text.data() ||
+      !std::all_of(records.begin(), records.end(), HasCharacters)) {
+    return std::nullopt;
+  }
+  // The count of characters is NCL's to find; a record's size stands in for it.
+  std::size_t longest = 1;
+  for (const auto& record : records) longest = std::max(longest, record.text.size());
+  const std::size_t per = TaxaPerChunk(records.size(), longest, chunk_cells);
+  for (const Attempt& attempt : AttemptsFor(InputFormat::kFasta)) {
+    AsciiStandIns stand_ins;
+    ChunkResult result;
+    std::vector<std::string> read;
+    bool read_all = true;
+    for (std::size_t begin = 0; begin < records.size() && read_all; begin += per) {
+      const std::size_t end = std::min(records.size(), begin + per);
+      const char* from = records[begin].text.data();
+      const std::string_view last = records[end - 1].text;
+      std::vector<std::string_view> pieces{
+          std::string_view(from, static_cast<std::size_t>(last.data() + last.size() - from))};
+      if (!EndsLine(last)) pieces.push_back("\n");
+      std::string copy, replaced;
+      read_all =
+          StandInPieces(&pieces, &stand_ins, &copy, &replaced) &&
+          ReadChunk(pieces, attempt.ncl_format, end - begin, begin == 0, &result, &read, file);
+      for (std::size_t i = begin; read_all && i < end; ++i) {
+        read_all = stand_ins.Of(records[i].name) == read[i - begin];
+      }
+    }
+    if (!read_all) continue;
+    Alignment out;
+    out.format = InputFormat::kFasta;
+    out.kind = KindOf(result.type);
+    out.characters = result.characters;
+    for (const auto& record : records) {
+      out.names.push_back(record.name);
+      out.rows.AddRun(static_cast<std::size_t>(record.text.data() - text.data()),
+                      record.text.size());
+    }
+    if (!NamesHold(out.names)) return std::nullopt;
+    return out;
+  }
+  return std::nullopt;
+}
+
+// The taxon count on a PHYLIP text's first line, and the line's end.
+struct PhylipHeader {
+  TextRange taxa_digits;
+  std::size_t line_end = 0;  // after its line break
+  std::size_t taxa = 0;
+  std::size_t characters = 0;
+};
+
+std::optional<PhylipHeader> ReadPhylipHeader(std::string_view text) {
+  PhylipHeader h;
+  std::size_t i = 0;
+  while (i < text.size() && IsAsciiSpace(text[i])) ++i;
+  const auto number = [&](std::size_t* n) {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    const auto [end, ec] = std::from_chars(text.data() + i, text.data() + text.size(), *n);
+    if (ec != std::errc()) return false;
+    i = static_cast<std::size_t>(end - text.data());
+    return true;
+  };
+  const std::size_t at = i;
+  if (!number(&h.taxa)) return std::nullopt;
+  h.taxa_digits = {at, i - at};
+  if (!number(&h.characters)) return std::nullopt;
+  const std::size_t end = text.find('\n', i);
+  h.line_end = end == std::string_view::npos ? text.size() : end + 1;
+  return h;
+}
+
+std::optional<Alignment> PhylipInChunks(std::string_view text, InputFormat format,
+                                        std::size_t chunk_cells, const std::string& file) {
+  const auto header = ReadPhylipHeader(text);
+  if (!header || header->taxa == 0) return std::nullopt;
+  const std::size_t per = TaxaPerChunk(header->taxa, header->characters, chunk_cells);
+  for (const Attempt& attempt : AttemptsFor(format)) {
+    MatrixLayout layout;
+    layout.format = attempt.format;
+    layout.interleaved = attempt.interleaved;
+    layout.matchchar = '.';
+    layout.characters = header->characters;
+    layout.taxa = header->taxa;
+    RawMatrix matrix;
+    try {
+      matrix = RawRows(text, layout, {}, file);
+    } catch (const RuntimeError&) {
+      continue;  // not this layout
+    }
+    // A row that ends inside a word is no reading NCL makes of the whole text either.
+    if (!PlacesStandAlone(text, matrix, true)) continue;
+    AsciiStandIns stand_ins;
+    ChunkResult result;
+    std::vector<std::string> names;
+    bool read_all = true;
+    for (const Chunk& chunk : Chunks(header->taxa, per, matrix.matched, attempt.interleaved)) {
+      const std::string count = std::to_string(chunk.taxa.size());
+      const TextRange digits = header->taxa_digits;
+      std::vector<std::string_view> pieces{
+          text.substr(0, digits.offset), count,
+          text.substr(digits.offset + digits.size, header->line_end - digits.offset - digits.size)};
+      if (!EndsLine(pieces.back())) pieces.push_back("\n");
+      AddRows(text, matrix, chunk, &pieces);
+      std::string copy, replaced;
+      std::vector<std::string> read;
+      if (!StandInPieces(&pieces, &stand_ins, &copy, &replaced) ||
+          !ReadChunk(pieces, attempt.ncl_format, chunk.taxa.size(), names.empty(), &result, &read,
+                     file)) {
+        read_all = false;
+        break;
+      }
+      if (!copy.empty()) read = AsciiStandIns::Originals(copy, replaced, read);
+      if (!TakeChunkNames(chunk, read, &names)) {
+        read_all = false;
+        break;
+      }
+    }
+    if (!read_all || names.size() != header->taxa) continue;
+    if (UnreadPhylipText(text, names, matrix.rows)) continue;
+    if (!NamesHold(names)) return std::nullopt;
+    Alignment out;
+    out.format = attempt.format;
+    out.interleaved = attempt.interleaved;
+    out.kind = KindOf(result.type);
+    out.characters = result.characters;
+    out.names = std::move(names);
+    out.rows = std::move(matrix.rows);
+    return out;
+  }
+  return std::nullopt;
+}
+
+std::optional<Alignment> NexusInChunks(std::string_view text, std::size_t chunk_cells,
+                                       const std::string& file) {
+  const auto shape = ScanNexusShape(text);
+  if (!shape || shape->layout.taxa == 0) return std::nullopt;
+  const MatrixLayout& layout = shape->layout;
+  if (!layout.labels && shape->names.empty()) return std::nullopt;
+  RawMatrix matrix;
+  try {
+    matrix = RawRows(text, layout, shape->names, file);
+  } catch (const RuntimeError&) {
+    return std::nullopt;
+  }
+  if (matrix.numbered || matrix.block_end == 0 || !PlacesStandAlone(text, matrix, false)) {
+    return std::nullopt;
+  }
+  const std::vector<std::string>& ours = shape->names.empty() ? matrix.names : shape->names;
+  if (ours.size() != layout.taxa) return std::nullopt;
+  const std::size_t per = TaxaPerChunk(layout.taxa, layout.characters, chunk_cells);
+  ChunkResult result;
+  std::vector<std::string> names;
+  Alignment out;
+  for (const Chunk& chunk : Chunks(layout.taxa, per, matrix.matched, layout.interleaved)) {
+    const bool first = names.empty();
+    const std::string count = std::to_string(chunk.taxa.size());
+    const TextRange ntax = shape->ntax;
+    const std::size_t after_count = ntax.offset + ntax.size;
+    std::vector<std::string_view> pieces{text.substr(0, ntax.offset), count};
+    if (shape->taxlabels.empty()) {
+      pieces.push_back(text.substr(after_count, shape->matrix_begin - after_count));
+    } else {
+      const TextRange front = shape->taxlabels.front(), back = shape->taxlabels.back();
+      pieces.push_back(text.substr(after_count, front.offset - after_count));
+      for (const std::size_t t : chunk.taxa) {
+        pieces.push_back(text.substr(shape->taxlabels[t].offset, shape->taxlabels[t].size));
+        pieces.push_back(" ");
+      }
+      const std::size_t after_labels = back.offset + back.size;
+      pieces.push_back(text.substr(after_labels, shape->matrix_begin - after_labels));
+    }
+    pieces.push_back("\n");
+    AddRows(text, matrix, chunk, &pieces);
+    pieces.push_back(text.substr(matrix.matrix_end, matrix.block_end - matrix.matrix_end));
+    // The blocks after the matrix (character sets) are read with the first chunk.
+    pieces.push_back(first ? text.substr(matrix.block_end) : std::string_view("\n"));
+    std::vector<std::string> read;
+    const auto reader = ReadChunk(pieces, MultiFormatReader::NEXUS_FORMAT, chunk.taxa.size(), first,
+                                  &result, &read, file);
+    if (!reader) return std::nullopt;
+    NxsCharactersBlock* chars = reader->ncl().GetCharactersBlock(reader->ncl().GetTaxaBlock(0), 0);
+    const bool continuous = chars->GetDataType() == NxsCharactersBlock::continuous;
+    if (chars->IsInterleave() != layout.interleaved || chars->IsLabels() != layout.labels ||
+        (continuous || chars->IsTokens()) != layout.tokens ||
+        chars->GetMatchcharSymbol() != layout.matchchar || continuous != shape->continuous) {
+      return std::nullopt;  // the first look read the FORMAT otherwise than NCL
+    }
+    if (first) {
+      out.nexus_characters = CharactersCommands(chars);
+      out.nexus_sets = SetsCommands(reader->ncl(), chars);
+    }
+    for (std::string& name : read) std::replace(name.begin(), name.end(), ' ', '_');
+    if (!TakeChunkNames(chunk, read, &names)) return std::nullopt;
+  }
+  if (names != ours || !NamesHold(names)) return std::nullopt;
+  out.format = InputFormat::kNexus;
+  out.kind = KindOf(result.type);
+  out.characters = result.characters;
+  out.names = std::move(names);
+  out.rows = std::move(matrix.rows);
+  return out;
+}
+
+// The text read a few taxa at a time, or nullopt where it must be read whole.
+std::optional<Alignment> ReadInChunks(std::string_view text, InputFormat format,
+                                      const std::vector<FastaRecord>& records,
+                                      const std::string& file, std::size_t chunk_cells) {
+  switch (format) {
+    case InputFormat::kFasta:
+      return FastaInChunks(text, records, chunk_cells, file);
+    case InputFormat::kNexus:
+      return NexusInChunks(text, chunk_cells, file);
+    case InputFormat::kPhylip:
+    case InputFormat::kPhylipStrict:
+    case InputFormat::kPhylipRelaxed:
+      return PhylipInChunks(text, format, chunk_cells, file);
+    case InputFormat::kList:
+      break;
+  }
+  return std::nullopt;
+}
 }  // namespace
 
-Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string& file_name) {
+Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string& file_name,
+                        ReadingOptions options) {
   if (bytes.size() >= 2 &&
       ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
     Raise("Cannot read " + Quote(file_name) +
@@ -469,8 +996,6 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
   }
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   std::vector<FastaRecord> records;
-  const bool phylip = format == InputFormat::kPhylip || format == InputFormat::kPhylipStrict ||
-                      format == InputFormat::kPhylipRelaxed;
   switch (format) {
     case InputFormat::kFasta:
       records = FastaRecords(bytes, file_name);
@@ -495,67 +1020,21 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
       Raise("Cannot read " + Quote(file_name) + " as an alignment: it is a name list");
   }
 
-  const int nexus_blocks =
-      PublicNexusReader::NEXUS_TAXA_BLOCK_BIT | PublicNexusReader::NEXUS_CHARACTERS_BLOCK_BIT |
-      PublicNexusReader::NEXUS_ASSUMPTIONS_BLOCK_BIT | PublicNexusReader::NEXUS_SETS_BLOCK_BIT |
-      PublicNexusReader::NEXUS_UNALIGNED_BLOCK_BIT;
-  // NCL's FASTA reader misses a last line without a line break.
-  if (!bytes.empty() && bytes.back() != '\n') bytes.push_back('\n');
-  // NCL's FASTA and PHYLIP readers drop bytes beyond ASCII from names: they read a
-  // stand-in text, and the names are taken back from the original.
-  AsciiStandIns stand_ins;
-  std::string original;
-  if (format != InputFormat::kNexus &&
-      std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; })) {
-    std::string replaced = bytes;
-    if (stand_ins.Apply(&replaced)) {
-      original = std::move(bytes);
-      bytes = std::move(replaced);
+  std::optional<Alignment> alignment;
+  try {
+    if (options.reading != Reading::kWhole) {
+      alignment = ReadInChunks(bytes, format, records, file_name, options.chunk_cells);
     }
+    if (!alignment && options.reading == Reading::kChunksOnly) {
+      Raise("Cannot read " + Quote(file_name) + " a chunk of taxa at a time");
+    }
+    if (!alignment) alignment = ReadWhole(bytes, format, records, file_name);
+  } catch (const std::bad_alloc&) {
+    Raise("Cannot read " + Quote(file_name) + ": it needs more memory than there is");
   }
-  TextBuffer buffer(bytes);
-  std::istream in(&buffer);
-  std::optional<Failure> best;
-  for (const Attempt& attempt : AttemptsFor(format)) {
-    in.clear();
-    in.seekg(0);
-    Reader reader(nexus_blocks);
-    Failure failure;
-    try {
-      reader.ncl().ReadStream(in, attempt.ncl_format, file_name.c_str());
-      Alignment alignment = Collect(reader.ncl(), attempt, bytes, &records, stand_ins, file_name);
-      const auto unread =
-          phylip ? UnreadPhylipText(bytes, alignment.names, alignment.rows) : std::nullopt;
-      if (!unread) {
-        if (phylip && !original.empty()) {
-          alignment.names = AsciiStandIns::Originals(original, bytes, alignment.names);
-        }
-        return alignment;
-      }
-      failure = {*unread, 0, 0, static_cast<long long>(bytes.size()), false};
-    } catch (const DuplicatedLabelNxsException& e) {
-      failure = {DuplicateText(e.msg), 0, 0, 0, true};
-    } catch (const NxsException& e) {
-      failure = {e.msg, e.line, e.col, static_cast<long long>(e.pos), false};
-    } catch (const std::bad_alloc&) {
-      Raise("Cannot read " + Quote(file_name) + ": it needs more memory than there is");
-    } catch (const RuntimeError&) {
-      throw;  // a finding of ours, such as sequences of unequal length
-    } catch (const std::exception& e) {
-      failure = {e.what(), 0, 0, 0, false};  // anything else NCL throws
-    } catch (const NxsString::NxsX_NotANumber&) {
-      failure = {"a value is not a number NCL can read", 0, 0, 0, false};
-    } catch (...) {
-      failure = {"NCL could not read it", 0, 0, 0, false};
-    }
-    // The attempt that read furthest before failing is the likeliest reading.
-    if (!best || (failure.duplicate && !best->duplicate) ||
-        (failure.duplicate == best->duplicate && failure.position > best->position)) {
-      best = failure;
-    }
-  }
-  Raise("Cannot read " + Quote(file_name) + " as " + FormatTitle(format) + ": " +
-        FailureText(*best));
+  alignment->rows.SetText(std::move(bytes));
+  alignment->rows.ReleaseUnusedText();
+  return std::move(*alignment);
 }
 
 }  // namespace dk

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "alignment/input_format.h"
+#include "alignment/row_set.h"
 
 namespace dk {
 
@@ -38,14 +39,27 @@ struct Alignment {
   std::size_t characters = 0;  // per taxon
   // Row i of taxon names[i]. FASTA: the record exactly as it stands in the input (the
   // ">" line and the data lines, each with its line break). PHYLIP and NEXUS: the
-  // taxon's states in NEXUS notation, one symbol per character unless polymorphic.
-  std::vector<std::string> rows;
+  // taxon's cells as the input writes them, side by side (words with one blank between
+  // them), a match character replaced by the first taxon's cell.
+  RowSet rows;
   // NEXUS: the commands of the characters block that go between DIMENSIONS and
   // MATRIX (FORMAT, character and state labels), each on its own line.
   std::string nexus_characters;
   // NEXUS: CHARSET and CHARPARTITION commands of the input's SETS and ASSUMPTIONS
   // blocks (they number characters, which pruning leaves alone), one per line.
   std::string nexus_sets;
+};
+
+// How ReadAlignment has NCL read the text.
+enum class Reading {
+  kAuto,        // a chunk of taxa at a time where that reads, else the whole text at once
+  kWhole,       // the whole text at once
+  kChunksOnly,  // a chunk at a time, or raise (to check that a text reads so)
+};
+
+struct ReadingOptions {
+  Reading reading = Reading::kAuto;
+  std::size_t chunk_cells = 0;  // cells NCL reads at a time; 0 for a 64th of the matrix
 };
 
 // Reads `bytes`, the content of the file `file_name` (used in messages only), as
@@ -58,7 +72,14 @@ struct Alignment {
 // Otherwise raises a RuntimeError naming the file and what was wrong: duplicate names
 // with their places, sequences of unequal length with their names and lengths, counts
 // above kMaxTaxa or kMaxCharacters, or NCL's reason with the line and column.
-Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string& file_name);
+//
+// Memory: NCL holds several times the size of each cell it reads, so it reads the text a
+// chunk of taxa at a time, each chunk's text made of pieces of the input, and the rows
+// stay runs of `bytes` where they stand there as one run. A text that does not read so
+// (any failure, a layout the chunks cannot be cut from) is read whole, and every message
+// is the whole reading's; the result is the same either way.
+Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string& file_name,
+                        ReadingOptions options = {});
 
 }  // namespace dk
 

@@ -18,6 +18,12 @@ Alignment Read(const std::string& text, InputFormat format) {
   return ReadAlignment(text, format, "in.txt");
 }
 
+Strings RowsOf(const Alignment& a) {
+  Strings rows;
+  for (std::size_t i = 0; i < a.rows.size(); ++i) rows.emplace_back(a.rows[i]);
+  return rows;
+}
+
 std::string ReadError(const std::string& text, InputFormat format) {
   return ErrorOf([&] { Read(text, format); });
 }
@@ -31,8 +37,8 @@ TEST(FastaTest, KeepsEachRecordAsItStands) {
   EXPECT_EQ(a.kind, DataKind::kDna);
   EXPECT_EQ(a.names, (Strings{"Alpha first taxon", "Beta", "Gamma"}));
   EXPECT_EQ(a.characters, 7u);
-  EXPECT_EQ(a.rows, (Strings{">Alpha first taxon\r\nACGTa\r\ncg\r\n", ">Beta\nACG-?NN\n\n",
-                             ">Gamma\nRYKMACG"}));
+  EXPECT_EQ(RowsOf(a), (Strings{">Alpha first taxon\r\nACGTa\r\ncg\r\n", ">Beta\nACG-?NN\n\n",
+                                ">Gamma\nRYKMACG"}));
 }
 
 TEST(FastaTest, RecognisesRnaAndProtein) {
@@ -86,7 +92,7 @@ TEST(FastaTest, ReadsTheCommittedExample) {
   EXPECT_EQ(a.names[0], "Alpha");
   EXPECT_EQ(a.characters, 600u);
   std::string joined;
-  for (const auto& row : a.rows) joined += row;
+  for (const auto& row : RowsOf(a)) joined += row;
   EXPECT_EQ(joined, text);
 }
 
@@ -165,7 +171,7 @@ TEST(PhylipTest, NamedLayoutsReadOnlyThatLayout) {
 TEST(PhylipTest, ReadsProtein) {
   const Alignment a = Read("2 5\nalpha MKLEW\nbeta  MKLQW\n", InputFormat::kPhylip);
   EXPECT_EQ(a.kind, DataKind::kProtein);
-  EXPECT_EQ(a.rows, (Strings{"MKLEW", "MKLQW"}));
+  EXPECT_EQ(RowsOf(a), (Strings{"MKLEW", "MKLQW"}));
 }
 
 TEST(PhylipTest, ChecksTheHeaderBeforeReading) {
@@ -237,7 +243,7 @@ TEST(NexusTest, ReadsNamesWithBlanksAsUnderscores) {
   EXPECT_EQ(a.names, (Strings{"Homo_sapiens", "Pan_tro's", "Gorilla"}));
   EXPECT_EQ(a.characters, 6u);
   // Match characters are resolved against the first row; the rest stands as written.
-  EXPECT_EQ(a.rows, (Strings{"ACGTAC", "ACTT-C", "A{CG}GTA?"}));
+  EXPECT_EQ(RowsOf(a), (Strings{"ACGTAC", "ACTT-C", "A{CG}GTA?"}));
 }
 
 TEST(NexusTest, KeepsTheFormatAndTheCharacterSets) {
@@ -259,7 +265,7 @@ TEST(NexusTest, ReadsADataBlockAndStandardData) {
       InputFormat::kNexus);
   EXPECT_EQ(a.kind, DataKind::kStandard);
   EXPECT_EQ(a.names, (Strings{"A", "B"}));
-  EXPECT_EQ(a.rows, (Strings{"01(12)2", "0?10"}));
+  EXPECT_EQ(RowsOf(a), (Strings{"01(12)2", "0?10"}));
   EXPECT_NE(a.nexus_characters.find("colour"), std::string::npos) << a.nexus_characters;
 }
 
@@ -349,6 +355,89 @@ TEST(AlignmentTest, RefusesNamesWithTabs) {
             "Cannot read 'in.txt': the name of taxon 1 ('a\\tb') holds a tab or line break");
   EXPECT_EQ(ReadError(std::string(">a\0b\nAC\n>c\nAG\n", 14), InputFormat::kFasta),
             "Cannot read 'in.txt': the name of sequence 1 ('a\\x00b') holds a control character");
+}
+
+// NCL reads a text a few taxa at a time to bound its memory: one taxon a chunk here,
+// which must give exactly what reading the whole text gives, for every layout.
+TEST(AlignmentTest, ReadingAChunkOfTaxaAtATimeGivesTheWholeReading) {
+  const std::string nexus_dna =
+      "#NEXUS\n[a comment]\nBEGIN DATA;\n DIMENSIONS NTAX=3 NCHAR=8;\n"
+      " FORMAT DATATYPE=DNA MISSING=? GAP=- MATCHCHAR=.;\n MATRIX\n"
+      "  Homo_sapiens ACGTAC-T\n  Pan [in a row] ..GA.{CG}.T\n  'Go''rilla' A?GTACGT\n;\nEND;\n"
+      "BEGIN SETS;\n CHARSET first = 1-4;\n CHARPARTITION halves = a: 1-4, b: 5-8;\nEND;\n";
+  const std::string nexus_taxa =
+      "#NEXUS\nBEGIN TAXA;\n DIMENSIONS NTAX=3;\n TAXLABELS 'Homo sapiens' Pan Gorilla;\nEND;\n"
+      "BEGIN CHARACTERS;\n DIMENSIONS NCHAR=4;\n FORMAT DATATYPE=STANDARD SYMBOLS=\"012\";\n"
+      " CHARSTATELABELS 1 wings / absent present, 2 legs;\n MATRIX\n"
+      "  Gorilla 0(12)10\n  'Homo sapiens' 0110\n  Pan 1?10\n;\nEND;\n";
+  const std::string nexus_interleaved =
+      "#NEXUS\nBEGIN DATA;\n DIMENSIONS NTAX=3 NCHAR=8;\n FORMAT DATATYPE=DNA GAP=- INTERLEAVE "
+      "MATCHCHAR=.;\n MATRIX\n  a ACGT\n  b ..G.\n  c ACGA\n\n  a AC-T\n  b AC.T\n  c "
+      "AAAA\n;\nEND;\n";
+  const std::string nexus_continuous =
+      "#NEXUS\nBEGIN DATA;\n DIMENSIONS NTAX=3 NCHAR=3;\n FORMAT DATATYPE=CONTINUOUS;\n MATRIX\n"
+      "  a 3.14159265358979 1e400 -0\n  b 0.5   2.50 ?\n  c 1 2 3\n;\nEND;\n";
+  const std::string nexus_nolabels =
+      "#NEXUS\nBEGIN TAXA;\n DIMENSIONS NTAX=2;\n TAXLABELS x y;\nEND;\nBEGIN CHARACTERS;\n"
+      " DIMENSIONS NCHAR=4;\n FORMAT DATATYPE=PROTEIN GAP=- NOLABELS;\n MATRIX\n  MKLE\n  "
+      "MKL-\n;\nEND;\n";
+  const struct {
+    std::string text;
+    InputFormat format;
+  } cases[] = {
+      {">Alpha first\r\nACGTa\r\ncg\r\n>Beta\nACG-?NN\n\n>Gamma\nRYKMACG", InputFormat::kFasta},
+      {">a\nMKLEWF\n>b\nMKLQ-X\n>c\nMKLQ-X\n", InputFormat::kFasta},
+      {">\xC3\xA9"
+       "cureuil\nACGT\n>M\xC3\xBCller\nACGA\n>b\nAC-T\n",
+       InputFormat::kFasta},
+      {"3 8\nA ACGTACGT\nB ..GT.C-T\nC ACG?AC\n  GT\n", InputFormat::kPhylip},
+      {"3 4\nHomo sapieACGT\nPan       AC-T\nGorilla   ACGA\n", InputFormat::kPhylip},
+      {"3 8\nA ACGT\nB ACGA\nC AC-T\n\nACGT\nAC.T\nACGA\n", InputFormat::kPhylip},
+      {"3 8\nHomo sapieACGT\nPan       ACGA\nGorilla   AC-T\n\nACGT\nAC.T\nACGA\n",
+       InputFormat::kPhylip},
+      {"2 4\nM\xC3\xBCller ACGT\n\xCE\xB1\xCE\xB2 AC-T\n", InputFormat::kPhylip},
+      {nexus_dna, InputFormat::kNexus},
+      {nexus_taxa, InputFormat::kNexus},
+      {nexus_interleaved, InputFormat::kNexus},
+      // NCL cannot read this interleaved matrix with one taxon alone.
+      {"#NEXUS\nBEGIN DATA; DIMENSIONS NTAX=3 NCHAR=4; FORMAT DATATYPE=DNA MISSING=? "
+       "INTERLEAVE;\nMATRIX\n"
+       "a GN?\nb NTT\nc ACG\n\na N\nb G\nc T\n;\nEND;\n",
+       InputFormat::kNexus},
+      {nexus_continuous, InputFormat::kNexus},
+      {nexus_nolabels, InputFormat::kNexus},
+  };
+  for (const auto& c : cases) {
+    const Alignment whole = ReadAlignment(c.text, c.format, "in.txt", {Reading::kWhole, 0});
+    for (const std::size_t cells : {std::size_t{1}, std::size_t{0}}) {
+      Alignment chunks;
+      try {
+        chunks = ReadAlignment(c.text, c.format, "in.txt", {Reading::kChunksOnly, cells});
+      } catch (const RuntimeError& e) {
+        ADD_FAILURE() << e.what() << "\n" << c.text;
+        continue;
+      }
+      EXPECT_EQ(chunks.format, whole.format) << c.text;
+      EXPECT_EQ(chunks.interleaved, whole.interleaved) << c.text;
+      EXPECT_EQ(chunks.kind, whole.kind) << c.text;
+      EXPECT_EQ(chunks.names, whole.names) << c.text;
+      EXPECT_EQ(chunks.characters, whole.characters) << c.text;
+      EXPECT_EQ(RowsOf(chunks), RowsOf(whole)) << c.text;
+      EXPECT_EQ(chunks.nexus_characters, whole.nexus_characters) << c.text;
+      EXPECT_EQ(chunks.nexus_sets, whole.nexus_sets) << c.text;
+    }
+  }
+  // A row that ends inside a word ("T" of "T2") would read alone in a chunk; the whole
+  // text does not, and its message stands.
+  const std::string broken = "3 4\nA ACG\nT2 ACGT\nC ACGT\n";
+  const std::string whole_error = ErrorOf([&] {
+    ReadAlignment(broken, InputFormat::kPhylip, "in.txt", {Reading::kWhole, 0});
+  });
+  EXPECT_NE(whole_error, "(no error)");
+  EXPECT_EQ(ErrorOf([&] {
+              ReadAlignment(broken, InputFormat::kPhylip, "in.txt", {{}, 1});
+            }),
+            whole_error);
 }
 
 }  // namespace

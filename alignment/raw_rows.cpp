@@ -12,34 +12,42 @@
 namespace dk {
 namespace {
 
-// The rows being gathered, with the first taxon's cells kept apart for its matchchar.
+// The rows being gathered. A row stays a run of the text while its cells follow one
+// another there (words with one blank between them); it gets a text of its own at the
+// first cell that does not. The first taxon's cells are located for its matchchar.
 class Rows {
  public:
-  Rows(const MatrixLayout& layout, std::size_t taxa, const std::string& file)
-      : layout_(layout), file_(file), rows_(taxa), cells_(taxa, 0) {}
+  Rows(std::string_view text, const MatrixLayout& layout, std::size_t taxa, const std::string& file)
+      : t_(text), layout_(layout), file_(file), rows_(taxa), places_(taxa) {}
 
   std::size_t total() const { return total_; }
-  bool full(std::size_t taxon) const { return cells_[taxon] >= layout_.characters; }
+  bool full(std::size_t taxon) const { return rows_[taxon].cells >= layout_.characters; }
+
+  // Notes that taxon's row (label included) stands in the text from `begin` to `end`.
+  void Place(std::size_t taxon, std::size_t begin, std::size_t end) {
+    if (end > begin) places_[taxon].push_back({begin, end - begin});
+  }
 
   void Add(std::size_t taxon, std::string_view cell) {
     if (full(taxon)) Fail("taxon " + std::to_string(taxon + 1) + " has more cells than declared");
-    const std::size_t index = cells_[taxon]++;
+    Row& row = rows_[taxon];
+    const std::size_t index = row.cells++;
     ++total_;
     if (taxon == 0) {
-      first_.push_back(rows_[0].size() + (layout_.tokens && index > 0 ? 1 : 0));
+      first_.push_back(row.size() + (layout_.tokens && index > 0 ? 1 : 0));
     } else if (layout_.matchchar != '\0' && cell.size() == 1 && cell[0] == layout_.matchchar) {
-      if (index >= cells_[0]) Fail("a match character stands before the first taxon's cell");
+      if (index >= rows_[0].cells) Fail("a match character stands before the first taxon's cell");
       cell = FirstCell(index);
+      matched_ = true;
     }
-    std::string& row = rows_[taxon];
-    if (layout_.tokens && index > 0) row += ' ';
-    row.append(cell);
+    Append(row, cell, layout_.tokens && index > 0);
   }
 
   // Adds each character of `run` as a cell of its own (not for words), at most as many
   // as the row has room for; returns how many were added.
   std::size_t AddRun(std::size_t taxon, std::string_view run) {
-    run = run.substr(0, layout_.characters - std::min(cells_[taxon], layout_.characters));
+    Row& row = rows_[taxon];
+    run = run.substr(0, layout_.characters - std::min(row.cells, layout_.characters));
     const bool matches = taxon > 0 && layout_.matchchar != '\0' &&
                          run.find(layout_.matchchar) != std::string_view::npos;
     if (matches || layout_.tokens) {
@@ -47,22 +55,31 @@ class Rows {
       return run.size();
     }
     if (taxon == 0) {
-      for (std::size_t k = 0; k < run.size(); ++k) first_.push_back(rows_[0].size() + k);
+      for (std::size_t k = 0; k < run.size(); ++k) first_.push_back(row.size() + k);
     }
-    rows_[taxon].append(run);
-    cells_[taxon] += run.size();
+    Append(row, run, false);
+    row.cells += run.size();
     total_ += run.size();
     return run.size();
   }
 
-  std::vector<std::string> Take() {
+  RawMatrix Take() {
+    RawMatrix out;
     for (std::size_t t = 0; t < rows_.size(); ++t) {
-      if (cells_[t] != layout_.characters) {
-        Fail("taxon " + std::to_string(t + 1) + " has " + std::to_string(cells_[t]) +
+      Row& row = rows_[t];
+      if (row.cells != layout_.characters) {
+        Fail("taxon " + std::to_string(t + 1) + " has " + std::to_string(row.cells) +
              " cells where " + std::to_string(layout_.characters) + " are declared");
       }
+      if (row.own) {
+        out.rows.AddOwn(std::move(row.text));
+      } else {
+        out.rows.AddRun(row.begin == kNone ? 0 : row.begin, row.run);
+      }
     }
-    return std::move(rows_);
+    out.places = std::move(places_);
+    out.matched = matched_;
+    return out;
   }
 
   [[noreturn]] void Fail(const std::string& why) const {
@@ -71,26 +88,65 @@ class Rows {
   }
 
  private:
+  static constexpr std::size_t kNone = std::string_view::npos;
+
+  struct Row {
+    std::size_t begin = kNone;  // where the run starts in the text
+    std::size_t run = 0;        // its length
+    bool own = false;           // the row is `text`, not a run
+    std::string text;
+    std::size_t cells = 0;
+    std::size_t size() const { return own ? text.size() : run; }
+  };
+
+  // Appends `cell` (with a blank before it when `blank`), keeping the row a run of the
+  // text while the cell follows it there.
+  void Append(Row& row, std::string_view cell, bool blank) {
+    if (!row.own) {
+      const char* at = cell.data();
+      const bool in_text = at >= t_.data() && at + cell.size() <= t_.data() + t_.size();
+      const std::size_t offset = in_text ? static_cast<std::size_t>(at - t_.data()) : 0;
+      if (in_text && row.begin == kNone && !blank) {
+        row.begin = offset;
+        row.run = cell.size();
+        return;
+      }
+      const std::size_t next = row.begin + row.run;
+      if (in_text && row.begin != kNone && offset == next + (blank ? 1 : 0) &&
+          (!blank || t_[next] == ' ')) {
+        row.run += cell.size() + (blank ? 1 : 0);
+        return;
+      }
+      row.own = true;
+      if (row.begin != kNone) row.text.assign(t_.substr(row.begin, row.run));
+    }
+    if (blank) row.text += ' ';
+    row.text.append(cell);
+  }
+
   std::string_view FirstCell(std::size_t index) const {
-    const std::string& row = rows_[0];
+    const Row& first = rows_[0];
+    const std::string_view row =
+        first.own ? std::string_view(first.text) : t_.substr(first.begin, first.run);
     const std::size_t begin = first_[index];
     std::size_t end = index + 1 < first_.size() ? first_[index + 1] : row.size();
     if (layout_.tokens && index + 1 < first_.size()) --end;  // the blank before the next
-    return std::string_view(row).substr(begin, end - begin);
+    return row.substr(begin, end - begin);
   }
 
+  std::string_view t_;
   const MatrixLayout& layout_;
   const std::string& file_;
-  std::vector<std::string> rows_;
-  std::vector<std::size_t> cells_;
+  std::vector<Row> rows_;
+  std::vector<std::vector<TextRange>> places_;
   std::vector<std::size_t> first_;  // where each cell of the first taxon begins
   std::size_t total_ = 0;
+  bool matched_ = false;
 };
 
 // ---- PHYLIP
 
-std::vector<std::string> PhylipRows(std::string_view t, const MatrixLayout& layout,
-                                    std::size_t taxa, Rows& rows) {
+RawMatrix PhylipRows(std::string_view t, const MatrixLayout& layout, std::size_t taxa, Rows& rows) {
   std::size_t i = 0;
   while (i < t.size() && IsAsciiSpace(t[i])) ++i;
   i = t.find('\n', i);  // past the header
@@ -127,15 +183,19 @@ std::vector<std::string> PhylipRows(std::string_view t, const MatrixLayout& layo
   };
   for (std::size_t taxon = 0; taxon < taxa; ++taxon) {
     skip_blank_lines();
+    const std::size_t begin = i;
     skip_name();
     read_cells(taxon, layout.interleaved);
+    rows.Place(taxon, begin, i);
   }
   if (layout.interleaved) {
     for (std::size_t taxon = 0; rows.total() < taxa * layout.characters;
          taxon = (taxon + 1) % taxa) {
       skip_blank_lines();
       if (i >= t.size()) break;
+      const std::size_t begin = i;
       read_cells(taxon, true);
+      rows.Place(taxon, begin, i);
     }
   }
   return rows.Take();
@@ -171,6 +231,7 @@ class NexusText {
 
   bool AtEnd() const { return i_ >= t_.size(); }
   char Peek() const { return t_[i_]; }
+  void Next() { ++i_; }
 
   // One word: a quoted word without its quotes ('' stands for '), or a run of
   // characters up to a blank or punctuation.
@@ -264,29 +325,41 @@ class NexusText {
   Rows& rows_;
 };
 
-std::vector<std::string> NexusRows(std::string_view text, const MatrixLayout& layout,
-                                   const std::vector<std::string>& names, Rows& rows) {
+RawMatrix NexusRows(std::string_view text, const MatrixLayout& layout,
+                    std::vector<std::string> names, Rows& rows) {
   NexusText t(text, rows);
   if (!t.FindMatrix()) rows.Fail("no MATRIX command was found");
+  // Without names, the labels of the first rows name the taxa, in order.
+  const bool learn = names.empty();
   std::unordered_map<std::string, std::size_t> index;
   for (std::size_t n = 0; n < names.size(); ++n) index.emplace(AsciiUpper(names[n]), n);
+  bool numbered = false;
   const auto taxon_of = [&](std::string word, std::size_t by_order) -> std::size_t {
     if (!layout.labels) return by_order;
     for (char& c : word) {
       if (c == ' ') c = '_';
     }
+    if (learn && names.size() < layout.taxa && by_order == names.size()) {
+      if (!index.emplace(AsciiUpper(word), names.size()).second) {
+        rows.Fail("the row label " + QuoteForMessage(word) + " is given twice");
+      }
+      names.push_back(word);
+      return by_order;
+    }
     if (const auto it = index.find(AsciiUpper(word)); it != index.end()) return it->second;
     std::size_t number = 0;
     const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), number);
     if (ec == std::errc() && end == word.data() + word.size() && number >= 1 &&
-        number <= names.size()) {
+        number <= layout.taxa) {
+      numbered = true;
       return number - 1;
     }
     rows.Fail("the row label " + QuoteForMessage(word) + " names no taxon");
   };
   std::size_t order = 0;
   while (t.Skip(), !t.AtEnd() && t.Peek() != ';') {
-    std::size_t taxon = order % names.size();
+    const std::size_t begin = t.at();
+    std::size_t taxon = order % layout.taxa;
     if (layout.labels) taxon = taxon_of(t.Word(), taxon);
     ++order;
     // Adds the cells at the cursor: a run of single characters at once.
@@ -308,16 +381,166 @@ std::vector<std::string> NexusRows(std::string_view text, const MatrixLayout& la
     } else {
       while (!rows.full(taxon) && (t.Skip(), !t.AtEnd()) && t.Peek() != ';') add();
     }
+    rows.Place(taxon, begin, t.at());
   }
   if (t.AtEnd()) rows.Fail("the MATRIX command has no ';'");
-  return rows.Take();
+  RawMatrix out = rows.Take();
+  out.names = std::move(names);
+  out.numbered = numbered;
+  out.matrix_end = t.at();
+  // The block's END: the commands after the matrix are left to NCL.
+  for (bool command_start = true; t.Skip(), !t.AtEnd();) {
+    if (t.Peek() == ';') {
+      t.Next();
+      command_start = true;
+      continue;
+    }
+    const std::string word = AsciiUpper(t.Word());
+    if (command_start && (word == "END" || word == "ENDBLOCK")) {
+      t.Skip();
+      if (!t.AtEnd() && t.Peek() == ';') out.block_end = t.at() + 1;
+      break;
+    }
+    command_start = false;
+  }
+  return out;
+}
+
+// A number as a NEXUS word writes it, or nullopt.
+std::optional<std::size_t> WholeNumber(std::string_view word) {
+  std::size_t n = 0;
+  const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), n);
+  if (ec != std::errc() || end != word.data() + word.size()) return std::nullopt;
+  return n;
 }
 
 }  // namespace
 
+std::optional<NexusShape> ScanNexusShape(std::string_view text) {
+  MatrixLayout none;
+  Rows rows(text, none, 0, "");
+  NexusText t(text, rows);
+  NexusShape shape;
+  std::string block, command;
+  bool command_start = true, taxa_block = false, characters_block = false;
+  std::optional<TextRange> block_ntax;  // NTAX of the characters block
+  // After "KEY =": the value's word and where it stands.
+  const auto value = [&](TextRange* place) -> std::optional<std::string> {
+    t.Skip();
+    if (t.AtEnd() || t.Peek() != '=') return std::nullopt;
+    t.Next();
+    t.Skip();
+    if (t.AtEnd()) return std::nullopt;
+    const std::size_t at = t.at();
+    std::string word = t.Word();
+    if (place != nullptr) *place = {at, t.at() - at};
+    return word;
+  };
+  while (t.Skip(), !t.AtEnd()) {
+    if (t.Peek() == ';') {
+      t.Next();
+      command_start = true;
+      continue;
+    }
+    const std::string word = AsciiUpper(t.Word());
+    if (word == "#NEXUS") continue;
+    if (command_start) {
+      command_start = false;
+      command = word;
+      if (word == "BEGIN") {
+        t.Skip();
+        block = t.AtEnd() ? "" : AsciiUpper(t.Word());
+        if (block == "TAXA") {
+          if (taxa_block || characters_block) return std::nullopt;
+          taxa_block = true;
+        } else if (block == "DATA" || block == "CHARACTERS") {
+          if (characters_block) return std::nullopt;
+          characters_block = true;
+        }
+      } else if (word == "END" || word == "ENDBLOCK") {
+        block.clear();
+      } else if (block == "TAXA" && word == "TAXLABELS") {
+        while (t.Skip(), !t.AtEnd() && t.Peek() != ';') {
+          const std::size_t at = t.at();
+          std::string label = t.Word();
+          std::replace(label.begin(), label.end(), ' ', '_');
+          shape.taxlabels.push_back({at, t.at() - at});
+          shape.names.push_back(std::move(label));
+        }
+      } else if ((block == "DATA" || block == "CHARACTERS") && word == "MATRIX") {
+        shape.matrix_begin = t.at();
+        break;
+      }
+      continue;
+    }
+    const bool in_characters = block == "DATA" || block == "CHARACTERS";
+    if (command == "DIMENSIONS" && (block == "TAXA" || in_characters) &&
+        (word == "NTAX" || word == "NCHAR")) {
+      TextRange place;
+      const auto n = value(&place);
+      if (!n || !WholeNumber(*n)) return std::nullopt;
+      if (word == "NCHAR") {
+        shape.layout.characters = *WholeNumber(*n);
+      } else {
+        if (block == "TAXA") {
+          shape.ntax = place;
+        } else {
+          block_ntax = place;
+        }
+        shape.layout.taxa = *WholeNumber(*n);
+      }
+    } else if (command == "FORMAT" && in_characters) {
+      MatrixLayout& l = shape.layout;
+      if (word == "INTERLEAVE") {
+        l.interleaved = true;
+        t.Skip();
+        if (!t.AtEnd() && t.Peek() == '=') {
+          const auto yes = value(nullptr);
+          l.interleaved = yes && AsciiUpper(*yes) != "NO";
+        }
+      } else if (word == "TOKENS") {
+        l.tokens = true;
+      } else if (word == "NOTOKENS") {
+        l.tokens = false;
+      } else if (word == "LABELS") {
+        l.labels = true;
+      } else if (word == "NOLABELS") {
+        l.labels = false;
+      } else if (word == "TRANSPOSE") {
+        return std::nullopt;
+      } else if (word == "MATCHCHAR") {
+        const auto symbol = value(nullptr);
+        if (!symbol || symbol->size() != 1) return std::nullopt;
+        l.matchchar = (*symbol)[0];
+      } else if (word == "DATATYPE") {
+        const auto type = value(nullptr);
+        if (type && AsciiUpper(*type) == "CONTINUOUS") shape.continuous = l.tokens = true;
+      }
+    }
+  }
+  if (!characters_block || shape.matrix_begin == 0) return std::nullopt;
+  if (taxa_block == block_ntax.has_value()) return std::nullopt;  // one count, one place
+  if (!taxa_block) {
+    shape.ntax = *block_ntax;
+    shape.names.clear();
+  } else if (shape.names.size() != shape.layout.taxa) {
+    return std::nullopt;
+  }
+  // The pieces a chunk is made of must stand in this order.
+  const std::size_t after_count = shape.ntax.offset + shape.ntax.size;
+  if (after_count > shape.matrix_begin) return std::nullopt;
+  if (!shape.taxlabels.empty() &&
+      (shape.taxlabels.front().offset < after_count ||
+       shape.taxlabels.back().offset + shape.taxlabels.back().size > shape.matrix_begin)) {
+    return std::nullopt;
+  }
+  shape.layout.format = InputFormat::kNexus;
+  return shape;
+}
+
 void CheckNexusValues(std::string_view text, const std::string& file) {
   MatrixLayout layout;
-  Rows rows(layout, 0, file);
+  Rows rows(text, layout, 0, file);
   NexusText t(text, rows);
   if (!t.FindMatrix() || !t.continuous()) return;
   while (t.Skip(), !t.AtEnd() && t.Peek() != ';') {
@@ -334,12 +557,12 @@ void CheckNexusValues(std::string_view text, const std::string& file) {
   }
 }
 
-std::vector<std::string> RawRows(std::string_view text, const MatrixLayout& layout,
-                                 const std::vector<std::string>& names, const std::string& file) {
-  Rows rows(layout, names.size(), file);
-  if (names.empty()) return {};
-  if (layout.format == InputFormat::kNexus) return NexusRows(text, layout, names, rows);
-  return PhylipRows(text, layout, names.size(), rows);
+RawMatrix RawRows(std::string_view text, const MatrixLayout& layout, std::vector<std::string> names,
+                  const std::string& file) {
+  Rows rows(text, layout, layout.taxa, file);
+  if (layout.taxa == 0) return {};
+  if (layout.format == InputFormat::kNexus) return NexusRows(text, layout, std::move(names), rows);
+  return PhylipRows(text, layout, layout.taxa, rows);
 }
 
 }  // namespace dk

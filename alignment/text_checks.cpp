@@ -140,7 +140,7 @@ std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& 
     }
     const std::string_view line = text.substr(pos, end - pos);
     if (!line.empty() && line[0] == '>') {
-      records.push_back({Trimmed(line.substr(1)), ""});
+      records.push_back({Trimmed(line.substr(1)), line.substr(0, 0)});
       const std::string& name = records.back().name;
       if (name.empty()) {
         Raise("Cannot read " + Quote(file) + ": sequence " + Number(records.size()) +
@@ -158,7 +158,10 @@ std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& 
               Number(records.size()) + "; names are compared ignoring letter case)");
       }
     }
-    if (!records.empty()) records.back().text.append(line);
+    if (!records.empty()) {
+      std::string_view& record = records.back().text;
+      record = std::string_view(record.data(), record.size() + line.size());
+    }
     pos = end;
   }
   return records;
@@ -166,7 +169,7 @@ std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& 
 
 std::optional<std::string> UnreadPhylipText(std::string_view text,
                                             const std::vector<std::string>& names,
-                                            const std::vector<std::string>& rows) {
+                                            const RowSet& rows) {
   // The first line is the header's, after any blank lines.
   std::size_t i = 0;
   while (i < text.size() && IsAsciiSpace(text[i])) ++i;
@@ -177,7 +180,7 @@ std::optional<std::string> UnreadPhylipText(std::string_view text,
   std::size_t expected = 0;
   for (std::size_t t = 0; t < names.size(); ++t) {
     for (const char c : names[t]) expected += !IsAsciiSpace(c);
-    expected += rows[t].size();
+    expected += rows.length(t);
   }
   if (present == expected) return std::nullopt;
   return "the names and rows of " + Number(names.size()) + " taxa account for " + Number(expected) +

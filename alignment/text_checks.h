@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "alignment/row_set.h"
+
 namespace dk {
 
 // Checks the counts on the first line of PHYLIP text against kMaxTaxa and
@@ -23,13 +25,14 @@ void CheckPhylipHeader(std::string_view text, const std::string& file);
 void CheckNexusDimensions(std::string_view text, const std::string& file);
 
 struct FastaRecord {
-  std::string name;  // the ">" line without ">" and the blanks around the name
-  std::string text;  // the ">" line and the data lines, with their line breaks
+  std::string name;       // the ">" line without ">" and the blanks around the name
+  std::string_view text;  // the ">" line and the data lines, with their line breaks
 };
 
 // Splits FASTA text into records, lines ending at "\n", "\r\n" or a lone "\r"; text
 // before the first ">" line is dropped (NCL refuses it). Raises naming `file` and the records for a
 // record without a name, or two names equal ignoring letter case (as NCL compares them).
+// Each record's text is a view into `text`.
 std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& file);
 
 // PHYLIP readers stop once they have their counts, so a wrong reading of the layout can
@@ -38,7 +41,7 @@ std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& 
 // of them, else a phrase saying how many they account for.
 std::optional<std::string> UnreadPhylipText(std::string_view text,
                                             const std::vector<std::string>& names,
-                                            const std::vector<std::string>& rows);
+                                            const RowSet& rows);
 
 }  // namespace dk
 

@@ -62,8 +62,14 @@ TEST(TextChecksTest, FastaRecordsKeepTheirText) {
 
 TEST(TextChecksTest, UnreadPhylipTextCountsWhatTheReadingExplains) {
   const std::string text = "2 4\nHomo sapie ACGT\nPan  AC-T\n";
-  EXPECT_EQ(UnreadPhylipText(text, {"Homo sapie", "Pan"}, {"ACGT", "AC-T"}), std::nullopt);
-  EXPECT_EQ(UnreadPhylipText(text, {"Homo", "Pan"}, {"SAPIEACG", "AC-T"}),
+  const auto rows = [](const std::string& a, const std::string& b) {
+    RowSet set;
+    set.AddOwn(a);
+    set.AddOwn(b);
+    return set;
+  };
+  EXPECT_EQ(UnreadPhylipText(text, {"Homo sapie", "Pan"}, rows("ACGT", "AC-T")), std::nullopt);
+  EXPECT_EQ(UnreadPhylipText(text, {"Homo", "Pan"}, rows("SAPIEACG", "AC-T")),
             "the names and rows of 2 taxa account for 19 of the 20 non-blank characters after "
             "the first line");
 }

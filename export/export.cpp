@@ -189,7 +189,7 @@ Design DrawAndPrune(std::size_t list_size, const TaxonList& alignment,
     std::sort(group.begin(), group.end());
     design.groups.push_back(std::move(group));
     folder.Write(GroupLabel(g + 1) + extension,
-                 PrunedAlignment(*alignment.alignment, OmittedFlags(design, g)));
+                 PrunedPieces(*alignment.alignment, OmittedFlags(design, g)).pieces());
   }
   return design;
 }

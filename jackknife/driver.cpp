@@ -136,7 +136,7 @@ void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeR
   for (std::size_t g = 0; g < groups; ++g) {
     labels.push_back(GroupLabel(g + 1));
     folder.Write(labels.back() + extension,
-                 PrunedAlignment(alignment, OmittedFlags(run.design, g)));
+                 PrunedPieces(alignment, OmittedFlags(run.design, g)).pieces());
   }
   if (!command_template.empty()) {
     folder.Write("jobs.txt", JobsText(command_template, labels, extension));

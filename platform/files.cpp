@@ -359,6 +359,19 @@ class Writer {
     return added;
   }
 
+  // Writes `pieces` one after another, after what is buffered, through the buffer: a
+  // bounded copy of each at a time.
+  void WritePieces(const std::vector<std::string_view>& pieces) {
+    for (std::string_view piece : pieces) {
+      while (!piece.empty()) {
+        const std::size_t n = std::min(piece.size(), kChunk);
+        CopyBytes(buffer_.Grow(n), piece.data(), n);
+        piece.remove_prefix(n);
+        if (buffer_.size() >= flush_at_) Flush();
+      }
+    }
+  }
+
   // Writes `bytes` as they are, after what is buffered.
   void WriteBytes(std::string_view bytes) {
     Flush();
@@ -717,6 +730,13 @@ void WriteWholeFile(const std::string& name, std::string_view bytes) {
   if (name.empty()) Raise("The output file name is empty");
   Writer writer(name == "-" ? std::string(kStdoutPath) : AbsolutePath(name));
   writer.WriteBytes(bytes);
+  writer.Commit();
+}
+
+void WriteWholeFile(const std::string& name, const std::vector<std::string_view>& pieces) {
+  if (name.empty()) Raise("The output file name is empty");
+  Writer writer(name == "-" ? std::string(kStdoutPath) : AbsolutePath(name));
+  writer.WritePieces(pieces);
   writer.Commit();
 }
 

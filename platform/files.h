@@ -29,6 +29,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/value.h"
 
@@ -79,6 +80,8 @@ std::size_t OpenFileCount();
 // Raises an error naming the file and the reason on any failure; the target is then as
 // it was.
 void WriteWholeFile(const std::string& name, std::string_view bytes);
+// The same for the text made of `pieces`, one after another.
+void WriteWholeFile(const std::string& name, const std::vector<std::string_view>& pieces);
 
 // Makes `folder` the current folder. With nargout > 0 returns the new current folder;
 // otherwise returns an absent value (no answer to display). An empty text changes

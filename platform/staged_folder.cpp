@@ -172,6 +172,15 @@ void StagedFolder::ProtectInput(const std::string& path, const std::string& role
 }
 
 void StagedFolder::Write(const std::string& name, std::string_view bytes) {
+  WriteWith(name, [&](const std::string& path) { WriteWholeFile(path, bytes); });
+}
+
+void StagedFolder::Write(const std::string& name, const std::vector<std::string_view>& pieces) {
+  WriteWith(name, [&](const std::string& path) { WriteWholeFile(path, pieces); });
+}
+
+void StagedFolder::WriteWith(const std::string& name,
+                             const std::function<void(const std::string&)>& write) {
   CheckOutputs({name});
   {
     std::lock_guard<std::mutex> lock(names_mutex_);
@@ -179,7 +188,7 @@ void StagedFolder::Write(const std::string& name, std::string_view bytes) {
   }
   const std::string path = staging_ + "/" + name;
   try {
-    WriteWholeFile(path, bytes);
+    write(path);
   } catch (const RuntimeError& e) {
     // Name the file the user asked for, not its hidden stand-in.
     std::string message = e.what();

@@ -21,6 +21,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -52,6 +53,8 @@ class StagedFolder {
   // (platform/files.h WriteWholeFile). Raises naming the file on failure, and when the
   // name would replace a protected input.
   void Write(const std::string& name, std::string_view bytes);
+  // The same for the text made of `pieces`, one after another.
+  void Write(const std::string& name, const std::vector<std::string_view>& pieces);
 
   // Puts the files in place (see above). On failure raises naming the file; when the
   // files move one by one, those already moved stay in the target.
@@ -61,6 +64,7 @@ class StagedFolder {
   const std::string& staging() const { return staging_; }
 
  private:
+  void WriteWith(const std::string& name, const std::function<void(const std::string&)>& write);
   void MakeStaging();
   void RemoveStaging();
   [[noreturn]] void RaiseCannotCreate(int err) const;
