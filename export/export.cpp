@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "alignment/pruned.h"
 #include "generator/count_boxes.h"
 #include "jackknife/design.h"
 #include "jackknife/design_outputs.h"
@@ -18,6 +17,7 @@
 #include "jackknife/list_review.h"
 #include "jackknife/name_checks.h"
 #include "jackknife/provenance.h"
+#include "jackknife/pruned_folder.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/graphics.h"
@@ -166,11 +166,9 @@ void RequireEmptyFolder(const std::string& folder) {
 }
 
 // Draws the groups over the list of `list_size` names, as the generator's Save draws
-// them, and writes each group's pruned alignment, one progress step a group. Returns the
-// design over the alignment's taxa, those the list does not name kept.
-Design DrawAndPrune(std::size_t list_size, const TaxonList& alignment,
-                    const std::vector<std::size_t>& rows, const Counts& counts,
-                    StagedFolder& folder) {
+// them. Returns the design over the alignment's taxa, those the list does not name kept.
+Design Draw(std::size_t list_size, const TaxonList& alignment, const std::vector<std::size_t>& rows,
+            const Counts& counts) {
   Design design;
   design.list_size = alignment.names.size();
   std::vector<bool> named(design.list_size, false);
@@ -179,17 +177,12 @@ Design DrawAndPrune(std::size_t list_size, const TaxonList& alignment,
     if (!named[i]) design.kept.push_back(i);
   }
   design.omit = counts.names;
-  const char* extension = PrunedExtension(alignment.alignment->format);
-  ProgressScope progress(k.title.utf8(), counts.groups);
   const Design drawn = DrawDesign(list_size, {}, counts.names, counts.groups);
-  for (std::size_t g = 0; g < drawn.groups.size(); ++g) {
-    progress.Step(static_cast<double>(g));
+  for (const auto& positions : drawn.groups) {
     std::vector<std::size_t> group;
-    for (const std::size_t position : drawn.groups[g]) group.push_back(rows[position]);
+    for (const std::size_t position : positions) group.push_back(rows[position]);
     std::sort(group.begin(), group.end());
     design.groups.push_back(std::move(group));
-    folder.Write(GroupLabel(g + 1) + extension,
-                 PrunedPieces(*alignment.alignment, OmittedFlags(design, g)).pieces());
   }
   return design;
 }
@@ -248,12 +241,17 @@ void Mexport() {
 
   StagedFolder folder(target.utf8(), /*force=*/false);
   const std::uint64_t draws_before = CurrentRandomState().drawn;
-  const Design design = DrawAndPrune(list.names.size(), alignment, rows, counts, folder);
-  // The design files come last, as the batch command writes them.
-  folder.Write("groups.tsv", GroupsTsv(alignment.names, design));
-  folder.Write("dropkit.json", DesignJson(alignment.names, design,
-                                          WindowProvenance(window, list, alignment, draws_before)));
-  folder.Commit();
+  const Design design = Draw(list.names.size(), alignment, rows, counts);
+  ProgressScope progress(k.title.utf8(), counts.groups);
+  PrunedFolder what;
+  what.alignment = &*alignment.alignment;
+  what.input = alignment.file;
+  what.design = &design;
+  what.groups_tsv = GroupsTsv(alignment.names, design);
+  what.dropkit_json =
+      DesignJson(alignment.names, design, WindowProvenance(window, list, alignment, draws_before));
+  what.progress = [&](std::size_t g) { progress.Step(static_cast<double>(g)); };
+  WritePrunedFolder(folder, what);
 
   const std::string status =
       "Exported " + Counted(counts.groups, "group", "groups") + " to " + folder.target() + ": " +

@@ -388,6 +388,17 @@ TEST_F(ExportTest, NamesThatAreNotTaxaOfTheAlignmentAreNamedAndCounted) {
   EXPECT_TRUE(FilesIn("out").empty());
 }
 
+// Export makes its folder as --prune-to does, with the same refusals.
+TEST_F(ExportTest, AGroupThatLeavesOutEveryTaxonIsRefused) {
+  WriteAlignment({"Alpha", "Beta", "Gamma"});
+  LoadList("Alpha\nBeta\nGamma\n");
+  SetCounts("3", "1");
+  EXPECT_EQ(ExportFails(), "Cannot prune '" + dir.file("aln.fasta") +
+                               "': group 1 leaves out all 3 taxa, and an alignment without taxa "
+                               "cannot be read; leave out fewer");
+  EXPECT_TRUE(FilesIn("out").empty());
+}
+
 TEST_F(ExportTest, AFileThatIsNotAnAlignmentIsRefused) {
   LoadList(kSixNames);
   SetCounts("1", "1");

@@ -4,10 +4,10 @@
 #include <optional>
 #include <utility>
 
-#include "alignment/pruned.h"
 #include "jackknife/jobs.h"
 #include "jackknife/list_review.h"
 #include "jackknife/name_checks.h"
+#include "jackknife/pruned_folder.h"
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -110,43 +110,14 @@ Design Draw(const JackknifeOptions& o, const TaxonList& taxa, std::vector<std::s
 }
 
 void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeRun& run) {
-  const Alignment& alignment = *run.taxa.alignment;
-  const std::size_t groups = run.design.groups.size();
-  if (groups > kMaxPrunedGroups) {
-    Raise("Cannot prune into " + std::to_string(groups) + " alignments: at most " +
-          std::to_string(kMaxPrunedGroups) + " groups are allowed with a folder");
-  }
-  for (std::size_t g = 0; g < groups; ++g) {
-    if (run.design.groups[g].size() >= alignment.names.size()) {
-      Raise("Cannot prune " + Quote(o.input) + ": group " + std::to_string(g + 1) +
-            " leaves out all " + std::to_string(alignment.names.size()) +
-            " taxa, and an alignment without taxa cannot be read; leave out fewer");
-    }
-  }
-  std::string command_template;
-  if (!o.jobs.empty()) {
-    if (groups == 0) Raise("There are no groups to write jobs for");
-    command_template = JobTemplate(o.jobs, alignment.kind);
-  }
-  const char* extension = PrunedExtension(alignment.format);
-  std::vector<std::string> labels, names{"groups.tsv", "dropkit.json"};
-  for (std::size_t g = 0; g < groups; ++g) names.push_back(GroupLabel(g + 1) + extension);
-  if (!command_template.empty()) names.insert(names.end(), {"jobs.txt", "slurm.sh"});
-  folder.CheckOutputs(names);  // before anything is written
-  for (std::size_t g = 0; g < groups; ++g) {
-    labels.push_back(GroupLabel(g + 1));
-    folder.Write(labels.back() + extension,
-                 PrunedPieces(alignment, OmittedFlags(run.design, g)).pieces());
-  }
-  if (!command_template.empty()) {
-    folder.Write("jobs.txt", JobsText(command_template, labels, extension));
-    folder.Write("slurm.sh", SlurmScript(groups));
-  }
-  // The design files come last: moved into an existing folder, they appear only once
-  // everything they describe is in place.
-  folder.Write("groups.tsv", FormatDesign(run, OutputFormat::kTsv));
-  folder.Write("dropkit.json", FormatDesign(run, OutputFormat::kJson));
-  folder.Commit();
+  PrunedFolder what;
+  what.alignment = &*run.taxa.alignment;
+  what.input = o.input;
+  what.design = &run.design;
+  if (!o.jobs.empty()) what.command_template = JobTemplate(o.jobs, what.alignment->kind);
+  what.groups_tsv = FormatDesign(run, OutputFormat::kTsv);
+  what.dropkit_json = FormatDesign(run, OutputFormat::kJson);
+  WritePrunedFolder(folder, what);
 }
 
 }  // namespace

@@ -24,11 +24,9 @@
 #include "jackknife/input.h"
 #include "jackknife/list_review.h"  // kFindingsShown
 #include "jackknife/provenance.h"
+#include "jackknife/pruned_folder.h"  // kMaxPrunedGroups
 
 namespace dk {
-
-// At most this many groups with prune_to (one alignment file each).
-inline constexpr std::size_t kMaxPrunedGroups = 10000;
 
 // The window's side of a run: it draws from the generator as it stands (no restart).
 struct WindowContext {
