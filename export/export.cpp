@@ -1,10 +1,8 @@
 #include "export/export.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -150,15 +148,14 @@ std::vector<std::size_t> RowsOfNames(const TaxonList& list, const TaxonList& ali
 
 // Refuses a folder that holds anything: Export never replaces a file.
 void RequireEmptyFolder(const std::string& folder) {
-  std::error_code ec;
-  std::filesystem::directory_iterator entries(folder, ec);
-  if (ec) Raise("Cannot use the folder " + Quote(folder) + ": " + ec.message() + ".");
-  std::size_t count = 0;
-  std::string first;
-  for (const std::filesystem::directory_entry& entry : entries) {
-    if (count++ == 0) first = entry.path().filename().string();
+  std::vector<std::string> entries;
+  if (const int r = Env::Current()->ListDir(folder, &entries); r < 0) {
+    Raise("Cannot use the folder " + Quote(folder) + ": " + ErrnoText(r) + ".");
   }
-  if (count == 0) return;
+  if (entries.empty()) return;
+  std::sort(entries.begin(), entries.end());
+  const std::size_t count = entries.size();
+  const std::string& first = entries.front();
   Raise("The folder " + Quote(folder) + " is not empty (it holds " + Quote(first) +
         (count > 1 ? " and " + std::to_string(count - 1) + " more" : std::string()) +
         "). Export writes only into an empty folder, so that no file is replaced: choose or "

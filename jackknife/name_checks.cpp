@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "alignment/taxon_names.h"
+#include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/growable_array.h"
 
@@ -305,7 +306,7 @@ NameFindings CheckLines(std::size_t count, const Fill& fill, const std::string& 
     Raise("Cannot check " + std::to_string(count) + " names: a list holds fewer");
   }
   Findings repeats, singles;
-  if (count >= kSecondThreadLines && std::thread::hardware_concurrency() > 1) {
+  if (count >= kSecondThreadLines && Env::Current()->Processors() > 1) {
     auto repeated =
         std::async(std::launch::async, [&] { return RepeatFindings(count, fill, unit); });
     singles = LineFindings(count, fill, unit);

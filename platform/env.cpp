@@ -6,6 +6,7 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include <ctime>
 #include <random>
 #include <string>
+#include <thread>
 
 namespace dk {
 namespace {
@@ -129,6 +131,14 @@ class PosixEnv : public Env {
     std::free(cwd);
     return 0;
   }
+  bool Variable(const std::string& name, std::string* value) override {
+    const char* text = std::getenv(name.c_str());
+    if (text == nullptr) return false;
+    *value = text;
+    return true;
+  }
+  int ProcessId() override { return static_cast<int>(::getpid()); }
+  unsigned Processors() override { return std::max(1u, std::thread::hardware_concurrency()); }
   LocalTime Now() override {
     timespec ts{};
     ::clock_gettime(CLOCK_REALTIME, &ts);

@@ -79,6 +79,13 @@ class Env {
   virtual int ChangeDir(const std::string& path) = 0;
   virtual int CurrentDir(std::string* out) = 0;
 
+  // The value of the environment variable `name` (getenv(3)); false when it is not set.
+  virtual bool Variable(const std::string& name, std::string* value) = 0;
+  // This process's number (getpid(2)).
+  virtual int ProcessId() = 0;
+  // The processors the process may run on at once (at least 1).
+  virtual unsigned Processors() = 0;
+
   // The local date and time now.
   virtual LocalTime Now() = 0;
   // Fills `buf` with bytes from the operating system's entropy source.
@@ -135,6 +142,11 @@ class EnvWrapper : public Env {
   bool ProcessExists(int pid) override { return target_->ProcessExists(pid); }
   int ChangeDir(const std::string& path) override { return target_->ChangeDir(path); }
   int CurrentDir(std::string* out) override { return target_->CurrentDir(out); }
+  bool Variable(const std::string& name, std::string* value) override {
+    return target_->Variable(name, value);
+  }
+  int ProcessId() override { return target_->ProcessId(); }
+  unsigned Processors() override { return target_->Processors(); }
   LocalTime Now() override { return target_->Now(); }
   void Entropy(void* buf, std::size_t n) override { target_->Entropy(buf, n); }
   void ConsoleOut(std::string_view text) override { target_->ConsoleOut(text); }

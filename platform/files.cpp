@@ -53,15 +53,6 @@ std::string SizeText(std::uint64_t bytes) {
   return std::to_string(bytes) + " bytes";
 }
 
-std::string AbsolutePath(const std::string& name) {
-  if (!name.empty() && name[0] == '/') return name;
-  std::string cwd;
-  if (const int r = Env::Current()->CurrentDir(&cwd); r < 0) {
-    RaiseErrno("Cannot resolve", name, r);
-  }
-  return cwd == "/" ? "/" + name : cwd + "/" + name;
-}
-
 // Units that are not characters (a surrogate without its partner) become U+FFFD.
 void ReplaceLoneSurrogates(std::u16string& units) {
   for (std::size_t i = 0; i < units.size(); ++i) {
@@ -282,7 +273,7 @@ class Reader {
 std::string TemporaryName(const std::string& dir) {
   static unsigned counter = 0;
   const std::uint32_t mix =
-      static_cast<std::uint32_t>(::getpid()) * 2654435761u + (++counter * 40503u);
+      static_cast<std::uint32_t>(Env::Current()->ProcessId()) * 2654435761u + (++counter * 40503u);
   char buf[16];
   std::snprintf(buf, sizeof buf, ".dk%08x", mix);
   return dir + buf;
@@ -724,6 +715,15 @@ std::size_t OpenFileCount() {
   std::size_t n = 0;
   for (const auto& file : Table()) n += file != nullptr;
   return n;
+}
+
+std::string AbsolutePath(const std::string& name) {
+  if (!name.empty() && name[0] == '/') return name;
+  std::string cwd;
+  if (const int r = Env::Current()->CurrentDir(&cwd); r < 0) {
+    RaiseErrno("Cannot resolve", name, r);
+  }
+  return cwd == "/" ? "/" + name : cwd + "/" + name;
 }
 
 void WriteWholeFile(const std::string& name, std::string_view bytes) {

@@ -75,6 +75,10 @@ void DiscardAllFiles() noexcept;
 // The number of files open now.
 std::size_t OpenFileCount();
 
+// `name` made absolute against the current folder (an absolute name as it is). Raises
+// naming the file when the current folder cannot be read.
+std::string AbsolutePath(const std::string& name);
+
 // Writes `bytes` as they are as the file `name` (relative names resolve in the current
 // folder; "-" is standard output), all or nothing as a file opened with "wt" is.
 // Raises an error naming the file and the reason on any failure; the target is then as

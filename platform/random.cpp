@@ -81,7 +81,8 @@ RandomState SeedState(double seed) {
 // to 256.
 unsigned ConfiguredThreads() {
   if (thread_setting != 0) return thread_setting;
-  if (const char* text = std::getenv("DROPKIT_THREADS"); text != nullptr) {
+  Env* env = Env::Current();
+  if (std::string text; env->Variable("DROPKIT_THREADS", &text)) {
     const std::string_view view(text);
     unsigned count = 0;
     const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), count);
@@ -92,7 +93,7 @@ unsigned ConfiguredThreads() {
     }
     return count;
   }
-  return std::clamp(std::thread::hardware_concurrency(), 1u, kDefaultMaxThreads);
+  return std::clamp(env->Processors(), 1u, kDefaultMaxThreads);
 }
 
 DrawAhead& Ahead() {

@@ -333,13 +333,13 @@ TEST(RandomListingTest, OnlyTheDrawnArrayItselfIsSortedAsDrawn) {
 class ThreadsVariable {
  public:
   explicit ThreadsVariable(const char* value) {
-    setenv("DROPKIT_THREADS", value, 1);
+    env_.variables["DROPKIT_THREADS"] = value;
     SetRandomThreads(0);
   }
-  ~ThreadsVariable() {
-    unsetenv("DROPKIT_THREADS");
-    SetRandomThreads(0);
-  }
+  ~ThreadsVariable() { SetRandomThreads(0); }
+
+ private:
+  test::TestEnv env_;
 };
 
 TEST(RandomListingTest, TheThreadSettingIsChecked) {

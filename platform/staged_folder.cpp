@@ -25,9 +25,7 @@ std::string Quote(const std::string& text) {
 
 std::string AbsoluteFolder(const std::string& path) {
   if (path.empty()) Raise("The output folder name is empty");
-  std::error_code ec;
-  std::filesystem::path p = std::filesystem::absolute(path, ec).lexically_normal();
-  if (ec) Raise("Cannot use the folder " + Quote(path) + ": " + ec.message());
+  std::filesystem::path p = std::filesystem::path(AbsolutePath(path)).lexically_normal();
   if (!p.has_filename() && p.has_parent_path() && p != p.root_path()) p = p.parent_path();
   return p.string();
 }
@@ -43,7 +41,7 @@ bool IsStaleStaging(const std::string& name, const std::string& prefix) {
   unsigned n = 0;
   const auto [tail, ec2] = std::from_chars(end + 1, last, n);
   if (ec2 != std::errc() || tail != last) return false;
-  return pid != ::getpid() && !Env::Current()->ProcessExists(pid);
+  return pid != Env::Current()->ProcessId() && !Env::Current()->ProcessExists(pid);
 }
 
 // Removes what killed runs left in `folder` under names starting with `prefix`; returns
@@ -115,7 +113,7 @@ StagedFolder::StagedFolder(const std::string& target, bool force)
     RaiseCannotCreate(ra);
   }
   stem_ = (replace_whole_ ? parent + "/" + beside_prefix : target_ + "/.dropkit-") +
-          std::to_string(::getpid()) + "-";
+          std::to_string(Env::Current()->ProcessId()) + "-";
 }
 
 void StagedFolder::RaiseCannotCreate(int err) const {

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <new>
 #include <string>
@@ -80,7 +79,7 @@ constexpr int kUsageStatus = 2;
 bool NamesStandardOutput(const std::string& path) {
   if (path == "-") return true;
   const std::string normal = std::filesystem::path(path).lexically_normal().string();
-  const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/1";
+  const std::string own = "/proc/" + std::to_string(dk::Env::Current()->ProcessId()) + "/fd/1";
   return normal == "/dev/stdout" || normal == "/dev/fd/1" || normal == "/proc/self/fd/1" ||
          normal == own;
 }
@@ -103,7 +102,7 @@ void WriteStdout(const std::string& text) {
 
 std::string Absolute(const std::string& path, const char* what) {
   if (path.empty()) dk::Raise(std::string("The ") + what + " file name is empty");
-  return std::filesystem::absolute(path).lexically_normal().string();
+  return std::filesystem::path(dk::AbsolutePath(path)).lexically_normal().string();
 }
 
 // The listing's file, checked before anything is read: not a folder, and not the name
@@ -111,15 +110,16 @@ std::string Absolute(const std::string& path, const char* what) {
 std::string ListingTarget(const Options& opt) {
   if (NamesStandardOutput(opt.output)) return "/dev/stdout";
   const std::string target = Absolute(opt.output, "listing");
+  dk::Env* env = dk::Env::Current();
   struct stat out {};
-  const bool exists = ::stat(target.c_str(), &out) == 0;
+  const bool exists = env->Stat(target, &out) == 0;
   if ((exists && S_ISDIR(out.st_mode)) || opt.output.back() == '/') {
     dk::Raise("Cannot write the listing to " + dk::QuoteForMessage(opt.output) +
               ": it is a folder; name a file");
   }
   struct stat in {};
-  if (exists && S_ISREG(out.st_mode) && ::stat(opt.input.c_str(), &in) == 0 &&
-      in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+  if (exists && S_ISREG(out.st_mode) && env->Stat(opt.input, &in) == 0 && in.st_dev == out.st_dev &&
+      in.st_ino == out.st_ino) {
     dk::Raise("The listing would replace its own name list " + dk::QuoteForMessage(opt.input) +
               ": choose another output file");
   }
@@ -247,12 +247,20 @@ bool IsPlainListing(const Options& opt) {
     return false;
   }
   if (!opt.input_format.empty()) return opt.input_format == "list";
+  dk::Env* env = dk::Env::Current();
   struct stat st {};
-  if (::stat(opt.input.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return true;
-  std::ifstream in(opt.input, std::ios::binary);
+  if (env->Stat(opt.input, &st) != 0 || !S_ISREG(st.st_mode)) return true;
+  // The start of the file: a failure leaves it to the reader to say what went wrong.
+  int fd = -1;
+  if (env->Open(opt.input, O_RDONLY | O_CLOEXEC, 0, &fd) < 0) return true;
   std::string head(64 * 1024, '\0');
-  in.read(head.data(), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(in.gcount()));
+  std::size_t done = 0;
+  for (long n;
+       done < head.size() && (n = env->Read(fd, head.data() + done, head.size() - done)) > 0;) {
+    done += static_cast<std::size_t>(n);
+  }
+  env->Close(fd);
+  head.resize(done);
   return dk::DetectInputFormat(head) == dk::InputFormat::kList;
 }
 
@@ -412,9 +420,10 @@ int main(int argc, char** argv) {
   try {
     // A closed standard output would let the next file opened take its number; hold it
     // with /dev/null, and refuse a listing meant for it.
-    if (::fcntl(STDOUT_FILENO, F_GETFD) == -1) {
-      const int fd = ::open("/dev/null", O_WRONLY);
-      if (fd >= 0 && fd != STDOUT_FILENO) ::close(fd);
+    struct stat out {};
+    if (env.FileStat(STDOUT_FILENO, &out) == -EBADF) {
+      int fd = -1;
+      if (env.Open("/dev/null", O_WRONLY, 0, &fd) == 0 && fd != STDOUT_FILENO) env.Close(fd);
       if (opt.show || NamesStandardOutput(opt.output)) {
         dk::Raise("Cannot write to standard output: it is closed");
       }

@@ -109,6 +109,9 @@ class TestEnv : public EnvWrapper {
   long read_limit = -1;                    // bytes readable before EIO, -1: no limit
   long write_limit = -1;                   // bytes writable before ENOSPC, -1: no limit
   int rename_error = 0;
+  // Environment variables the program sees in place of the process's (the others are
+  // the process's).
+  std::map<std::string, std::string> variables;
 
   int Open(const std::string& path, int flags, unsigned mode, int* fd) override {
     if (auto it = open_errors.find(path); it != open_errors.end()) return -it->second;
@@ -133,6 +136,13 @@ class TestEnv : public EnvWrapper {
   int Rename(const std::string& from, const std::string& to) override {
     if (rename_error != 0) return -rename_error;
     return EnvWrapper::Rename(from, to);
+  }
+  bool Variable(const std::string& name, std::string* value) override {
+    if (auto it = variables.find(name); it != variables.end()) {
+      *value = it->second;
+      return true;
+    }
+    return EnvWrapper::Variable(name, value);
   }
   LocalTime Now() override { return now; }
   void ConsoleOut(std::string_view text) override { out.append(text); }
