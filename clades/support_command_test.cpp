@@ -146,6 +146,23 @@ TEST(SupportCommand, WritesNothingWhenAnyOutputFails) {
             "Cannot write '" + dir.file("support.tre") + "': No space left on device");
   EXPECT_EQ(ReadFile(dir.file("support.tsv")), "old");
   EXPECT_EQ(dk::test::CountEntries(dir.path()), 1u);
+  // So with a write that fails anywhere, into a folder in use or one not made yet.
+  env.write_limit = -1;
+  for (const std::string& out : {dir.path(), dir.file("new")}) {
+    int failures = 0;
+    for (env.fail_write_call = 0;; ++env.fail_write_call) {
+      env.write_calls = 0;
+      if (ErrorOf([&] { RunSupport(ExampleOptions("dropkit.json", out)); }) == "(no error)") break;
+      ++failures;
+      ASSERT_EQ(ReadFile(dir.file("support.tsv")), "old") << "write " << env.fail_write_call;
+      ASSERT_EQ(dk::test::CountEntries(dir.path()), 1u) << "write " << env.fail_write_call;
+    }
+    EXPECT_GE(failures, 2);
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+      if (e.path().filename() != "support.tsv") std::filesystem::remove_all(e.path());
+    }
+    WriteFile(dir.file("support.tsv"), "old");
+  }
 }
 
 TEST(SupportCommand, NeverWritesOverItsOwnInputs) {

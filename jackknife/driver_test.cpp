@@ -328,6 +328,26 @@ TEST_F(DriverTest, AFailureWhilePruningLeavesNoFolder) {
   const std::string error = ErrorOf([&] { RunJackknife(o); });
   EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
   EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"greek.txt", "taxa.fasta"}));
+  env.write_limit = -1;
+  // A write that fails anywhere, into a new folder or over a folder in use, changes nothing.
+  fs::create_directory(dir.file("old"));
+  WriteFile(dir.file("old/keep.txt"), "kept");
+  o.jobs = "iqtree2";
+  for (const bool existing : {false, true}) {
+    o.prune_to = dir.file(existing ? "old" : "run");
+    o.force = existing;
+    const std::set<std::string> before = Entries(dir.path());
+    int failures = 0;
+    for (env.fail_write_call = 0;; ++env.fail_write_call) {
+      env.write_calls = 0;
+      if (ErrorOf([&] { RunJackknife(o); }) == "(no error)") break;
+      ++failures;
+      ASSERT_EQ(Entries(dir.path()), before) << "write " << env.fail_write_call;
+      ASSERT_EQ(Entries(dir.file("old")), (std::set<std::string>{"keep.txt"}));
+    }
+    EXPECT_GT(failures, 8);  // every group file, the job files and the design files
+  }
+  env.fail_write_call = -1;
 }
 
 // ---- Checks

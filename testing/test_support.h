@@ -109,6 +109,8 @@ class TestEnv : public EnvWrapper {
   long read_limit = -1;                    // bytes readable before EIO, -1: no limit
   long write_limit = -1;                   // bytes writable before ENOSPC, -1: no limit
   int rename_error = 0;
+  int fail_write_call = -1;  // the Write call (counted in write_calls) that gets ENOSPC
+  int write_calls = 0;
   // Environment variables the program sees in place of the process's (the others are
   // the process's).
   std::map<std::string, std::string> variables;
@@ -126,6 +128,7 @@ class TestEnv : public EnvWrapper {
     return r;
   }
   long Write(int fd, const void* buf, std::size_t n) override {
+    if (write_calls++ == fail_write_call) return -ENOSPC;
     if (write_limit == 0) return -ENOSPC;
     if (write_limit > 0 && static_cast<long>(n) > write_limit)
       n = static_cast<std::size_t>(write_limit);
