@@ -100,7 +100,7 @@ void CheckNexusDimensions(std::string_view text, const std::string& file) {
       ++i;
       while (i < text.size() &&
              !(text[i] == '\'' && (i + 1 == text.size() || text[i + 1] != '\''))) {
-        i += text[i] == '\'' ? 2 : 1;
+        i += text[i] == '\'' ? 2u : 1u;
       }
       ++i;
       continue;
@@ -136,7 +136,7 @@ std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& 
     if (end == std::string_view::npos) {
       end = text.size();
     } else {
-      end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
+      end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2u : 1u;
     }
     const std::string_view line = text.substr(pos, end - pos);
     if (!line.empty() && line[0] == '>') {

@@ -214,7 +214,7 @@ void RunCase(const Case& c, int reps) {
   const double per_group = 1000.0 / static_cast<double>(c.groups);
   std::printf("  baseline (the former code): %8.2f ms  %7.3f us a group\n", ms[0],
               ms[0] * per_group);
-  for (int i = 0; i < 2; ++i) {
+  for (std::size_t i = 0; i < 2; ++i) {
     const unsigned threads = kThreads[i];
     const double t = ms[i + 1];
     std::printf("  %u thread%s:                 %8.2f ms  %7.3f us a group  %5.2fx faster%s\n",

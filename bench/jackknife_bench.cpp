@@ -66,12 +66,13 @@ void Run(int taxa, int sites, int reps, const fs::path& dir) {
     for (int s = 0; s < sites; ++s) row += "ACGT"[rng.Next() & 3];
     const std::string name = "Taxon_" + std::to_string(t);
     fasta += ">" + name + "\n";
-    for (int s = 0; s < sites; s += 60) fasta += row.substr(s, 60) + "\n";
+    for (int s = 0; s < sites; s += 60) fasta += row.substr(static_cast<std::size_t>(s), 60) + "\n";
     phylip += name + " " + row + "\n";
   }
   WriteBytes(dir / "in.fasta", fasta);
   WriteBytes(dir / "in.phy", phylip);
-  std::printf("alignment: %d taxa x %d sites, FASTA %.1f MB\n", taxa, sites, fasta.size() / 1e6);
+  std::printf("alignment: %d taxa x %d sites, FASTA %.1f MB\n", taxa, sites,
+              static_cast<double>(fasta.size()) / 1e6);
 
   const std::string fasta_path = (dir / "in.fasta").string();
   dk::TaxonList list;
@@ -100,8 +101,8 @@ void Run(int taxa, int sites, int reps, const fs::path& dir) {
   const double pass = dk::bench::MinimumMs(
       reps, [] {},
       [&] {
-        std::vector<std::string> copy(lines.begin(), lines.end());
-        std::sort(copy.begin(), copy.end());
+        std::vector<std::string> sorted(lines.begin(), lines.end());
+        std::sort(sorted.begin(), sorted.end());
       });
   Report("checks", checks, "copy and sort the names", pass);
 

@@ -24,9 +24,12 @@ struct Children {
   explicit Children(const Tree& tree);
   std::vector<int> start;  // children of node v: nodes[start[v] .. start[v + 1])
   std::vector<int> nodes;
-  std::size_t count(int v) const { return std::size_t(start[v + 1] - start[v]); }
-  const int* begin(int v) const { return nodes.data() + start[v]; }
-  const int* end(int v) const { return nodes.data() + start[v + 1]; }
+  std::size_t count(int v) const { return std::size_t(at(v + 1) - at(v)); }
+  const int* begin(int v) const { return nodes.data() + at(v); }
+  const int* end(int v) const { return nodes.data() + at(v + 1); }
+
+ private:
+  int at(int v) const { return start[static_cast<std::size_t>(v)]; }
 };
 
 // The indices of the leaves (nodes without children), in preorder.

@@ -63,7 +63,7 @@ class RandlistTest : public ::testing::Test {
   Strings Names() {
     const Value set = RandlistPersistent("stringset");
     Strings names;
-    const double n = RandlistPersistent("fcount").num(0);
+    const auto n = static_cast<std::size_t>(RandlistPersistent("fcount").num(0));
     for (std::size_t i = 0; i < n; ++i) names.push_back(set.cell(i).utf8());
     return names;
   }

@@ -43,7 +43,8 @@ TEST(BackgroundWrites, WritesEveryBlockInOrder) {
   std::string expected;
   ByteBlock block;
   for (int i = 0; i < 1000; ++i) {
-    expected += Filled(&block, std::string(static_cast<std::size_t>(i % 37) + 1, 'a' + i % 26));
+    expected += Filled(
+        &block, std::string(static_cast<std::size_t>(i % 37) + 1, static_cast<char>('a' + i % 26)));
     ASSERT_EQ(writer.Submit(&block), 0);
     EXPECT_EQ(block.size(), 0u);
   }

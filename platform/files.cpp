@@ -168,8 +168,8 @@ class Reader {
       const char* end = bytes_.data() + bytes_.size();
       const char* hit = FindLineBreak(begin, end);
       if (has_cr_) {
-        const char* cr =
-            static_cast<const char*>(std::memchr(begin, '\r', (hit ? hit : end) - begin));
+        const char* cr = static_cast<const char*>(
+            std::memchr(begin, '\r', static_cast<std::size_t>((hit ? hit : end) - begin)));
         if (cr != nullptr) hit = cr;
       }
       const std::size_t k = hit ? static_cast<std::size_t>(hit - bytes_.data()) : bytes_.size();

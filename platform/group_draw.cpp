@@ -148,7 +148,7 @@ void GroupDrawer::SortEntries(std::uint64_t n, double* sorted) {
     double* out = sorted;
     for (std::size_t w = 0; w < scratch_.size(); ++w) {
       for (std::uint64_t bits = scratch_[w]; bits != 0; bits &= bits - 1) {
-        *out++ = static_cast<double>(w * 64 + std::countr_zero(bits));
+        *out++ = static_cast<double>(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
       }
     }
     return;
@@ -166,7 +166,7 @@ void GroupDrawer::SortEntries(std::uint64_t n, double* sorted) {
   }
   // A radix sort from the low digit up, with digits of about log2(k) bits: few passes,
   // and no branch that depends on the numbers.
-  const int width = std::bit_width(n);
+  const int width = static_cast<int>(std::bit_width(n));
   const int most = std::clamp(static_cast<int>(std::bit_width(k)), 4, 11);
   const int passes = (width + most - 1) / most;
   const int bits = (width + passes - 1) / passes;

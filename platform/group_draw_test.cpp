@@ -41,7 +41,8 @@ TEST(GroupDrawTest, TheReferenceItselfAgreesWithTheFullShuffle) {
   for (std::uint64_t n : {0u, 1u, 2u, 5u, 40u}) {
     const Entries full = ReferencePermutation(42, 0, 3, n);
     for (std::uint64_t k = 0; k <= n; ++k) {
-      EXPECT_EQ(ReferencePrefix(42, 0, 3, n, k), Entries(full.begin(), full.begin() + k));
+      EXPECT_EQ(ReferencePrefix(42, 0, 3, n, k),
+                Entries(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(k)));
     }
   }
   EXPECT_EQ(ReferencePermutation(42, 0, 0, 5), Entries({4, 2, 3, 5, 1}));  // docs/random.md

@@ -50,7 +50,7 @@ TEST(RandomPermutationTest, EveryDrawIsAPermutationAndCountsOnce) {
   for (int n : {0, 1, 2, 3, 7, 100}) {
     Row sorted = Perm(n);
     std::sort(sorted.begin(), sorted.end());
-    Row expected(n);
+    Row expected(static_cast<std::size_t>(n));
     std::iota(expected.begin(), expected.end(), 1.0);
     EXPECT_EQ(sorted, expected) << "n = " << n;
   }
@@ -175,7 +175,8 @@ class FixedEntropyEnv : public EnvWrapper {
   FixedEntropyEnv() : EnvWrapper(Env::Default()) {}
   void Entropy(void* buf, std::size_t n) override {
     ++calls;
-    for (std::size_t i = 0; i < n; ++i) static_cast<unsigned char*>(buf)[i] = i + 1;
+    for (std::size_t i = 0; i < n; ++i)
+      static_cast<unsigned char*>(buf)[i] = static_cast<unsigned char>(i + 1);
   }
   int calls = 0;
 };

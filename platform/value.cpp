@@ -511,11 +511,12 @@ void Value::cell_resize(std::size_t n) {
   rep->Expand();
   rep->elems.resize(n, EmptyMatrixConstant());
   // A column stays a column; anything else grows as a row.
+  const auto count = static_cast<std::uint32_t>(n);  // CheckedCount bounds it
   if (rep->cols == 1 && rep->rows > 1) {
-    rep->rows = n;
+    rep->rows = count;
   } else {
     rep->rows = 1;
-    rep->cols = n;
+    rep->cols = count;
   }
 }
 

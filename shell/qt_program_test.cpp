@@ -216,8 +216,8 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
     EXPECT_EQ(Get(Tagged("NumBox"), "FontSize").num(0), QApplication::font().pointSizeF());
     const QColor button = QApplication::palette().color(QPalette::Button);
     const Value background = Get(Value::Scalar(0), "DefaultUicontrolBackgroundColor");
-    EXPECT_FLOAT_EQ(background.num(0), button.redF());
-    EXPECT_FLOAT_EQ(background.num(2), button.blueF());
+    EXPECT_FLOAT_EQ(static_cast<float>(background.num(0)), button.redF());
+    EXPECT_FLOAT_EQ(static_cast<float>(background.num(2)), button.blueF());
     EXPECT_EQ(window->palette().color(QPalette::Window).rgb(), button.rgb());  // the launch set it
 
     // Each control: named by its tag, read as what a person sees beside it.
