@@ -113,9 +113,10 @@ Design LeaveOneOut(std::size_t list_size, std::vector<std::size_t> kept) {
   return design;
 }
 
-std::string GroupLabel(std::size_t group) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "group%03zu", group);
+std::string GroupLabel(std::size_t group, std::size_t groups) {
+  const int width = std::max(3, static_cast<int>(std::to_string(groups).size()));
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "group%0*zu", width, group);
   return buf;
 }
 

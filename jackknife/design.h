@@ -47,9 +47,11 @@ Design DrawDesign(std::size_t list_size, std::vector<std::size_t> kept, double o
 // order. Draws nothing.
 Design LeaveOneOut(std::size_t list_size, std::vector<std::size_t> kept);
 
-// The label of group `group` (1-based): "group" and the number with at least 3 digits
-// ("group001", "group999", "group1000").
-std::string GroupLabel(std::size_t group);
+// The label of group `group` (1-based) of a design of `groups` groups: "group" and the
+// number padded with zeros to the width of `groups`, at least 3 digits ("group001" and
+// "group999" of 999 groups, "group0001" and "group1200" of 1,200), so that sorting the
+// labels sorts the groups.
+std::string GroupLabel(std::size_t group, std::size_t groups);
 
 // One flag per name, set for the names group `group` (0-based) leaves out.
 std::vector<bool> OmittedFlags(const Design& design, std::size_t group);

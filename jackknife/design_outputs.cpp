@@ -116,13 +116,13 @@ std::string NexusCommands(const std::vector<std::string>& names, const Design& d
                     " taxa. Execute the data file first, then this file.]\n\nBEGIN SETS;\n";
   for (std::size_t g = 0; g < design.groups.size(); ++g) {
     if (design.groups[g].empty()) continue;  // NEXUS has no empty TAXSET
-    out += "  TAXSET " + GroupLabel(g + 1) + " =";
+    out += "  TAXSET " + GroupLabel(g + 1, design.groups.size()) + " =";
     for (const std::size_t i : design.groups[g]) out += " " + NexusQuoted(names[i]);
     out += ";\n";
   }
   out += "END;\n\nBEGIN PAUP;\n";
   for (std::size_t g = 0; g < design.groups.size(); ++g) {
-    const std::string label = GroupLabel(g + 1);
+    const std::string label = GroupLabel(g + 1, design.groups.size());
     const bool deletes = !design.groups[g].empty();
     out += "  [" + label + "]\n";
     if (deletes) out += "  DELETE " + label + ";\n";
@@ -137,7 +137,7 @@ std::string TntScript(const Design& design) {
   for (std::size_t g = 0; g < design.groups.size(); ++g) {
     std::string taxa;
     for (const std::size_t i : design.groups[g]) taxa += " " + std::to_string(i);
-    const std::string label = GroupLabel(g + 1);
+    const std::string label = GroupLabel(g + 1, design.groups.size());
     if (!taxa.empty()) out += "taxcode -" + taxa + " ;\n";
     out += "keep 0 ;\nmult ;\ntsave *" + label + ".tre ;\nsave ;\ntsave / ;\n";
     if (!taxa.empty()) out += "taxcode +" + taxa + " ;\n";
@@ -195,7 +195,7 @@ std::string DesignJson(const std::vector<std::string>& names, const Design& desi
       lines.push_back(i + 1);
     }
     groups.push_back(
-        {{"group", g + 1}, {"label", GroupLabel(g + 1)}, {"omitted", omitted}, {"lines", lines}});
+        {{"group", g + 1}, {"label", GroupLabel(g + 1, design.groups.size())}, {"omitted", omitted}, {"lines", lines}});
   }
   json["groups"] = groups;
   try {

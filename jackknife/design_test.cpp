@@ -111,10 +111,13 @@ TEST_F(DesignTest, LeaveOneOutTakesEachNameInTurnAndDrawsNothing) {
 }
 
 TEST_F(DesignTest, LabelsAndFlags) {
-  EXPECT_EQ(GroupLabel(1), "group001");
-  EXPECT_EQ(GroupLabel(42), "group042");
-  EXPECT_EQ(GroupLabel(999), "group999");
-  EXPECT_EQ(GroupLabel(1000), "group1000");
+  EXPECT_EQ(GroupLabel(1, 1), "group001");
+  EXPECT_EQ(GroupLabel(42, 999), "group042");
+  EXPECT_EQ(GroupLabel(999, 999), "group999");
+  // From 1,000 groups on, every label is as wide as the last, so names sort as groups.
+  EXPECT_EQ(GroupLabel(1, 1200), "group0001");
+  EXPECT_EQ(GroupLabel(1000, 1000), "group1000");
+  EXPECT_EQ(GroupLabel(7, 10000), "group00007");
   Design d;
   d.list_size = 4;
   d.groups = {{0, 2}, {}};

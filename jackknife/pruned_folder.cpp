@@ -27,7 +27,7 @@ void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what) {
   if (jobs && groups == 0) Raise("There are no groups to write jobs for");
   const char* extension = PrunedExtension(alignment.format);
   std::vector<std::string> labels, names{"groups.tsv", "dropkit.json"};
-  for (std::size_t g = 0; g < groups; ++g) labels.push_back(GroupLabel(g + 1));
+  for (std::size_t g = 0; g < groups; ++g) labels.push_back(GroupLabel(g + 1, groups));
   for (const std::string& label : labels) names.push_back(label + extension);
   if (jobs) names.insert(names.end(), {"jobs.txt", "slurm.sh"});
   folder.CheckOutputs(names);  // before anything is written
