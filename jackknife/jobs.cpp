@@ -1,5 +1,7 @@
 #include "jackknife/jobs.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstring>
 
 #include "platform/errors.h"
@@ -106,30 +108,91 @@ std::string JobsText(const std::string& command_template, const std::vector<std:
   return out;
 }
 
-std::string SlurmScript(std::size_t groups) {
-  const std::string n = std::to_string(groups);
+unsigned TemplateThreads(std::string_view command_template) {
+  // The words of the template, split at blanks (a thread count is never quoted).
+  std::vector<std::string_view> words;
+  for (std::size_t i = 0; i < command_template.size();) {
+    const std::size_t begin = command_template.find_first_not_of(" \t", i);
+    if (begin == std::string_view::npos) break;
+    const std::size_t end =
+        std::min(command_template.find_first_of(" \t", begin), command_template.size());
+    words.push_back(command_template.substr(begin, end - begin));
+    i = end;
+  }
+  for (std::size_t w = 0; w + 1 < words.size(); ++w) {
+    if (words[w] != "-nt" && words[w] != "-T" && words[w] != "--threads") continue;
+    unsigned n = 0;
+    const std::string_view value = words[w + 1];
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+    if (ec == std::errc() && end == value.data() + value.size() && n >= 1) {
+      return std::min(n, kMaxSlurmCpus);
+    }
+  }
+  return 1;
+}
+
+std::string SlurmScript(std::size_t groups, unsigned cpus) {
+  const std::size_t per = (groups + kMaxSlurmTasks - 1) / kMaxSlurmTasks;
+  const std::size_t tasks = (groups + per - 1) / per;
+  const std::string what =
+      per == 1 ? "# Runs one tree search a task: task i runs line i of jobs.txt.\n"
+               : "# Runs " + std::to_string(per) +
+                     " tree searches a task (Slurm allows at most 1,000 tasks an array): task i\n"
+                     "# runs lines (i-1)*" +
+                     std::to_string(per) + "+1 to i*" + std::to_string(per) + " of jobs.txt.\n";
   return "#!/bin/bash\n"
          "#SBATCH --job-name=dropkit-jackknife\n"
          "#SBATCH --array=1-" +
-         n +
+         std::to_string(tasks) +
          "\n"
          "#SBATCH --ntasks=1\n"
-         "#SBATCH --cpus-per-task=1\n"
-         "#SBATCH --output=slurm-%A_%a.out\n"
-         "# Runs one group's tree search per array task: task i runs line i of jobs.txt.\n"
-         "# Submit it from this folder: sbatch slurm.sh\n"
+         "#SBATCH --cpus-per-task=" +
+         std::to_string(cpus) +
+         "\n"
+         "#SBATCH --output=slurm-%A_%a.out\n" +
+         what +
+         "# Submit it from this folder or any other: sbatch slurm.sh, sbatch DIR/slurm.sh or\n"
+         "# sbatch --chdir=DIR DIR/slurm.sh. To run again only the tasks that failed, name them:\n"
+         "# sbatch --array=4,17 slurm.sh (their numbers are in the slurm-*.out files and sacct).\n"
          "set -euo pipefail\n"
-         "cd \"${SLURM_SUBMIT_DIR:-.}\"\n"
+         "if [ -z \"${SLURM_ARRAY_TASK_ID:-}\" ]; then\n"
+         "  echo \"slurm.sh is a Slurm array job: submit it with sbatch slurm.sh, or run the jobs "
+         "here with parallel < jobs.txt\" >&2\n"
+         "  exit 2\n"
+         "fi\n"
+         "# jobs.txt is in the folder the job runs in (the one it was submitted from, or\n"
+         "# --chdir), or else beside the script as it was submitted.\n"
          "if [ ! -f jobs.txt ]; then\n"
-         "  echo \"slurm.sh: no jobs.txt in $(pwd); submit from the folder that holds it\" >&2\n"
-         "  exit 1\n"
+         "  script=$(scontrol show job \"${SLURM_JOB_ID:-}\" 2>/dev/null |\n"
+         "    sed -n 's/^ *Command=//p' | head -n 1)\n"
+         "  if [ -n \"$script\" ] && [ -f \"$(dirname \"$script\")/jobs.txt\" ]; then\n"
+         "    cd \"$(dirname \"$script\")\"\n"
+         "  else\n"
+         "    echo \"slurm.sh: no jobs.txt in $(pwd) nor beside the script; submit it with "
+         "sbatch --chdir=DIR DIR/slurm.sh\" >&2\n"
+         "    exit 1\n"
+         "  fi\n"
          "fi\n"
-         "line=$(sed -n \"${SLURM_ARRAY_TASK_ID}p\" jobs.txt)\n"
-         "if [ -z \"$line\" ]; then\n"
-         "  echo \"slurm.sh: jobs.txt has no line ${SLURM_ARRAY_TASK_ID}\" >&2\n"
-         "  exit 1\n"
-         "fi\n"
-         "exec bash -c \"$line\"\n";
+         "per=" +
+         std::to_string(per) +
+         "\n"
+         "first=$(( (SLURM_ARRAY_TASK_ID - 1) * per + 1 ))\n"
+         "status=0\n"
+         "for (( n = first; n < first + per; n++ )); do\n"
+         "  line=$(sed -n \"${n}p\" jobs.txt)\n"
+         "  if [ -z \"$line\" ]; then\n"
+         "    if (( n == first )); then\n"
+         "      echo \"slurm.sh: jobs.txt has no line $n\" >&2\n"
+         "      exit 1\n"
+         "    fi\n"
+         "    break\n"
+         "  fi\n"
+         "  if ! bash -c \"$line\"; then\n"
+         "    echo \"slurm.sh: line $n of jobs.txt failed\" >&2\n"
+         "    status=1\n"
+         "  fi\n"
+         "done\n"
+         "exit \"$status\"\n";
 }
 
 }  // namespace dk

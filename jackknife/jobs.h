@@ -4,6 +4,7 @@
 #ifndef DROPKIT_JACKKNIFE_JOBS_H_
 #define DROPKIT_JACKKNIFE_JOBS_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,10 +31,21 @@ std::string ShellQuoted(std::string_view word);
 std::string JobsText(const std::string& command_template, const std::vector<std::string>& labels,
                      std::string_view extension);
 
-// slurm.sh: a bash script for `sbatch`, an array of `groups` tasks, task i running line
-// i of jobs.txt from the folder it was submitted from (submit it from inside the
-// folder: cd DIR && sbatch slurm.sh). REQUIRES: groups >= 1.
-std::string SlurmScript(std::size_t groups);
+// The most tasks slurm.sh's array has (Slurm's default MaxArraySize is 1001), and the
+// most CPUs it asks for a task.
+inline constexpr std::size_t kMaxSlurmTasks = 1000;
+inline constexpr unsigned kMaxSlurmCpus = 256;
+
+// The threads the tree program of `command_template` runs on: the number after its
+// first "-nt", "-T" or "--threads" (IQ-TREE, RAxML-NG), else 1; at most kMaxSlurmCpus.
+unsigned TemplateThreads(std::string_view command_template);
+
+// slurm.sh: a bash script for `sbatch`, an array of min(groups, kMaxSlurmTasks) tasks of
+// `cpus` CPUs each, task i running its share of jobs.txt (line i, or a block of lines
+// when there are more groups than tasks) in the folder of jobs.txt: the one the job runs
+// in, else the folder of the script as submitted (from `scontrol show job`). Run outside
+// Slurm it says how to submit it. REQUIRES: groups >= 1.
+std::string SlurmScript(std::size_t groups, unsigned cpus);
 
 }  // namespace dk
 

@@ -1,7 +1,9 @@
 #include "jackknife/jobs.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
+#include <filesystem>
 
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -96,20 +98,46 @@ TEST(JobsTextTest, OneCommandPerGroup) {
   EXPECT_EQ(JobsText("x {alignment}", {}, ".phy"), "");
 }
 
-TEST(JobsTextTest, SlurmTaskRunsItsLineFromTheSubmitFolder) {
+TEST(JobsTextTest, SlurmTaskRunsItsLinesWhereverItWasSubmittedFrom) {
   test::TempDir dir;
-  WriteFile(dir.file("jobs.txt"), "echo one > out1\necho 'two words' > out2\necho three > out3\n");
-  const std::string script = SlurmScript(3);
+  const std::string run = dir.file("run");
+  std::filesystem::create_directory(run);
+  WriteFile(run + "/jobs.txt", "echo one > out1\necho 'two words' > out2\necho three > out3\n");
+  const std::string script = SlurmScript(3, 1);
   EXPECT_NE(script.find("#SBATCH --array=1-3\n"), std::string::npos) << script;
+  WriteFile(run + "/slurm.sh", script);
+  // Submitted from its folder (or with --chdir), the task runs there.
+  EXPECT_EQ(Shell("cd " + run + " && SLURM_ARRAY_TASK_ID=2 bash slurm.sh"), 0);
+  EXPECT_EQ(ReadFile(run + "/out2"), "two words\n");
+  // Submitted from elsewhere, it finds its folder from the script's path as Slurm has it.
+  WriteFile(dir.file("scontrol"), "#!/bin/sh\necho '   Command=" + run + "/slurm.sh'\n");
+  const std::string elsewhere =
+      "cd " + dir.path() + " && chmod +x scontrol && PATH=" + dir.path() + ":$PATH SLURM_JOB_ID=7 ";
+  EXPECT_EQ(Shell(elsewhere + "SLURM_ARRAY_TASK_ID=3 bash run/slurm.sh"), 0);
+  EXPECT_EQ(ReadFile(run + "/out3"), "three\n");
+  EXPECT_NE(Shell(elsewhere + "SLURM_ARRAY_TASK_ID=4 bash run/slurm.sh 2>/dev/null"), 0);
+  // Outside Slurm it says how to submit it.
+  EXPECT_EQ(Shell("cd " + run + " && bash slurm.sh 2>/dev/null"), 2);
+}
+
+TEST(JobsTextTest, SlurmKeepsItsArrayWithinAThousandTasksAndAsksForTheThreads) {
+  test::TempDir dir;
+  std::string jobs;
+  for (int n = 1; n <= 2500; ++n) jobs += "echo " + std::to_string(n) + " >> ran\n";
+  WriteFile(dir.file("jobs.txt"), jobs);
+  const std::string script = SlurmScript(2500, TemplateThreads("iqtree2 -s {alignment} -nt 4"));
+  EXPECT_NE(script.find("#SBATCH --array=1-834\n"), std::string::npos) << script;
+  EXPECT_NE(script.find("#SBATCH --cpus-per-task=4\n"), std::string::npos);
   WriteFile(dir.file("slurm.sh"), script);
-  EXPECT_EQ(Shell("cd / && SLURM_SUBMIT_DIR=" + dir.path() + " SLURM_ARRAY_TASK_ID=2 bash " +
-                  dir.file("slurm.sh")),
-            0);
-  EXPECT_EQ(ReadFile(dir.file("out2")), "two words\n");
-  EXPECT_EQ(test::CountEntries(dir.path()), 3u);  // jobs.txt, slurm.sh, out2
-  EXPECT_NE(Shell("cd / && SLURM_SUBMIT_DIR=" + dir.path() + " SLURM_ARRAY_TASK_ID=4 bash " +
-                  dir.file("slurm.sh") + " 2>/dev/null"),
-            0);
+  for (const int task : {1, 834}) {
+    EXPECT_EQ(Shell("cd " + dir.path() + " && SLURM_ARRAY_TASK_ID=" + std::to_string(task) +
+                    " bash slurm.sh"),
+              0);
+  }
+  EXPECT_EQ(ReadFile(dir.file("ran")), "1\n2\n3\n2500\n");
+  EXPECT_EQ(TemplateThreads(JobTemplate("iqtree2", DataKind::kDna)), 1u);
+  EXPECT_EQ(TemplateThreads("raxml-ng --msa {alignment} --threads 8"), 8u);
+  EXPECT_EQ(TemplateThreads("iqtree2 -s {alignment} -nt AUTO"), 1u);
 }
 
 // The tip names of a Newick tree.

@@ -37,7 +37,7 @@ void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what) {
   }
   if (jobs) {
     folder.Write("jobs.txt", JobsText(what.command_template, labels, extension));
-    folder.Write("slurm.sh", SlurmScript(groups));
+    folder.Write("slurm.sh", SlurmScript(groups, TemplateThreads(what.command_template)));
   }
   // The design files come last: moved into an existing folder, they appear only once
   // everything they describe is in place.
