@@ -201,6 +201,7 @@ TEST_F(DriverTest, ARunWithoutASeedDrawsOneShowsItAndRecordsIt) {
   EXPECT_EQ(again["seed_source"], "option");
 }
 
+// Also whatever the number of threads that write the groups.
 TEST_F(DriverTest, RerunningWithTheSeedReproducesEveryFileButTheTime) {
   WriteFile(dir.file("taxa.fasta"),
             Fasta({"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta", "Eta"}));
@@ -209,9 +210,11 @@ TEST_F(DriverTest, RerunningWithTheSeedReproducesEveryFileButTheTime) {
   o.output.clear();
   o.jobs = "iqtree2";
   o.prune_to = dir.file("first");
+  env.variables["DROPKIT_THREADS"] = "1";
   RunJackknife(o);
   env.now = {2027, 1, 2, 3, 4, 5};
   o.prune_to = dir.file("second");
+  env.variables["DROPKIT_THREADS"] = "3";
   RunJackknife(o);
   const std::set<std::string> files = Entries(dir.file("first"));
   EXPECT_EQ(files, (std::set<std::string>{"dropkit.json", "group001.fasta", "group002.fasta",

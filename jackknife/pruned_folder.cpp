@@ -1,12 +1,52 @@
 #include "jackknife/pruned_folder.h"
 
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "alignment/pruned.h"
 #include "jackknife/jobs.h"
 #include "platform/errors.h"
+#include "platform/thread_count.h"
 
 namespace dk {
+namespace {
+
+// Groups written at once by default: enough to keep the disk and two cores busy.
+constexpr unsigned kMaxWriterThreads = 4;
+
+// Calls `work(i)` for i in [0, count) on `threads` threads, the caller's among them.
+// Once a call raises, the others take no new index; the first error is raised again.
+void ForEachOnThreads(std::size_t count, unsigned threads,
+                      const std::function<void(std::size_t)>& work) {
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> failed{false};
+  std::exception_ptr error;
+  std::mutex error_mutex;
+  const auto loop = [&] {
+    for (std::size_t i; !failed && (i = next.fetch_add(1)) < count;) {
+      try {
+        work(i);
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(error_mutex);
+        if (!error) error = std::current_exception();
+        failed = true;
+      }
+    }
+  };
+  std::vector<std::thread> workers;
+  const std::size_t extra =
+      std::min<std::size_t>(threads, count) > 0 ? std::min<std::size_t>(threads, count) - 1 : 0;
+  for (std::size_t t = 0; t < extra; ++t) workers.emplace_back(loop);
+  loop();
+  for (std::thread& worker : workers) worker.join();
+  if (error) std::rethrow_exception(error);
+}
+
+}  // namespace
 
 void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what) {
   const Alignment& alignment = *what.alignment;
@@ -31,9 +71,16 @@ void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what) {
   for (const std::string& label : labels) names.push_back(label + extension);
   if (jobs) names.insert(names.end(), {"jobs.txt", "slurm.sh"});
   folder.CheckOutputs(names);  // before anything is written
-  for (std::size_t g = 0; g < groups; ++g) {
-    if (what.progress) what.progress(g);
+  const auto write_group = [&](std::size_t g) {
     folder.Write(labels[g] + extension, PrunedPieces(alignment, OmittedFlags(design, g)).pieces());
+  };
+  if (what.progress) {  // the window's progress is shown from its own thread
+    for (std::size_t g = 0; g < groups; ++g) {
+      what.progress(g);
+      write_group(g);
+    }
+  } else {
+    ForEachOnThreads(groups, ThreadCount(kMaxWriterThreads), write_group);
   }
   if (jobs) {
     folder.Write("jobs.txt", JobsText(what.command_template, labels, extension));

@@ -19,6 +19,7 @@
 #include "platform/errors.h"
 #include "platform/group_draw.h"
 #include "platform/philox_batch.h"
+#include "platform/thread_count.h"
 
 namespace dk {
 namespace {
@@ -36,8 +37,6 @@ constexpr std::uint64_t kCanonicalNan = 0x7FF8000000000000;
 RandomState state;
 bool started = false;  // false until the first use or reset
 
-// The most threads DROPKIT_THREADS may ask for.
-constexpr unsigned kMaxThreads = 256;
 // The most threads drawing by default: one thread writing a listing keeps about two busy
 // drawing (bench/draw_bench.cpp), and more would only draw further past its end.
 constexpr unsigned kDefaultMaxThreads = 4;
@@ -81,19 +80,7 @@ RandomState SeedState(double seed) {
 // to 256.
 unsigned ConfiguredThreads() {
   if (thread_setting != 0) return thread_setting;
-  Env* env = Env::Current();
-  if (std::string text; env->Variable("DROPKIT_THREADS", &text)) {
-    const std::string_view view(text);
-    unsigned count = 0;
-    const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), count);
-    if (error != std::errc() || end != view.data() + view.size() || count < 1 ||
-        count > kMaxThreads) {
-      Raise("DROPKIT_THREADS must be a whole number from 1 to " + std::to_string(kMaxThreads) +
-            ", not " + QuoteForMessage(view, '"'));
-    }
-    return count;
-  }
-  return std::clamp(env->Processors(), 1u, kDefaultMaxThreads);
+  return ThreadCount(kDefaultMaxThreads);
 }
 
 DrawAhead& Ahead() {

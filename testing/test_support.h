@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -107,10 +108,11 @@ class TestEnv : public EnvWrapper {
   std::string err;                         // console errors
   std::map<std::string, int> open_errors;  // path -> errno
   long read_limit = -1;                    // bytes readable before EIO, -1: no limit
-  long write_limit = -1;                   // bytes writable before ENOSPC, -1: no limit
+  // Writes may come from several threads at once (a folder's files are written so).
+  std::atomic<long> write_limit = -1;  // bytes writable before ENOSPC, -1: no limit
   int rename_error = 0;
-  int fail_write_call = -1;  // the Write call (counted in write_calls) that gets ENOSPC
-  int write_calls = 0;
+  std::atomic<int> fail_write_call = -1;  // the Write call (counted in write_calls) to fail
+  std::atomic<int> write_calls = 0;
   // Environment variables the program sees in place of the process's (the others are
   // the process's).
   std::map<std::string, std::string> variables;
@@ -130,8 +132,8 @@ class TestEnv : public EnvWrapper {
   long Write(int fd, const void* buf, std::size_t n) override {
     if (write_calls++ == fail_write_call) return -ENOSPC;
     if (write_limit == 0) return -ENOSPC;
-    if (write_limit > 0 && static_cast<long>(n) > write_limit)
-      n = static_cast<std::size_t>(write_limit);
+    if (const long limit = write_limit; limit > 0 && static_cast<long>(n) > limit)
+      n = static_cast<std::size_t>(limit);
     const long r = EnvWrapper::Write(fd, buf, n);
     if (write_limit > 0 && r > 0) write_limit -= r;
     return r;
