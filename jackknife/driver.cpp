@@ -34,6 +34,12 @@ void CheckDestinations(const JackknifeOptions& o) {
   // A bad template is refused before anything is read; the preset's model waits for
   // the data type.
   if (!o.jobs.empty()) JobTemplate(o.jobs, DataKind::kDna);
+  if (o.gzip && o.prune_to.empty()) Raise("Compressing needs a folder of pruned alignments");
+  if (o.gzip && o.jobs == "raxml-ng") {
+    Raise(
+        "RAxML-NG cannot read gzipped alignments: leave out the compression, or run a "
+        "program that can (the iqtree2 preset, or a template)");
+  }
   if (o.seed && !std::isfinite(*o.seed)) {
     Raise("The seed must be one finite number, not " + FormatNumber(*o.seed));
   }
@@ -114,6 +120,7 @@ void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeR
   what.alignment = &*run.taxa.alignment;
   what.input = o.input;
   what.design = &run.design;
+  what.gzip = o.gzip;
   if (!o.jobs.empty()) what.command_template = JobTemplate(o.jobs, what.alignment->kind);
   what.groups_tsv = FormatDesign(run, OutputFormat::kTsv);
   what.dropkit_json = FormatDesign(run, OutputFormat::kJson);

@@ -52,6 +52,7 @@ struct JackknifeOptions {
   std::string prune_to;
   std::string jobs;    // with prune_to: "iqtree2", "raxml-ng" or a template ("" for none)
   bool force = false;  // with prune_to: write into a folder that is not empty
+  bool gzip = false;   // with prune_to: gzip each pruned copy
   // Provenance.
   std::string version;            // the program's version
   std::vector<std::string> argv;  // the full command line (batch)

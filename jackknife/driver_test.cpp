@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <unistd.h>
+#include <cstdlib>
 
 #include <filesystem>
 #include <functional>
@@ -351,6 +353,42 @@ TEST_F(DriverTest, AFailureWhilePruningLeavesNoFolder) {
     EXPECT_GT(failures, 8);  // every group file, the job files and the design files
   }
   env.fail_write_call = -1;
+}
+
+TEST_F(DriverTest, GzippedCopiesHoldTheSameBytesAndTheJobsNameThem) {
+  std::string big;  // copies of several of zlib's blocks
+  for (int i = 0; i < 40; ++i) {
+    std::string row;
+    for (int s = 0; s < 20000; ++s) row += "ACGT"[(s * 7 + i * s / 3) % 4];
+    big += ">t" + std::to_string(i) + "\n" + row + "\n";
+  }
+  WriteFile(dir.file("taxa.fasta"), big);
+  JackknifeOptions o = Options();
+  o.input = dir.file("taxa.fasta");
+  o.output.clear();
+  o.jobs = "iqtree2";
+  o.prune_to = dir.file("plain");
+  RunJackknife(o);
+  o.prune_to = dir.file("gz");
+  o.gzip = true;
+  RunJackknife(o);
+  EXPECT_EQ(Entries(dir.file("gz")),
+            (std::set<std::string>{"dropkit.json", "group001.fasta.gz", "group002.fasta.gz",
+                                   "groups.tsv", "jobs.txt", "slurm.sh"}));
+  for (const std::string group : {"group001", "group002"}) {
+    const std::string gz = dir.file("gz/" + group + ".fasta.gz");
+    ASSERT_EQ(std::system(("gzip -dc " + gz + " > " + dir.file("out.fasta")).c_str()), 0);
+    EXPECT_EQ(ReadFile(dir.file("out.fasta")), ReadFile(dir.file("plain/" + group + ".fasta")));
+    EXPECT_LT(ReadFile(gz).size() * 3, ReadFile(dir.file("out.fasta")).size());
+  }
+  EXPECT_EQ(ReadFile(dir.file("gz/jobs.txt")),
+            "iqtree2 -s group001.fasta.gz --prefix group001 -nt 1\n"
+            "iqtree2 -s group002.fasta.gz --prefix group002 -nt 1\n");
+  o.jobs = "raxml-ng";
+  o.prune_to = dir.file("raxml");
+  EXPECT_EQ(ErrorOf([&] { RunJackknife(o); }),
+            "RAxML-NG cannot read gzipped alignments: leave out the compression, or run a program "
+            "that can (the iqtree2 preset, or a template)");
 }
 
 // ---- Checks

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "alignment/pruned.h"
+#include "jackknife/gzip_pieces.h"
 #include "jackknife/jobs.h"
 #include "platform/errors.h"
 #include "platform/thread_count.h"
@@ -65,14 +66,21 @@ void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what) {
   }
   const bool jobs = !what.command_template.empty();
   if (jobs && groups == 0) Raise("There are no groups to write jobs for");
-  const char* extension = PrunedExtension(alignment.format);
+  const std::string extension =
+      std::string(PrunedExtension(alignment.format)) + (what.gzip ? ".gz" : "");
   std::vector<std::string> labels, names{"groups.tsv", "dropkit.json"};
   for (std::size_t g = 0; g < groups; ++g) labels.push_back(GroupLabel(g + 1, groups));
   for (const std::string& label : labels) names.push_back(label + extension);
   if (jobs) names.insert(names.end(), {"jobs.txt", "slurm.sh"});
   folder.CheckOutputs(names);  // before anything is written
   const auto write_group = [&](std::size_t g) {
-    folder.Write(labels[g] + extension, PrunedPieces(alignment, OmittedFlags(design, g)).pieces());
+    const PrunedText copy = PrunedPieces(alignment, OmittedFlags(design, g));
+    if (what.gzip) {
+      folder.Write(labels[g] + extension,
+                   [&](const ByteSink& sink) { GzipPieces(copy.pieces(), sink); });
+    } else {
+      folder.Write(labels[g] + extension, copy.pieces());
+    }
   };
   if (what.progress) {  // the window's progress is shown from its own thread
     for (std::size_t g = 0; g < groups; ++g) {

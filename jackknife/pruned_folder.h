@@ -27,6 +27,8 @@ struct PrunedFolder {
   std::string command_template;
   std::string groups_tsv;  // the design files' bytes
   std::string dropkit_json;
+  // Each copy gzipped, as groupNNN.EXT.gz (jackknife/gzip_pieces.h); the jobs name those.
+  bool gzip = false;
   // Called with each group's index before its copy is written (for a progress bar).
   std::function<void(std::size_t)> progress;
 };
@@ -34,7 +36,8 @@ struct PrunedFolder {
 // Checks the folder can hold the design (at most kMaxPrunedGroups groups, no group
 // leaving out every taxon, no group file, job file or design file over an input the
 // folder protects), then writes group001.EXT, ... (EXT as the alignment's format,
-// alignment/pruned.h), jobs.txt and slurm.sh when there is a command template, and
+// alignment/pruned.h; with `gzip` group001.EXT.gz, ...), on DROPKIT_THREADS threads
+// unless there is a progress callback, jobs.txt and slurm.sh when there is a command template, and
 // groups.tsv and dropkit.json last, and commits the folder. Raises a RuntimeError naming
 // what was wrong on any failure; the target then shows none of it (see
 // platform/staged_folder.h for a folder that was not empty).

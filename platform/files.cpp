@@ -350,16 +350,13 @@ class Writer {
     return added;
   }
 
-  // Writes `pieces` one after another, after what is buffered, through the buffer: a
-  // bounded copy of each at a time.
-  void WritePieces(const std::vector<std::string_view>& pieces) {
-    for (std::string_view piece : pieces) {
-      while (!piece.empty()) {
-        const std::size_t n = std::min(piece.size(), kChunk);
-        CopyBytes(buffer_.Grow(n), piece.data(), n);
-        piece.remove_prefix(n);
-        if (buffer_.size() >= flush_at_) Flush();
-      }
+  // Writes `piece` after what is buffered, through the buffer: a bounded copy at a time.
+  void WritePiece(std::string_view piece) {
+    while (!piece.empty()) {
+      const std::size_t n = std::min(piece.size(), kChunk);
+      CopyBytes(buffer_.Grow(n), piece.data(), n);
+      piece.remove_prefix(n);
+      if (buffer_.size() >= flush_at_) Flush();
     }
   }
 
@@ -734,9 +731,15 @@ void WriteWholeFile(const std::string& name, std::string_view bytes) {
 }
 
 void WriteWholeFile(const std::string& name, const std::vector<std::string_view>& pieces) {
+  WriteWholeFile(name, [&](const ByteSink& sink) {
+    for (const std::string_view piece : pieces) sink(piece);
+  });
+}
+
+void WriteWholeFile(const std::string& name, const std::function<void(const ByteSink&)>& produce) {
   if (name.empty()) Raise("The output file name is empty");
   Writer writer(name == "-" ? std::string(kStdoutPath) : AbsolutePath(name));
-  writer.WritePieces(pieces);
+  produce([&](std::string_view piece) { writer.WritePiece(piece); });
   writer.Commit();
 }
 

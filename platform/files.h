@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -86,6 +87,11 @@ std::string AbsolutePath(const std::string& name);
 void WriteWholeFile(const std::string& name, std::string_view bytes);
 // The same for the text made of `pieces`, one after another.
 void WriteWholeFile(const std::string& name, const std::vector<std::string_view>& pieces);
+// The same for the text `produce` gives, a piece at a time, to the sink it is called
+// with (each piece is written before the sink returns). An error `produce` raises is
+// raised again, the target left as it was.
+using ByteSink = std::function<void(std::string_view)>;
+void WriteWholeFile(const std::string& name, const std::function<void(const ByteSink&)>& produce);
 
 // Makes `folder` the current folder. With nargout > 0 returns the new current folder;
 // otherwise returns an absent value (no answer to display). An empty text changes

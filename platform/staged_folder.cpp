@@ -177,6 +177,11 @@ void StagedFolder::Write(const std::string& name, const std::vector<std::string_
   WriteWith(name, [&](const std::string& path) { WriteWholeFile(path, pieces); });
 }
 
+void StagedFolder::Write(const std::string& name,
+                         const std::function<void(const ByteSink&)>& produce) {
+  WriteWith(name, [&](const std::string& path) { WriteWholeFile(path, produce); });
+}
+
 void StagedFolder::WriteWith(const std::string& name,
                              const std::function<void(const std::string&)>& write) {
   CheckOutputs({name});

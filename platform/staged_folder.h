@@ -27,6 +27,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/files.h"  // ByteSink
+
 namespace dk {
 
 class StagedFolder {
@@ -55,6 +57,8 @@ class StagedFolder {
   void Write(const std::string& name, std::string_view bytes);
   // The same for the text made of `pieces`, one after another.
   void Write(const std::string& name, const std::vector<std::string_view>& pieces);
+  // The same for the text `produce` gives (platform/files.h WriteWholeFile).
+  void Write(const std::string& name, const std::function<void(const ByteSink&)>& produce);
 
   // Puts the files in place (see above). On failure raises naming the file; when the
   // files move one by one, those already moved stay in the target.

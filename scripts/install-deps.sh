@@ -6,13 +6,14 @@ set -euo pipefail
 # The window: Qt 6 Widgets (its offscreen platform, which the window tests draw on, comes
 # with Qt's GUI library; qt6-qpa-plugins brings the X11 one) and a font to draw text with.
 # The jackknife and clade survival: NCL reads alignments and trees (libncl-dev), OpenSSL's
-# libcrypto computes digests, the tests run the jobs written with IQ-TREE (iqtree) and GNU
+# libcrypto computes digests, zlib (zlib1g-dev) gzips pruned copies, the tests run the jobs written with IQ-TREE (iqtree) and GNU
 # parallel, and rsvg-convert (librsvg2-bin) turns the example's picture into PNG. Highway's
 # headers (libhwy-dev, found with pkg-config) give the draws vector code. The checks:
 # desktop-file-validate, clang-format and clang-tidy.
 packages=(cmake ninja-build pkg-config g++ libgtest-dev libgmock-dev libbenchmark-dev
           nlohmann-json3-dev librandom123-dev libhwy-dev libcli11-dev python3 qt6-base-dev
-          qt6-qpa-plugins fonts-dejavu-core libncl-dev libssl-dev iqtree parallel librsvg2-bin
+          qt6-qpa-plugins fonts-dejavu-core libncl-dev libssl-dev zlib1g-dev iqtree parallel
+          librsvg2-bin
           desktop-file-utils clang-format clang-tidy)
 missing=()
 for p in "${packages[@]}"; do

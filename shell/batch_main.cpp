@@ -68,6 +68,7 @@ struct Options {
   std::string prune_to;
   std::string jobs;
   bool force = false;
+  std::string compress;
 };
 
 // Usage errors (an unknown option, a missing one) end with this status; every other
@@ -288,6 +289,7 @@ void RunDesign(const Options& opt, int argc, char** argv) {
   o.prune_to = opt.prune_to;
   o.jobs = opt.jobs;
   o.force = opt.force;
+  o.gzip = opt.compress == "gzip";
   o.version = DROPKIT_VERSION;
   o.argv.assign(argv, argv + argc);
   dk::SetReadLimits(opt.limits);
@@ -355,6 +357,10 @@ int main(int argc, char** argv) {
                               "iqtree2, raxml-ng, or a template with {alignment} and {group}");
   auto* force =
       app.add_flag("--force", opt.force, "With --prune-to: write into a folder that is not empty");
+  auto* compress = app.add_option("--compress", opt.compress,
+                                  "With --prune-to: gzip each alignment (groupNNN.EXT.gz), which\n"
+                                  "IQ-TREE reads as it is; the jobs name the .gz files")
+                       ->check(CLI::IsMember({"gzip"}));
   app.add_option("--max-names", opt.limits.lines,
                  "Refuse a name list of more names (lines) than this")
       ->default_val(opt.limits.lines)
@@ -367,6 +373,7 @@ int main(int argc, char** argv) {
   show->excludes(prune_to);
   jobs->needs(prune_to);
   force->needs(prune_to);
+  compress->needs(prune_to);
   app.footer(
       "Exactly one of --output, --show and --prune-to is needed; --omit and --groups too,\n"
       "but for --each. Findings about the names go to standard error before anything is\n"
