@@ -115,8 +115,10 @@ class RepeatFinder {
     } else if (n >= 4) {
       mix(Load<std::uint32_t>(p) | std::uint64_t{Load<std::uint32_t>(p + n - 4)} << 32);
     } else if (n > 0) {
-      mix(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[n / 2]) << 8 |
-          static_cast<unsigned char>(p[n - 1]) << 16);
+      const auto byte = [&](std::size_t i) {
+        return std::uint64_t{static_cast<unsigned char>(p[i])};
+      };
+      mix(byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16);
     }
     h ^= h >> 32;
     return static_cast<std::size_t>(h * 0xBF58476D1CE4E5B9ULL);
