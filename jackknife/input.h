@@ -13,8 +13,9 @@
 
 namespace dk {
 
-// The largest input file read, in bytes (256 MiB).
-inline constexpr std::uint64_t kMaxInputBytes = std::uint64_t{256} << 20;
+// The largest input file read, in bytes (4 GiB): reading and pruning an alignment hold
+// about 1.1 to 1.3 times its size.
+inline constexpr std::uint64_t kMaxInputBytes = std::uint64_t{4} << 30;
 
 struct TaxonList {
   std::string file;  // the path as given

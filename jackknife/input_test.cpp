@@ -91,7 +91,7 @@ TEST_F(InputTest, InputsAreBounded) {
       ErrorOf([&] { ReadWholeFile(path, 9); }),
       "Cannot read '" + path + "': it is larger than 0 MiB (9 bytes), the most an input may hold");
   EXPECT_EQ(ReadWholeFile(Write("empty.txt", ""), 10), "");
-  EXPECT_EQ(kMaxInputBytes, 268435456u);
+  EXPECT_EQ(kMaxInputBytes, 4294967296u);
 }
 
 TEST_F(InputTest, NameFilesSkipBlankLines) {
