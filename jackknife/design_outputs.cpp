@@ -194,8 +194,10 @@ std::string DesignJson(const std::vector<std::string>& names, const Design& desi
       omitted.push_back(names[i]);
       lines.push_back(i + 1);
     }
-    groups.push_back(
-        {{"group", g + 1}, {"label", GroupLabel(g + 1, design.groups.size())}, {"omitted", omitted}, {"lines", lines}});
+    groups.push_back({{"group", g + 1},
+                      {"label", GroupLabel(g + 1, design.groups.size())},
+                      {"omitted", omitted},
+                      {"lines", lines}});
   }
   json["groups"] = groups;
   try {
