@@ -621,8 +621,9 @@ struct ChunkResult {
 
 // Reads `pieces` with NCL as `ncl_format` and checks that it holds `taxa` taxa with one
 // matrix of rows for all of them, of the type and count of characters of earlier
-// chunks (set by the `first`). Returns the reader (for a first chunk's commands) with
-// the names NCL read in `*names`, or nullptr when the chunk does not read.
+// chunks (set by the `first`), and (but for FASTA, as the whole reading) every state. Returns the
+// reader (for a first chunk's commands) with the names NCL read in `*names`, or nullptr when the
+// chunk does not read.
 std::unique_ptr<Reader> ReadChunk(std::vector<std::string_view> pieces, Format ncl_format,
                                   std::size_t taxa, bool first, ChunkResult* result,
                                   std::vector<std::string>* names, const std::string& file) {
@@ -647,7 +648,11 @@ std::unique_ptr<Reader> ReadChunk(std::vector<std::string_view> pieces, Format n
     } else if (chars->GetDataType() != result->type || characters != result->characters) {
       return nullptr;
     }
-    Rows(chars, taxa, characters, false);  // the states, as the whole reading checks them
+    if (ncl_format != MultiFormatReader::FASTA_DNA_FORMAT &&
+        ncl_format != MultiFormatReader::FASTA_RNA_FORMAT &&
+        ncl_format != MultiFormatReader::FASTA_AA_FORMAT) {
+      Rows(chars, taxa, characters, false);  // the states, as the whole reading checks them
+    }
     names->clear();
     for (unsigned i = 0; i < taxa; ++i) names->push_back(block->GetTaxonLabel(i));
   } catch (const std::bad_alloc&) {
@@ -682,32 +687,68 @@ bool StandInPieces(std::vector<std::string_view>* pieces, AsciiStandIns* stand_i
   return true;
 }
 
-// The taxa of one chunk, in order.
+// The taxa of one chunk, in the order NCL is to read them.
 struct Chunk {
   std::vector<std::size_t> taxa;
-  bool repeats_first = false;  // the first taxon stands ahead of the chunk's own
+  bool repeats_first = false;  // taxa[0] is the first-row taxon, which another chunk holds
 };
 
-// The taxa in chunks of `per`, with the first taxon ahead of each later chunk when
-// `with_first` (for the match characters that refer to it). An interleaved matrix of one
-// taxon does not read in NCL, so with `interleaved` every chunk holds two taxa at least.
-std::vector<Chunk> Chunks(std::size_t taxa, std::size_t per, bool with_first, bool interleaved) {
+// The taxa in chunks of `per`. With `first` (the taxon of the matrix's first row, which
+// match characters refer to), each chunk holds that taxon, ahead of the others. An
+// interleaved matrix of one taxon does not read in NCL, so with `interleaved` every chunk
+// holds two taxa at least.
+std::vector<Chunk> Chunks(std::size_t taxa, std::size_t per, std::optional<std::size_t> first,
+                          bool interleaved) {
   if (interleaved) per = std::max<std::size_t>(per, 2);
   std::vector<Chunk> chunks;
   for (std::size_t begin = 0; begin < taxa; begin += per) {
     const std::size_t end = std::min(taxa, begin + per);
-    if (interleaved && end - begin == 1 && !with_first && !chunks.empty()) {
+    if (interleaved && end - begin == 1 && !first && !chunks.empty()) {
       chunks.back().taxa.push_back(begin);  // a last taxon alone joins the chunk before
       break;
     }
     Chunk chunk;
-    chunk.repeats_first = with_first && begin > 0;
-    if (chunk.repeats_first) chunk.taxa.push_back(0);
-    for (std::size_t t = begin; t < end; ++t) chunk.taxa.push_back(t);
+    if (first) {
+      chunk.repeats_first = *first < begin || *first >= end;
+      chunk.taxa.push_back(*first);
+    }
+    for (std::size_t t = begin; t < end; ++t) {
+      if (!first || t != *first) chunk.taxa.push_back(t);
+    }
     chunks.push_back(std::move(chunk));
   }
   return chunks;
 }
+
+// The names the chunks read, put in taxon order; the first-row taxon, which chunks
+// repeat, must read the same every time.
+class ChunkNames {
+ public:
+  explicit ChunkNames(std::size_t taxa) : names_(taxa) {}
+
+  bool Take(const Chunk& chunk, const std::vector<std::string>& read) {
+    if (read.size() != chunk.taxa.size()) return false;
+    for (std::size_t i = 0; i < read.size(); ++i) {
+      if (i == 0 && chunk.repeats_first) {
+        if (!repeated_.empty() && repeated_ != read[i]) return false;
+        repeated_ = read[i];
+      } else {
+        names_[chunk.taxa[i]] = read[i];
+      }
+    }
+    return true;
+  }
+
+  // The names, or nullopt when the repeated taxon read otherwise in its own chunk.
+  std::optional<std::vector<std::string>> All(std::size_t first) {
+    if (!repeated_.empty() && repeated_ != names_[first]) return std::nullopt;
+    return std::move(names_);
+  }
+
+ private:
+  std::vector<std::string> names_;
+  std::string repeated_;
+};
 
 // The rows of `chunk` as NCL is to read them: each taxon's row, or for an interleaved
 // matrix each block's lines in turn.
@@ -742,19 +783,6 @@ bool PlacesStandAlone(std::string_view text, const RawMatrix& matrix, bool lines
       if (at < text.size() && text[at] != '\n' && text[at] != '\r') return false;
     }
   }
-  return true;
-}
-
-// Adds the names a chunk read: all but a first taxon it repeats, which must read the
-// same as before.
-bool TakeChunkNames(const Chunk& chunk, const std::vector<std::string>& read,
-                    std::vector<std::string>* names) {
-  auto from = read.begin();
-  if (chunk.repeats_first) {
-    if (names->empty() || read.empty() || read.front() != names->front()) return false;
-    ++from;
-  }
-  names->insert(names->end(), from, read.end());
   return true;
 }
 
@@ -857,9 +885,11 @@ std::optional<Alignment> PhylipInChunks(std::string_view text, InputFormat forma
     if (!PlacesStandAlone(text, matrix, true)) continue;
     AsciiStandIns stand_ins;
     ChunkResult result;
-    std::vector<std::string> names;
-    bool read_all = true;
-    for (const Chunk& chunk : Chunks(header->taxa, per, matrix.matched, attempt.interleaved)) {
+    ChunkNames chunk_names(header->taxa);
+    const std::optional<std::size_t> first =
+        matrix.matched ? std::optional<std::size_t>(matrix.first_taxon) : std::nullopt;
+    bool read_all = true, first_chunk = true;
+    for (const Chunk& chunk : Chunks(header->taxa, per, first, attempt.interleaved)) {
       const std::string count = std::to_string(chunk.taxa.size());
       const TextRange digits = header->taxa_digits;
       std::vector<std::string_view> pieces{
@@ -870,18 +900,22 @@ std::optional<Alignment> PhylipInChunks(std::string_view text, InputFormat forma
       std::string copy, replaced;
       std::vector<std::string> read;
       if (!StandInPieces(&pieces, &stand_ins, &copy, &replaced) ||
-          !ReadChunk(pieces, attempt.ncl_format, chunk.taxa.size(), names.empty(), &result, &read,
+          !ReadChunk(pieces, attempt.ncl_format, chunk.taxa.size(), first_chunk, &result, &read,
                      file)) {
         read_all = false;
         break;
       }
+      first_chunk = false;
       if (!copy.empty()) read = AsciiStandIns::Originals(copy, replaced, read);
-      if (!TakeChunkNames(chunk, read, &names)) {
+      if (!chunk_names.Take(chunk, read)) {
         read_all = false;
         break;
       }
     }
-    if (!read_all || names.size() != header->taxa) continue;
+    if (!read_all) continue;
+    auto all = chunk_names.All(matrix.first_taxon);
+    if (!all) continue;
+    std::vector<std::string> names = std::move(*all);
     if (UnreadPhylipText(text, names, matrix.rows)) continue;
     if (!NamesHold(names)) return std::nullopt;
     Alignment out;
@@ -915,10 +949,12 @@ std::optional<Alignment> NexusInChunks(std::string_view text, std::size_t chunk_
   if (ours.size() != layout.taxa) return std::nullopt;
   const std::size_t per = TaxaPerChunk(layout.taxa, layout.characters, chunk_cells);
   ChunkResult result;
-  std::vector<std::string> names;
+  ChunkNames chunk_names(layout.taxa);
   Alignment out;
-  for (const Chunk& chunk : Chunks(layout.taxa, per, matrix.matched, layout.interleaved)) {
-    const bool first = names.empty();
+  bool first = true;
+  const std::optional<std::size_t> first_taxon =
+      matrix.matched ? std::optional<std::size_t>(matrix.first_taxon) : std::nullopt;
+  for (const Chunk& chunk : Chunks(layout.taxa, per, first_taxon, layout.interleaved)) {
     const std::string count = std::to_string(chunk.taxa.size());
     const TextRange ntax = shape->ntax;
     const std::size_t after_count = ntax.offset + ntax.size;
@@ -956,13 +992,15 @@ std::optional<Alignment> NexusInChunks(std::string_view text, std::size_t chunk_
       out.nexus_sets = SetsCommands(reader->ncl(), chars);
     }
     for (std::string& name : read) std::replace(name.begin(), name.end(), ' ', '_');
-    if (!TakeChunkNames(chunk, read, &names)) return std::nullopt;
+    if (!chunk_names.Take(chunk, read)) return std::nullopt;
+    first = false;
   }
-  if (names != ours || !NamesHold(names)) return std::nullopt;
+  auto names = chunk_names.All(matrix.first_taxon);
+  if (!names || *names != ours || !NamesHold(*names)) return std::nullopt;
   out.format = InputFormat::kNexus;
   out.kind = KindOf(result.type);
   out.characters = result.characters;
-  out.names = std::move(names);
+  out.names = std::move(*names);
   out.rows = std::move(matrix.rows);
   return out;
 }

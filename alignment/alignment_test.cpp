@@ -381,6 +381,13 @@ TEST(AlignmentTest, ReadingAChunkOfTaxaAtATimeGivesTheWholeReading) {
       "#NEXUS\nBEGIN TAXA;\n DIMENSIONS NTAX=2;\n TAXLABELS x y;\nEND;\nBEGIN CHARACTERS;\n"
       " DIMENSIONS NCHAR=4;\n FORMAT DATATYPE=PROTEIN GAP=- NOLABELS;\n MATRIX\n  MKLE\n  "
       "MKL-\n;\nEND;\n";
+  // A match character copies the taxon whose row comes first, whatever the TAXA block's
+  // order.
+  const std::string nexus_matched =
+      "#NEXUS\nBEGIN TAXA; DIMENSIONS NTAX=3; TAXLABELS a b c; END;\nBEGIN CHARACTERS;\n"
+      " DIMENSIONS NCHAR=4; FORMAT DATATYPE=DNA MATCHCHAR=.; MATRIX\n"
+      "b ACGT\na ..GA\nc .TGT\n;\nEND;\n";
+  EXPECT_EQ(RowsOf(Read(nexus_matched, InputFormat::kNexus)), (Strings{"ACGA", "ACGT", "ATGT"}));
   const struct {
     std::string text;
     InputFormat format;
@@ -406,6 +413,7 @@ TEST(AlignmentTest, ReadingAChunkOfTaxaAtATimeGivesTheWholeReading) {
        InputFormat::kNexus},
       {nexus_continuous, InputFormat::kNexus},
       {nexus_nolabels, InputFormat::kNexus},
+      {nexus_matched, InputFormat::kNexus},
   };
   for (const auto& c : cases) {
     const Alignment whole = ReadAlignment(c.text, c.format, "in.txt", {Reading::kWhole, 0});
@@ -427,17 +435,30 @@ TEST(AlignmentTest, ReadingAChunkOfTaxaAtATimeGivesTheWholeReading) {
       EXPECT_EQ(chunks.nexus_sets, whole.nexus_sets) << c.text;
     }
   }
-  // A row that ends inside a word ("T" of "T2") would read alone in a chunk; the whole
-  // text does not, and its message stands.
-  const std::string broken = "3 4\nA ACG\nT2 ACGT\nC ACGT\n";
-  const std::string whole_error = ErrorOf([&] {
-    ReadAlignment(broken, InputFormat::kPhylip, "in.txt", {Reading::kWhole, 0});
-  });
-  EXPECT_NE(whole_error, "(no error)");
-  EXPECT_EQ(ErrorOf([&] {
-              ReadAlignment(broken, InputFormat::kPhylip, "in.txt", {{}, 1});
-            }),
-            whole_error);
+  // Texts that would read in chunks but not whole keep the whole reading's message: a row
+  // that ends inside a word ("T" of "T2"), a match character in the first row (not the
+  // TAXA block's first taxon).
+  const struct {
+    std::string text;
+    InputFormat format;
+  } broken[] = {
+      {"3 4\nA ACG\nT2 ACGT\nC ACGT\n", InputFormat::kPhylip},
+      {"#NEXUS\nBEGIN TAXA; DIMENSIONS NTAX=2; TAXLABELS a b; END;\nBEGIN CHARACTERS;\n"
+       " DIMENSIONS NCHAR=3; FORMAT DATATYPE=DNA MATCHCHAR=.; MATRIX\nb .CA\na ACA\n;\nEND;\n",
+       InputFormat::kNexus},
+  };
+  for (const auto& b : broken) {
+    const std::string whole_error = ErrorOf([&] {
+      ReadAlignment(b.text, b.format, "in.txt", {Reading::kWhole, 0});
+    });
+    EXPECT_NE(whole_error, "(no error)");
+    for (const std::size_t cells : {std::size_t{0}, std::size_t{1}}) {
+      EXPECT_EQ(ErrorOf([&] {
+                  ReadAlignment(b.text, b.format, "in.txt", {{}, cells});
+                }),
+                whole_error);
+    }
+  }
 }
 
 }  // namespace

@@ -30,13 +30,17 @@ class Rows {
 
   void Add(std::size_t taxon, std::string_view cell) {
     if (full(taxon)) Fail("taxon " + std::to_string(taxon + 1) + " has more cells than declared");
+    if (first_taxon_ == kNone) first_taxon_ = taxon;
     Row& row = rows_[taxon];
     const std::size_t index = row.cells++;
     ++total_;
-    if (taxon == 0) {
+    if (taxon == first_taxon_) {
       first_.push_back(row.size() + (layout_.tokens && index > 0 ? 1 : 0));
-    } else if (layout_.matchchar != '\0' && cell.size() == 1 && cell[0] == layout_.matchchar) {
-      if (index >= rows_[0].cells) Fail("a match character stands before the first taxon's cell");
+      if (IsMatchchar(cell)) matched_ = true;  // NCL refuses it; the chunks must too
+    } else if (IsMatchchar(cell)) {
+      if (index >= rows_[first_taxon_].cells) {
+        Fail("a match character stands before the first taxon's cell");
+      }
       cell = FirstCell(index);
       matched_ = true;
     }
@@ -46,16 +50,20 @@ class Rows {
   // Adds each character of `run` as a cell of its own (not for words), at most as many
   // as the row has room for; returns how many were added.
   std::size_t AddRun(std::size_t taxon, std::string_view run) {
+    if (first_taxon_ == kNone) first_taxon_ = taxon;
     Row& row = rows_[taxon];
     run = run.substr(0, layout_.characters - std::min(row.cells, layout_.characters));
-    const bool matches = taxon > 0 && layout_.matchchar != '\0' &&
+    const bool matches = taxon != first_taxon_ && layout_.matchchar != '\0' &&
                          run.find(layout_.matchchar) != std::string_view::npos;
     if (matches || layout_.tokens) {
       for (std::size_t k = 0; k < run.size(); ++k) Add(taxon, run.substr(k, 1));
       return run.size();
     }
-    if (taxon == 0) {
+    if (taxon == first_taxon_) {
       for (std::size_t k = 0; k < run.size(); ++k) first_.push_back(row.size() + k);
+      if (layout_.matchchar != '\0' && run.find(layout_.matchchar) != std::string_view::npos) {
+        matched_ = true;
+      }
     }
     Append(row, run, false);
     row.cells += run.size();
@@ -79,6 +87,7 @@ class Rows {
     }
     out.places = std::move(places_);
     out.matched = matched_;
+    out.first_taxon = first_taxon_ == kNone ? 0 : first_taxon_;
     return out;
   }
 
@@ -124,8 +133,12 @@ class Rows {
     row.text.append(cell);
   }
 
+  bool IsMatchchar(std::string_view cell) const {
+    return layout_.matchchar != '\0' && cell.size() == 1 && cell[0] == layout_.matchchar;
+  }
+
   std::string_view FirstCell(std::size_t index) const {
-    const Row& first = rows_[0];
+    const Row& first = rows_[first_taxon_];
     const std::string_view row =
         first.own ? std::string_view(first.text) : t_.substr(first.begin, first.run);
     const std::size_t begin = first_[index];
@@ -139,7 +152,10 @@ class Rows {
   const std::string& file_;
   std::vector<Row> rows_;
   std::vector<std::vector<TextRange>> places_;
-  std::vector<std::size_t> first_;  // where each cell of the first taxon begins
+  // The taxon of the matrix's first row, which match characters refer to, and where
+  // each of its cells begins.
+  std::size_t first_taxon_ = kNone;
+  std::vector<std::size_t> first_;
   std::size_t total_ = 0;
   bool matched_ = false;
 };

@@ -43,10 +43,11 @@ struct RawMatrix {
   std::vector<std::vector<TextRange>> places;
   // NEXUS, when no names were given: the labels of the first rows, in order.
   std::vector<std::string> names;
-  bool numbered = false;       // NEXUS: a row is labelled by its taxon's number
-  bool matched = false;        // a match character was replaced
-  std::size_t matrix_end = 0;  // NEXUS: where the ';' that ends the matrix stands
-  std::size_t block_end = 0;   // NEXUS: just after the block's END; (0: none found)
+  bool numbered = false;        // NEXUS: a row is labelled by its taxon's number
+  bool matched = false;         // a match character stands in the matrix
+  std::size_t first_taxon = 0;  // the taxon of the first row, which match characters copy
+  std::size_t matrix_end = 0;   // NEXUS: where the ';' that ends the matrix stands
+  std::size_t block_end = 0;    // NEXUS: just after the block's END; (0: none found)
 };
 
 // What a first look at a NEXUS text finds of its one matrix, for reading it a few taxa at
@@ -72,7 +73,8 @@ std::optional<NexusShape> ScanNexusShape(std::string_view text);
 // Takes the matrix of `text` apart into `layout.taxa` rows of `layout.characters`
 // cells, in the order of `names` (as read, NEXUS names with underscores for blanks; when
 // empty, a NEXUS matrix's first labels name the taxa): cells side by side, or with one
-// blank between them for words. A cell of `matchchar` becomes the first taxon's cell.
+// blank between them for words. A cell of `matchchar` becomes the cell of the taxon whose
+// row comes first in the matrix.
 // Raises a RuntimeError naming `file` when the matrix cannot be taken apart so (a NEXUS
 // matrix given TRANSPOSE'd among them).
 RawMatrix RawRows(std::string_view text, const MatrixLayout& layout, std::vector<std::string> names,
