@@ -5,6 +5,7 @@
 #include "clades/names.h"
 #include "clades/parallel.h"
 #include "platform/errors.h"
+#include "platform/parallel.h"
 
 namespace dk::clades {
 namespace {
@@ -98,7 +99,7 @@ SupportResult ComputeSupport(const SupportInput& input) {
     result.outcomes.resize(groups);
     result.absent.resize(groups);
   }
-  ParallelFor(groups, [&](std::size_t g, unsigned w) {
+  ParallelFor(groups, workers, [&](std::size_t g, unsigned w) {
     const Tree& tree = input.groups[g];
     const std::string role = "tree of group " + std::to_string(g + 1) + ",";
     std::vector<int> taxa;

@@ -11,6 +11,7 @@
 #include "clades/parallel.h"
 #include "clades/tree_text.h"
 #include "platform/errors.h"
+#include "platform/parallel.h"
 
 namespace dk::clades {
 namespace {
@@ -245,7 +246,8 @@ std::vector<std::vector<Tree>> ReadTreeFiles(const std::vector<TreeFile>& files,
 
   // NCL readers share no state, so each thread runs its own. Errors are only collected
   // here and raised below, on the calling thread.
-  ParallelFor(tasks.size(), [&](std::size_t t, unsigned) { run(tasks[t]); });
+  ParallelFor(tasks.size(), WorkerCount(tasks.size()),
+              [&](std::size_t t, unsigned) { run(tasks[t]); });
   ReadCutFilesWholeWhereABatchFailed(files, limits, &tasks);
 
   std::vector<std::vector<Tree>> out(files.size());

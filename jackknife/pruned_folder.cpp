@@ -1,16 +1,12 @@
 #include "jackknife/pruned_folder.h"
 
-#include <algorithm>
-#include <atomic>
-#include <exception>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "alignment/pruned.h"
 #include "jackknife/gzip_pieces.h"
 #include "jackknife/jobs.h"
 #include "platform/errors.h"
+#include "platform/parallel.h"
 #include "platform/thread_count.h"
 
 namespace dk {
@@ -18,34 +14,6 @@ namespace {
 
 // Groups written at once by default: enough to keep the disk and two cores busy.
 constexpr unsigned kMaxWriterThreads = 4;
-
-// Calls `work(i)` for i in [0, count) on `threads` threads, the caller's among them.
-// Once a call raises, the others take no new index; the first error is raised again.
-void ForEachOnThreads(std::size_t count, unsigned threads,
-                      const std::function<void(std::size_t)>& work) {
-  std::atomic<std::size_t> next{0};
-  std::atomic<bool> failed{false};
-  std::exception_ptr error;
-  std::mutex error_mutex;
-  const auto loop = [&] {
-    for (std::size_t i; !failed && (i = next.fetch_add(1)) < count;) {
-      try {
-        work(i);
-      } catch (...) {
-        std::lock_guard<std::mutex> lock(error_mutex);
-        if (!error) error = std::current_exception();
-        failed = true;
-      }
-    }
-  };
-  std::vector<std::thread> workers;
-  const std::size_t extra =
-      std::min<std::size_t>(threads, count) > 0 ? std::min<std::size_t>(threads, count) - 1 : 0;
-  for (std::size_t t = 0; t < extra; ++t) workers.emplace_back(loop);
-  loop();
-  for (std::thread& worker : workers) worker.join();
-  if (error) std::rethrow_exception(error);
-}
 
 }  // namespace
 
@@ -75,12 +43,13 @@ void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what) {
   folder.CheckOutputs(names);  // before anything is written
   const auto write_group = [&](std::size_t g) {
     const PrunedText copy = PrunedPieces(alignment, OmittedFlags(design, g));
-    if (what.gzip) {
-      folder.Write(labels[g] + extension,
-                   [&](const ByteSink& sink) { GzipPieces(copy.pieces(), sink); });
-    } else {
-      folder.Write(labels[g] + extension, copy.pieces());
-    }
+    folder.Write(labels[g] + extension, [&](const ByteSink& sink) {
+      if (what.gzip) {
+        GzipPieces(copy.pieces(), sink);
+      } else {
+        for (const std::string_view piece : copy.pieces()) sink(piece);
+      }
+    });
   };
   if (what.progress) {  // the window's progress is shown from its own thread
     for (std::size_t g = 0; g < groups; ++g) {
@@ -88,7 +57,8 @@ void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what) {
       write_group(g);
     }
   } else {
-    ForEachOnThreads(groups, ThreadCount(kMaxWriterThreads), write_group);
+    ParallelFor(groups, ThreadCount(kMaxWriterThreads),
+                [&](std::size_t g, unsigned) { write_group(g); });
   }
   if (jobs) {
     folder.Write("jobs.txt", JobsText(what.command_template, labels, extension));

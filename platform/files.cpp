@@ -730,12 +730,6 @@ void WriteWholeFile(const std::string& name, std::string_view bytes) {
   writer.Commit();
 }
 
-void WriteWholeFile(const std::string& name, const std::vector<std::string_view>& pieces) {
-  WriteWholeFile(name, [&](const ByteSink& sink) {
-    for (const std::string_view piece : pieces) sink(piece);
-  });
-}
-
 void WriteWholeFile(const std::string& name, const std::function<void(const ByteSink&)>& produce) {
   if (name.empty()) Raise("The output file name is empty");
   Writer writer(name == "-" ? std::string(kStdoutPath) : AbsolutePath(name));

@@ -30,7 +30,6 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/value.h"
 
@@ -85,8 +84,6 @@ std::string AbsolutePath(const std::string& name);
 // Raises an error naming the file and the reason on any failure; the target is then as
 // it was.
 void WriteWholeFile(const std::string& name, std::string_view bytes);
-// The same for the text made of `pieces`, one after another.
-void WriteWholeFile(const std::string& name, const std::vector<std::string_view>& pieces);
 // The same for the text `produce` gives, a piece at a time, to the sink it is called
 // with (each piece is written before the sink returns). An error `produce` raises is
 // raised again, the target left as it was.

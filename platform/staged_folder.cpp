@@ -173,10 +173,6 @@ void StagedFolder::Write(const std::string& name, std::string_view bytes) {
   WriteWith(name, [&](const std::string& path) { WriteWholeFile(path, bytes); });
 }
 
-void StagedFolder::Write(const std::string& name, const std::vector<std::string_view>& pieces) {
-  WriteWith(name, [&](const std::string& path) { WriteWholeFile(path, pieces); });
-}
-
 void StagedFolder::Write(const std::string& name,
                          const std::function<void(const ByteSink&)>& produce) {
   WriteWith(name, [&](const std::string& path) { WriteWholeFile(path, produce); });

@@ -55,8 +55,6 @@ class StagedFolder {
   // (platform/files.h WriteWholeFile). Raises naming the file on failure, and when the
   // name would replace a protected input.
   void Write(const std::string& name, std::string_view bytes);
-  // The same for the text made of `pieces`, one after another.
-  void Write(const std::string& name, const std::vector<std::string_view>& pieces);
   // The same for the text `produce` gives (platform/files.h WriteWholeFile).
   void Write(const std::string& name, const std::function<void(const ByteSink&)>& produce);
 
