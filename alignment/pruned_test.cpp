@@ -48,23 +48,18 @@ TEST(PrunedTest, KeptRowsHoldTheValuesExactlyAsWritten) {
     std::string text;
     InputFormat format;
     Strings rows;  // as the pruned copy must hold them
-  } cases[] = {
-      {nexus("DATATYPE=CONTINUOUS",
-             {"3.14159265358979 123456789 0.000012345678", "1e400 -0 ?", "1.0 2.00 3.000"}),
-       InputFormat::kNexus,
-       {"3.14159265358979 123456789 0.000012345678", "1e400 -0 ?", "1.0 2.00 3.000"}},
-      {nexus("DATATYPE=STANDARD SYMBOLS=\"012\" GAP=-", {"0(01)?", "{12}-1", "210"}),
-       InputFormat::kNexus,
-       {"0(01)?", "{12}-1", "210"}},
-      {nexus("DATATYPE=DNA GAP=- MISSING=?", {"a{ag}N", "c-?", "ACG"}),
-       InputFormat::kNexus,
-       {"a{ag}N", "c-?", "ACG"}},
-      {nexus("DATATYPE=PROTEIN GAP=-", {"mKw", "X-?", "LLL"}),
-       InputFormat::kNexus,
-       {"mKw", "X-?", "LLL"}},
-      {nexus("DATATYPE=MIXED(DNA:1-2,STANDARD:3) GAP=-", {"ac0", "G-1", "tt?"}),
-       InputFormat::kNexus,
-       {"ac0", "G-1", "tt?"}},
+  };
+  // A NEXUS matrix whose rows the copy must hold as they stand.
+  const auto kept_as_written = [&](const std::string& format, const Strings& rows) {
+    return Case{nexus(format, rows), InputFormat::kNexus, rows};
+  };
+  const Case cases[] = {
+      kept_as_written("DATATYPE=CONTINUOUS", {"3.14159265358979 123456789 0.000012345678",
+                                              "1e400 -0 ?", "1.0 2.00 3.000"}),
+      kept_as_written("DATATYPE=STANDARD SYMBOLS=\"012\" GAP=-", {"0(01)?", "{12}-1", "210"}),
+      kept_as_written("DATATYPE=DNA GAP=- MISSING=?", {"a{ag}N", "c-?", "ACG"}),
+      kept_as_written("DATATYPE=PROTEIN GAP=-", {"mKw", "X-?", "LLL"}),
+      kept_as_written("DATATYPE=MIXED(DNA:1-2,STANDARD:3) GAP=-", {"ac0", "G-1", "tt?"}),
       {"3 4\nA acgT\nB a-n?\nC AC GT\n", InputFormat::kPhylip, {"acgT", "a-n?", "ACGT"}},
   };
   for (const Case& c : cases) {
