@@ -81,6 +81,15 @@ Design ParseJson(const std::string& bytes, const std::string& source, const Inpu
     design.names.push_back(name);
   }
 
+  if (const auto jobs = doc.find("jobs"); jobs != doc.end()) {
+    if (!jobs->is_object()) Refuse(source, "has \"jobs\" that is not an object");
+    if (const auto name = jobs->find("tree_name"); name != jobs->end() && !name->is_null()) {
+      if (!name->is_string())
+        Refuse(source, "has a \"tree_name\" of the jobs that is not a text: " + Shown(*name));
+      design.tree_name = name->get<std::string>();
+    }
+  }
+
   const Json& groups = Member(doc, "groups", source);
   if (!groups.is_array()) Refuse(source, "has \"groups\" that is not a list");
   const Json& count = Member(doc, "group_count", source);

@@ -23,6 +23,9 @@ struct Design {
   // dropkit.json states the number of groups; groups.tsv only shows the largest group
   // number that leaves something out, so more trees than groups may be given.
   bool group_count_exact = false;
+  // dropkit.json's record of the tree file each group's job writes, holding {group}
+  // ("{group}.treefile"); empty when it has none.
+  std::string tree_name;
 };
 
 // Reads a design from the bytes of a file called `source`: dropkit.json when the text

@@ -43,6 +43,22 @@ std::vector<int> TaxaOrRaise(const Tree& tree, const NameIndex& index,
   return taxon;
 }
 
+// When the taxa `held` by group g's tree are exactly those another group kept: a note
+// that the trees look out of group order; else "".
+std::string OrderHint(const Design& design, const std::vector<bool>& held, std::size_t g) {
+  for (std::size_t h = 0; h < design.omitted.size(); ++h) {
+    if (h == g) continue;
+    std::vector<bool> kept(held.size(), true);
+    for (const std::size_t t : design.omitted[h]) kept[t] = false;
+    if (kept == held) {
+      return "; it holds exactly the taxa group " + std::to_string(h + 1) +
+             " kept, so the trees look out of group order (give the design's folder, or each "
+             "group's tree file, to match trees to groups by name)";
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 SupportResult ComputeSupport(const SupportInput& input) {
@@ -79,7 +95,12 @@ SupportResult ComputeSupport(const SupportInput& input) {
   const std::size_t designed = design.omitted.size();
   if (design.group_count_exact ? groups != designed : groups < designed)
     Raise("The design " + Quoted(design.source) + " has " + std::to_string(designed) +
-          " groups but " + std::to_string(groups) + " group trees were given");
+          " groups but " + std::to_string(groups) +
+          " group trees were given; give the design's folder or each group's tree file to "
+          "learn which are missing");
+  const auto is_missing = [&](std::size_t g) {
+    return g < input.missing.size() && input.missing[g];
+  };
 
   SupportResult result;
   result.names = names;
@@ -99,7 +120,10 @@ SupportResult ComputeSupport(const SupportInput& input) {
     result.outcomes.resize(groups);
     result.absent.resize(groups);
   }
+  for (std::size_t g = 0; g < groups; ++g)
+    if (is_missing(g)) result.missing.push_back(g + 1);
   ParallelFor(groups, workers, [&](std::size_t g, unsigned w) {
+    if (is_missing(g)) return;
     const Tree& tree = input.groups[g];
     const std::string role = "tree of group " + std::to_string(g + 1) + ",";
     std::vector<int> taxa;
@@ -112,7 +136,8 @@ SupportResult ComputeSupport(const SupportInput& input) {
       for (const std::size_t t : design.omitted[g]) {
         if (!held[t]) continue;
         errors[g] = "The " + role + " " + tree.origin + " holds the taxon " + Quoted(names[t]) +
-                    ", which group " + std::to_string(g + 1) + " leaves out";
+                    ", which group " + std::to_string(g + 1) + " leaves out" +
+                    OrderHint(design, held, g);
         return;
       }
     }
@@ -161,7 +186,7 @@ std::vector<ByTaxonRow> ByTaxon(const SupportResult& result) {
 
   std::vector<std::size_t> fell_all(count, 0);
   for (const GroupOutcome& o : result.outcomes)
-    for (std::size_t c = 0; c < count; ++c)
+    for (std::size_t c = 0; c < count && !o.testable.empty(); ++c)
       fell_all[c] += TestBit(o.testable.data(), c) && !TestBit(o.survived.data(), c);
 
   std::vector<ByTaxonRow> rows;

@@ -14,9 +14,12 @@
 namespace dk::clades {
 
 struct SupportInput {
-  Design design;               // complete (CompleteNames done)
-  Tree reference;              // the analysis of all taxa
-  std::vector<Tree> groups;    // one tree per group, in group order
+  Design design;             // complete (CompleteNames done)
+  Tree reference;            // the analysis of all taxa
+  std::vector<Tree> groups;  // one tree per group, in group order
+  // Per group, when not empty: true where the group has no tree. Its entry in `groups` is
+  // then not read, and the group is left out of every count.
+  std::vector<bool> missing;
   std::string outgroup;        // empty: unrooted comparison
   bool keep_outcomes = false;  // keep each group's outcome (for ByTaxon)
 };
@@ -33,6 +36,7 @@ struct SupportResult {
   // When kept: each group's outcome, and the taxa of the list its tree does not hold.
   std::vector<GroupOutcome> outcomes;
   std::vector<std::vector<std::size_t>> absent;
+  std::vector<std::size_t> missing;  // the groups without a tree, numbered from 1
 };
 
 // Checks the trees against the design and counts. Raises an error naming the tree (its
@@ -40,7 +44,9 @@ struct SupportResult {
 // in the design, or holds it twice; a group's tree holds a taxon its group left out; the
 // reference lacks a taxon of the design; the outgroup is not a taxon of the design; the
 // number of group trees differs from the design's number of groups (or, for a design
-// from groups.tsv, is below the largest group number).
+// from groups.tsv, is below the largest group number). When a group's tree holds a
+// taxon its group left out but exactly the taxa another group kept, the error says the
+// trees look out of group order.
 SupportResult ComputeSupport(const SupportInput& input);
 
 // One line of the by-taxon table: a taxon, a clade, and how often the clade fell

@@ -6,8 +6,11 @@
 #include <filesystem>
 #include <new>
 
+#include <sys/stat.h>
+
 #include "clades/design.h"
 #include "clades/file_io.h"
+#include "clades/group_trees.h"
 #include "clades/report.h"
 #include "clades/support.h"
 #include "clades/svg.h"
@@ -36,19 +39,98 @@ std::string Svg(const SupportResult& result, std::size_t groups, const std::stri
   return DrawTreeSvg(result.shown, labels, title);
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return Env::Current()->Stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string InFolder(const std::string& dir, const std::string& name) {
+  return dir.ends_with('/') ? dir + name : dir + "/" + name;
+}
+
+// The group trees' files: by group when they can be matched by name (a folder, or files
+// named for their groups), else in the order given.
+struct TreeSources {
+  std::vector<std::string> files;  // those to read, in order
+  // Per group when matched by name: the index into `files`, or -1 when it has none.
+  std::vector<long> of_group;
+  std::vector<std::size_t> missing;
+  std::string where;  // where the missing trees were looked for, for messages
+};
+
+TreeSources FindGroupTrees(const SupportOptions& options, const Design& design,
+                           const std::string& pattern, bool in_folder) {
+  const std::size_t groups = design.omitted.size();
+  const bool exact = design.group_count_exact;
+  TreeSources sources;
+  GroupTreeFiles found;
+  if (in_folder) {
+    if (pattern.empty()) {
+      Raise("Cannot tell which files of " + Quoted(options.trees[0]) +
+            " are the groups' trees: the design " + Quoted(design.source) +
+            " records no tree file name; give it with {group} for the group (e.g. --tree-name "
+            "'{group}.treefile')");
+    }
+    found = TreeFilesInFolder(options.trees[0], pattern, groups, exact);
+    sources.where = "no file " + QuoteForMessage(pattern, '"') + " in " + Quoted(options.trees[0]);
+  } else {
+    found = TreeFilesByName(options.trees, pattern, groups, exact);
+    sources.where = "no file among those given";
+  }
+  if (found.files.empty()) {  // in the order given
+    sources.files = options.trees;
+    return sources;
+  }
+  for (const std::string& file : found.files) {
+    sources.of_group.push_back(file.empty() ? -1 : static_cast<long>(sources.files.size()));
+    if (!file.empty()) sources.files.push_back(file);
+  }
+  sources.missing = std::move(found.missing);
+  return sources;
+}
+
 }  // namespace
 
 std::string RunSupport(const SupportOptions& options) {
   const InputLimits& limits = options.limits;
   if (options.trees.empty()) Raise("No group tree file was given (--trees)");
-  Design design = ParseDesign(ReadBoundedFile(options.design, limits.file_bytes, "the design file"),
-                              options.design, limits);
+  const bool in_folder = options.trees.size() == 1 && IsFolder(options.trees[0]);
+  std::string design_file = options.design;
+  if (design_file.empty()) {
+    if (!in_folder) {
+      Raise(
+          "No design was given: name its dropkit.json or groups.tsv, or give the design's "
+          "folder as the trees");
+    }
+    design_file = InFolder(options.trees[0], "dropkit.json");
+  }
+  Design design = ParseDesign(ReadBoundedFile(design_file, limits.file_bytes, "the design file"),
+                              design_file, limits);
+  const std::string pattern = options.tree_name.empty() ? design.tree_name : options.tree_name;
+  if (!pattern.empty()) CheckTreeNamePattern(pattern);
+  std::string reference_file = options.reference;
+  if (reference_file.empty()) {
+    if (!in_folder || pattern.empty()) {
+      Raise(
+          "No reference tree was given; it can be left out only with the design's folder "
+          "and a tree file name");
+    }
+    reference_file = InFolder(options.trees[0], FillTreeName(pattern, "reference"));
+  }
+  const TreeSources sources = FindGroupTrees(options, design, pattern, in_folder);
+  if (!sources.missing.empty() && !options.allow_missing) {
+    Raise("No tree for " + std::to_string(sources.missing.size()) + " of the " +
+          std::to_string(sources.of_group.size()) + " groups (" + sources.where + "): group" +
+          (sources.missing.size() == 1 ? " " : "s ") + GroupRanges(sources.missing) +
+          "; run their jobs again, or go on without them (--allow-missing)");
+  }
+  if (sources.files.empty()) Raise("No group has a tree (" + sources.where + ")");
 
   std::vector<TreeFile> files;
-  files.push_back({options.reference, ReadBoundedFile(options.reference, limits.file_bytes,
-                                                      "the reference tree file")});
+  files.push_back({reference_file,
+                   ReadBoundedFile(reference_file, limits.file_bytes, "the reference tree file")});
   std::size_t total = files.back().text.size();
-  for (const std::string& path : options.trees) {
+  for (const std::string& path : sources.files) {
     files.push_back({path, ReadBoundedFile(path, limits.file_bytes, "the group tree file")});
     total += files.back().text.size();
     if (total > limits.total_bytes)
@@ -58,26 +140,35 @@ std::string RunSupport(const SupportOptions& options) {
   std::vector<std::vector<Tree>> trees = ReadTreeFiles(files, limits);
 
   if (trees[0].size() != 1)
-    Raise("The reference tree file " + Quoted(options.reference) + " holds " +
+    Raise("The reference tree file " + Quoted(reference_file) + " holds " +
           std::to_string(trees[0].size()) + " trees; it must hold one");
   SupportInput input;
   input.reference = std::move(trees[0][0]);
-  if (files.size() == 2) {
-    input.groups = std::move(trees[1]);
+  std::vector<Tree> given;
+  if (files.size() == 2 && sources.of_group.empty()) {
+    given = std::move(trees[1]);
   } else {
     for (std::size_t f = 1; f < files.size(); ++f) {
       if (trees[f].size() != 1)
         Raise("The group tree file " + Quoted(files[f].path) + " holds " +
               std::to_string(trees[f].size()) +
               " trees; when several files are given, each holds one group's tree");
-      input.groups.push_back(std::move(trees[f][0]));
+      given.push_back(std::move(trees[f][0]));
+    }
+  }
+  if (sources.of_group.empty()) {
+    input.groups = std::move(given);
+  } else {
+    for (const long f : sources.of_group) {
+      input.missing.push_back(f < 0);
+      input.groups.push_back(f < 0 ? Tree() : std::move(given[std::size_t(f)]));
     }
   }
 
   std::vector<std::string> reference_taxa;
   for (const int leaf : Leaves(input.reference))
     reference_taxa.push_back(input.reference.label[std::size_t(leaf)]);
-  CompleteNames(design, reference_taxa, options.reference);
+  CompleteNames(design, reference_taxa, reference_file);
   input.design = std::move(design);
   input.outgroup = options.outgroup;
   input.keep_outcomes = options.by_taxon;
@@ -86,22 +177,32 @@ std::string RunSupport(const SupportOptions& options) {
   std::vector<std::pair<std::string, std::string>> out;
   out.emplace_back("support.tsv", SupportTable(result));
   out.emplace_back("support.tre", AnnotatedNewick(result));
-  out.emplace_back("support.svg", Svg(result, input.groups.size(), options.outgroup));
+  const std::size_t counted = input.groups.size() - result.missing.size();
+  out.emplace_back("support.svg", Svg(result, counted, options.outgroup));
   if (options.by_taxon) out.emplace_back("by_taxon.tsv", ByTaxonTable(result, ByTaxon(result)));
+  if (options.allow_missing) {
+    std::string missing = "group\n";
+    for (const std::size_t g : result.missing) missing += std::to_string(g) + "\n";
+    out.emplace_back("missing.tsv", std::move(missing));
+  }
   // A new folder appears whole; in an existing one the files of these names are replaced.
   StagedFolder folder(options.output, /*force=*/true);
-  folder.ProtectInput(options.design, "the design");
-  folder.ProtectInput(options.reference, "the reference tree file");
-  for (const std::string& path : options.trees) folder.ProtectInput(path, "a group tree file");
+  folder.ProtectInput(design_file, "the design");
+  folder.ProtectInput(reference_file, "the reference tree file");
+  for (const std::string& path : sources.files) folder.ProtectInput(path, "a group tree file");
   std::vector<std::string> names;
   for (const auto& file : out) names.push_back(file.first);
   folder.CheckOutputs(names);  // before anything is written
   for (const auto& [name, bytes] : out) folder.Write(name, bytes);
   folder.Commit();
   return std::to_string(result.clades.sets.size()) + " clades of " +
-         std::to_string(result.names.size()) + " taxa compared with " +
-         std::to_string(input.groups.size()) + " group trees; wrote " + std::to_string(out.size()) +
-         " files to " + QuoteForMessage(options.output);
+         std::to_string(result.names.size()) + " taxa compared with " + std::to_string(counted) +
+         " group trees" +
+         (result.missing.empty()
+              ? std::string()
+              : " (without group" + std::string(result.missing.size() == 1 ? " " : "s ") +
+                    GroupRanges(result.missing) + ", which have none)") +
+         "; wrote " + std::to_string(out.size()) + " files to " + QuoteForMessage(options.output);
 }
 
 }  // namespace dk::clades
@@ -114,14 +215,22 @@ int SupportCommand(int argc, char** argv) {
   app.failure_message([](const CLI::App*, const CLI::Error& e) {
     return dk::EscapeForMessage(e.what()) + "\nRun with --help for more information.\n";
   });
-  app.add_option("--reference", opt.reference, "The tree of the whole data set (Newick or NEXUS)")
-      ->required();
+  app.add_option("--reference", opt.reference,
+                 "The tree of the whole data set (Newick or NEXUS); with the design's\n"
+                 "folder, its reference job's tree by default");
   app.add_option("--trees", opt.trees,
-                 "The groups' trees, in group order: one file per group, or one file\n"
-                 "holding one tree per group (Newick or NEXUS)")
+                 "The groups' trees (Newick or NEXUS): the design's folder, files named\n"
+                 "for their groups (group057.treefile), or, in group order, one file per\n"
+                 "group or one file holding one tree per group")
       ->required()
       ->expected(1, -1);
-  app.add_option("--design", opt.design, "The design: dropkit.json or groups.tsv")->required();
+  app.add_option("--design", opt.design,
+                 "The design: dropkit.json or groups.tsv (default: the folder's dropkit.json)");
+  app.add_option("--tree-name", opt.tree_name,
+                 "The groups' tree files, {group} standing for the group's label\n"
+                 "(default: as the design records, e.g. {group}.treefile)");
+  app.add_flag("--allow-missing", opt.allow_missing,
+               "Go on without the groups that have no tree, and list them in missing.tsv");
   app.add_option("--outgroup", opt.outgroup,
                  "Compare clades as rooted on this taxon (default: unrooted)");
   app.add_flag("--by-taxon", opt.by_taxon,
@@ -129,8 +238,9 @@ int SupportCommand(int argc, char** argv) {
                "was left out than when it was kept");
   app.add_option("--output", opt.output, "The folder to write the results into")->required();
   app.footer(
-      "Writes DIR/support.tsv, support.tre, support.svg (and by_taxon.tsv), all or\n"
-      "nothing. Exit status: 0 on success, 2 for a usage error, 1 for any other error.");
+      "Writes DIR/support.tsv, support.tre, support.svg (and by_taxon.tsv,\n"
+      "missing.tsv), all or nothing. Exit status: 0 on success, 2 for a usage error, 1 for any "
+      "other error.");
   const std::string command = argc > 0 ? argv[0] : "support";
   try {
     app.parse(argc, argv);

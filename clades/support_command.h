@@ -1,7 +1,8 @@
 // dropkit-batch support: clade survival from the groups' trees.
 //
-//   dropkit-batch support --reference TREE --trees FILE... --design DESIGN
-//                         [--outgroup NAME] [--by-taxon] --output DIR
+//   dropkit-batch support [--reference TREE] --trees DIR|FILE... [--design DESIGN]
+//                         [--tree-name PATTERN] [--allow-missing] [--outgroup NAME]
+//                         [--by-taxon] --output DIR
 //
 // docs/support.md describes what it computes and the files it writes.
 #ifndef DROPKIT_CLADES_SUPPORT_COMMAND_H_
@@ -15,19 +16,25 @@
 namespace dk::clades {
 
 struct SupportOptions {
-  std::string reference;           // the tree of the whole data set
-  std::vector<std::string> trees;  // one file per group, or one file of all groups' trees
-  std::string design;              // dropkit.json or groups.tsv
-  std::string outgroup;            // empty: unrooted
+  // The tree of the whole data set; "" with the design's folder: the reference job's.
+  std::string reference;
+  // The design's folder, files named for their groups (clades/group_trees.h), or, in
+  // group order, one file per group or one file of all groups' trees.
+  std::vector<std::string> trees;
+  std::string design;          // dropkit.json or groups.tsv; "" with a folder: its dropkit.json
+  std::string tree_name;       // the groups' tree files, with {group}; "" as the design records
+  bool allow_missing = false;  // go on without groups that have no tree (missing.tsv)
+  std::string outgroup;        // empty: unrooted
   bool by_taxon = false;
   std::string output;  // the folder to write into; made when missing
   InputLimits limits;
 };
 
 // Reads the inputs, computes clade survival and writes DIR/support.tsv, support.tre,
-// support.svg and, with by_taxon, by_taxon.tsv. Either every file is written or, on any
-// error, none is changed; the error (dk::RuntimeError) names the file and what was wrong.
-// Returns a one-line summary of what was done.
+// support.svg, with by_taxon by_taxon.tsv, and with allow_missing missing.tsv (the groups
+// without a tree). Missing trees are an error, naming every such group, without it. Either every
+// file is written or, on any error, none is changed; the error (dk::RuntimeError) names the file
+// and what was wrong. Returns a one-line summary of what was done.
 std::string RunSupport(const SupportOptions& options);
 
 }  // namespace dk::clades

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <numeric>
 #include <sstream>
 
 #include "testing/test_support.h"
@@ -52,6 +53,52 @@ TEST(SupportExample, OneFilePerGroupGivesTheSameTable) {
   ASSERT_EQ(o.trees.size(), 10u);
   RunSupport(o);
   EXPECT_EQ(ReadFile(dir.file("out/support.tsv")), ReadFile(kExample + "support.tsv"));
+}
+
+// The example's trees as the jobs leave them: group001.treefile ... and
+// reference.treefile, beside the design.
+std::vector<std::string> WriteJobTrees(const TempDir& dir) {
+  std::filesystem::create_directory(dir.file("run"));
+  std::filesystem::copy_file(kExample + "dropkit.json", dir.file("run/dropkit.json"));
+  std::filesystem::copy_file(kExample + "reference.tre", dir.file("run/reference.treefile"));
+  std::istringstream lines(ReadFile(kExample + "groups.tre"));
+  std::vector<std::string> files;
+  std::string line;
+  for (int g = 1; std::getline(lines, line); ++g) {
+    files.push_back(
+        dir.file((g < 10 ? "run/group00" : "run/group0") + std::to_string(g) + ".treefile"));
+    WriteFile(files.back(), line + "\n");
+  }
+  return files;
+}
+
+TEST(SupportExample, FindsEachGroupsTreeByItsNameAndNamesEveryMissingOne) {
+  TempDir dir;
+  std::vector<std::string> files = WriteJobTrees(dir);
+  SupportOptions o;
+  o.trees = {dir.file("run")};  // the reference and the design from the folder too
+  o.tree_name = "{group}.treefile";
+  o.output = dir.file("out");
+  RunSupport(o);
+  EXPECT_EQ(ReadFile(dir.file("out/support.tsv")), ReadFile(kExample + "support.tsv"));
+  // Files named for their groups may come in any order.
+  SupportOptions listed = ExampleOptions("dropkit.json", dir.file("listed"));
+  listed.trees.assign(files.rbegin(), files.rend());
+  RunSupport(listed);
+  EXPECT_EQ(ReadFile(dir.file("listed/support.tsv")), ReadFile(kExample + "support.tsv"));
+
+  std::filesystem::remove(files[3]);
+  std::filesystem::remove(files[6]);
+  std::filesystem::remove(files[7]);
+  EXPECT_EQ(ErrorOf([&] { RunSupport(o); }),
+            "No tree for 3 of the 10 groups (no file \"{group}.treefile\" in '" + dir.file("run") +
+                "'): groups 4 and 7-8; run their jobs again, or go on without them "
+                "(--allow-missing)");
+  o.allow_missing = true;
+  RunSupport(o);
+  EXPECT_EQ(ReadFile(dir.file("out/missing.tsv")), "group\n4\n7\n8\n");
+  // Gamma,Delta was testable in 7 groups, two of them among those now missing.
+  EXPECT_NE(ReadFile(dir.file("out/support.tsv")).find("\nGamma,Delta\t5\t"), std::string::npos);
 }
 
 TEST(SupportCommand, RunsFromTheCommandLineAndReportsOnStandardError) {
@@ -118,8 +165,10 @@ TEST(SupportCommand, RefusesFilesItCannotUseAndNamesThem) {
   nine.erase(nine.rfind('\n', nine.size() - 2) + 1);  // drop the last tree
   WriteFile(dir.file("nine.tre"), nine);
   o.trees = {dir.file("nine.tre")};
-  EXPECT_EQ(ErrorOf([&] { RunSupport(o); }),
-            "The design '" + kExample + "dropkit.json' has 10 groups but 9 group trees were given");
+  EXPECT_EQ(ErrorOf([&] { RunSupport(o); }), "The design '" + kExample +
+                                                 "dropkit.json' has 10 groups but 9 group trees "
+                                                 "were given; give the design's folder or each "
+                                                 "group's tree file to learn which are missing");
   EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
 }
 
@@ -134,6 +183,22 @@ TEST(SupportCommand, ATreeHoldingATaxonItsGroupLeftOutNamesBoth) {
   EXPECT_EQ(ErrorOf([&] { RunSupport(o); }),
             "The tree of group 1, '" + dir.file("groups.tre") +
                 "', tree 1 holds the taxon 'Beta', which group 1 leaves out");
+}
+
+TEST(SupportCommand, TreesOutOfGroupOrderAreSaidToBe) {
+  TempDir dir;
+  std::istringstream in(ReadFile(kExample + "groups.tre"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line + "\n");
+  std::swap(lines[0], lines[1]);
+  WriteFile(dir.file("groups.tre"), std::accumulate(lines.begin(), lines.end(), std::string()));
+  SupportOptions o = ExampleOptions("dropkit.json", dir.file("out"));
+  o.trees = {dir.file("groups.tre")};
+  const std::string error = ErrorOf([&] { RunSupport(o); });
+  EXPECT_NE(error.find("which group 1 leaves out; it holds exactly the taxa group 2 kept, so the "
+                       "trees look out of group order"),
+            std::string::npos)
+      << error;
 }
 
 TEST(SupportCommand, WritesNothingWhenAnyOutputFails) {

@@ -119,7 +119,9 @@ TEST(Support, RefusesANumberOfTreesOtherThanTheNumberOfGroups) {
   EXPECT_EQ(ErrorOf([] {
               ComputeSupport(Input({{1}, {2}}, {"((A,C),D,(E,F));"}));
             }),
-            "The design 'd.json' has 2 groups but 1 group trees were given");
+            "The design 'd.json' has 2 groups but 1 group trees were given; give the design's "
+            "folder or each "
+            "group's tree file to learn which are missing");
   // groups.tsv cannot show trailing groups that leave nothing out: more trees are fine.
   SupportInput in = Input({{1}}, {"((A,C),D,(E,F));", "((A,B),(C,D),(E,F));"});
   in.design.group_count_exact = false;
@@ -127,7 +129,9 @@ TEST(Support, RefusesANumberOfTreesOtherThanTheNumberOfGroups) {
   in.groups.pop_back();
   in.groups.clear();
   EXPECT_EQ(ErrorOf([&] { ComputeSupport(in); }),
-            "The design 'd.json' has 1 groups but 0 group trees were given");
+            "The design 'd.json' has 1 groups but 0 group trees were given; give the design's "
+            "folder or each "
+            "group's tree file to learn which are missing");
 }
 
 TEST(Support, MatchesUnderscoredDesignNamesToTheBlanksNclReads) {

@@ -187,6 +187,11 @@ std::string DesignJson(const std::vector<std::string>& names, const Design& desi
   json["generator"] = "Philox4x64-10; see docs/random.md";
   json["created"] = provenance.created;
   json["listing_sha256"] = Sha256Hex(GroupsTsv(names, design));
+  if (const std::optional<JobsRecord>& jobs = provenance.jobs) {
+    json["jobs"] = {{"template", jobs->command_template},
+                    {"reference", jobs->reference},
+                    {"tree_name", jobs->tree_name.empty() ? Json(nullptr) : Json(jobs->tree_name)}};
+  }
   Json groups = Json::array();
   for (std::size_t g = 0; g < design.groups.size(); ++g) {
     Json omitted = Json::array(), lines = Json::array();

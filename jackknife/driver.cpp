@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "alignment/pruned.h"
 #include "jackknife/jobs.h"
 #include "jackknife/list_review.h"
 #include "jackknife/name_checks.h"
@@ -34,6 +35,10 @@ void CheckDestinations(const JackknifeOptions& o) {
   // A bad template is refused before anything is read; the preset's model waits for
   // the data type.
   if (!o.jobs.empty()) JobTemplate(o.jobs, DataKind::kDna);
+  if (!o.tree_name.empty()) {
+    if (o.jobs.empty()) Raise("A tree file name needs job files (a job template)");
+    CheckTreeName(o.tree_name);
+  }
   if (o.gzip && o.prune_to.empty()) Raise("Compressing needs a folder of pruned alignments");
   if (o.gzip && o.jobs == "raxml-ng") {
     Raise(
@@ -121,7 +126,7 @@ void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeR
   what.input = o.input;
   what.design = &run.design;
   what.gzip = o.gzip;
-  if (!o.jobs.empty()) what.command_template = JobTemplate(o.jobs, what.alignment->kind);
+  if (run.provenance.jobs) what.command_template = run.provenance.jobs->command_template;
   what.groups_tsv = FormatDesign(run, OutputFormat::kTsv);
   what.dropkit_json = FormatDesign(run, OutputFormat::kJson);
   WritePrunedFolder(folder, what);
@@ -157,6 +162,14 @@ JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
   p.input_size = run.taxa.size;
   p.input_sha256 = run.taxa.sha256;
   p.input_format = DesignFormatName(run.taxa.format);
+  if (!o.prune_to.empty() && !o.jobs.empty()) {
+    const std::string extension =
+        std::string(PrunedExtension(run.taxa.alignment->format)) + (o.gzip ? ".gz" : "");
+    JobsRecord& jobs = p.jobs.emplace();
+    jobs.command_template = JobTemplate(o.jobs, run.taxa.alignment->kind);
+    jobs.reference = kReferenceLabel + extension;
+    jobs.tree_name = o.tree_name.empty() ? TreeName(jobs.command_template, extension) : o.tree_name;
+  }
   const LocalTime now = Env::Current()->Now();
   p.created = IsoDateTime(now, o.zone_offset ? o.zone_offset(now) : LocalZoneOffset(now));
   return run;

@@ -50,7 +50,10 @@ struct JackknifeOptions {
   std::string output;
   bool show = false;
   std::string prune_to;
-  std::string jobs;    // with prune_to: "iqtree2", "raxml-ng" or a template ("" for none)
+  std::string jobs;  // with prune_to: "iqtree2", "raxml-ng" or a template ("" for none)
+  // With jobs: the tree file each job writes, holding {group} ("" to tell it from the
+  // template, jackknife/jobs.h TreeName); recorded in dropkit.json for `support`.
+  std::string tree_name;
   bool force = false;  // with prune_to: write into a folder that is not empty
   bool gzip = false;   // with prune_to: gzip each pruned copy
   // Provenance.

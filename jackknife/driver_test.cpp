@@ -219,8 +219,9 @@ TEST_F(DriverTest, RerunningWithTheSeedReproducesEveryFileButTheTime) {
   env.variables["DROPKIT_THREADS"] = "3";
   RunJackknife(o);
   const std::set<std::string> files = Entries(dir.file("first"));
-  EXPECT_EQ(files, (std::set<std::string>{"dropkit.json", "group001.fasta", "group002.fasta",
-                                          "groups.tsv", "jobs.txt", "slurm.sh"}));
+  EXPECT_EQ(files,
+            (std::set<std::string>{"dropkit.json", "group001.fasta", "group002.fasta", "groups.tsv",
+                                   "jobs.txt", "reference.fasta", "slurm.sh"}));
   EXPECT_EQ(Entries(dir.file("second")), files);
   for (const auto& name : files) {
     std::string first = ReadFile(dir.file("first/" + name));
@@ -257,16 +258,22 @@ TEST_F(DriverTest, PrunesOneAlignmentPerGroupWithTheDesignFiles) {
             "group\tposition\tname\tline\n"
             "1\t1\tGamma\t3\n1\t2\tDelta\t4\n1\t3\tZeta\t6\n"
             "2\t1\tDelta\t4\n2\t2\tZeta\t6\n2\t3\tEta\t7\n");
+  // The reference job first, on the whole alignment written as the copies are.
+  EXPECT_EQ(ReadFile(dir.file("run/reference.fasta")), Fasta(names));
   EXPECT_EQ(ReadFile(dir.file("run/jobs.txt")),
+            "iqtree2 -s reference.fasta --prefix reference -nt 1\n"
             "iqtree2 -s group001.fasta --prefix group001 -nt 1\n"
             "iqtree2 -s group002.fasta --prefix group002 -nt 1\n");
-  EXPECT_NE(ReadFile(dir.file("run/slurm.sh")).find("--array=1-2\n"), std::string::npos);
+  EXPECT_NE(ReadFile(dir.file("run/slurm.sh")).find("--array=1-3\n"), std::string::npos);
   const auto json = nlohmann::ordered_json::parse(ReadFile(dir.file("run/dropkit.json")));
   EXPECT_EQ(json["input"]["format"], "fasta");
   EXPECT_EQ(json["names"].get<Strings>(), names);
   EXPECT_EQ(json["kept"].get<Strings>(), (Strings{"Beta", "Epsilon"}));
   EXPECT_EQ(json["listing_sha256"], Sha256Hex(ReadFile(dir.file("run/groups.tsv"))));
   EXPECT_EQ(json["groups"][0]["lines"].get<std::vector<int>>(), (std::vector<int>{3, 4, 6}));
+  EXPECT_EQ(json["jobs"]["template"], "iqtree2 -s {alignment} --prefix {group} -nt 1");
+  EXPECT_EQ(json["jobs"]["reference"], "reference.fasta");
+  EXPECT_EQ(json["jobs"]["tree_name"], "{group}.treefile");
 }
 
 TEST_F(DriverTest, PrunedFilesKeepTheInputsFormat) {
@@ -374,7 +381,7 @@ TEST_F(DriverTest, GzippedCopiesHoldTheSameBytesAndTheJobsNameThem) {
   RunJackknife(o);
   EXPECT_EQ(Entries(dir.file("gz")),
             (std::set<std::string>{"dropkit.json", "group001.fasta.gz", "group002.fasta.gz",
-                                   "groups.tsv", "jobs.txt", "slurm.sh"}));
+                                   "groups.tsv", "jobs.txt", "reference.fasta.gz", "slurm.sh"}));
   for (const std::string group : {"group001", "group002"}) {
     const std::string gz = dir.file("gz/" + group + ".fasta.gz");
     ASSERT_EQ(std::system(("gzip -dc " + gz + " > " + dir.file("out.fasta")).c_str()), 0);
@@ -382,6 +389,7 @@ TEST_F(DriverTest, GzippedCopiesHoldTheSameBytesAndTheJobsNameThem) {
     EXPECT_LT(ReadFile(gz).size() * 3, ReadFile(dir.file("out.fasta")).size());
   }
   EXPECT_EQ(ReadFile(dir.file("gz/jobs.txt")),
+            "iqtree2 -s reference.fasta.gz --prefix reference -nt 1\n"
             "iqtree2 -s group001.fasta.gz --prefix group001 -nt 1\n"
             "iqtree2 -s group002.fasta.gz --prefix group002 -nt 1\n");
   o.jobs = "raxml-ng";

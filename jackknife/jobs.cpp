@@ -13,14 +13,15 @@ constexpr char kIqtree2[] = "iqtree2 -s {alignment} --prefix {group} -nt 1";
 constexpr char kRaxmlNg[] =
     "raxml-ng --search --msa {alignment} --model {model} --prefix {group} --threads 1";
 
-[[noreturn]] void Refuse(std::string_view command_template, const std::string& why) {
-  Raise("The job template " + QuoteForMessage(command_template, '"') + " " + why);
+[[noreturn]] void Refuse(std::string_view command_template, const std::string& why,
+                         const char* what = "The job template") {
+  Raise(std::string(what) + " " + QuoteForMessage(command_template, '"') + " " + why);
 }
 
 // Calls `piece(text)` for each stretch of literal text and `slot(name)` for each
-// {name}, in order. Raises for an unbalanced brace or a line break.
+// {name}, in order. Raises for an unbalanced brace, naming the text as `what`.
 template <typename Piece, typename Slot>
-void Walk(std::string_view t, Piece piece, Slot slot) {
+void Walk(std::string_view t, Piece piece, Slot slot, const char* what = "The job template") {
   std::size_t i = 0;
   while (i < t.size()) {
     const std::size_t open = t.find_first_of("{}", i);
@@ -28,15 +29,28 @@ void Walk(std::string_view t, Piece piece, Slot slot) {
       piece(t.substr(i));
       break;
     }
-    if (t[open] == '}') Refuse(t, "has a \"}\" without a \"{\" before it");
+    if (t[open] == '}') Refuse(t, "has a \"}\" without a \"{\" before it", what);
     piece(t.substr(i, open - i));
     const std::size_t close = t.find_first_of("{}", open + 1);
     if (close == std::string_view::npos || t[close] == '{') {
-      Refuse(t, "has a \"{\" without a \"}\" after it");
+      Refuse(t, "has a \"{\" without a \"}\" after it", what);
     }
     slot(t.substr(open + 1, close - open - 1));
     i = close + 1;
   }
+}
+
+// The words of a template, split at blanks (options and thread counts are never quoted).
+std::vector<std::string_view> Words(std::string_view text) {
+  std::vector<std::string_view> words;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t begin = text.find_first_not_of(" \t", i);
+    if (begin == std::string_view::npos) break;
+    const std::size_t end = std::min(text.find_first_of(" \t", begin), text.size());
+    words.push_back(text.substr(begin, end - begin));
+    i = end;
+  }
+  return words;
 }
 
 }  // namespace
@@ -108,17 +122,44 @@ std::string JobsText(const std::string& command_template, const std::vector<std:
   return out;
 }
 
-unsigned TemplateThreads(std::string_view command_template) {
-  // The words of the template, split at blanks (a thread count is never quoted).
-  std::vector<std::string_view> words;
-  for (std::size_t i = 0; i < command_template.size();) {
-    const std::size_t begin = command_template.find_first_not_of(" \t", i);
-    if (begin == std::string_view::npos) break;
-    const std::size_t end =
-        std::min(command_template.find_first_of(" \t", begin), command_template.size());
-    words.push_back(command_template.substr(begin, end - begin));
-    i = end;
+std::string TreeName(std::string_view command_template, std::string_view extension) {
+  const std::vector<std::string_view> words = Words(command_template);
+  if (words.empty()) return "";
+  std::string_view program = words[0];
+  program.remove_prefix(std::min(program.size(), program.rfind('/') + 1));
+  const bool iqtree = program.starts_with("iqtree");
+  if (!iqtree && program != "raxml-ng") return "";
+  const std::string ending = iqtree ? ".treefile" : ".raxml.bestTree";
+  for (std::size_t w = 1; w + 1 < words.size(); ++w) {
+    if (words[w] == "--prefix" || (iqtree && words[w] == "-pre")) {
+      return words[w + 1] == "{group}" ? "{group}" + ending : "";
+    }
   }
+  return "{group}" + std::string(extension) + ending;  // named after the alignment
+}
+
+void CheckTreeName(std::string_view pattern) {
+  constexpr char kWhat[] = "The tree file name";
+  const auto refuse = [&](const std::string& why) { Refuse(pattern, why, kWhat); };
+  if (pattern.find_first_of("\r\n") != std::string_view::npos) refuse("holds a line break");
+  if (pattern.find('/') != std::string_view::npos) {
+    refuse("holds a \"/\"; it names a file in the folder the job runs in");
+  }
+  std::size_t groups = 0;
+  Walk(
+      pattern, [](std::string_view) {},
+      [&](std::string_view name) {
+        if (name != "group") {
+          refuse("has the placeholder {" + EscapeForMessage(name) + "}; it may hold only {group}");
+        }
+        ++groups;
+      },
+      kWhat);
+  if (groups != 1) refuse("must hold {group} exactly once, for the group's label");
+}
+
+unsigned TemplateThreads(std::string_view command_template) {
+  const std::vector<std::string_view> words = Words(command_template);
   for (std::size_t w = 0; w + 1 < words.size(); ++w) {
     if (words[w] != "-nt" && words[w] != "-T" && words[w] != "--threads") continue;
     unsigned n = 0;
@@ -131,9 +172,9 @@ unsigned TemplateThreads(std::string_view command_template) {
   return 1;
 }
 
-std::string SlurmScript(std::size_t groups, unsigned cpus) {
-  const std::size_t per = (groups + kMaxSlurmTasks - 1) / kMaxSlurmTasks;
-  const std::size_t tasks = (groups + per - 1) / per;
+std::string SlurmScript(std::size_t lines, unsigned cpus) {
+  const std::size_t per = (lines + kMaxSlurmTasks - 1) / kMaxSlurmTasks;
+  const std::size_t tasks = (lines + per - 1) / per;
   const std::string what =
       per == 1 ? "# Runs one tree search a task: task i runs line i of jobs.txt.\n"
                : "# Runs " + std::to_string(per) +

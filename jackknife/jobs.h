@@ -1,6 +1,7 @@
-// Job files that run a tree program on each group's pruned alignment: jobs.txt (one
-// shell command per group, run from inside the folder, e.g. `parallel < jobs.txt`) and
-// slurm.sh (a SLURM array job, one task per line of jobs.txt).
+// Job files that run a tree program on the whole alignment and on each group's pruned
+// copy: jobs.txt (one shell command per line, the reference job first, run from inside
+// the folder, e.g. `parallel < jobs.txt`) and slurm.sh (a SLURM array job over the lines
+// of jobs.txt).
 #ifndef DROPKIT_JACKKNIFE_JOBS_H_
 #define DROPKIT_JACKKNIFE_JOBS_H_
 
@@ -21,6 +22,21 @@ namespace dk {
 // another {placeholder}, an unbalanced brace, or a line break.
 std::string JobTemplate(std::string_view choice, DataKind kind);
 
+// The label of the reference job: it runs on "reference<extension>", the whole
+// alignment written as the groups' copies are.
+inline constexpr char kReferenceLabel[] = "reference";
+
+// The name of the tree file the program of `command_template` writes for a job whose
+// label is {group}, its alignment being "{group}<extension>": "{group}.treefile" for
+// IQ-TREE given `--prefix {group}` (or `-pre`), "{group}.raxml.bestTree" for RAxML-NG
+// given `--prefix {group}`, and the alignment's name followed by those endings when the
+// template gives no prefix. Empty when the program is neither.
+std::string TreeName(std::string_view command_template, std::string_view extension);
+
+// Raises a RuntimeError, quoting `pattern`, unless it holds {group} exactly once and no
+// other placeholder, line break or "/" (it names a file in the folder).
+void CheckTreeName(std::string_view pattern);
+
 // `word` as one shell word: unchanged when it holds only letters, digits and
 // "%+,-./:=@_", else in single quotes ('it'\''s').
 std::string ShellQuoted(std::string_view word);
@@ -40,12 +56,12 @@ inline constexpr unsigned kMaxSlurmCpus = 256;
 // first "-nt", "-T" or "--threads" (IQ-TREE, RAxML-NG), else 1; at most kMaxSlurmCpus.
 unsigned TemplateThreads(std::string_view command_template);
 
-// slurm.sh: a bash script for `sbatch`, an array of min(groups, kMaxSlurmTasks) tasks of
-// `cpus` CPUs each, task i running its share of jobs.txt (line i, or a block of lines
-// when there are more groups than tasks) in the folder of jobs.txt: the one the job runs
-// in, else the folder of the script as submitted (from `scontrol show job`). Run outside
-// Slurm it says how to submit it. REQUIRES: groups >= 1.
-std::string SlurmScript(std::size_t groups, unsigned cpus);
+// slurm.sh: a bash script for `sbatch`, an array of min(lines, kMaxSlurmTasks) tasks of
+// `cpus` CPUs each, task i running its share of the `lines` lines of jobs.txt (line i,
+// or a block of lines when there are more lines than tasks) in the folder of jobs.txt: the one the
+// job runs in, else the folder of the script as submitted (from `scontrol show job`). Run outside
+// Slurm it says how to submit it. REQUIRES: lines >= 1.
+std::string SlurmScript(std::size_t lines, unsigned cpus);
 
 }  // namespace dk
 

@@ -140,6 +140,29 @@ TEST(JobsTextTest, SlurmKeepsItsArrayWithinAThousandTasksAndAsksForTheThreads) {
   EXPECT_EQ(TemplateThreads("iqtree2 -s {alignment} -nt AUTO"), 1u);
 }
 
+TEST(JobsTextTest, TheTreeFileIsKnownForIqtreeAndRaxmlAndCheckedWhenGiven) {
+  EXPECT_EQ(TreeName(JobTemplate("iqtree2", DataKind::kDna), ".phy"), "{group}.treefile");
+  EXPECT_EQ(TreeName(JobTemplate("raxml-ng", DataKind::kDna), ".phy"), "{group}.raxml.bestTree");
+  EXPECT_EQ(TreeName("/opt/bin/iqtree3 -s {alignment} -pre {group} -m JC", ".nex"),
+            "{group}.treefile");
+  EXPECT_EQ(TreeName("iqtree2 -s {alignment}", ".nex"), "{group}.nex.treefile");
+  EXPECT_EQ(TreeName("iqtree2 -s {alignment} --prefix trees_{group}", ".nex"), "");
+  EXPECT_EQ(TreeName("fasttree {alignment} > {group}.tre", ".fasta"), "");
+  CheckTreeName("{group}.tre");
+  const auto refused = [](std::string_view pattern) {
+    return test::ErrorOf([&] { CheckTreeName(pattern); });
+  };
+  EXPECT_EQ(refused("trees.tre"),
+            "The tree file name \"trees.tre\" must hold {group} exactly once, for the group's "
+            "label");
+  EXPECT_EQ(refused("out/{group}.tre"),
+            "The tree file name \"out/{group}.tre\" holds a \"/\"; it names a file in the folder "
+            "the job runs in");
+  EXPECT_EQ(refused("{alignment}.tre"),
+            "The tree file name \"{alignment}.tre\" has the placeholder {alignment}; it may hold "
+            "only {group}");
+}
+
 // The tip names of a Newick tree.
 std::set<std::string> Tips(const std::string& newick) {
   std::set<std::string> tips;
@@ -183,6 +206,7 @@ TEST(JobsTextTest, IqtreeWritesEachGroupsTreeWithTheGroupsTaxaOnly) {
     EXPECT_EQ(Tips(tree), expected) << tree;
     EXPECT_EQ(expected.size(), 13u);
   }
+  EXPECT_EQ(Tips(ReadFile(dir.file("run/reference.treefile"))).size(), 16u);
 }
 
 }  // namespace

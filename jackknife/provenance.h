@@ -54,6 +54,13 @@ struct FileRecord {
   std::string sha256;
 };
 
+// The job files of a folder of pruned copies.
+struct JobsRecord {
+  std::string command_template;  // jackknife/jobs.h JobTemplate
+  std::string reference;         // the whole alignment's copy the reference job runs on
+  std::string tree_name;         // the tree file of each job ("{group}.treefile"); "" unknown
+};
+
 struct Provenance {
   std::string program = "dropkit-batch";  // or "dropkit" for the window
   std::string version;
@@ -73,7 +80,8 @@ struct Provenance {
   // a batch run, which restarts it; in the window, the Saves, Shows and Exports since the
   // last Set seed. With the seed it says how to draw the design again.
   std::uint64_t draws_before = 0;
-  std::string created;  // IsoDateTime
+  std::string created;             // IsoDateTime
+  std::optional<JobsRecord> jobs;  // when the folder has job files
 };
 
 }  // namespace dk

@@ -36,14 +36,20 @@ void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what) {
   if (jobs && groups == 0) Raise("There are no groups to write jobs for");
   const std::string extension =
       std::string(PrunedExtension(alignment.format)) + (what.gzip ? ".gz" : "");
+  // The copies in the order they are written: with job files, the whole alignment as
+  // the reference job's input first, then the groups.
   std::vector<std::string> labels, names{"groups.tsv", "dropkit.json"};
+  if (jobs) labels.push_back(kReferenceLabel);
+  const std::size_t first_group = labels.size();
   for (std::size_t g = 0; g < groups; ++g) labels.push_back(GroupLabel(g + 1, groups));
   for (const std::string& label : labels) names.push_back(label + extension);
   if (jobs) names.insert(names.end(), {"jobs.txt", "slurm.sh"});
   folder.CheckOutputs(names);  // before anything is written
-  const auto write_group = [&](std::size_t g) {
-    const PrunedText copy = PrunedPieces(alignment, OmittedFlags(design, g));
-    folder.Write(labels[g] + extension, [&](const ByteSink& sink) {
+  const auto write_copy = [&](std::size_t c) {
+    const PrunedText copy =
+        PrunedPieces(alignment, c < first_group ? std::vector<bool>(alignment.names.size(), false)
+                                                : OmittedFlags(design, c - first_group));
+    folder.Write(labels[c] + extension, [&](const ByteSink& sink) {
       if (what.gzip) {
         GzipPieces(copy.pieces(), sink);
       } else {
@@ -52,17 +58,17 @@ void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what) {
     });
   };
   if (what.progress) {  // the window's progress is shown from its own thread
-    for (std::size_t g = 0; g < groups; ++g) {
-      what.progress(g);
-      write_group(g);
+    for (std::size_t c = 0; c < labels.size(); ++c) {
+      if (c >= first_group) what.progress(c - first_group);
+      write_copy(c);
     }
   } else {
-    ParallelFor(groups, ThreadCount(kMaxWriterThreads),
-                [&](std::size_t g, unsigned) { write_group(g); });
+    ParallelFor(labels.size(), ThreadCount(kMaxWriterThreads),
+                [&](std::size_t c, unsigned) { write_copy(c); });
   }
   if (jobs) {
     folder.Write("jobs.txt", JobsText(what.command_template, labels, extension));
-    folder.Write("slurm.sh", SlurmScript(groups, TemplateThreads(what.command_template)));
+    folder.Write("slurm.sh", SlurmScript(labels.size(), TemplateThreads(what.command_template)));
   }
   // The design files come last: moved into an existing folder, they appear only once
   // everything they describe is in place.

@@ -37,8 +37,9 @@ struct PrunedFolder {
 // leaving out every taxon, no group file, job file or design file over an input the
 // folder protects), then writes group001.EXT, ... (EXT as the alignment's format,
 // alignment/pruned.h; with `gzip` group001.EXT.gz, ...), on DROPKIT_THREADS threads
-// unless there is a progress callback, jobs.txt and slurm.sh when there is a command template, and
-// groups.tsv and dropkit.json last, and commits the folder. Raises a RuntimeError naming
+// unless there is a progress callback; when there is a command template, also the whole
+// alignment in the same form as reference.EXT, and jobs.txt (the reference job first) and
+// slurm.sh; groups.tsv and dropkit.json last; and commits the folder. Raises a RuntimeError naming
 // what was wrong on any failure; the target then shows none of it (see
 // platform/staged_folder.h for a folder that was not empty).
 void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what);

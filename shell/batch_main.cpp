@@ -67,6 +67,7 @@ struct Options {
   std::string format = "listing";
   std::string prune_to;
   std::string jobs;
+  std::string tree_name;
   bool force = false;
   std::string compress;
 };
@@ -288,6 +289,7 @@ void RunDesign(const Options& opt, int argc, char** argv) {
   o.show = opt.show;
   o.prune_to = opt.prune_to;
   o.jobs = opt.jobs;
+  o.tree_name = opt.tree_name;
   o.force = opt.force;
   o.gzip = opt.compress == "gzip";
   o.version = DROPKIT_VERSION;
@@ -355,6 +357,10 @@ int main(int argc, char** argv) {
   auto* jobs = app.add_option("--jobs", opt.jobs,
                               "With --prune-to: also write jobs.txt and slurm.sh, running\n"
                               "iqtree2, raxml-ng, or a template with {alignment} and {group}");
+  auto* tree_name =
+      app.add_option("--tree-name", opt.tree_name,
+                     "With --jobs: the tree file each job writes, with {group} for the group\n"
+                     "(e.g. {group}.treefile); recorded for `support --trees DIR`");
   auto* force =
       app.add_flag("--force", opt.force, "With --prune-to: write into a folder that is not empty");
   auto* compress = app.add_option("--compress", opt.compress,
@@ -372,6 +378,7 @@ int main(int argc, char** argv) {
   output->excludes(prune_to);
   show->excludes(prune_to);
   jobs->needs(prune_to);
+  tree_name->needs(jobs);
   force->needs(prune_to);
   compress->needs(prune_to);
   app.footer(
