@@ -16,6 +16,7 @@
 #include <sstream>
 #include <streambuf>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "alignment/ascii_stand_ins.h"
@@ -1023,6 +1024,29 @@ std::optional<Alignment> ReadInChunks(std::string_view text, InputFormat format,
   }
   return std::nullopt;
 }
+// The first word of a FASTA name (it is trimmed, so never empty).
+std::string_view FirstWord(std::string_view name) {
+  const auto blank = std::find_if(name.begin(), name.end(), IsAsciiSpace);
+  return name.substr(0, static_cast<std::size_t>(blank - name.begin()));
+}
+
+// Raises, naming both lines, when two records' first words are equal ignoring case.
+void CheckFirstWords(const std::vector<FastaRecord>& records, const std::string& file) {
+  std::unordered_map<std::string, std::size_t> seen;
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    const std::string_view word = FirstWord(records[r].name);
+    const auto [it, fresh] = seen.emplace(AsciiUpper(std::string(word)), r);
+    if (fresh) continue;
+    const FastaRecord& before = records[it->second];
+    Raise("Cannot read " + Quote(file) + ": the taxa of lines " + Number(before.line) + " and " +
+          Number(records[r].line) + " (" + Quote(">" + before.name) + " and " +
+          Quote(">" + records[r].name) + ") are both named " +
+          Quote(std::string(FirstWord(before.name))) +
+          " by the first word, as tree programs name them (letter case aside); make the first "
+          "words differ, or name each taxon by its whole line (--fasta-names whole-line)");
+  }
+}
+
 }  // namespace
 
 Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string& file_name,
@@ -1041,6 +1065,7 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
       if (!records.empty() && std::none_of(records.begin(), records.end(), HasCharacters)) {
         Raise("Cannot read " + Quote(file_name) + " as FASTA: its sequences hold no characters");
       }
+      if (options.fasta_names == FastaNames::kFirstWord) CheckFirstWords(records, file_name);
       break;
     case InputFormat::kNexus:
       if (DetectInputFormat(std::string_view(bytes).substr(0, 4096)) != InputFormat::kNexus) {
@@ -1069,6 +1094,9 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
     if (!alignment) alignment = ReadWhole(bytes, format, records, file_name);
   } catch (const std::bad_alloc&) {
     Raise("Cannot read " + Quote(file_name) + ": it needs more memory than there is");
+  }
+  if (format == InputFormat::kFasta && options.fasta_names == FastaNames::kFirstWord) {
+    for (std::string& name : alignment->names) name = std::string(FirstWord(name));
   }
   alignment->rows.SetText(std::move(bytes));
   alignment->rows.ReleaseUnusedText();

@@ -57,9 +57,16 @@ enum class Reading {
   kChunksOnly,  // a chunk at a time, or raise (to check that a text reads so)
 };
 
+// What names a FASTA taxon.
+enum class FastaNames {
+  kFirstWord,  // the first word of its ">" line, as tree programs name it
+  kWholeLine,  // the whole ">" line
+};
+
 struct ReadingOptions {
   Reading reading = Reading::kAuto;
   std::size_t chunk_cells = 0;  // cells NCL reads at a time; 0 for a 64th of the matrix
+  FastaNames fasta_names = FastaNames::kFirstWord;
 };
 
 // Reads `bytes`, the content of the file `file_name` (used in messages only), as
@@ -69,6 +76,7 @@ struct ReadingOptions {
 //
 // On success every taxon has a non-empty name, no two names are equal ignoring letter
 // case, every row has `characters` characters and no name holds a tab or line break.
+// A FASTA taxon is named as `options.fasta_names` says; its row keeps the whole ">" line.
 // Otherwise raises a RuntimeError naming the file and what was wrong: duplicate names
 // with their places, sequences of unequal length with their names and lengths, counts
 // above kMaxTaxa or kMaxCharacters, or NCL's reason with the line and column.

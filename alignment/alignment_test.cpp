@@ -35,10 +35,15 @@ TEST(FastaTest, KeepsEachRecordAsItStands) {
   const Alignment a = Read(text, InputFormat::kFasta);
   EXPECT_EQ(a.format, InputFormat::kFasta);
   EXPECT_EQ(a.kind, DataKind::kDna);
-  EXPECT_EQ(a.names, (Strings{"Alpha first taxon", "Beta", "Gamma"}));
+  // Named by the first word, as tree programs name them; the record keeps the whole line.
+  EXPECT_EQ(a.names, (Strings{"Alpha", "Beta", "Gamma"}));
   EXPECT_EQ(a.characters, 7u);
   EXPECT_EQ(RowsOf(a), (Strings{">Alpha first taxon\r\nACGTa\r\ncg\r\n", ">Beta\nACG-?NN\n\n",
                                 ">Gamma\nRYKMACG"}));
+  ReadingOptions whole;
+  whole.fasta_names = FastaNames::kWholeLine;
+  EXPECT_EQ(ReadAlignment(text, InputFormat::kFasta, "in.txt", whole).names,
+            (Strings{"Alpha first taxon", "Beta", "Gamma"}));
 }
 
 TEST(FastaTest, RecognisesRnaAndProtein) {
@@ -52,6 +57,11 @@ TEST(FastaTest, RefusesRepeatedAndMissingNames) {
   EXPECT_EQ(ReadError(">Alpha\nAC\n>Beta\nAC\n>alpha\nAC\n", InputFormat::kFasta),
             "Cannot read 'in.txt': the taxon name 'alpha' is given twice (sequences 1 and 3; "
             "names are compared ignoring letter case)");
+  EXPECT_EQ(ReadError(">Alpha one\nAC\n>Beta\nAC\n\n>alpha\ttwo\nAC\n", InputFormat::kFasta),
+            "Cannot read 'in.txt': the taxa of lines 1 and 6 ('>Alpha one' and '>alpha\\ttwo') are "
+            "both named 'Alpha' by the first word, as tree programs name them (letter case "
+            "aside); make the first words differ, or name each taxon by its whole line "
+            "(--fasta-names whole-line)");
   EXPECT_EQ(ReadError(">Alpha\nAC\n>  \nAC\n", InputFormat::kFasta),
             "Cannot read 'in.txt': sequence 2 has no name after its \">\"");
 }

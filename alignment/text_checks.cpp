@@ -129,8 +129,9 @@ void CheckNexusDimensions(std::string_view text, const std::string& file) {
 std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& file) {
   std::vector<FastaRecord> records;
   std::map<std::string, std::size_t> seen;
-  std::size_t pos = 0;
+  std::size_t pos = 0, line_number = 0;
   while (pos < text.size()) {
+    ++line_number;
     // A line ends at "\n", "\r\n" or a lone "\r".
     std::size_t end = text.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) {
@@ -140,7 +141,7 @@ std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& 
     }
     const std::string_view line = text.substr(pos, end - pos);
     if (!line.empty() && line[0] == '>') {
-      records.push_back({Trimmed(line.substr(1)), line.substr(0, 0)});
+      records.push_back({Trimmed(line.substr(1)), line.substr(0, 0), line_number});
       const std::string& name = records.back().name;
       if (name.empty()) {
         Raise("Cannot read " + Quote(file) + ": sequence " + Number(records.size()) +

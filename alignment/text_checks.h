@@ -27,6 +27,7 @@ void CheckNexusDimensions(std::string_view text, const std::string& file);
 struct FastaRecord {
   std::string name;       // the ">" line without ">" and the blanks around the name
   std::string_view text;  // the ">" line and the data lines, with their line breaks
+  std::size_t line = 0;   // the ">" line's number, from 1
 };
 
 // Splits FASTA text into records, lines ending at "\n", "\r\n" or a lone "\r"; text

@@ -137,7 +137,7 @@ void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeR
 JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
   CheckDestinations(o);
   JackknifeRun run;
-  run.taxa = LoadTaxa(o.input, o.input_format);
+  run.taxa = LoadTaxa(o.input, o.input_format, o.fasta_names);
   if (!o.prune_to.empty() && !run.taxa.alignment) {
     Raise("Cannot prune " + Quote(o.input) +
           ": it is a name list, and pruning needs an alignment (FASTA, PHYLIP or NEXUS)");

@@ -37,13 +37,14 @@ struct WindowContext {
 struct JackknifeOptions {
   std::string input;                        // a name list or an alignment
   std::optional<InputFormat> input_format;  // else recognised from the content
-  double omit = 0;                          // K, names left out per group
-  double groups = 0;                        // R, number of groups
-  std::optional<double> seed;               // else drawn from entropy and shown
-  std::vector<std::string> kept;            // names never left out
-  std::string kept_file;                    // more of them, one per line ("" for none)
-  bool each = false;                        // leave-one-out: omit and groups unused
-  bool strict = false;                      // any finding about the names is an error
+  FastaNames fasta_names = FastaNames::kFirstWord;
+  double omit = 0;                // K, names left out per group
+  double groups = 0;              // R, number of groups
+  std::optional<double> seed;     // else drawn from entropy and shown
+  std::vector<std::string> kept;  // names never left out
+  std::string kept_file;          // more of them, one per line ("" for none)
+  bool each = false;              // leave-one-out: omit and groups unused
+  bool strict = false;            // any finding about the names is an error
   OutputFormat format = OutputFormat::kListing;
   // Exactly one destination: a file ("-" for standard output), show (standard output;
   // the listing as the window shows it), or a folder of pruned alignments.

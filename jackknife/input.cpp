@@ -93,7 +93,8 @@ std::string ReadWholeFile(const std::string& path, std::uint64_t limit) {
   return bytes;
 }
 
-TaxonList LoadTaxa(const std::string& path, std::optional<InputFormat> format) {
+TaxonList LoadTaxa(const std::string& path, std::optional<InputFormat> format,
+                   FastaNames fasta_names) {
   TaxonList list;
   list.file = path;
   std::string bytes = ReadWholeFile(path, kMaxInputBytes);
@@ -106,7 +107,9 @@ TaxonList LoadTaxa(const std::string& path, std::optional<InputFormat> format) {
     for (const auto& line : list.lines) list.names.push_back(WithoutBreak(line));
     return list;
   }
-  list.alignment = ReadAlignment(std::move(bytes), list.format, path);
+  ReadingOptions options;
+  options.fasta_names = fasta_names;
+  list.alignment = ReadAlignment(std::move(bytes), list.format, path, options);
   list.format = list.alignment->format;
   list.names = list.alignment->names;
   for (const auto& name : list.names) list.lines.push_back(name + "\n");

@@ -68,6 +68,7 @@ struct Options {
   std::string prune_to;
   std::string jobs;
   std::string tree_name;
+  std::string fasta_names = "first-word";
   bool force = false;
   std::string compress;
 };
@@ -290,6 +291,8 @@ void RunDesign(const Options& opt, int argc, char** argv) {
   o.prune_to = opt.prune_to;
   o.jobs = opt.jobs;
   o.tree_name = opt.tree_name;
+  o.fasta_names =
+      opt.fasta_names == "whole-line" ? dk::FastaNames::kWholeLine : dk::FastaNames::kFirstWord;
   o.force = opt.force;
   o.gzip = opt.compress == "gzip";
   o.version = DROPKIT_VERSION;
@@ -343,6 +346,10 @@ int main(int argc, char** argv) {
                "Any finding about the names (blank lines, names listed twice, ...) is an error");
   app.add_option("--input-format", opt.input_format, "Read INPUT as this format")
       ->check(CLI::IsMember({"list", "fasta", "phylip", "phylip-relaxed", "nexus"}));
+  app.add_option("--fasta-names", opt.fasta_names,
+                 "What names a FASTA taxon: the first word of its '>' line, as tree\n"
+                 "programs name it (default), or the whole line")
+      ->check(CLI::IsMember({"first-word", "whole-line"}));
   app.add_option("--format", opt.format, "The design's format (default: listing)")
       ->check(CLI::IsMember({"listing", "tsv", "json", "nexus", "tnt"}));
   auto* output = app.add_option("--output,-o", opt.output,
