@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Builds Dropkit and starts its window. On a machine without a display it says so and
 # runs the batch command on the example name list instead (3 names left out per group,
-# 5 groups, seed 42, the listing shown on standard output). Installs what is missing first.
+# 5 groups, seed 42, the listing shown on standard output). Installs what is missing first,
+# and links dropkit-batch into ~/.local/bin for README's walk-through.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
+cmake --build --preset release --target dropkit-batch
+mkdir -p "$HOME/.local/bin"
+ln -sfn "$PWD/build/release/dropkit-batch" "$HOME/.local/bin/dropkit-batch"
+echo "dropkit-batch is linked into ~/.local/bin (export PATH=\"\$HOME/.local/bin:\$PATH\")."
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   cmake --build --preset release --target dropkit
   exec build/release/dropkit "$@"
 fi
 echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): running the batch example instead."
-cmake --build --preset release --target dropkit-batch
 build/release/dropkit-batch examples/taxa.txt --omit 3 --groups 5 --seed 42 --show
