@@ -35,23 +35,44 @@ bool ListOrderLess(const Word* a, const Word* b, std::size_t words) {
   return false;
 }
 
+bool Collapsed(double length, double collapse_below) {
+  return collapse_below >= 0 && length <= collapse_below;  // false for NaN
+}
+
+// True when `side` and `set` share a taxon; false for an empty set.
+bool Meets(const Word* side, const std::vector<Word>& set) {
+  for (std::size_t i = 0; i < set.size(); ++i)
+    if ((side[i] & set[i]) != 0) return true;
+  return false;
+}
+
 }  // namespace
 
 CladeTable FindClades(const Tree& tree, const std::vector<int>& leaf_taxon, std::size_t taxa,
-                      std::size_t anchor, bool rooted) {
+                      const CladeRules& rules) {
   const std::size_t words = std::max<std::size_t>(1, WordsFor(taxa));
+  const std::size_t anchor = rules.outgroup.empty() ? 0 : rules.outgroup.front();
+  std::vector<Word> outgroup;
+  if (!rules.outgroup.empty()) {
+    outgroup.assign(words, 0);
+    for (const std::size_t t : rules.outgroup) SetBit(outgroup.data(), t);
+  }
   std::vector<Word> below;
   TaxaBelow(tree, leaf_taxon, words, &below);
   std::vector<Word> all(words, 0);
   for (std::size_t t = 0; t < taxa; ++t) SetBit(all.data(), t);
+  const std::vector<double> edge = EdgeLengths(tree);
 
   SplitSet found(taxa);
+  std::vector<double> found_length;
   std::vector<Word> side(words);
   for (std::size_t v = 1; v < tree.size(); ++v) {
+    if (Collapsed(edge[v], rules.collapse_below)) continue;
     std::copy_n(below.data() + v * words, words, side.data());
     if (TestBit(side.data(), anchor)) Complement(all.data(), side.data(), words);
     const std::size_t n = CountBits(side.data(), words);
-    if (n >= 2 && taxa - n >= 2) found.Insert(side.data());
+    if (n < 2 || taxa - n < 2 || Meets(side.data(), outgroup)) continue;
+    if (found.Insert(side.data()) == found_length.size()) found_length.push_back(edge[v]);
   }
 
   std::vector<std::size_t> order(found.size());
@@ -65,11 +86,14 @@ CladeTable FindClades(const Tree& tree, const std::vector<int>& leaf_taxon, std:
   CladeTable table;
   table.taxa = taxa;
   table.anchor = anchor;
-  table.rooted = rooted;
+  table.rooted = !outgroup.empty();
+  table.outgroup = std::move(outgroup);
+  table.collapse_below = rules.collapse_below;
   table.sets = SplitSet(taxa);
   for (const std::size_t i : order) {
     table.sets.Insert(found.row(i));
     table.members.push_back(size[i]);
+    table.length.push_back(found_length[i]);
   }
   return table;
 }
@@ -83,8 +107,9 @@ std::vector<long> CladeOfEachNode(const CladeTable& clades, const Tree& tree,
   for (std::size_t t = 0; t < clades.taxa; ++t) SetBit(all.data(), t);
   std::vector<long> out(tree.size(), -1);
   std::vector<Word> side(words);
+  const std::vector<double> edge = EdgeLengths(tree);
   for (std::size_t v = 1; v < tree.size(); ++v) {
-    if (leaf_taxon[v] >= 0) continue;
+    if (leaf_taxon[v] >= 0 || Collapsed(edge[v], clades.collapse_below)) continue;
     std::copy_n(below.data() + v * words, words, side.data());
     if (TestBit(side.data(), clades.anchor)) Complement(all.data(), side.data(), words);
     out[v] = clades.sets.Find(side.data());
@@ -108,22 +133,33 @@ GroupOutcome CladeComparer::Compare(const Tree& tree, const std::vector<int>& le
   TaxaBelow(tree, leaf_taxon, words, &below_);
   std::copy_n(below_.data(), words, present_.data());
   const std::size_t present = CountBits(present_.data(), words);
-  // The anchor of this tree: the outgroup, or else its first taxon in list order.
-  std::size_t anchor = clades_.anchor;
-  if (clades_.rooted) {
-    if (!TestBit(present_.data(), anchor)) return out;  // nothing is testable
-  } else {
-    anchor = 0;
-    while (anchor < clades_.taxa && !TestBit(present_.data(), anchor)) ++anchor;
-  }
-  if (present < 4) return out;
+  // The anchor of this tree: the first taxon in list order of the outgroup, or of all,
+  // that it holds.
+  std::size_t anchor = 0;
+  while (anchor < clades_.taxa && !(TestBit(present_.data(), anchor) &&
+                                    (!clades_.rooted || TestBit(clades_.outgroup.data(), anchor))))
+    ++anchor;
+  if (anchor == clades_.taxa || present < 4) return out;  // nothing is testable
 
   splits_.Clear();
+  const std::vector<double> edge = EdgeLengths(tree);
   for (std::size_t v = 1; v < tree.size(); ++v) {
+    if (Collapsed(edge[v], clades_.collapse_below)) continue;
     std::copy_n(below_.data() + v * words, words, side_.data());
     if (TestBit(side_.data(), anchor)) Complement(present_.data(), side_.data(), words);
     const std::size_t n = CountBits(side_.data(), words);
     if (n >= 2 && present - n >= 2) splits_.Insert(side_.data());
+  }
+  if (clades_.rooted) {
+    // The outgroup's taxa this tree holds must stand on one side of a branch: the rest
+    // of its taxa then form a split (or are too few to test anything).
+    std::size_t rest = 0;
+    for (std::size_t i = 0; i < words; ++i) {
+      side_[i] = present_[i] & ~clades_.outgroup[i];
+      rest += static_cast<std::size_t>(std::popcount(side_[i]));
+    }
+    const std::size_t held = present - rest;
+    if (held >= 2 && rest >= 2 && splits_.Find(side_.data()) < 0) return out;
   }
 
   for (std::size_t c = 0; c < count; ++c) {

@@ -175,7 +175,7 @@ std::map<TaxonSet, Counts> Library(const RawTree& ref, const std::vector<RawTree
     input.design.omitted.push_back(left_out);
     input.groups.push_back(Convert(g).tree);
   }
-  if (outgroup >= 0) input.outgroup = "t" + std::to_string(outgroup);
+  if (outgroup >= 0) input.outgroup = {"t" + std::to_string(outgroup)};
   const SupportResult r = ComputeSupport(input);
   std::map<TaxonSet, Counts> out;
   for (std::size_t c = 0; c < r.clades.sets.size(); ++c) {
@@ -250,7 +250,7 @@ TEST(CladeTable, RowsGoBySizeThenListOrderAndTheRootBranchesCountOnce) {
   const Tree t = FromParents({-1, 0, 1, 1, 0, 4, 5, 5, 4, 8, 8},
                              {"", "", "t0", "t3", "", "", "t1", "t5", "", "t2", "t4"});
   const std::vector<int> taxon{-1, -1, 0, 3, -1, -1, 1, 5, -1, 2, 4};
-  const CladeTable table = FindClades(t, taxon, 6, 0, false);
+  const CladeTable table = FindClades(t, taxon, 6);
   const std::vector<std::vector<int>> want{{1, 5}, {2, 4}, {1, 2, 4, 5}};
   ASSERT_EQ(table.sets.size(), want.size());
   for (std::size_t c = 0; c < want.size(); ++c) {
@@ -265,7 +265,7 @@ TEST(CladeTable, RowsGoBySizeThenListOrderAndTheRootBranchesCountOnce) {
 TEST(CladeTable, EachInnerBranchKnowsItsClade) {
   const Tree t = FromParents({-1, 0, 1, 1, 0, 4, 4, 0}, {"", "", "a", "b", "", "c", "d", "e"});
   const std::vector<int> taxon{-1, -1, 0, 1, -1, 2, 3, 4};
-  const CladeTable table = FindClades(t, taxon, 5, 0, false);
+  const CladeTable table = FindClades(t, taxon, 5);
   const std::vector<long> of = CladeOfEachNode(table, t, taxon);
   EXPECT_EQ(of[0], -1);
   EXPECT_EQ(of[2], -1);

@@ -1,7 +1,9 @@
 #include "clades/report.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace dk::clades {
 
@@ -29,12 +31,74 @@ std::string CladeNames(const SupportResult& result, std::size_t c) {
   return out;
 }
 
+namespace {
+
+std::string Length(double x) {
+  if (std::isnan(x)) return "";
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, x);
+  return std::string(buf, r.ptr);
+}
+
+std::string Printed(const char* format, double x) {
+  char buf[64];
+  const int n = std::snprintf(buf, sizeof buf, format, x);
+  return std::string(buf, static_cast<std::size_t>(std::max(n, 0)));
+}
+
+}  // namespace
+
 std::string SupportTable(const SupportResult& result) {
-  std::string out = "taxa\ttestable\tsurvived\tsurvival\n";
+  const bool labelled =
+      std::any_of(result.reference_support.begin(), result.reference_support.end(),
+                  [](const std::string& s) { return !s.empty(); });
+  std::string out = "taxa\ttestable\tsurvived\tsurvival\tbranch_length";
+  out += labelled ? "\treference_support\n" : "\n";
   for (std::size_t c = 0; c < result.clades.sets.size(); ++c) {
     out += CladeNames(result, c) + '\t' + std::to_string(result.testable[c]) + '\t' +
            std::to_string(result.survived[c]) + '\t' +
-           Ratio3(result.survived[c], result.testable[c]) + '\n';
+           Ratio3(result.survived[c], result.testable[c]) + '\t' + Length(result.clades.length[c]);
+    if (labelled) out += '\t' + result.reference_support[c];
+    out += '\n';
+  }
+  return out;
+}
+
+std::string OutcomesTable(const SupportResult& result) {
+  const std::size_t groups = result.outcomes.size();
+  std::string out = "taxa";
+  for (std::size_t g = 0; g < groups; ++g) out += '\t' + std::to_string(g + 1);
+  out += '\n';
+  for (std::size_t c = 0; c < result.clades.sets.size(); ++c) {
+    out += CladeNames(result, c);
+    for (const GroupOutcome& o : result.outcomes) {
+      out += '\t';
+      if (o.testable.empty() || !TestBit(o.testable.data(), c)) continue;
+      out += TestBit(o.survived.data(), c) ? '1' : '0';
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+std::string TaxaTable(const SupportResult& result, const TaxonTests& tests) {
+  std::string out = "taxon\ttaxa\ttestable_without\tfell_without\ttestable_with\tfell_with\tp\tq\n";
+  for (const TaxonTest& t : tests.rows) {
+    const ByTaxonRow& r = t.counts;
+    out += result.names[r.taxon] + '\t' + CladeNames(result, r.clade) + '\t' +
+           std::to_string(r.testable_without) + '\t' + std::to_string(r.fell_without) + '\t' +
+           std::to_string(r.testable_with) + '\t' + std::to_string(r.fell_with) + '\t' +
+           Printed("%.4g", t.p) + '\t' + Printed("%.4g", t.q) + '\n';
+  }
+  return out;
+}
+
+std::string InstabilityTable(const SupportResult& result, const TaxonTests& tests) {
+  std::string out = "taxon\tclades\tsignificant\tinstability\n";
+  for (const TaxonScore& s : tests.scores) {
+    out += result.names[s.taxon] + '\t' + std::to_string(s.clades) + '\t' +
+           std::to_string(s.significant) + '\t' +
+           (s.clades > 0 ? Printed("%.3f", s.instability + 0.0) : "") + '\n';
   }
   return out;
 }
@@ -68,17 +132,7 @@ std::string NewickName(const std::string& name) {
   return out + "'";
 }
 
-namespace {
-
-std::string Length(double x) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, x);
-  return std::string(buf, r.ptr);
-}
-
-}  // namespace
-
-std::string AnnotatedNewick(const SupportResult& result) {
+std::string AnnotatedNewick(const SupportResult& result, LabelStyle style) {
   const Tree& tree = result.shown;
   const Children children(tree);
   std::string out;
@@ -109,7 +163,15 @@ std::string AnnotatedNewick(const SupportResult& result) {
     if (children.count(v) > 0) {
       out += ')';
       const long c = result.shown_clade[std::size_t(v)];
-      if (c >= 0) out += Percent(result.survived[std::size_t(c)], result.testable[std::size_t(c)]);
+      const std::size_t survived = c >= 0 ? result.survived[std::size_t(c)] : 0;
+      const std::size_t testable = c >= 0 ? result.testable[std::size_t(c)] : 0;
+      if (testable > 0) {
+        const std::string counts = std::to_string(survived) + "/" + std::to_string(testable);
+        const std::string percent = Percent(survived, testable);
+        out += style == LabelStyle::kPercent  ? percent
+               : style == LabelStyle::kCounts ? counts
+                                              : "'" + percent + " (" + counts + ")'";
+      }
     } else {
       out += NewickName(tree.label[std::size_t(v)]);
     }

@@ -39,9 +39,10 @@ SupportResult Example() {
   in.design.names_complete = true;
   in.design.group_count_exact = true;
   in.design.omitted = {{1}, {}};
-  const auto trees = ReadTreeFiles({{"ref.tre", "((A:1,B:2):0.5,(C:1,D:1e-7):0.25,(E,'F''x'));"},
-                                    {"g.tre", "((A,C),D,(E,'F''x'));\n((A,B),(C,D),(E,'F''x'));"}},
-                                   {});
+  const auto trees =
+      ReadTreeFiles({{"ref.tre", "((A:1,B:2)95:0.5,(C:1,D:1e-7)80/99:0.25,(E,'F''x'));"},
+                     {"g.tre", "((A,C),D,(E,'F''x'));\n((A,B),(C,D),(E,'F''x'));"}},
+                    {});
   in.reference = trees[0][0];
   in.groups = trees[1];
   return ComputeSupport(in);
@@ -51,6 +52,10 @@ TEST(Report, AnnotatedNewickKeepsLengthsAndLabelsTestableBranches) {
   const SupportResult r = Example();
   // (C,D) survived once in two, (E,F'x) twice; (A,B) was testable only in group 2.
   EXPECT_EQ(AnnotatedNewick(r), "((A:1,B:2)100:0.5,(C:1,D:1e-07)50:0.25,(E,'F''x')100);\n");
+  EXPECT_EQ(AnnotatedNewick(r, LabelStyle::kCounts),
+            "((A:1,B:2)1/1:0.5,(C:1,D:1e-07)1/2:0.25,(E,'F''x')2/2);\n");
+  EXPECT_EQ(AnnotatedNewick(r, LabelStyle::kBoth),
+            "((A:1,B:2)'100 (1/1)':0.5,(C:1,D:1e-07)'50 (1/2)':0.25,(E,'F''x')'100 (2/2)');\n");
 }
 
 TEST(Report, AnnotatedNewickReadsBackAsTheSameTree) {
@@ -63,11 +68,12 @@ TEST(Report, AnnotatedNewickReadsBackAsTheSameTree) {
 }
 
 TEST(Report, SupportTableNamesEachCladeWithoutTheFirstTaxon) {
+  // With the reference's branch lengths and its own support labels, empty where none.
   EXPECT_EQ(SupportTable(Example()),
-            "taxa\ttestable\tsurvived\tsurvival\n"
-            "C,D\t2\t1\t0.500\n"
-            "E,F'x\t2\t2\t1.000\n"
-            "C,D,E,F'x\t1\t1\t1.000\n");
+            "taxa\ttestable\tsurvived\tsurvival\tbranch_length\treference_support\n"
+            "C,D\t2\t1\t0.500\t0.25\t80/99\n"
+            "E,F'x\t2\t2\t1.000\t\t\n"
+            "C,D,E,F'x\t1\t1\t1.000\t0.5\t95\n");
 }
 
 }  // namespace

@@ -81,15 +81,22 @@ SupportResult ComputeSupport(const SupportInput& input) {
   if (n < 4)
     Raise("The design " + Quoted(design.source) + " has fewer than 4 taxa: no clade to test");
 
-  std::size_t anchor = 0;
-  const bool rooted = !input.outgroup.empty();
-  if (rooted) {
-    const long o = index.Find(input.outgroup);
+  CladeRules rules;
+  rules.collapse_below = input.collapse_below;
+  for (const std::string& name : input.outgroup) {
+    const long o = index.Find(name);
     if (o < 0)
-      Raise("The outgroup " + Quoted(input.outgroup) + " is not a taxon of the design " +
+      Raise("The outgroup " + Quoted(name) + " is not a taxon of the design " +
             Quoted(design.source));
-    anchor = static_cast<std::size_t>(o);
+    rules.outgroup.push_back(static_cast<std::size_t>(o));
   }
+  std::sort(rules.outgroup.begin(), rules.outgroup.end());
+  rules.outgroup.erase(std::unique(rules.outgroup.begin(), rules.outgroup.end()),
+                       rules.outgroup.end());
+  const bool rooted = !rules.outgroup.empty();
+  if (n - rules.outgroup.size() < 2)
+    Raise("The outgroup leaves fewer than 2 taxa of the design " + Quoted(design.source) +
+          " to form clades");
 
   const std::size_t groups = input.groups.size();
   const std::size_t designed = design.omitted.size();
@@ -104,7 +111,24 @@ SupportResult ComputeSupport(const SupportInput& input) {
 
   SupportResult result;
   result.names = names;
-  result.clades = FindClades(input.reference, ref_taxa, n, anchor, rooted);
+  result.clades = FindClades(input.reference, ref_taxa, n, rules);
+  // Several outgroup taxa must make one side of a branch: the rest is then a clade.
+  long ingroup = -1;
+  if (rules.outgroup.size() >= 2) {
+    std::vector<Word> rest(result.clades.sets.words(), 0);
+    for (std::size_t t = 0; t < n; ++t)
+      if (!TestBit(result.clades.outgroup.data(), t)) SetBit(rest.data(), t);
+    ingroup = result.clades.sets.Find(rest.data());
+    if (ingroup < 0) {
+      std::string taxa;
+      for (const std::size_t t : rules.outgroup)
+        taxa += (taxa.empty() ? "" : ", ") + Quoted(names[t]);
+      Raise("The outgroup's taxa " + taxa + " do not stand together on one side of a branch of " +
+            "the reference tree " + input.reference.origin +
+            (rules.collapse_below >= 0 ? " (of more than the collapsed length)" : "") +
+            ", so it cannot be rooted on them");
+    }
+  }
   const std::size_t count = result.clades.sets.size();
   result.testable.assign(count, 0);
   result.survived.assign(count, 0);
@@ -161,11 +185,31 @@ SupportResult ComputeSupport(const SupportInput& input) {
     }
   }
 
+  const std::vector<long> ref_clade = CladeOfEachNode(result.clades, input.reference, ref_taxa);
+  result.reference_support.assign(count, "");
+  for (std::size_t v = 0; v < ref_clade.size(); ++v) {
+    const long c = ref_clade[v];
+    if (c >= 0 && result.reference_support[std::size_t(c)].empty())
+      result.reference_support[std::size_t(c)] = input.reference.support[v];
+  }
+
   if (rooted) {
     int outgroup_leaf = 0;
     for (std::size_t v = 0; v < ref_taxa.size(); ++v)
-      if (ref_taxa[v] == static_cast<int>(anchor)) outgroup_leaf = static_cast<int>(v);
-    result.shown = Reroot(input.reference, input.reference.parent[std::size_t(outgroup_leaf)]);
+      if (ref_taxa[v] == static_cast<int>(result.clades.anchor))
+        outgroup_leaf = static_cast<int>(v);
+    int new_root = input.reference.parent[std::size_t(outgroup_leaf)];
+    if (ingroup >= 0) {
+      // Root next to the branch between the outgroup and the rest: at its lower end when
+      // the outgroup lies below it, else at its upper end.
+      std::size_t branch = 1;
+      while (ref_clade[branch] != ingroup) ++branch;
+      bool outgroup_below = false;
+      for (int v = outgroup_leaf; v >= 0; v = input.reference.parent[std::size_t(v)])
+        outgroup_below = outgroup_below || std::size_t(v) == branch;
+      new_root = outgroup_below ? static_cast<int>(branch) : input.reference.parent[branch];
+    }
+    result.shown = Reroot(input.reference, new_root);
   } else {
     result.shown = input.reference;
   }
@@ -176,7 +220,7 @@ SupportResult ComputeSupport(const SupportInput& input) {
   return result;
 }
 
-std::vector<ByTaxonRow> ByTaxon(const SupportResult& result) {
+std::vector<ByTaxonRow> TaxonCladeCounts(const SupportResult& result) {
   const std::size_t n = result.names.size();
   const std::size_t count = result.clades.sets.size();
   // Groups whose tree lacks each taxon.
@@ -205,12 +249,18 @@ std::vector<ByTaxonRow> ByTaxon(const SupportResult& result) {
     for (std::size_t c = 0; c < count; ++c) {
       const ByTaxonRow row{
           t, c, tested[c], fell[c], result.testable[c] - tested[c], fell_all[c] - fell[c]};
-      if (row.testable_without == 0 || row.testable_with == 0) continue;
-      // fell_without / testable_without > fell_with / testable_with, in whole numbers.
-      if (row.fell_without * row.testable_with > row.fell_with * row.testable_without)
-        rows.push_back(row);
+      if (row.testable_without > 0 && row.testable_with > 0) rows.push_back(row);
     }
   }
+  return rows;
+}
+
+std::vector<ByTaxonRow> ByTaxon(const SupportResult& result) {
+  std::vector<ByTaxonRow> rows = TaxonCladeCounts(result);
+  // fell_without / testable_without > fell_with / testable_with, in whole numbers.
+  std::erase_if(rows, [](const ByTaxonRow& r) {
+    return r.fell_without * r.testable_with <= r.fell_with * r.testable_without;
+  });
   return rows;
 }
 

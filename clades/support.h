@@ -20,7 +20,11 @@ struct SupportInput {
   // Per group, when not empty: true where the group has no tree. Its entry in `groups` is
   // then not read, and the group is left out of every count.
   std::vector<bool> missing;
-  std::string outgroup;        // empty: unrooted comparison
+  // The outgroup's taxa (rooted comparison: the clades are the sides away
+  // from them); empty: unrooted. Several must stand on one side of a reference branch.
+  std::vector<std::string> outgroup;
+  // Branches of this length or less are absent in every tree; negative: none is.
+  double collapse_below = -1;
   bool keep_outcomes = false;  // keep each group's outcome (for ByTaxon)
 };
 
@@ -37,12 +41,16 @@ struct SupportResult {
   std::vector<GroupOutcome> outcomes;
   std::vector<std::vector<std::size_t>> absent;
   std::vector<std::size_t> missing;  // the groups without a tree, numbered from 1
+  // Per clade: the reference tree's own label on its branch (another program's support),
+  // "" when it has none.
+  std::vector<std::string> reference_support;
 };
 
 // Checks the trees against the design and counts. Raises an error naming the tree (its
 // file and number, and its group) and the taxon when: a tree holds a taxon that is not
 // in the design, or holds it twice; a group's tree holds a taxon its group left out; the
-// reference lacks a taxon of the design; the outgroup is not a taxon of the design; the
+// reference lacks a taxon of the design; an outgroup taxon is not a taxon of the design,
+// or the outgroup's taxa do not stand on one side of a reference branch; the
 // number of group trees differs from the design's number of groups (or, for a design
 // from groups.tsv, is below the largest group number). When a group's tree holds a
 // taxon its group left out but exactly the taxa another group kept, the error says the
@@ -60,8 +68,12 @@ struct ByTaxonRow {
 };
 
 // The pairs (taxon, clade) where the clade was testable at least once both with and
-// without the taxon and fell more often, as a share of its tests, without it. Ordered
-// by taxon in list order, then by clade in row order. Needs `keep_outcomes`.
+// without the taxon, ordered by taxon in list order, then by clade in row order. Needs
+// `keep_outcomes`.
+std::vector<ByTaxonRow> TaxonCladeCounts(const SupportResult& result);
+
+// Those of TaxonCladeCounts where the clade fell more often, as a share of its tests,
+// without the taxon.
 std::vector<ByTaxonRow> ByTaxon(const SupportResult& result);
 
 }  // namespace dk::clades

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -14,6 +15,7 @@
 #include "clades/report.h"
 #include "clades/support.h"
 #include "clades/svg.h"
+#include "clades/taxon_tests.h"
 #include "clades/tree_reader.h"
 #include "platform/env.h"
 #include "platform/errors.h"
@@ -37,6 +39,22 @@ std::string Svg(const SupportResult& result, std::size_t groups, const std::stri
   std::string title = "Clade survival in " + std::to_string(groups) + " groups";
   if (!outgroup.empty()) title += ", rooted on " + outgroup;
   return DrawTreeSvg(result.shown, labels, title);
+}
+
+// Without a collapse length: how many testable clades sit on branches of kShortBranch or
+// less, which tree programs write for branches they could not resolve.
+constexpr double kShortBranch = 1e-6;
+
+std::string ShortBranchNote(const SupportResult& result, double collapse_below) {
+  if (collapse_below >= 0) return "";
+  std::size_t short_ones = 0;
+  for (std::size_t c = 0; c < result.testable.size(); ++c)
+    short_ones += result.testable[c] > 0 && result.clades.length[c] <= kShortBranch;
+  if (short_ones == 0) return "";
+  return "; " + std::to_string(short_ones) + " testable clade" + (short_ones == 1 ? "" : "s") +
+         " of the reference sit" + (short_ones == 1 ? "s" : "") +
+         " on branches of 1e-06 or less, which tree programs write for unresolved ones "
+         "(--collapse-below 1e-06 treats them as absent)";
 }
 
 bool IsFolder(const std::string& path) {
@@ -169,16 +187,35 @@ std::string RunSupport(const SupportOptions& options) {
   for (const int leaf : Leaves(input.reference))
     reference_taxa.push_back(input.reference.label[std::size_t(leaf)]);
   CompleteNames(design, reference_taxa, reference_file);
+  for (const std::string& value : options.outgroup) {
+    if (std::find(design.names.begin(), design.names.end(), value) != design.names.end() ||
+        value.find(',') == std::string::npos) {
+      input.outgroup.push_back(value);
+      continue;
+    }
+    for (std::size_t at = 0; at <= value.size();) {
+      const std::size_t comma = std::min(value.find(',', at), value.size());
+      input.outgroup.push_back(value.substr(at, comma - at));
+      at = comma + 1;
+    }
+  }
   input.design = std::move(design);
-  input.outgroup = options.outgroup;
-  input.keep_outcomes = options.by_taxon;
+  input.collapse_below = options.collapse_below;
+  input.keep_outcomes = true;
   const SupportResult result = ComputeSupport(input);
 
   std::vector<std::pair<std::string, std::string>> out;
   out.emplace_back("support.tsv", SupportTable(result));
-  out.emplace_back("support.tre", AnnotatedNewick(result));
+  out.emplace_back("support.tre", AnnotatedNewick(result, options.labels));
   const std::size_t counted = input.groups.size() - result.missing.size();
-  out.emplace_back("support.svg", Svg(result, counted, options.outgroup));
+  std::string rooted_on;
+  for (const std::string& name : input.outgroup)
+    rooted_on += (rooted_on.empty() ? "" : ", ") + name;
+  out.emplace_back("support.svg", Svg(result, counted, rooted_on));
+  out.emplace_back("outcomes.tsv", OutcomesTable(result));
+  const TaxonTests tests = TestTaxa(result);
+  out.emplace_back("taxa.tsv", TaxaTable(result, tests));
+  out.emplace_back("instability.tsv", InstabilityTable(result, tests));
   if (options.by_taxon) out.emplace_back("by_taxon.tsv", ByTaxonTable(result, ByTaxon(result)));
   if (options.allow_missing) {
     std::string missing = "group\n";
@@ -202,7 +239,8 @@ std::string RunSupport(const SupportOptions& options) {
               ? std::string()
               : " (without group" + std::string(result.missing.size() == 1 ? " " : "s ") +
                     GroupRanges(result.missing) + ", which have none)") +
-         "; wrote " + std::to_string(out.size()) + " files to " + QuoteForMessage(options.output);
+         "; wrote " + std::to_string(out.size()) + " files to " + QuoteForMessage(options.output) +
+         ShortBranchNote(result, options.collapse_below);
 }
 
 }  // namespace dk::clades
@@ -232,21 +270,35 @@ int SupportCommand(int argc, char** argv) {
   app.add_flag("--allow-missing", opt.allow_missing,
                "Go on without the groups that have no tree, and list them in missing.tsv");
   app.add_option("--outgroup", opt.outgroup,
-                 "Compare clades as rooted on this taxon (default: unrooted)");
+                 "Compare clades as rooted on this taxon (repeat it, or give a comma\n"
+                 "list, for several; default: unrooted)");
+  app.add_option("--collapse-below", opt.collapse_below,
+                 "Treat a branch of this length or less as absent, in the reference\n"
+                 "and every group's tree (e.g. 1e-06)")
+      ->check(CLI::NonNegativeNumber);
+  std::string labels = "percent";
+  app.add_option("--labels", labels, "support.tre's labels: percent (71), counts (5/7) or both")
+      ->check(CLI::IsMember({"percent", "counts", "both"}));
   app.add_flag("--by-taxon", opt.by_taxon,
                "Also write by_taxon.tsv: the clades that fell more often when a taxon\n"
                "was left out than when it was kept");
   app.add_option("--output", opt.output, "The folder to write the results into")->required();
   app.footer(
-      "Writes DIR/support.tsv, support.tre, support.svg (and by_taxon.tsv,\n"
-      "missing.tsv), all or nothing. Exit status: 0 on success, 2 for a usage error, 1 for any "
+      "Writes DIR/support.tsv, support.tre, support.svg, outcomes.tsv, taxa.tsv,\n"
+      "instability.tsv (and by_taxon.tsv, missing.tsv), all or nothing. Exit status: 0 on success, "
+      "2 for a usage error, 1 for any "
       "other error.");
   const std::string command = argc > 0 ? argv[0] : "support";
   try {
     app.parse(argc, argv);
-    if (app.count("--outgroup") > 0 && opt.outgroup.empty()) {
-      throw CLI::ValidationError("--outgroup", "is empty: name a taxon, or leave the option out");
+    for (const std::string& name : opt.outgroup) {
+      if (name.empty()) {
+        throw CLI::ValidationError("--outgroup", "is empty: name a taxon, or leave the option out");
+      }
     }
+    opt.labels = labels == "counts" ? dk::clades::LabelStyle::kCounts
+                 : labels == "both" ? dk::clades::LabelStyle::kBoth
+                                    : dk::clades::LabelStyle::kPercent;
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {

@@ -1,7 +1,8 @@
 // dropkit-batch support: clade survival from the groups' trees.
 //
 //   dropkit-batch support [--reference TREE] --trees DIR|FILE... [--design DESIGN]
-//                         [--tree-name PATTERN] [--allow-missing] [--outgroup NAME]
+//                         [--tree-name PATTERN] [--allow-missing] [--outgroup NAME]...
+//                         [--collapse-below LENGTH] [--labels percent|counts|both]
 //                         [--by-taxon] --output DIR
 //
 // docs/support.md describes what it computes and the files it writes.
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "clades/limits.h"
+#include "clades/report.h"
 
 namespace dk::clades {
 
@@ -24,17 +26,22 @@ struct SupportOptions {
   std::string design;          // dropkit.json or groups.tsv; "" with a folder: its dropkit.json
   std::string tree_name;       // the groups' tree files, with {group}; "" as the design records
   bool allow_missing = false;  // go on without groups that have no tree (missing.tsv)
-  std::string outgroup;        // empty: unrooted
+  // The outgroup's taxa, each value a name of the design or a comma list of them; empty:
+  // unrooted.
+  std::vector<std::string> outgroup;
+  double collapse_below = -1;  // branches of this length or less are absent; < 0: none
+  LabelStyle labels = LabelStyle::kPercent;  // support.tre's labels
   bool by_taxon = false;
   std::string output;  // the folder to write into; made when missing
   InputLimits limits;
 };
 
 // Reads the inputs, computes clade survival and writes DIR/support.tsv, support.tre,
-// support.svg, with by_taxon by_taxon.tsv, and with allow_missing missing.tsv (the groups
-// without a tree). Missing trees are an error, naming every such group, without it. Either every
-// file is written or, on any error, none is changed; the error (dk::RuntimeError) names the file
-// and what was wrong. Returns a one-line summary of what was done.
+// support.svg, outcomes.tsv, taxa.tsv and instability.tsv, with by_taxon by_taxon.tsv,
+// and with allow_missing missing.tsv (the groups without a tree). Missing trees are an error,
+// naming every such group, without it. Either every file is written or, on any error, none is
+// changed; the error (dk::RuntimeError) names the file and what was wrong. Returns a one-line
+// summary of what was done.
 std::string RunSupport(const SupportOptions& options);
 
 }  // namespace dk::clades

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <numeric>
 #include <sstream>
@@ -101,6 +102,44 @@ TEST(SupportExample, FindsEachGroupsTreeByItsNameAndNamesEveryMissingOne) {
   EXPECT_NE(ReadFile(dir.file("out/support.tsv")).find("\nGamma,Delta\t5\t"), std::string::npos);
 }
 
+// Each row of support.tsv counts the cells of its row in outcomes.tsv.
+TEST(SupportExample, SupportTableDerivesFromTheOutcomes) {
+  TempDir dir;
+  RunSupport(ExampleOptions("dropkit.json", dir.path()));
+  std::istringstream outcomes(ReadFile(dir.file("outcomes.tsv")));
+  std::string derived = "taxa\ttestable\tsurvived\n", line;
+  std::getline(outcomes, line);
+  EXPECT_EQ(line, "taxa\t1\t2\t3\t4\t5\t6\t7\t8\t9\t10");
+  while (std::getline(outcomes, line)) {
+    const std::size_t tab = line.find('\t');
+    const std::string cells = line.substr(tab);
+    const auto ones = std::count(cells.begin(), cells.end(), '1');
+    const auto zeros = std::count(cells.begin(), cells.end(), '0');
+    derived += line.substr(0, tab) + '\t' + std::to_string(ones + zeros) + '\t' +
+               std::to_string(ones) + '\n';
+  }
+  std::istringstream support(ReadFile(dir.file("support.tsv")));
+  std::string counted;
+  while (std::getline(support, line)) {
+    const std::size_t third = line.find('\t', line.find('\t', line.find('\t') + 1) + 1);
+    counted += line.substr(0, third) + '\n';
+  }
+  EXPECT_EQ(derived, counted);
+
+  // A reference branch of 1e-6 or less is pointed out when nothing collapses it.
+  std::string reference = ReadFile(kExample + "reference.tre");
+  reference.replace(reference.find("0.0000020228"), 12, "1e-07");
+  WriteFile(dir.file("short.tre"), reference);
+  SupportOptions o = ExampleOptions("dropkit.json", dir.file("short"));
+  o.reference = dir.file("short.tre");
+  EXPECT_NE(RunSupport(o).find("; 1 testable clade of the reference sits on branches of 1e-06 or "
+                               "less"),
+            std::string::npos);
+  o.collapse_below = 1e-6;
+  EXPECT_EQ(RunSupport(o).find("1e-06 or less"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir.file("short/support.tsv")).find("Gamma,Delta\t"), std::string::npos);
+}
+
 TEST(SupportCommand, RunsFromTheCommandLineAndReportsOnStandardError) {
   TempDir dir;
   TestEnv env;
@@ -121,11 +160,11 @@ TEST(SupportCommand, RunsFromTheCommandLineAndReportsOnStandardError) {
   for (std::string& a : args) argv.push_back(a.data());
   EXPECT_EQ(SupportCommand(int(argv.size()), argv.data()), 0);
   EXPECT_EQ(env.err,
-            "dropkit-batch support: 13 clades of 16 taxa compared with 10 group trees; wrote 3 "
+            "dropkit-batch support: 13 clades of 16 taxa compared with 10 group trees; wrote 6 "
             "files to '" +
                 out + "'\n");
-  EXPECT_EQ(ReadFile(dir.file("out/support.tsv")).substr(0, 40),
-            "taxa\ttestable\tsurvived\tsurvival\nAlpha,Be");
+  const std::string table = ReadFile(dir.file("out/support.tsv"));
+  EXPECT_EQ(table.substr(table.find('\n') + 1, 8), "Alpha,Be");  // the side away from Pi
 
   args[8] = "Nobody";
   argv.clear();

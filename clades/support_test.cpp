@@ -44,23 +44,64 @@ TEST(Support, CountsTheWorkedExampleOfTheDocs) {
   EXPECT_EQ(ByTaxonTable(r, ByTaxon(r)).substr(ByTaxonTable(r, {}).size()),
             "B\tC,D\t1\t1\t1.000\t1\t0\t0.000\n");
   EXPECT_EQ(SupportTable(r),
-            "taxa\ttestable\tsurvived\tsurvival\n"
-            "C,D\t2\t1\t0.500\n"
-            "E,F\t1\t1\t1.000\n"
-            "C,D,E,F\t1\t1\t1.000\n");
+            "taxa\ttestable\tsurvived\tsurvival\tbranch_length\n"
+            "C,D\t2\t1\t0.500\t\n"
+            "E,F\t1\t1\t1.000\t\n"
+            "C,D,E,F\t1\t1\t1.000\t\n");
+  // Every table derives from the outcomes: group 1 lacks B, group 2 lacks E and F.
+  EXPECT_EQ(OutcomesTable(r), "taxa\t1\t2\nC,D\t0\t1\nE,F\t1\t\nC,D,E,F\t\t1\n");
+}
+
+TEST(Support, ABranchAtOrBelowTheCollapseLengthIsNoCladeInAnyTree) {
+  SupportInput in = Input({{0}, {1}}, {"((B,C):0,D,(E,F):1);", "((A,C):1,D,(E,F):1e-9);"});
+  in.reference = Parse("((A,B):0.5,(C,D):1e-6,(E,F):2e-6);", "ref.tre");
+  in.collapse_below = 1e-6;
+  const SupportResult r = ComputeSupport(in);
+  // (C,D) is gone from the reference; (E,F) survived in group 1, and is collapsed in
+  // group 2's tree, so it fell there.
+  EXPECT_EQ(SupportTable(r),
+            "taxa\ttestable\tsurvived\tsurvival\tbranch_length\n"
+            "E,F\t2\t1\t0.500\t2e-06\n"
+            "C,D,E,F\t0\t0\t\t0.5\n");
+  in.collapse_below = -1;
+  EXPECT_EQ(ComputeSupport(in).clades.sets.size(), 3u);
+}
+
+TEST(Support, SeveralOutgroupTaxaRootTheTreesWhereTheyStandTogether) {
+  SupportInput in =
+      Input({{}, {}, {4}}, {"((A,B),(C,D),(E,F));", "((A,E),(C,D),(B,F));", "((A,B),(C,D),F);"});
+  in.outgroup = {"E", "F"};
+  const SupportResult r = ComputeSupport(in);
+  // Group 2 splits E from F: nothing is testable there. Group 3 holds F alone: A,B,C,D
+  // keeps one taxon on the outgroup's side.
+  EXPECT_EQ(SupportTable(r),
+            "taxa\ttestable\tsurvived\tsurvival\tbranch_length\n"
+            "A,B\t2\t2\t1.000\t\n"
+            "C,D\t2\t2\t1.000\t\n"
+            "A,B,C,D\t1\t1\t1.000\t\n");
+  // Shown rooted where the outgroup meets the rest, which hangs whole from the root.
+  const Children kids(r.shown);
+  std::vector<std::string> below_root;
+  for (const int* c = kids.begin(0); c != kids.end(0); ++c)
+    below_root.push_back(r.shown.label[std::size_t(*c)] + std::to_string(kids.count(*c)));
+  EXPECT_EQ(below_root, (std::vector<std::string>{"2", "E0", "F0"}));
+  in.outgroup = {"A", "E"};
+  EXPECT_EQ(ErrorOf([&] { ComputeSupport(in); }),
+            "The outgroup's taxa 'A', 'E' do not stand together on one side of a branch of the "
+            "reference tree 'ref.tre', tree 1, so it cannot be rooted on them");
 }
 
 TEST(Support, RootedOnAnOutgroupNamesTheSideAwayFromItAndSkipsGroupsWithoutIt) {
   SupportInput in = Input({{0}, {}}, {"((B,C),D,(E,F));", "((A,B),((C,D),E),F);"});
-  in.outgroup = "F";
+  in.outgroup = {"F"};
   const SupportResult r = ComputeSupport(in);
   // Group 1 lacks A: (A,B) keeps one taxon; (C,D) fell; (A,B,C,D) is (B,C,D) there and
   // survived. Group 2 has all: only (A,B,C,D) fell.
   EXPECT_EQ(SupportTable(r),
-            "taxa\ttestable\tsurvived\tsurvival\n"
-            "A,B\t1\t1\t1.000\n"
-            "C,D\t2\t1\t0.500\n"
-            "A,B,C,D\t2\t1\t0.500\n");
+            "taxa\ttestable\tsurvived\tsurvival\tbranch_length\n"
+            "A,B\t1\t1\t1.000\t\n"
+            "C,D\t2\t1\t0.500\t\n"
+            "A,B,C,D\t2\t1\t0.500\t\n");
   in.design.omitted = {{5}, {}};
   in.groups[0] = Parse("((B,C),D,(E,A));");
   const SupportResult without = ComputeSupport(in);
@@ -110,7 +151,7 @@ TEST(Support, RefusesAReferenceMissingATaxonAndAnUnknownOutgroup) {
             "The reference tree 'ref.tre', tree 1 holds the taxon 'X', which is not in the "
             "design");
   SupportInput rooted = Input({{1}}, {"((A,C),D,(E,F));"});
-  rooted.outgroup = "Z";
+  rooted.outgroup = {"Z"};
   EXPECT_EQ(ErrorOf([&] { ComputeSupport(rooted); }),
             "The outgroup 'Z' is not a taxon of the design 'd.json'");
 }

@@ -9,6 +9,7 @@ int Tree::Add(int parent_node, std::string name, double branch_length) {
   parent.push_back(parent_node);
   label.push_back(std::move(name));
   length.push_back(branch_length);
+  support.emplace_back();
   return static_cast<int>(parent.size()) - 1;
 }
 
@@ -39,6 +40,20 @@ double JoinLengths(double a, double b) {
 }
 
 }  // namespace
+
+std::vector<double> EdgeLengths(const Tree& tree) {
+  std::vector<double> edge(tree.length);
+  if (!edge.empty()) edge[0] = NAN;
+  std::vector<int> below_root;
+  for (std::size_t v = 1; v < tree.size(); ++v)
+    if (tree.parent[v] == 0) below_root.push_back(static_cast<int>(v));
+  if (below_root.size() == 2) {
+    const double joined = JoinLengths(tree.length[std::size_t(below_root[0])],
+                                      tree.length[std::size_t(below_root[1])]);
+    for (const int v : below_root) edge[std::size_t(v)] = joined;
+  }
+  return edge;
+}
 
 Tree Reroot(const Tree& tree, int new_root) {
   const Children children(tree);

@@ -13,6 +13,9 @@ struct Tree {
   std::vector<int> parent;         // parent[0] == -1 (the root); parent[i] < i otherwise
   std::vector<std::string> label;  // a leaf's name as read; "" for inner nodes
   std::vector<double> length;      // the branch to the parent; NaN when the file gives none
+  // An inner node's own label as read (another program's support for its branch, e.g.
+  // "95" or "88.5/97"); "" for leaves and unlabelled nodes. Reroot does not carry it.
+  std::vector<std::string> support;
 
   std::size_t size() const { return parent.size(); }
   // Adds a node under `parent_node` (-1 for the root) and returns its index.
@@ -31,6 +34,11 @@ struct Children {
  private:
   int at(int v) const { return start[static_cast<std::size_t>(v)]; }
 };
+
+// The length of each node's branch as an edge of the unrooted tree: its own length, but
+// the two branches below a root of degree two are one edge, the sum of both (NaN for the
+// root, and where the file gives no length).
+std::vector<double> EdgeLengths(const Tree& tree);
 
 // The indices of the leaves (nodes without children), in preorder.
 std::vector<int> Leaves(const Tree& tree);

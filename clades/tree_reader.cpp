@@ -66,6 +66,7 @@ std::string Convert(const NxsSimpleTree& tree, const NxsTaxaBlockAPI& taxa, std:
       name = taxa.GetTaxonLabel(taxon);
     }
     const int id = out->Add(item.parent, std::move(name), length);
+    if (!item.node->IsTip()) out->support[std::size_t(id)] = item.node->GetName();
     kids.clear();
     for (const NxsSimpleNode* c = item.node->GetFirstChild(); c != nullptr; c = c->GetNextSib())
       kids.push_back(c);

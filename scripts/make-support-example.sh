@@ -22,7 +22,7 @@ mkdir -p "$out"
 cp "$work/run/reference.treefile" "$out/reference.tre"
 cat "$work"/run/group*.treefile >"$out/groups.tre"
 cp "$work/run/groups.tsv" "$work/run/dropkit.json" "$out/"
-cp "$work"/support/{support.tsv,support.tre,support.svg,by_taxon.tsv} "$out/"
+cp "$work"/support/{support.tsv,support.tre,support.svg,by_taxon.tsv,outcomes.tsv,taxa.tsv,instability.tsv} "$out/"
 rsvg-convert -w 720 "$out/support.svg" -o "$root/docs/support.png" 2>/dev/null ||
   echo "rsvg-convert not found: docs/support.png not made (Debian package librsvg2-bin)" >&2
 echo "Wrote the example to $out"

@@ -67,7 +67,7 @@ if [ "$check" = 1 ]; then
   if [ "$real_iqtree" = 1 ]; then
     example="$root/examples/jackknife/support"
     status=0
-    for file in run/groups.tsv support/support.tsv support/by_taxon.tsv; do
+    for file in run/groups.tsv support/support.tsv support/by_taxon.tsv support/taxa.tsv; do
       cmp -s "$out/$file" "$example/$(basename "$file")" ||
         { echo "$file differs from the example's" >&2; status=1; }
     done
