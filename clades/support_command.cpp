@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -55,6 +56,24 @@ std::string ShortBranchNote(const SupportResult& result, double collapse_below) 
          " of the reference sit" + (short_ones == 1 ? "s" : "") +
          " on branches of 1e-06 or less, which tree programs write for unresolved ones "
          "(--collapse-below 1e-06 treats them as absent)";
+}
+
+// The most bytes support.png may have.
+constexpr std::size_t kMaxPngBytes = std::size_t{256} << 20;
+
+// Draws the last output, support.svg, as support.png with rsvg-convert where it is
+// installed. Returns "" or a note for the summary on why there is no picture.
+std::string AddPng(std::vector<std::pair<std::string, std::string>>* out) {
+  std::string png;
+  const int status = Env::Current()->RunFilter({"rsvg-convert", "--format=png"}, out->back().second,
+                                               kMaxPngBytes, &png);
+  if (status == -ENOENT) return "";
+  if (status != 0 || !png.starts_with("\x89PNG")) {
+    return "; support.png was not drawn: rsvg-convert " +
+           (status < 0 ? ErrnoText(status) : "ended with status " + std::to_string(status));
+  }
+  out->emplace_back("support.png", std::move(png));
+  return "";
 }
 
 bool IsFolder(const std::string& path) {
@@ -212,6 +231,7 @@ std::string RunSupport(const SupportOptions& options) {
   for (const std::string& name : input.outgroup)
     rooted_on += (rooted_on.empty() ? "" : ", ") + name;
   out.emplace_back("support.svg", Svg(result, counted, rooted_on));
+  const std::string png_note = AddPng(&out);
   out.emplace_back("outcomes.tsv", OutcomesTable(result));
   const TaxonTests tests = TestTaxa(result);
   out.emplace_back("taxa.tsv", TaxaTable(result, tests));
@@ -240,7 +260,7 @@ std::string RunSupport(const SupportOptions& options) {
               : " (without group" + std::string(result.missing.size() == 1 ? " " : "s ") +
                     GroupRanges(result.missing) + ", which have none)") +
          "; wrote " + std::to_string(out.size()) + " files to " + QuoteForMessage(options.output) +
-         ShortBranchNote(result, options.collapse_below);
+         ShortBranchNote(result, options.collapse_below) + png_note;
 }
 
 }  // namespace dk::clades

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <numeric>
 #include <sstream>
@@ -126,6 +128,21 @@ TEST(SupportExample, SupportTableDerivesFromTheOutcomes) {
   }
   EXPECT_EQ(derived, counted);
 
+  // The picture is drawn as PNG too where rsvg-convert is installed, and left out where not.
+  TestEnv env;
+  const bool drawn = std::filesystem::exists(dir.file("support.png"));
+  EXPECT_EQ(drawn, std::system("command -v rsvg-convert >/dev/null") == 0);
+  if (drawn) {
+    EXPECT_EQ(ReadFile(dir.file("support.png")).substr(0, 4), "\x89PNG");
+  }
+  env.program_errors["rsvg-convert"] = ENOENT;
+  RunSupport(ExampleOptions("dropkit.json", dir.file("no_png")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("no_png/support.png")));
+  env.program_errors["rsvg-convert"] = EACCES;
+  EXPECT_NE(RunSupport(ExampleOptions("dropkit.json", dir.file("no_png")))
+                .find("; support.png was not drawn: rsvg-convert Permission denied"),
+            std::string::npos);
+
   // A reference branch of 1e-6 or less is pointed out when nothing collapses it.
   std::string reference = ReadFile(kExample + "reference.tre");
   reference.replace(reference.find("0.0000020228"), 12, "1e-07");
@@ -143,6 +160,7 @@ TEST(SupportExample, SupportTableDerivesFromTheOutcomes) {
 TEST(SupportCommand, RunsFromTheCommandLineAndReportsOnStandardError) {
   TempDir dir;
   TestEnv env;
+  env.program_errors["rsvg-convert"] = ENOENT;  // the same files on every machine
   const std::string reference = kExample + "reference.tre", trees = kExample + "groups.tre",
                     design = kExample + "groups.tsv", out = dir.file("out");
   std::vector<std::string> args{"dropkit-batch support",

@@ -3,7 +3,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
 #include <sys/random.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,13 +27,15 @@ long Result(long r) {
   return r < 0 ? -errno : r;
 }
 
-void WriteAll(int fd, std::string_view text) {
+// Writes all of `text`; false when a write fails.
+bool WriteAll(int fd, std::string_view text) {
   while (!text.empty()) {
     const ssize_t n = ::write(fd, text.data(), text.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n <= 0) return false;
     text.remove_prefix(static_cast<std::size_t>(n));
   }
+  return true;
 }
 
 class PosixEnv : public Env {
@@ -168,9 +173,69 @@ class PosixEnv : public Env {
       n -= static_cast<std::size_t>(r);
     }
   }
+  int RunFilter(const std::vector<std::string>& argv, std::string_view input,
+                std::size_t max_output, std::string* output) override;
   void ConsoleOut(std::string_view text) override { WriteAll(STDOUT_FILENO, text); }
   void ConsoleErr(std::string_view text) override { WriteAll(STDERR_FILENO, text); }
 };
+
+// Closes a descriptor when a scope ends.
+struct FdGuard {
+  int fd = -1;
+  ~FdGuard() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+int PosixEnv::RunFilter(const std::vector<std::string>& argv, std::string_view input,
+                        std::size_t max_output, std::string* output) {
+  // The input goes through an unnamed file, so that a program that stops reading early
+  // can never block this process or raise SIGPIPE in it.
+  FdGuard in{static_cast<int>(::memfd_create("dropkit-input", MFD_CLOEXEC))};
+  if (in.fd < 0) return -errno;
+  if (!WriteAll(in.fd, input)) return -EIO;
+  if (::lseek(in.fd, 0, SEEK_SET) < 0) return -errno;
+  int pipe_fds[2];
+  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) return -errno;
+  FdGuard out{pipe_fds[0]}, child_out{pipe_fds[1]};
+
+  posix_spawn_file_actions_t actions;
+  ::posix_spawn_file_actions_init(&actions);
+  ::posix_spawn_file_actions_adddup2(&actions, in.fd, STDIN_FILENO);
+  ::posix_spawn_file_actions_adddup2(&actions, child_out.fd, STDOUT_FILENO);
+  ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -spawned;
+  ::close(child_out.fd);
+  child_out.fd = -1;
+
+  output->clear();
+  bool too_much = false;
+  char buf[65536];
+  for (;;) {
+    const ssize_t r = ::read(out.fd, buf, sizeof buf);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    if (output->size() + static_cast<std::size_t>(r) > max_output) {
+      too_much = true;
+      ::kill(pid, SIGKILL);
+      break;
+    }
+    output->append(buf, static_cast<std::size_t>(r));
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -errno;
+  }
+  if (too_much) return -EFBIG;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -ECHILD;
+}
 
 Env* current_env = nullptr;
 

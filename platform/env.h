@@ -91,6 +91,14 @@ class Env {
   // Fills `buf` with bytes from the operating system's entropy source.
   virtual void Entropy(void* buf, std::size_t n) = 0;
 
+  // Runs the program argv[0] (found on PATH) with `input` as its standard input and its
+  // standard error discarded, and stores its standard output in *output. Returns its exit
+  // status (0 for success), 128 + the signal that ended it, -ENOENT when there is no such
+  // program, -EFBIG (the program killed) when it writes more than `max_output` bytes, or
+  // another -errno. REQUIRES: argv is not empty.
+  virtual int RunFilter(const std::vector<std::string>& argv, std::string_view input,
+                        std::size_t max_output, std::string* output) = 0;
+
   // Console streams. Failures are ignored: a display never stops a command.
   virtual void ConsoleOut(std::string_view text) = 0;
   virtual void ConsoleErr(std::string_view text) = 0;
@@ -149,6 +157,10 @@ class EnvWrapper : public Env {
   unsigned Processors() override { return target_->Processors(); }
   LocalTime Now() override { return target_->Now(); }
   void Entropy(void* buf, std::size_t n) override { target_->Entropy(buf, n); }
+  int RunFilter(const std::vector<std::string>& argv, std::string_view input,
+                std::size_t max_output, std::string* output) override {
+    return target_->RunFilter(argv, input, max_output, output);
+  }
   void ConsoleOut(std::string_view text) override { target_->ConsoleOut(text); }
   void ConsoleErr(std::string_view text) override { target_->ConsoleErr(text); }
 

@@ -116,10 +116,17 @@ class TestEnv : public EnvWrapper {
   // Environment variables the program sees in place of the process's (the others are
   // the process's).
   std::map<std::string, std::string> variables;
+  // Programs RunFilter reports as failing with this errno instead of running them.
+  std::map<std::string, int> program_errors;
 
   int Open(const std::string& path, int flags, unsigned mode, int* fd) override {
     if (auto it = open_errors.find(path); it != open_errors.end()) return -it->second;
     return EnvWrapper::Open(path, flags, mode, fd);
+  }
+  int RunFilter(const std::vector<std::string>& argv, std::string_view input,
+                std::size_t max_output, std::string* output) override {
+    if (auto it = program_errors.find(argv[0]); it != program_errors.end()) return -it->second;
+    return EnvWrapper::RunFilter(argv, input, max_output, output);
   }
   long Read(int fd, void* buf, std::size_t n) override {
     if (read_limit == 0) return -EIO;
