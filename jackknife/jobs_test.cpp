@@ -109,8 +109,10 @@ TEST(JobsTextTest, SlurmTaskRunsItsLinesWhereverItWasSubmittedFrom) {
   // Submitted from its folder (or with --chdir), the task runs there.
   EXPECT_EQ(Shell("cd " + run + " && SLURM_ARRAY_TASK_ID=2 bash slurm.sh"), 0);
   EXPECT_EQ(ReadFile(run + "/out2"), "two words\n");
-  // Submitted from elsewhere, it finds its folder from the script's path as Slurm has it.
+  // Submitted from elsewhere, it finds its folder from the script's path as Slurm has it,
+  // even from the folder of another design.
   WriteFile(dir.file("scontrol"), "#!/bin/sh\necho '   Command=" + run + "/slurm.sh'\n");
+  WriteFile(dir.file("jobs.txt"), "echo other > out3\necho other > out3\necho other > out3\n");
   const std::string elsewhere =
       "cd " + dir.path() + " && chmod +x scontrol && PATH=" + dir.path() + ":$PATH SLURM_JOB_ID=7 ";
   EXPECT_EQ(Shell(elsewhere + "SLURM_ARRAY_TASK_ID=3 bash run/slurm.sh"), 0);
