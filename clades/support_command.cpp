@@ -30,12 +30,16 @@ std::string Quoted(const std::string& s) {
 }
 
 std::string Svg(const SupportResult& result, std::size_t groups, const std::string& outgroup) {
-  std::vector<std::string> labels(result.shown.size());
+  std::vector<NodeLabel> labels(result.shown.size());
   for (std::size_t v = 0; v < labels.size(); ++v) {
     const long c = result.shown_clade[v];
     if (c < 0) continue;
-    const std::string p = Percent(result.survived[std::size_t(c)], result.testable[std::size_t(c)]);
-    if (!p.empty()) labels[v] = p + "%";
+    const std::size_t survived = result.survived[std::size_t(c)];
+    const std::size_t testable = result.testable[std::size_t(c)];
+    const std::string p = Percent(survived, testable);
+    if (!p.empty())
+      labels[v] = {p + "%",
+                   std::to_string(survived) + " of " + std::to_string(testable) + " groups"};
   }
   std::string title = "Clade survival in " + std::to_string(groups) + " groups";
   if (!outgroup.empty()) title += ", rooted on " + outgroup;
