@@ -38,8 +38,8 @@ std::string Svg(const SupportResult& result, std::size_t groups, const std::stri
     const std::size_t testable = result.testable[std::size_t(c)];
     const std::string p = Percent(survived, testable);
     if (!p.empty())
-      labels[v] = {p + "%",
-                   std::to_string(survived) + " of " + std::to_string(testable) + " groups"};
+      labels[v] = {p + "%", std::to_string(survived) + " of " + std::to_string(testable) +
+                                (testable == 1 ? " group" : " groups")};
   }
   std::string title = "Clade survival in " + std::to_string(groups) + " groups";
   if (!outgroup.empty()) title += ", rooted on " + outgroup;
