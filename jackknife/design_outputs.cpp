@@ -174,7 +174,12 @@ std::string DesignJson(const std::vector<std::string>& names, const Design& desi
   json["kept"] = kept;
   json["omit"] = design.omit;
   json["group_count"] = design.groups.size();
-  json["each"] = design.each;
+  json["each"] = design.draw == DrawMode::kLeaveOneOut;
+  json["draw"] = DrawModeName(design.draw);
+  const DesignSummary summary = Summarize(design);
+  json["distinct_groups"] = summary.distinct;
+  json["omitted_least"] = summary.omitted_least;
+  json["omitted_most"] = summary.omitted_most;
   if (!provenance.seed) {
     json["seed"] = nullptr;
   } else if (const double s = *provenance.seed; s == std::floor(s) && std::fabs(s) < 9.2e18) {

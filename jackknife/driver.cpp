@@ -90,30 +90,49 @@ void Restart(double seed) {
   mlfNRand(0, Value::Text("state"), Value::Scalar(seed));
 }
 
+bool Draws(DrawMode mode) {
+  return mode != DrawMode::kLeaveOneOut && mode != DrawMode::kAllCombinations;
+}
+
+Design DesignAsAsked(const JackknifeOptions& o, std::size_t list_size,
+                     std::vector<std::size_t> kept) {
+  switch (o.draw) {
+    case DrawMode::kLeaveOneOut:
+      return LeaveOneOut(list_size, std::move(kept));
+    case DrawMode::kAllCombinations:
+      return AllCombinations(list_size, std::move(kept), o.omit);
+    case DrawMode::kRandom:
+    case DrawMode::kDistinct:
+    case DrawMode::kBalanced:
+      break;
+  }
+  return DrawDesign(list_size, std::move(kept), o.omit, o.groups, o.draw);
+}
+
 // Starts the generator as the options ask and draws the design; fills in the seed.
 Design Draw(const JackknifeOptions& o, const TaxonList& taxa, std::vector<std::size_t> kept,
             Provenance* provenance) {
+  const std::size_t n = taxa.names.size();
   if (o.window) {
     provenance->seed = o.window->seed;
     provenance->seed_source = o.window->seed ? SeedSource::kWindow : SeedSource::kNone;
     provenance->draws_before = CurrentRandomState().drawn;
-    return o.each ? LeaveOneOut(taxa.names.size(), std::move(kept))
-                  : DrawDesign(taxa.names.size(), std::move(kept), o.omit, o.groups);
+    return DesignAsAsked(o, n, std::move(kept));
   }
-  if (o.each) {  // no draws: a seed only says what was asked
+  if (!Draws(o.draw)) {  // no draws: a seed only says what was asked
     provenance->seed = o.seed;
     provenance->seed_source = o.seed ? SeedSource::kOption : SeedSource::kNone;
-    return LeaveOneOut(taxa.names.size(), std::move(kept));
+    return DesignAsAsked(o, n, std::move(kept));
   }
   if (o.seed) {
     Restart(*o.seed);
     provenance->seed = o.seed;
     provenance->seed_source = SeedSource::kOption;
-    return DrawDesign(taxa.names.size(), std::move(kept), o.omit, o.groups);
+    return DesignAsAsked(o, n, std::move(kept));
   }
   const std::uint64_t seed = EntropySeed();
   Restart(static_cast<double>(seed));
-  Design design = DrawDesign(taxa.names.size(), std::move(kept), o.omit, o.groups);
+  Design design = DesignAsAsked(o, n, std::move(kept));
   provenance->seed = static_cast<double>(seed);
   provenance->seed_source = SeedSource::kEntropy;
   Env::Current()->ConsoleErr("seed: " + std::to_string(seed) + "\n");
@@ -210,6 +229,7 @@ void RunJackknife(const JackknifeOptions& o) {
   } else {
     WriteWholeFile(o.output, FormatDesign(run, o.format));
   }
+  Env::Current()->ConsoleErr(SummaryLine(run.design));
 }
 
 }  // namespace dk

@@ -5,7 +5,8 @@
 // chosen output: one design format to a file or standard output, or a folder of pruned
 // alignments with the design files and, optionally, job files for a tree program
 // (docs/jackknife.md). Nothing is written when any check fails. Findings about the
-// names and a seed drawn from entropy are shown on Env::Current()->ConsoleErr.
+// names, a seed drawn from entropy and, once written, the design's summary
+// (SummaryLine) are shown on Env::Current()->ConsoleErr.
 //
 // Threading: uses the run-time's process-wide random generator and file table; call
 // from the program's one thread.
@@ -43,8 +44,10 @@ struct JackknifeOptions {
   std::optional<double> seed;     // else drawn from entropy and shown
   std::vector<std::string> kept;  // names never left out
   std::string kept_file;          // more of them, one per line ("" for none)
-  bool each = false;              // leave-one-out: omit and groups unused
-  bool strict = false;            // any finding about the names is an error
+  // How the groups are chosen; kLeaveOneOut uses neither omit nor groups, and
+  // kAllCombinations not groups, and neither draws.
+  DrawMode draw = DrawMode::kRandom;
+  bool strict = false;  // any finding about the names is an error
   OutputFormat format = OutputFormat::kListing;
   // Exactly one destination: a file ("-" for standard output), show (standard output;
   // the listing as the window shows it), or a folder of pruned alignments.
@@ -80,7 +83,8 @@ JackknifeRun PrepareJackknife(const JackknifeOptions& options);
 // The bytes of `format` for a prepared run (the listing reads the clock now).
 std::string FormatDesign(const JackknifeRun& run, OutputFormat format);
 
-// PrepareJackknife, then writes the output the options ask for. Raises a RuntimeError
+// PrepareJackknife, then writes the output the options ask for and shows the design's
+// summary. Raises a RuntimeError
 // on any error; a file is written all or nothing, and a folder of pruned alignments
 // appears only once every file in it is complete (platform/staged_folder.h).
 void RunJackknife(const JackknifeOptions& options);

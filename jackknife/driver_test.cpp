@@ -112,7 +112,7 @@ TEST_F(DriverTest, KeptNamesListingMatchesTheWorkedExample) {
             "Randomized listing of 2 groups to 3 taxa to omit\n2026-12-07 : 14:5\n"
             "\n***  Repetition 1  *****************************\nGamma\n\nDelta\n\nZeta\n"
             "\n***  Repetition 2  *****************************\nDelta\n\nZeta\n\nEta\n");
-  EXPECT_EQ(env.err, "");
+  EXPECT_EQ(env.err, "design: 2 groups, 2 distinct; each taxon not kept left out 0 to 2 times\n");
 }
 
 TEST_F(DriverTest, EveryFormatGoesToItsFile) {
@@ -161,13 +161,14 @@ TEST_F(DriverTest, StandardOutputAndShow) {
 
 TEST_F(DriverTest, LeaveOneOutDrawsNothingAndRecordsNoSeed) {
   JackknifeOptions o = Options();
-  o.each = true;
+  o.draw = DrawMode::kLeaveOneOut;
   o.seed.reset();
   o.kept = {"Alpha", "Theta"};
   o.format = OutputFormat::kJson;
   RunJackknife(o);
   const auto json = nlohmann::ordered_json::parse(ReadFile(o.output));
   EXPECT_EQ(json["each"], true);
+  EXPECT_EQ(json["draw"], "leave-one-out");
   EXPECT_EQ(json["omit"], 1);
   EXPECT_EQ(json["group_count"], 6);
   EXPECT_TRUE(json["seed"].is_null());
@@ -175,7 +176,61 @@ TEST_F(DriverTest, LeaveOneOutDrawsNothingAndRecordsNoSeed) {
   EXPECT_EQ(json["kept"].get<Strings>(), (Strings{"Alpha", "Theta"}));
   EXPECT_EQ(json["groups"][0]["omitted"].get<Strings>(), Strings{"Beta"});
   EXPECT_EQ(json["groups"][5]["omitted"].get<Strings>(), Strings{"Eta"});
-  EXPECT_EQ(env.err, "");  // no seed was drawn
+  // No seed was drawn.
+  EXPECT_EQ(env.err, "design: 6 groups, 6 distinct; each taxon not kept left out once\n");
+  EXPECT_EQ(CurrentRandomState().key1, 2u);
+}
+
+// The groups of docs/random.md's worked examples, and what the design file and the
+// summary say of them.
+TEST_F(DriverTest, EachWayOfDrawingIsRecordedAndSummarized) {
+  JackknifeOptions o = Options();
+  o.format = OutputFormat::kJson;
+  o.kept = {"Beta", "Epsilon"};
+  const auto run = [&] {
+    env.err.clear();
+    RunJackknife(o);
+    return nlohmann::ordered_json::parse(ReadFile(o.output));
+  };
+  o.draw = DrawMode::kDistinct;
+  o.groups = 3;
+  auto json = run();
+  EXPECT_EQ(json["draw"], "distinct");
+  EXPECT_EQ(json["groups"][2]["omitted"].get<Strings>(), (Strings{"Gamma", "Eta", "Theta"}));
+  EXPECT_EQ(json["distinct_groups"], 3);
+  EXPECT_EQ(json["omitted_least"], 0);
+  EXPECT_EQ(json["omitted_most"], 2);
+  EXPECT_EQ(env.err, "design: 3 groups, 3 distinct; each taxon not kept left out 0 to 2 times\n");
+
+  o.draw = DrawMode::kBalanced;
+  o.omit = 4;
+  json = run();
+  EXPECT_EQ(json["draw"], "balanced");
+  EXPECT_EQ(json["seed"], 42);
+  EXPECT_EQ(json["groups"][1]["omitted"].get<Strings>(),
+            (Strings{"Alpha", "Delta", "Zeta", "Eta"}));
+  EXPECT_EQ(json["omitted_least"], 2);
+  EXPECT_EQ(json["omitted_most"], 2);
+  EXPECT_EQ(env.err, "design: 3 groups, 3 distinct; each taxon not kept left out 2 times\n");
+
+  // Every combination draws nothing: no seed is drawn, and one given is only recorded.
+  o.draw = DrawMode::kAllCombinations;
+  o.omit = 5;
+  o.seed.reset();
+  ResetRandomToEntropy();
+  json = run();
+  EXPECT_EQ(json["draw"], "all-combinations");
+  EXPECT_EQ(json["each"], false);
+  EXPECT_EQ(json["group_count"], 6);
+  EXPECT_EQ(json["groups"][0]["omitted"].get<Strings>(),
+            (Strings{"Alpha", "Gamma", "Delta", "Zeta", "Eta"}));
+  EXPECT_EQ(json["groups"][5]["omitted"].get<Strings>(),
+            (Strings{"Gamma", "Delta", "Zeta", "Eta", "Theta"}));
+  EXPECT_TRUE(json["seed"].is_null());
+  EXPECT_EQ(json["seed_source"], "none");
+  EXPECT_EQ(env.err, "design: 6 groups, 6 distinct; each taxon not kept left out 5 times\n");
+  o.seed = 7;
+  EXPECT_EQ(run()["seed_source"], "option");
   EXPECT_EQ(CurrentRandomState().key1, 2u);
 }
 
@@ -188,7 +243,8 @@ TEST_F(DriverTest, ARunWithoutASeedDrawsOneShowsItAndRecordsIt) {
   RunJackknife(o);
   // Entropy bytes 07 08 ... 0E, the first the least significant, low 53 bits.
   const std::uint64_t seed = 0x0E0D0C0B0A090807ull & ((1ull << 53) - 1);
-  EXPECT_EQ(env.err, "seed: " + std::to_string(seed) + "\n");
+  EXPECT_EQ(env.err.rfind("seed: " + std::to_string(seed) + "\ndesign: 2 groups, ", 0), 0u)
+      << env.err;
   const auto drawn = nlohmann::ordered_json::parse(ReadFile(o.output));
   EXPECT_EQ(drawn["seed"], seed);
   EXPECT_EQ(drawn["seed_source"], "entropy");
@@ -414,7 +470,7 @@ TEST_F(DriverTest, FindingsAreShownAndStrictStopsOnThem) {
   std::string expected;
   for (int i = 1; i <= 20; ++i) expected += prefix + "line " + std::to_string(i) + ": blank line\n";
   expected += prefix + "6 more findings\n";
-  EXPECT_EQ(env.err, expected);
+  EXPECT_EQ(env.err, expected + "design: 2 groups, 2 distinct; each taxon left out 0 to 1 times\n");
   ASSERT_TRUE(fs::exists(o.output));
 
   fs::remove(o.output);

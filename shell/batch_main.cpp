@@ -280,7 +280,7 @@ void RunDesign(const Options& opt, int argc, char** argv) {
   if (opt.has_seed) o.seed = SeedOption(opt.seed);
   o.kept = opt.keep;
   o.kept_file = opt.keep_file;
-  o.each = opt.each;
+  o.draw = opt.each ? dk::DrawMode::kLeaveOneOut : dk::DrawMode::kRandom;
   o.strict = opt.strict;
   o.format = *dk::ParseOutputFormat(opt.format);
   if (!opt.output.empty()) {
