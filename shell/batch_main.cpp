@@ -3,8 +3,9 @@
 // runs the generator's own commands: the counts and the seed go into the window's boxes
 // as texts, the file dialogs are answered with the paths given, and the commands run
 // through the same entry a button press uses. Everything else (alignments, kept names,
-// leave-one-out, the other formats, folders of pruned alignments) goes to the
-// jackknife's driver; "dropkit-batch support" to clade survival.
+// leave-one-out, distinct or balanced groups, every combination, the other formats,
+// folders of pruned alignments) goes to the jackknife's driver; "dropkit-batch support"
+// to clade survival.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +27,7 @@
 #include "clades/support_command.h"
 #include "generator/count_boxes.h"
 #include "generator/randlist.h"
+#include "jackknife/design.h"
 #include "jackknife/design_outputs.h"
 #include "jackknife/driver.h"
 #include "jackknife/list_review.h"
@@ -34,6 +37,7 @@
 #include "platform/files.h"
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
+#include "platform/random.h"
 #include "platform/text.h"
 #include "shell/box_window.h"
 #include "shell/registry.h"
@@ -62,6 +66,9 @@ struct Options {
   std::vector<std::string> keep;
   std::string keep_file;
   bool each = false;
+  bool distinct = false;
+  bool balanced = false;
+  bool all_combinations = false;
   bool strict = false;
   std::string input_format;
   std::string format = "listing";
@@ -153,8 +160,40 @@ std::uint64_t DrawnSeed() {
   return seed;
 }
 
+// One whole number from the text of an option, or a usage error naming the option. The
+// same rule as the window's count boxes: 0 to the largest count a box may hold.
+double CountOption(const std::string& text, const char* option) {
+  const Value number = dk::mlfStr2num(Value::Text(text));
+  switch (dk::FaultOfCount(number)) {
+    case dk::CountFault::kNone:
+      break;
+    case dk::CountFault::kTooLarge:
+      throw CLI::ValidationError(option, "is " + dk::QuoteForMessage(text, '"') +
+                                             ", more than the largest count allowed, " +
+                                             dk::FormatNumber(dk::kMaxCount));
+    case dk::CountFault::kNotACount:
+      throw CLI::ValidationError(
+          option, "must be one whole number of 0 or more, not " + dk::QuoteForMessage(text, '"'));
+  }
+  return number.num(0);
+}
+
 // What the command is doing, for a message when memory runs out.
 std::string stage = "starting";
+
+// Shows the summary of the listing just written. The generator's Save keeps no groups,
+// so they are drawn again from the seed in force, as the design's driver draws them;
+// a listing larger than a design held in memory may be (kMaxGroups, kMaxOmittedEntries)
+// shows none.
+void ShowListingSummary(const Options& opt) {
+  const double k = CountOption(opt.omit, "--omit");
+  const double r = CountOption(opt.groups, "--groups");
+  const std::optional<double> seed = dk::SeedInForce();
+  if (!seed || r > double(dk::kMaxGroups) || k * r > double(dk::kMaxOmittedEntries)) return;
+  dk::mlfNRand(0, Value::Text("state"), Value::Scalar(*seed));
+  const dk::Design design = dk::DrawDesign(dk::LastListReview().list.count, {}, k, r);
+  dk::Env::Current()->ConsoleErr(dk::SummaryLine(design));
+}
 
 void RunBatch(const Options& opt) {
   auto backend = std::make_unique<dk::HeadlessWindowSystem>();
@@ -191,24 +230,8 @@ void RunBatch(const Options& opt) {
   if (opt.show) {
     WriteStdout(dk::BoxText("OutBox") + "\n");
   }
-}
-
-// One whole number from the text of an option, or a usage error naming the option. The
-// same rule as the window's count boxes: 0 to the largest count a box may hold.
-double CountOption(const std::string& text, const char* option) {
-  const Value number = dk::mlfStr2num(Value::Text(text));
-  switch (dk::FaultOfCount(number)) {
-    case dk::CountFault::kNone:
-      break;
-    case dk::CountFault::kTooLarge:
-      throw CLI::ValidationError(option, "is " + dk::QuoteForMessage(text, '"') +
-                                             ", more than the largest count allowed, " +
-                                             dk::FormatNumber(dk::kMaxCount));
-    case dk::CountFault::kNotACount:
-      throw CLI::ValidationError(
-          option, "must be one whole number of 0 or more, not " + dk::QuoteForMessage(text, '"'));
-  }
-  return number.num(0);
+  stage = "summarizing the listing";
+  ShowListingSummary(opt);
 }
 
 // The seed as a number, or a usage error: one finite number, as Set seed takes it.
@@ -241,12 +264,13 @@ CLI::Validator AtLeastOne() {
 }
 
 // True when the run is today's listing of a name list, which the generator's own
-// commands write: the listing format, no kept names, no leave-one-out, no folder, and an
+// commands write: the listing format, no kept names, the groups drawn at random (not
+// distinct, balanced, every combination or leave-one-out), no folder, and an
 // input that is a name list (anything but a regular file, such as a pipe, is read as one
 // unless a format is named).
 bool IsPlainListing(const Options& opt) {
   if (opt.format != "listing" || !opt.keep.empty() || !opt.keep_file.empty() || opt.each ||
-      !opt.prune_to.empty()) {
+      opt.distinct || opt.balanced || opt.all_combinations || !opt.prune_to.empty()) {
     return false;
   }
   if (!opt.input_format.empty()) return opt.input_format == "list";
@@ -273,14 +297,16 @@ void RunDesign(const Options& opt, int argc, char** argv) {
   dk::JackknifeOptions o;
   o.input = opt.input;
   if (!opt.input_format.empty()) o.input_format = dk::ParseInputFormat(opt.input_format);
-  if (!opt.each) {
-    o.omit = CountOption(opt.omit, "--omit");
-    o.groups = CountOption(opt.groups, "--groups");
-  }
+  if (!opt.each) o.omit = CountOption(opt.omit, "--omit");
+  if (!opt.each && !opt.all_combinations) o.groups = CountOption(opt.groups, "--groups");
   if (opt.has_seed) o.seed = SeedOption(opt.seed);
   o.kept = opt.keep;
   o.kept_file = opt.keep_file;
-  o.draw = opt.each ? dk::DrawMode::kLeaveOneOut : dk::DrawMode::kRandom;
+  o.draw = opt.each               ? dk::DrawMode::kLeaveOneOut
+           : opt.all_combinations ? dk::DrawMode::kAllCombinations
+           : opt.distinct         ? dk::DrawMode::kDistinct
+           : opt.balanced         ? dk::DrawMode::kBalanced
+                                  : dk::DrawMode::kRandom;
   o.strict = opt.strict;
   o.format = *dk::ParseOutputFormat(opt.format);
   if (!opt.output.empty()) {
@@ -342,6 +368,15 @@ int main(int argc, char** argv) {
   app.add_option("--keep-file", opt.keep_file, "More names never left out, one per line");
   auto* each = app.add_flag("--each", opt.each,
                             "Leave-one-out: one group per name, in list order, no random draws");
+  auto* distinct = app.add_flag("--distinct", opt.distinct,
+                                "No group twice: a group equal to an earlier one is drawn again");
+  auto* balanced = app.add_flag("--balanced", opt.balanced,
+                                "Every name left out equally often, within one: the groups are\n"
+                                "cut from shuffled passes over the names");
+  auto* all_combinations =
+      app.add_flag("--all-combinations", opt.all_combinations,
+                   "Every group of --omit names once, in list order, no random draws\n"
+                   "(instead of --groups)");
   app.add_flag("--strict", opt.strict,
                "Any finding about the names (blank lines, names listed twice, ...) is an error");
   app.add_option("--input-format", opt.input_format, "Read INPUT as this format")
@@ -381,6 +416,11 @@ int main(int argc, char** argv) {
   app.add_option("--max-bytes", opt.limits.bytes, "Refuse a name list larger than this, in bytes")
       ->default_val(opt.limits.bytes)
       ->check(AtLeastOne());
+  distinct->excludes(balanced);
+  for (CLI::Option* mode : {distinct, balanced, all_combinations}) mode->excludes(each);
+  distinct->excludes(all_combinations);
+  balanced->excludes(all_combinations);
+  all_combinations->excludes(groups);
   output->excludes(show);
   output->excludes(prune_to);
   show->excludes(prune_to);
@@ -390,27 +430,28 @@ int main(int argc, char** argv) {
   compress->needs(prune_to);
   app.footer(
       "Exactly one of --output, --show and --prune-to is needed; --omit and --groups too,\n"
-      "but for --each. Findings about the names go to standard error before anything is\n"
-      "drawn. A name longer than 65536 bytes is refused. Console displays and errors go to\n"
-      "standard error. Exit status: 0 on success, 2 for a usage error (an unknown, missing\n"
-      "or malformed option), 1 for any other error, a closed output pipe included.");
+      "but --each needs neither and --all-combinations no --groups. Findings about the\n"
+      "names go to standard error before anything is drawn, and a summary of the design\n"
+      "once it is written (\"design: 50 groups, 33 distinct; each taxon left out 4 to 14\n"
+      "times\"). A name longer than 65536 bytes is refused. Console displays and errors go\n"
+      "to standard error. Exit status: 0 on success, 2 for a usage error (an unknown,\n"
+      "missing or malformed option), 1 for any other error, a closed output pipe included.");
   try {
     app.parse(argc, argv);
     if (opt.output.empty() && !opt.show && opt.prune_to.empty()) {
       throw CLI::RequiredError("--output, --show or --prune-to");
     }
-    if (!opt.each && (omit->count() == 0 || groups->count() == 0)) {
-      throw CLI::RequiredError(omit->count() == 0 ? "--omit" : "--groups");
+    if (!opt.each && omit->count() == 0) throw CLI::RequiredError("--omit");
+    if (!opt.each && !opt.all_combinations && groups->count() == 0) {
+      throw CLI::RequiredError("--groups");
     }
     if (opt.each && (omit->count() > 0 || groups->count() > 0)) {
       throw CLI::ExcludesError(each->get_name(), omit->count() > 0 ? "--omit" : "--groups");
     }
     // Counts and seed are checked here, for every kind of input, before anything is read
     // or a seed is drawn.
-    if (!opt.each) {
-      CountOption(opt.omit, "--omit");
-      CountOption(opt.groups, "--groups");
-    }
+    if (!opt.each) CountOption(opt.omit, "--omit");
+    if (!opt.each && !opt.all_combinations) CountOption(opt.groups, "--groups");
     if (seed->count() > 0) SeedOption(opt.seed);
     if (jobs->count() > 0 && opt.jobs.find_first_not_of(" \t") == std::string::npos) {
       throw CLI::ValidationError("--jobs",

@@ -72,7 +72,8 @@ TEST_F(BatchTest, WritesTheListingFileFromASeed) {
       Batch(dir, Names() + " --omit 3 --groups 2 --seed 42 --output " + dir.file("out.txt"));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "numcount = 3\n");
+  EXPECT_EQ(r.err,
+            "numcount = 3\ndesign: 2 groups, 2 distinct; each taxon left out 0 to 2 times\n");
   EXPECT_EQ(WithoutDateLine(ReadFile(dir.file("out.txt"))),
             "Randomized listing of 2 groups to 3 taxa to omit\n"
             "\n***  Repetition 1  *****************************\nt2\n\nt3\n\nt7\n"
@@ -274,8 +275,9 @@ TEST_F(BatchTest, OptionsAreExplainedAndChecked) {
   const Result help = Batch(dir, "--help");
   EXPECT_EQ(help.status, 0);
   for (const char* option :
-       {"INPUT", "--omit", "--groups", "--seed", "--output", "--show", "--keep", "--keep-file",
-        "--each", "--strict", "--input-format", "--format", "--prune-to", "--jobs", "--force",
+       {"INPUT",     "--omit",         "--groups", "--seed",     "--output",   "--show",
+        "--keep",    "--keep-file",    "--each",   "--distinct", "--balanced", "--all-combinations",
+        "--strict",  "--input-format", "--format", "--prune-to", "--jobs",     "--force",
         "--version", "support"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
@@ -287,7 +289,11 @@ TEST_F(BatchTest, OptionsAreExplainedAndChecked) {
        {Names() + " --omit 1 --groups 1", Names() + " --omit 1 --groups 1 --show --output x",
         std::string("--omit 1 --groups 1 --show"), Names() + " --groups 1 --show",
         Names() + " --each --omit 1 --show", Names() + " --omit 1 --groups 1 --show --jobs x",
-        Names() + " --omit 1 --groups 1 --output x --force",
+        Names() + " --omit 1 --groups 1 --distinct --balanced --show",
+        Names() + " --each --distinct --show", Names() + " --each --all-combinations --show",
+        Names() + " --omit 1 --groups 1 --balanced --all-combinations --show",
+        Names() + " --omit 1 --groups 1 --all-combinations --show",
+        Names() + " --all-combinations --show", Names() + " --omit 1 --groups 1 --output x --force",
         Names() + " --omit 1 --groups 1 --show --format tsv",
         Names() + " --omit 1 --groups 1 --output x --format csv",
         Names() + " --omit 1 --groups 1 --output x --input-format genbank",
@@ -305,7 +311,8 @@ TEST_F(BatchTest, FindingsAboutTheNamesComeFirstAndStrictStopsOnThem) {
             "odd.txt: lines 1 and 4: \"a\" is listed twice\n"
             "odd.txt: line 5: \" c\" has leading blanks\n"
             "odd.txt: line 6: the last line has no line break\n"
-            "numcount = 1\n");
+            "numcount = 1\n"
+            "design: 1 group, 1 distinct; each taxon left out 0 to 1 times\n");
   const Result strict = Batch(dir, dir.file("odd.txt") + " --omit 1 --groups 1 --seed 1 --output " +
                                        dir.file("out.txt") + " --strict");
   EXPECT_EQ(strict.status, 1);
@@ -330,7 +337,8 @@ TEST_F(BatchTest, FindingsAboutTheNamesComeFirstAndStrictStopsOnThem) {
   EXPECT_EQ(w.err,
             "wide.txt: line 5: \"bad\\xff\" is not valid UTF-8\n"
             "wide.txt: lines 3 and 69000: \"caf\xC3\xA9\" is listed twice\n"
-            "numcount = 1\n");
+            "numcount = 1\n"
+            "design: 1 group, 1 distinct; each taxon left out 0 to 1 times\n");
   // More than twenty findings: the first twenty, then how many more.
   WriteFile(dir.file("blank.txt"), std::string(25, '\n'));
   const Result many = Batch(dir, dir.file("blank.txt") + " --omit 1 --groups 1 --seed 1 --show");
@@ -362,6 +370,7 @@ TEST_F(BatchTest, AlignmentsKeptNamesAndFoldersGoThroughTheDesignAndItsRefusals)
   const Result aligned = Batch(dir, fasta + " --omit 3 --groups 3 --seed 42 --show");
   EXPECT_EQ(aligned.status, 0) << aligned.err;
   EXPECT_EQ(WithoutDateLine(aligned.out), WithoutDateLine(list.out));
+  EXPECT_EQ(list.err, "numcount = 3\n" + aligned.err);  // the same summary
 
   const Result pruned =
       Batch(dir, fasta + " --omit 3 --groups 2 --seed 42 --keep Alpha --prune-to " +
@@ -393,6 +402,46 @@ TEST_F(BatchTest, AlignmentsKeptNamesAndFoldersGoThroughTheDesignAndItsRefusals)
         "it is the input");
   EXPECT_FALSE(std::filesystem::exists(dir.file("bad")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("r")));
+}
+
+// Whatever the seed: 50 groups of 2 from 12 names, without a repeat or each name left out
+// 8 or 9 times; every one of the 66 groups once, in list order.
+TEST_F(BatchTest, DistinctBalancedAndEveryCombinationFromTheCommandLine) {
+  WriteFile(dir.file("twelve.txt"), "a\nb\nc\nd\ne\nf\ng\nh\ni\nj\nk\nl\n");
+  const std::string twelve = dir.file("twelve.txt") + " --omit 2 ";
+  const Result distinct = Batch(dir, twelve + "--groups 50 --distinct --output -");
+  EXPECT_EQ(distinct.status, 0) << distinct.err;
+  EXPECT_NE(distinct.err.find("\ndesign: 50 groups, 50 distinct; each taxon left out "),
+            std::string::npos)
+      << distinct.err;
+  const Result balanced = Batch(dir, twelve + "--groups 50 --balanced --output -");
+  EXPECT_EQ(balanced.status, 0) << balanced.err;
+  EXPECT_TRUE(balanced.err.ends_with(" distinct; each taxon left out 8 to 9 times\n"))
+      << balanced.err;
+  const Result every =
+      Batch(dir, twelve + "--all-combinations --keep c --format tsv --output " + dir.file("o"));
+  EXPECT_EQ(every.status, 0) << every.err;
+  EXPECT_EQ(every.err, "design: 55 groups, 55 distinct; each taxon not kept left out 10 times\n");
+  const std::string tsv = ReadFile(dir.file("o"));
+  EXPECT_EQ(tsv.rfind("group\tposition\tname\tline\n1\t1\ta\t1\n1\t2\tb\t2\n2\t1\ta\t1\n", 0), 0u);
+  EXPECT_TRUE(tsv.ends_with("\n54\t2\tl\t12\n55\t1\tk\t11\n55\t2\tl\t12\n")) << tsv;
+  // 4 groups of 4 of the 16 taxa: each taxon left out once.
+  const std::string fasta = std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/example.fasta";
+  const Result pruned =
+      Batch(dir, fasta + " --omit 4 --groups 4 --balanced --seed 1 --prune-to " + dir.file("run"));
+  EXPECT_EQ(pruned.err, "design: 4 groups, 4 distinct; each taxon left out once\n");
+  const std::string json = ReadFile(dir.file("run/dropkit.json"));
+  EXPECT_NE(json.find("\"draw\": \"balanced\",\n  \"distinct_groups\": 4,\n  \"omitted_least\": "
+                      "1,\n  \"omitted_most\": 1,\n"),
+            std::string::npos)
+      << json;
+  const Result all = Batch(dir, twelve + "--groups 66 --distinct --seed 1 --output -");
+  EXPECT_EQ(all.status, 1);
+  EXPECT_NE(all.err.find("Exactly 66 distinct groups of 2 can be drawn from the 12 names that "
+                         "may be left out, as many as were asked: ask for every combination "
+                         "(--all-combinations)"),
+            std::string::npos)
+      << all.err;
 }
 
 // Names in `folder`, hidden ones too.
