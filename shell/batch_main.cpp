@@ -181,20 +181,6 @@ double CountOption(const std::string& text, const char* option) {
 // What the command is doing, for a message when memory runs out.
 std::string stage = "starting";
 
-// Shows the summary of the listing just written. The generator's Save keeps no groups,
-// so they are drawn again from the seed in force, as the design's driver draws them;
-// a listing larger than a design held in memory may be (kMaxGroups, kMaxOmittedEntries)
-// shows none.
-void ShowListingSummary(const Options& opt) {
-  const double k = CountOption(opt.omit, "--omit");
-  const double r = CountOption(opt.groups, "--groups");
-  const std::optional<double> seed = dk::SeedInForce();
-  if (!seed || r > double(dk::kMaxGroups) || k * r > double(dk::kMaxOmittedEntries)) return;
-  dk::mlfNRand(0, Value::Text("state"), Value::Scalar(*seed));
-  const dk::Design design = dk::DrawDesign(dk::LastListReview().list.count, {}, k, r);
-  dk::Env::Current()->ConsoleErr(dk::SummaryLine(design));
-}
-
 void RunBatch(const Options& opt) {
   auto backend = std::make_unique<dk::HeadlessWindowSystem>();
   dk::HeadlessWindowSystem& ws = *backend;
@@ -230,8 +216,6 @@ void RunBatch(const Options& opt) {
   if (opt.show) {
     WriteStdout(dk::BoxText("OutBox") + "\n");
   }
-  stage = "summarizing the listing";
-  ShowListingSummary(opt);
 }
 
 // The seed as a number, or a usage error: one finite number, as Set seed takes it.
@@ -431,9 +415,10 @@ int main(int argc, char** argv) {
   app.footer(
       "Exactly one of --output, --show and --prune-to is needed; --omit and --groups too,\n"
       "but --each needs neither and --all-combinations no --groups. Findings about the\n"
-      "names go to standard error before anything is drawn, and a summary of the design\n"
-      "once it is written (\"design: 50 groups, 33 distinct; each taxon left out 4 to 14\n"
-      "times\"). A name longer than 65536 bytes is refused. Console displays and errors go\n"
+      "names go to standard error before anything is drawn, and, but for a listing of a\n"
+      "name list, a summary of the design once it is written (\"design: 50 groups, 33\n"
+      "distinct; each taxon left out 4 to 14 times\"). A name longer than 65536 bytes is refused. "
+      "Console displays and errors go\n"
       "to standard error. Exit status: 0 on success, 2 for a usage error (an unknown,\n"
       "missing or malformed option), 1 for any other error, a closed output pipe included.");
   try {
