@@ -376,6 +376,19 @@ TEST_F(RandlistTest, CancelledSaveWritesNothing) {
   EXPECT_EQ(test::CountEntries(dir.path()), 1u);
 }
 
+TEST_F(RandlistTest, SaveNeverReplacesTheLoadedList) {
+  Load("a\nb\n");
+  Set("NumBox", "1");
+  Set("RepBox", "1");
+  std::filesystem::create_symlink(dir.file("names.txt"), dir.file("link.txt"));
+  for (const char* target : {"names.txt", "link.txt"}) {
+    ui().QueueFileAnswer(dir.file(target));
+    EXPECT_EQ(RunFails("Save"), "The listing would replace its own name list '" +
+                                    dir.file("names.txt") + "': choose another output file");
+  }
+  EXPECT_EQ(ReadFile(dir.file("names.txt")), "a\nb\n");
+}
+
 TEST_F(RandlistTest, FailedSaveLeavesNoFileAndTheOldOneUntouched) {
   Load("a\nb\n");
   WriteFile(dir.file("out.txt"), "precious");

@@ -22,6 +22,7 @@
 #include "platform/copy_bytes.h"
 #include "platform/env.h"
 #include "platform/errors.h"
+#include "platform/loaded_list.h"
 #include "platform/signal_cleanup.h"
 #include "platform/text.h"
 #include "platform/utf8.h"
@@ -304,6 +305,13 @@ class Writer {
         RaiseErrno("Cannot write to", target_, rs);
     }
     if (exists_ && S_ISDIR(st.st_mode)) RaiseErrno("Cannot write to", target_, EISDIR);
+    // The name list loaded last is the user's input: a listing never replaces it.
+    struct stat list {};
+    if (exists_ && S_ISREG(st.st_mode) && !LastLoadedListPath().empty() &&
+        env->Stat(LastLoadedListPath(), &list) == 0 && list.st_dev == st.st_dev &&
+        list.st_ino == st.st_ino) {
+      Raise(ReplacesNameListMessage(LastLoadedListPath()));
+    }
     if (exists_ && !S_ISREG(st.st_mode)) {
       if (const int ro = env->Open(target_, O_WRONLY, 0, &fd_); ro < 0) {
         RaiseErrno("Cannot open", target_, ro);

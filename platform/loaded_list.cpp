@@ -2,10 +2,13 @@
 
 #include <utility>
 
+#include "platform/errors.h"
+
 namespace dk {
 namespace {
 
 LoadedListObserver observer = nullptr;
+std::string last_path;
 
 }  // namespace
 
@@ -14,7 +17,17 @@ LoadedListObserver SetLoadedListObserver(LoadedListObserver next) {
 }
 
 void ReportListLoaded(const LoadedList& list) {
+  last_path = list.path;
   if (observer != nullptr) observer(list);
+}
+
+const std::string& LastLoadedListPath() {
+  return last_path;
+}
+
+std::string ReplacesNameListMessage(const std::string& list) {
+  return "The listing would replace its own name list " + QuoteForMessage(list) +
+         ": choose another output file";
 }
 
 }  // namespace dk

@@ -25,8 +25,17 @@ using LoadedListObserver = void (*)(const LoadedList& list);
 // Installs `observer` (nullptr: none); returns the one it replaces.
 LoadedListObserver SetLoadedListObserver(LoadedListObserver observer);
 
-// Reports a list just loaded to the observer, if one is installed.
+// Remembers the list's file as the one most recently loaded, then reports the list to
+// the observer, if one is installed.
 void ReportListLoaded(const LoadedList& list);
+
+// The file of the list most recently loaded (absolute); "" before any. A listing never
+// replaces it (platform/files.h).
+const std::string& LastLoadedListPath();
+
+// The message of a write refused because it would replace the name list `list` (as the
+// user named it).
+std::string ReplacesNameListMessage(const std::string& list);
 
 }  // namespace dk
 

@@ -35,6 +35,7 @@
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/loaded_list.h"
 #include "platform/graphics.h"
 #include "platform/headless/headless_window_system.h"
 #include "platform/random.h"
@@ -130,8 +131,7 @@ std::string ListingTarget(const Options& opt) {
   struct stat in {};
   if (exists && S_ISREG(out.st_mode) && env->Stat(opt.input, &in) == 0 && in.st_dev == out.st_dev &&
       in.st_ino == out.st_ino) {
-    dk::Raise("The listing would replace its own name list " + dk::QuoteForMessage(opt.input) +
-              ": choose another output file");
+    dk::Raise(dk::ReplacesNameListMessage(opt.input));
   }
   return target;
 }
