@@ -196,7 +196,9 @@ Provenance WindowProvenance(const WindowContext& window, const TaxonList& list,
   p.input_format = DesignFormatName(alignment.format);
   p.names_list = FileRecord{list.file, list.size, list.sha256};
   p.seed = window.seed;
-  p.seed_source = window.seed ? SeedSource::kWindow : SeedSource::kNone;
+  p.seed_source = !window.seed        ? SeedSource::kNone
+                  : window.seed_drawn ? SeedSource::kEntropy
+                                      : SeedSource::kWindow;
   p.draws_before = draws_before;
   const LocalTime now = Env::Current()->Now();
   p.created = IsoDateTime(now, LocalZoneOffset(now));
@@ -231,10 +233,12 @@ void Mexport() {
   const Value target = mlfUigetdir(k.folder_title);
   if (Cancelled(target)) return;
   RequireEmptyFolder(target.utf8());
+  CurrentRandomState();  // starts the generator, from a seed drawn now where the window does
   const WindowContext window{{{"NumBox", num_text.utf8()},
                               {"RepBox", rep_text.utf8()},
                               {"InitBox", BoxText(k.init_box).utf8()}},
-                             SeedInForce()};
+                             SeedInForce(),
+                             SeedDrawnFromEntropy()};
 
   StagedFolder folder(target.utf8(), /*force=*/false);
   const std::uint64_t draws_before = CurrentRandomState().drawn;

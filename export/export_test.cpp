@@ -288,6 +288,30 @@ TEST_F(ExportTest, WithoutASeedTheDesignSaysSoAndTheGeneratorGoesOn) {
   EXPECT_EQ(CurrentRandomState().drawn, 2u);  // one permutation a group, nothing restarted
 }
 
+// As the window program runs: the first draw starts the generator from a whole-number
+// seed drawn from entropy, which the seed line shows and the design records.
+TEST_F(ExportTest, TheWindowDrawsASeedAtItsFirstDrawSoEveryExportCanBeDrawnAgain) {
+  const EntropyStart before = SetEntropyStart(EntropyStart::kSeed);
+  WriteAlignment(kTaxa);
+  LoadList(kSixNames);
+  SetCounts("2", "3");
+  EXPECT_EQ(Text("SeedInForce"), "Seed in force: none (a fresh draw each time)");
+  Export();
+  const nlohmann::ordered_json json = Json();
+  ASSERT_TRUE(json["seed"].is_number_integer());
+  EXPECT_EQ(json["seed_source"], "entropy");
+  const std::string seed = std::to_string(json["seed"].get<std::uint64_t>());
+  EXPECT_EQ(Text("SeedInForce"), "Seed in force: " + seed + ", 3 groups drawn since");
+  const Groups exported = TsvGroups();
+  SetSeed(seed);
+  std::filesystem::remove_all(dir.file("out"));
+  std::filesystem::create_directory(dir.file("out"));
+  Export();
+  EXPECT_EQ(TsvGroups(), exported);
+  EXPECT_EQ(Json()["seed_source"], "window");
+  SetEntropyStart(before);
+}
+
 TEST_F(ExportTest, NoGroupsStillWriteTheDesignFiles) {
   WriteAlignment(kTaxa);
   LoadList(kSixNames);

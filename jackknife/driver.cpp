@@ -115,7 +115,9 @@ Design Draw(const JackknifeOptions& o, const TaxonList& taxa, std::vector<std::s
   const std::size_t n = taxa.names.size();
   if (o.window) {
     provenance->seed = o.window->seed;
-    provenance->seed_source = o.window->seed ? SeedSource::kWindow : SeedSource::kNone;
+    provenance->seed_source = !o.window->seed        ? SeedSource::kNone
+                              : o.window->seed_drawn ? SeedSource::kEntropy
+                                                     : SeedSource::kWindow;
     provenance->draws_before = CurrentRandomState().drawn;
     return DesignAsAsked(o, n, std::move(kept));
   }

@@ -32,7 +32,8 @@ namespace dk {
 // The window's side of a run: it draws from the generator as it stands (no restart).
 struct WindowContext {
   std::vector<std::pair<std::string, std::string>> boxes;  // e.g. {"NumBox", "3"}
-  std::optional<double> seed;  // the seed its Set seed last used, if any
+  std::optional<double> seed;                              // the seed in force, if any
+  bool seed_drawn = false;  // it was drawn from entropy, not set with Set seed
 };
 
 struct JackknifeOptions {

@@ -57,14 +57,6 @@ std::string IsoDateTime(const LocalTime& t, long offset_seconds) {
   return buf;
 }
 
-std::uint64_t EntropySeed() {
-  unsigned char bytes[8] = {};
-  Env::Current()->Entropy(bytes, sizeof bytes);
-  std::uint64_t x = 0;
-  for (int i = 7; i >= 0; --i) x = (x << 8) | bytes[i];
-  return x & (kEntropySeedLimit - 1);
-}
-
 const char* SeedSourceName(SeedSource source) {
   switch (source) {
     case SeedSource::kOption:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/env.h"
+#include "platform/random.h"  // EntropySeed
 
 namespace dk {
 
@@ -29,14 +30,6 @@ using ZoneOffsetFunction = std::function<long(const LocalTime&)>;
 // `t` in ISO 8601 with whole seconds and the offset: "2026-12-07T14:05:30+01:00",
 // "...-03:30", "+00:00" for UTC. Fractions of a second are dropped.
 std::string IsoDateTime(const LocalTime& t, long offset_seconds);
-
-// The largest seed EntropySeed gives, plus one: 2^53, so every seed prints as a whole
-// number and reads back exactly as a double.
-inline constexpr std::uint64_t kEntropySeedLimit = std::uint64_t{1} << 53;
-
-// A whole number from 0 to kEntropySeedLimit - 1, uniformly drawn from
-// Env::Current()->Entropy.
-std::uint64_t EntropySeed();
 
 // Where the seed of a design came from.
 enum class SeedSource {

@@ -61,6 +61,18 @@ bool AnyFigureVisible() {
 }
 
 HandlesSource handles_source = nullptr;
+CallbackObserver callback_observer = nullptr;
+
+// Tells the observer that a callback ended, however it ended.
+struct CallbackEnd {
+  ~CallbackEnd() {
+    if (callback_observer == nullptr) return;
+    try {
+      callback_observer();
+    } catch (...) {  // a display never turns a command into a failure, nor hides one
+    }
+  }
+};
 
 }  // namespace
 
@@ -68,7 +80,12 @@ HandlesSource SetHandlesSource(HandlesSource source) {
   return std::exchange(handles_source, source);
 }
 
+CallbackObserver SetCallbackObserver(CallbackObserver observer) {
+  return std::exchange(callback_observer, observer);
+}
+
 void RunObjectCallback(double object) {
+  const CallbackEnd end;
   const Value h = Value::Scalar(object);
   const Value callback = mlfNGet(1, h, Value::Text("Callback"));
   if (callback.empty()) return;

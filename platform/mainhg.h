@@ -45,6 +45,12 @@ HandlesSource SetHandlesSource(HandlesSource source);
 // caller.
 void RunObjectCallback(double object);
 
+// Called after each callback RunObjectCallback runs, whether it succeeded or raised, so
+// that a program can show what the command changed; what it raises is ignored. Returns
+// the observer it replaces (nullptr: none).
+using CallbackObserver = void (*)();
+CallbackObserver SetCallbackObserver(CallbackObserver observer);
+
 // The platform libraries' set-up and release routines, listed in the program's table.
 // The file library's release discards any file still open.
 void libmmfileInitialize();

@@ -55,7 +55,18 @@ std::vector<double> full_entries;
 Value last_group;
 const double* last_group_sorted = nullptr;
 
+EntropyStart entropy_start = EntropyStart::kKey;
+bool seed_drawn = false;  // the seed in force came from EntropySeed
+
+RandomState SeedState(double seed);
+
 RandomState& State() {
+  if (!started && entropy_start == EntropyStart::kSeed) {
+    state = SeedState(static_cast<double>(EntropySeed()));
+    started = true;
+    seed_drawn = true;
+    if (restart_observer != nullptr) restart_observer();
+  }
   if (!started) {
     unsigned char bytes[8] = {};
     Env::Current()->Entropy(bytes, sizeof bytes);
@@ -202,8 +213,29 @@ Value mlfNRand(int nargout, const Value& keyword, const Value& seed) {
   }
   state = SeedState(seed.num(0));
   started = true;
+  seed_drawn = false;
   if (restart_observer != nullptr) restart_observer();
   return Value::Empty();
+}
+
+std::uint64_t EntropySeed() {
+  unsigned char bytes[8] = {};
+  Env::Current()->Entropy(bytes, sizeof bytes);
+  std::uint64_t x = 0;
+  for (int i = 7; i >= 0; --i) x = (x << 8) | bytes[i];
+  return x & (kEntropySeedLimit - 1);
+}
+
+EntropyStart SetEntropyStart(EntropyStart start) {
+  return std::exchange(entropy_start, start);
+}
+
+bool SeedDrawnFromEntropy() {
+  return started && seed_drawn;
+}
+
+std::uint64_t DrawnSinceRestart() {
+  return started ? state.drawn : 0;
 }
 
 RandomState CurrentRandomState() {
@@ -213,6 +245,7 @@ RandomState CurrentRandomState() {
 void ResetRandomToEntropy() {
   DropWorkAhead();
   started = false;
+  seed_drawn = false;
   if (restart_observer != nullptr) restart_observer();
 }
 

@@ -66,6 +66,30 @@ void ResetRandomToEntropy();
 // any restart and after ResetRandomToEntropy. Draws nothing.
 std::optional<double> SeedInForce();
 
+// The largest seed EntropySeed gives, plus one: 2^53, so every seed prints as a whole
+// number and reads back exactly as a double.
+inline constexpr std::uint64_t kEntropySeedLimit = std::uint64_t{1} << 53;
+
+// A whole number from 0 to kEntropySeedLimit - 1, uniformly drawn from
+// Env::Current()->Entropy (eight bytes, little-endian, the low 53 bits).
+std::uint64_t EntropySeed();
+
+// How the generator starts when it is used before any restart.
+enum class EntropyStart {
+  kKey,   // from a key drawn from entropy: no seed is in force (the default)
+  kSeed,  // restarted from an EntropySeed, as mlfNRand would: that seed is in force, and
+          // the restart observer hears of it, so that every draw can be made again
+};
+// Sets how the generator starts from now on; returns the previous setting.
+EntropyStart SetEntropyStart(EntropyStart start);
+
+// True when the seed in force was drawn from entropy (EntropyStart::kSeed), not given.
+bool SeedDrawnFromEntropy();
+
+// The permutations drawn since the latest restart (or entropy start); 0 before the
+// generator is used. Draws nothing.
+std::uint64_t DrawnSinceRestart();
+
 // Called after each restart (mlfNRand) and each ResetRandomToEntropy, so that a program
 // can show the seed in force; whatever it raises passes to the caller of the restart,
 // which has happened. Returns the observer it replaces (nullptr: none).

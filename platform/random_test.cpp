@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -136,6 +137,24 @@ TEST(RandomSeedTest, TheSeedInForceIsTheNumberOfTheLastRestart) {
   EXPECT_EQ(SeedInForce(), 0.0);
   ResetRandomToEntropy();
   EXPECT_EQ(SeedInForce(), std::nullopt);
+}
+
+TEST(RandomSeedTest, AnEntropyStartFromASeedCanBeDrawnAgainFromIt) {
+  const EntropyStart before = SetEntropyStart(EntropyStart::kSeed);
+  ResetRandomToEntropy();
+  EXPECT_EQ(SeedInForce(), std::nullopt);
+  const Value first = mlfRandperm(Value::Scalar(20));
+  const std::optional<double> seed = SeedInForce();
+  ASSERT_TRUE(seed.has_value());
+  EXPECT_TRUE(SeedDrawnFromEntropy());
+  EXPECT_EQ(*seed, std::floor(*seed));
+  EXPECT_LT(*seed, static_cast<double>(kEntropySeedLimit));
+  EXPECT_EQ(DrawnSinceRestart(), 1u);
+  mlfNRand(0, Value::Text("state"), Value::Scalar(*seed));
+  EXPECT_FALSE(SeedDrawnFromEntropy());
+  EXPECT_EQ(Numbers(mlfRandperm(Value::Scalar(20))), Numbers(first));
+  SetEntropyStart(before);
+  ResetRandomToEntropy();
 }
 
 int restarts_seen = 0;

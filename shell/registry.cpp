@@ -56,6 +56,7 @@ void InstallProgramHooks() {
   SetHandlesSource(HandlesFromGuidata);
   SetLoadedListObserver(ReviewLoadedList);
   SetRestartObserver(ShowSeedInForce);
+  SetCallbackObserver(ShowSeedInForce);
 }
 
 namespace {

@@ -187,10 +187,12 @@ TEST_F(ProgramTest, AUserSessionFromLoadToSave) {
             "Randomized listing of 2 groups to 3 taxa to omit\n2026-12-07 : 14:5\n"
             "\n***  Repetition 1  *****************************\nt2\n\nt3\n\nt7\n"
             "\n***  Repetition 2  *****************************\nt3\n\nt6\n\nt9\n");
-  // The label by the Seed box said "none" until the first Set seed, then the seed.
-  EXPECT_EQ(StringsSet(/*seed_label=*/true),
-            (std::vector<std::string>{"Seed in force: none (a fresh draw each time)",
-                                      "Seed in force: 42", "Seed in force: 42"}));
+  // The label by the Seed box said "none", as the figure file has it, until the first
+  // Set seed, then the seed and, after each command that drew, the groups drawn since.
+  EXPECT_EQ(
+      StringsSet(/*seed_label=*/true),
+      (std::vector<std::string>{"Seed in force: 42", "Seed in force: 42, 2 groups drawn since",
+                                "Seed in force: 42", "Seed in force: 42, 2 groups drawn since"}));
   // Typing into the boxes ran their callbacks through the switchyard.
   EXPECT_EQ(env.out,
             "NumBox Callback not implemented yet.\nRepBox Callback not implemented yet.\n"
@@ -254,9 +256,7 @@ TEST_F(ProgramTest, ACallbackErrorIsReportedAndTheWindowStaysUsable) {
   EXPECT_EQ(StringsSet(),
             std::vector<std::string>{"Random number manually initialized with seed 7.000000"});
   // A refused seed leaves the label as it was.
-  EXPECT_EQ(StringsSet(/*seed_label=*/true),
-            (std::vector<std::string>{"Seed in force: none (a fresh draw each time)",
-                                      "Seed in force: 7"}));
+  EXPECT_EQ(StringsSet(/*seed_label=*/true), (std::vector<std::string>{"Seed in force: 7"}));
 }
 
 }  // namespace

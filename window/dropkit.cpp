@@ -131,8 +131,13 @@ void ShowSeedInForce() {
   const Value labels = mlfFindobj(k.tag, k.seed_in_force);
   if (labels.empty()) return;
   const std::optional<double> seed = SeedInForce();
-  mlfNSet(0, labels, k.string,
-          seed ? Value::Text(k.seed_prefix.utf8() + FormatNumber(*seed)) : k.no_seed);
+  // Each group drawn is one permutation: with the count, the seed says how to draw the
+  // next group again.
+  std::string line = seed ? k.seed_prefix.utf8() + FormatNumber(*seed) : k.no_seed.utf8();
+  if (const std::uint64_t drawn = DrawnSinceRestart(); seed && drawn > 0)
+    line += ", " + std::to_string(drawn) + (drawn == 1 ? " group" : " groups") + " drawn since";
+  // Shown after every command: set only when it changed.
+  if (mlfNGet(1, labels, k.string).utf8() != line) mlfNSet(0, labels, k.string, Value::Text(line));
 }
 
 void InitializeModule_Dropkit() {
