@@ -355,14 +355,14 @@ TEST_F(ExportTest, CountsAndTheListAreCheckedBeforeAnyDialogAsSaveChecksThem) {
   LoadList(kSixNames);
   SetCounts("abc", "2");
   EXPECT_EQ(PressFails("ExportButton"),
-            "The NumBox box (names to omit per group) must hold one whole number of 0 or more; "
+            "The box \"Names to leave out per group\" must hold one whole number of 0 or more; "
             "it holds \"abc\".");
   SetCounts("7", "2");
   EXPECT_EQ(PressFails("ExportButton"),
             "Cannot omit 7 names per group: the list loaded has only 6 names.");
   SetCounts("1", "-2");
   EXPECT_EQ(PressFails("ExportButton"),
-            "The RepBox box (number of groups) must hold one whole number of 0 or more; it "
+            "The box \"Number of groups\" must hold one whole number of 0 or more; it "
             "holds \"-2\".");
   SetCounts("1", "10001");
   EXPECT_EQ(PressFails("ExportButton"),

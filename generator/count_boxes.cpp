@@ -14,9 +14,8 @@ std::string Quoted(const Value& text) {
 }
 
 // Checks one count box: one whole number from 0 to kMaxCount.
-const Value& CheckCount(const char* tag, const char* meaning, const Value& text,
-                        const Value& number) {
-  const std::string box = std::string("The ") + tag + " box (" + meaning + ")";
+const Value& CheckCount(const char* label, const Value& text, const Value& number) {
+  const std::string box = std::string("The box \"") + label + "\"";
   switch (FaultOfCount(number)) {
     case CountFault::kNone:
       break;
@@ -57,8 +56,8 @@ Counts ReadCounts(const Value& num_text, const Value& rep_text, std::optional<do
   Counts c;
   c.numcount = mlfStr2num(num_text);
   mclPrintArray(c.numcount, "numcount");
-  CheckCount("NumBox", "names to omit per group", num_text, c.numcount);
-  c.repcount = CheckCount("RepBox", "number of groups", rep_text, mlfStr2num(rep_text));
+  CheckCount("Names to leave out per group", num_text, c.numcount);
+  c.repcount = CheckCount("Number of groups", rep_text, mlfStr2num(rep_text));
   CheckListFits(c.numcount, list_size);
   c.names = static_cast<std::uint32_t>(c.numcount.num(0));
   c.groups = static_cast<std::uint32_t>(c.repcount.num(0));

@@ -36,8 +36,8 @@ struct Counts {
 // shows "numcount = N" on the console, then checks that each box holds one whole number
 // from 0 to kMaxCount, then that a list is loaded (`list_size` is its number of names,
 // nullopt when none is) and has at least numcount names. On failure raises the first
-// of: "The NumBox box (names to omit per group) must hold one whole number of 0 or more;
-// it holds "x".", the same for RepBox (number of groups), "... holds "x", more than the
+// of: "The box "Names to leave out per group" must hold one whole number of 0 or more;
+// it holds "x".", the same for "Number of groups" (each box named by its label), "... holds "x", more than the
 // largest count allowed, 4294967295.", "No name list is loaded: use Load to read one
 // before listing N names per group.", "Cannot omit N names per group: the list loaded
 // has only M names."

@@ -159,7 +159,7 @@ void ManualInit() {
   Value stemp = mlfNGet(1, fh, k.string);
   const Value seed = mlfStr2num(stemp);
   if (!seed.is_numeric() || seed.numel() != 1 || !std::isfinite(seed.num(0))) {
-    Raise("The InitBox box (seed) must hold one finite number; it holds " + Quoted(stemp) + ".");
+    Raise("The box \"Seed\" must hold one finite number; it holds " + Quoted(stemp) + ".");
   }
   initval = seed;
   mlfNRand(0, k.state, initval);

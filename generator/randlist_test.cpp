@@ -335,19 +335,19 @@ TEST_F(RandlistTest, BadCountsAreRejectedBeforeAnyDialog) {
     Set("NumBox", bad);
     Set("RepBox", "2");
     EXPECT_EQ(RunFails("Save"),
-              std::string("The NumBox box (names to omit per group) must hold one "
+              std::string("The box \"Names to leave out per group\" must hold one "
                           "whole number of 0 or more; it holds \"") +
                   bad + "\".");
     Set("NumBox", "2");
     Set("RepBox", bad);
-    EXPECT_EQ(RunFails("Show"), std::string("The RepBox box (number of groups) must hold one whole "
+    EXPECT_EQ(RunFails("Show"), std::string("The box \"Number of groups\" must hold one whole "
                                             "number of 0 or more; it holds \"") +
                                     bad + "\".");
   }
   for (const char* large : {"4294967296", "1e10", "Inf"}) {
     Set("NumBox", "2");
     Set("RepBox", large);
-    EXPECT_EQ(RunFails("Show"), std::string("The RepBox box (number of groups) holds \"") + large +
+    EXPECT_EQ(RunFails("Show"), std::string("The box \"Number of groups\" holds \"") + large +
                                     "\", more than the largest count allowed, 4294967295.");
   }
   Set("NumBox", "4");
@@ -431,7 +431,7 @@ TEST_F(RandlistTest, BadSeedsAreRejectedAndChangeNothing) {
   for (const char* bad : {"", "abc", "1e400", "NaN", "1 2", "-Inf"}) {
     Set("InitBox", bad);
     EXPECT_EQ(RunFails("ManualInit"),
-              std::string("The InitBox box (seed) must hold one finite number; it holds \"") + bad +
+              std::string("The box \"Seed\" must hold one finite number; it holds \"") + bad +
                   "\".");
   }
   EXPECT_EQ(Out(), "Random number manually initialized with seed 42.000000");

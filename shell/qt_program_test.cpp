@@ -333,7 +333,7 @@ TEST_F(QtProgramTest, AWrongCommandWordShowsItsMessageBox) {
 
 TEST_F(QtProgramTest, ACallbackErrorShowsAnErrorBoxAndTheWindowGoesOn) {
   const std::string bad_count =
-      "The NumBox box (names to omit per group) must hold one whole number of 0 or more; it "
+      "The box \"Names to leave out per group\" must hold one whole number of 0 or more; it "
       "holds \"abc\".";
   const std::string no_list =
       "No name list is loaded: use Load to read one before listing 1 names per group.";

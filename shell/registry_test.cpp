@@ -241,11 +241,11 @@ TEST_F(ProgramTest, ACallbackErrorIsReportedAndTheWindowStaysUsable) {
   CloseWindow();
   EXPECT_EQ(RunProgram(), 0);
   const std::string bad_count =
-      "The NumBox box (names to omit per group) must hold one whole number of 0 or more; it "
+      "The box \"Names to leave out per group\" must hold one whole number of 0 or more; it "
       "holds \"abc\".";
   const std::string no_list =
       "No name list is loaded: use Load to read one before listing 1 names per group.";
-  const std::string no_seed = "The InitBox box (seed) must hold one finite number; it holds \"\".";
+  const std::string no_seed = "The box \"Seed\" must hold one finite number; it holds \"\".";
   ASSERT_EQ(record->messages.size(), 3u);
   EXPECT_EQ(record->messages[0], (MessageShown{MessageKind::kError, bad_count}));
   EXPECT_EQ(record->messages[1], (MessageShown{MessageKind::kError, no_list}));
