@@ -37,8 +37,8 @@ struct Counts {
 // from 0 to kMaxCount, then that a list is loaded (`list_size` is its number of names,
 // nullopt when none is) and has at least numcount names. On failure raises the first
 // of: "The box "Names to leave out per group" must hold one whole number of 0 or more;
-// it holds "x".", the same for "Number of groups" (each box named by its label), "... holds "x", more than the
-// largest count allowed, 4294967295.", "No name list is loaded: use Load to read one
+// it holds "x".", the same for "Number of groups" (each box named by its label), "... holds "x",
+// more than the largest count allowed, 4294967295.", "No name list is loaded: use Load to read one
 // before listing N names per group.", "Cannot omit N names per group: the list loaded
 // has only M names."
 Counts ReadCounts(const Value& num_text, const Value& rep_text, std::optional<double> list_size);

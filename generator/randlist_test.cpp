@@ -430,9 +430,9 @@ TEST_F(RandlistTest, BadSeedsAreRejectedAndChangeNothing) {
   const RandomState state = CurrentRandomState();
   for (const char* bad : {"", "abc", "1e400", "NaN", "1 2", "-Inf"}) {
     Set("InitBox", bad);
-    EXPECT_EQ(RunFails("ManualInit"),
-              std::string("The box \"Seed\" must hold one finite number; it holds \"") + bad +
-                  "\".");
+    EXPECT_EQ(
+        RunFails("ManualInit"),
+        std::string("The box \"Seed\" must hold one finite number; it holds \"") + bad + "\".");
   }
   EXPECT_EQ(Out(), "Random number manually initialized with seed 42.000000");
   EXPECT_EQ(RandlistPersistent("initval").num(0), 42);

@@ -120,6 +120,8 @@ std::vector<Property> DefaultProperties(std::string_view type, const Rgb& backgr
     add(Data("Anchor", Check::kAnchor, Value::Text("left bottom")));
     add(Data("Mnemonic", Check::kMnemonic, Value::EmptyText()));
     add(Data("PlaceholderString", Check::kText, Value::EmptyText()));
+    // An edit box's button that Enter presses after the box's own callback: its Tag.
+    add(Data("EnterButton", Check::kText, Value::EmptyText()));
   }
   return props;
 }

@@ -220,7 +220,7 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
     EXPECT_FLOAT_EQ(static_cast<float>(background.num(2)), button.blueF());
     EXPECT_EQ(window->palette().color(QPalette::Window).rgb(), button.rgb());  // the launch set it
 
-    // Each control: named by its tag, read as what a person sees beside it.
+    // Each control: found by its tag, read as what a person sees beside it.
     const std::vector<std::pair<QString, QString>> names = {
         {"OutBox", "Messages and listings"},
         {"NumBox", "Names to leave out per group"},
@@ -236,7 +236,7 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
       QWidget* w = user::Control(tag);
       ASSERT_NE(w, nullptr) << tag.toStdString();
       EXPECT_EQ(w->objectName(), tag);
-      EXPECT_EQ(w->accessibleDescription(), tag);
+      EXPECT_EQ(w->accessibleDescription(), w->toolTip());  // what it does, not its tag
       EXPECT_EQ(w->accessibleName(), name) << tag.toStdString();
     }
     EXPECT_NE(qobject_cast<QLineEdit*>(user::Control("NumBox")), nullptr);
@@ -589,6 +589,14 @@ TEST_F(QtProgramTest, TheSeedBoxHintsAndTheLabelBesideItFollowsSetSeed) {
     ASSERT_TRUE(user::TypeInto("InitBox", "x"));
     ASSERT_TRUE(user::Press("ManualInitButton"));  // refused: the seed in force stays
     EXPECT_EQ(user::TextOf("SeedInForce"), "Seed in force: 3.25");
+    // Enter in the box sets the seed; on a focused button it presses the button.
+    ASSERT_TRUE(user::TypeInto("InitBox", "8"));
+    QTest::keyClick(init, Qt::Key_Return);
+    EXPECT_EQ(user::TextOf("SeedInForce"), "Seed in force: 8");
+    ASSERT_TRUE(user::TypeInto("InitBox", "9"));
+    user::Control("ManualInitButton")->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(user::Control("ManualInitButton"), Qt::Key_Enter);
+    EXPECT_EQ(user::TextOf("SeedInForce"), "Seed in force: 9");
   });
   EXPECT_EQ(status, 0);
 }

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -312,6 +313,22 @@ class FigureWindow final : public QWidget {
   double handle_;
 };
 
+// A button that Enter presses when it has the focus, as Space does.
+class Button final : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier && !event->isAutoRepeat()) {
+      click();
+      return;
+    }
+    QPushButton::keyPressEvent(event);
+  }
+};
+
 // A multi-line box: reports losing the focus, which ends an edit.
 class TextBox final : public QPlainTextEdit {
  public:
@@ -565,7 +582,7 @@ void QtWindowSystem::MakeControl(double handle, double parent) {
   QWidget* w = nullptr;
   switch (kind) {
     case Kind::kButton: {
-      auto* button = new QPushButton(parent_widget);
+      auto* button = new Button(parent_widget);
       QObject::connect(button, &QPushButton::clicked, button,
                        [this, handle] { Activated(handle); });
       w = button;
@@ -772,8 +789,7 @@ void QtWindowSystem::SetPlaceholder(double /*control*/, Shown& s, const Value& t
 
 void QtWindowSystem::SetTag(double /*control*/, Shown& s, const Value& tag) {
   const QString name = ToQString(tag.utf8());
-  s.widget->setObjectName(name);
-  s.widget->setAccessibleDescription(name);
+  s.widget->setObjectName(name);  // for finding it; a user is told what it does instead
 }
 
 void QtWindowSystem::SetBackground(double /*control*/, Shown& s, const Value& rgb) {
@@ -792,6 +808,7 @@ void QtWindowSystem::SetAlignment(double /*control*/, Shown& s, const Value& mod
 
 void QtWindowSystem::SetTooltip(double /*control*/, Shown& s, const Value& tip) {
   s.widget->setToolTip(ToQString(tip.utf8()));
+  s.widget->setAccessibleDescription(ToQString(tip.utf8()));
   Relabel(s.figure);
 }
 
@@ -1015,6 +1032,17 @@ void QtWindowSystem::EditFinished(double control, bool enter) {
   const auto it = shown_.find(control);
   if (it == shown_.end()) return;
   if (std::exchange(it->second.edited, false) || enter) Activated(control);
+  if (!enter || host_ == nullptr || !host().IsLive(control)) return;
+  // Enter then presses the box's button, if it names one ("EnterButton": its Tag).
+  const std::optional<Value> button = host().TryGet(control, "EnterButton");
+  if (!button || button->empty()) return;
+  const QString tag = ToQString(button->utf8());
+  for (const auto& [handle, shown] : shown_) {
+    if (shown.kind == Kind::kButton && shown.widget->objectName() == tag) {
+      Activated(handle);
+      return;
+    }
+  }
 }
 
 // One command at a time: a press while another callback or long work runs (a box
