@@ -376,15 +376,19 @@ std::vector<std::string> Rows(NxsCharactersBlock* chars, std::size_t taxa, std::
         Number(most) + " have " + Number(common) + " characters, but " + odd);
 }
 
-void CheckName(const std::string& name, std::size_t index, const std::string& file) {
+// A FASTA name may hold a tab until it is known whether its whole line names the taxon
+// (`tab_allowed`): its first word never holds one.
+void CheckName(const std::string& name, std::size_t index, const std::string& file,
+               bool tab_allowed = false) {
   if (name.empty()) {
     Raise("Cannot read " + Quote(file) + ": taxon " + Number(index + 1) + " has no name");
   }
-  if (name.find_first_of("\t\n\r") != std::string::npos) {
+  if (name.find_first_of(tab_allowed ? "\n\r" : "\t\n\r") != std::string::npos) {
     Raise("Cannot read " + Quote(file) + ": the name of taxon " + Number(index + 1) + " (" +
           Quote(name) + ") holds a tab or line break");
   }
-  if (std::any_of(name.begin(), name.end(), IsControlByte)) {
+  if (std::any_of(name.begin(), name.end(),
+                  [&](char c) { return IsControlByte(c) && !(tab_allowed && c == '\t'); })) {
     Raise("Cannot read " + Quote(file) + ": the name of taxon " + Number(index + 1) + " (" +
           Quote(name) + ") holds a control character");
   }
@@ -410,7 +414,7 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::string
   std::map<std::string, unsigned> seen;
   for (unsigned i = 0; i < taxa->GetNTax(); ++i) {
     std::string name = taxa->GetTaxonLabel(i);
-    CheckName(name, i, file);
+    CheckName(name, i, file, attempt.format == InputFormat::kFasta);
     // NEXUS reads an underscore as a blank; the names keep the underscores, as the file
     // usually spells them and as tree programs write them.
     if (attempt.format == InputFormat::kNexus) std::replace(name.begin(), name.end(), ' ', '_');
@@ -1095,8 +1099,12 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
   } catch (const std::bad_alloc&) {
     Raise("Cannot read " + Quote(file_name) + ": it needs more memory than there is");
   }
-  if (format == InputFormat::kFasta && options.fasta_names == FastaNames::kFirstWord) {
-    for (std::string& name : alignment->names) name = std::string(FirstWord(name));
+  if (format == InputFormat::kFasta) {
+    for (std::size_t i = 0; i < alignment->names.size(); ++i) {
+      std::string& name = alignment->names[i];
+      if (options.fasta_names == FastaNames::kFirstWord) name = std::string(FirstWord(name));
+      CheckName(name, i, file_name);
+    }
   }
   alignment->rows.SetText(std::move(bytes));
   alignment->rows.ReleaseUnusedText();

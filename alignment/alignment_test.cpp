@@ -361,8 +361,14 @@ TEST(AlignmentTest, ReadsNamesBeyondAsciiInEveryFormat) {
 }
 
 TEST(AlignmentTest, RefusesNamesWithTabs) {
-  EXPECT_EQ(ReadError(">a\tb\nAC\n>c\nAG\n", InputFormat::kFasta),
-            "Cannot read 'in.txt': the name of taxon 1 ('a\\tb') holds a tab or line break");
+  // A tab may part a FASTA name's first word from a description, but a whole line that
+  // names a taxon cannot hold one.
+  EXPECT_EQ(Read(">a\tb\nAC\n>c\nAG\n", InputFormat::kFasta).names, (Strings{"a", "c"}));
+  ReadingOptions whole;
+  whole.fasta_names = FastaNames::kWholeLine;
+  EXPECT_EQ(
+      ErrorOf([&] { ReadAlignment(">a\tb\nAC\n>c\nAG\n", InputFormat::kFasta, "in.txt", whole); }),
+      "Cannot read 'in.txt': the name of taxon 1 ('a\\tb') holds a tab or line break");
   EXPECT_EQ(ReadError(std::string(">a\0b\nAC\n>c\nAG\n", 14), InputFormat::kFasta),
             "Cannot read 'in.txt': the name of sequence 1 ('a\\x00b') holds a control character");
 }
