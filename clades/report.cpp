@@ -46,6 +46,12 @@ std::string Printed(const char* format, double x) {
   return std::string(buf, static_cast<std::size_t>(std::max(n, 0)));
 }
 
+// `x` with three decimals; a value that rounds to zero is "0.000", never "-0.000".
+std::string Decimals3(double x) {
+  const std::string text = Printed("%.3f", x);
+  return text == "-0.000" ? "0.000" : text;
+}
+
 }  // namespace
 
 std::string SupportTable(const SupportResult& result) {
@@ -97,8 +103,8 @@ std::string InstabilityTable(const SupportResult& result, const TaxonTests& test
   std::string out = "taxon\tclades\tsignificant\tinstability\n";
   for (const TaxonScore& s : tests.scores) {
     out += result.names[s.taxon] + '\t' + std::to_string(s.clades) + '\t' +
-           std::to_string(s.significant) + '\t' +
-           (s.clades > 0 ? Printed("%.3f", s.instability + 0.0) : "") + '\n';
+           std::to_string(s.significant) + '\t' + (s.clades > 0 ? Decimals3(s.instability) : "") +
+           '\n';
   }
   return out;
 }

@@ -18,6 +18,15 @@ TEST(Report, RatiosHaveThreeDecimalsRoundedHalfUp) {
   EXPECT_EQ(Ratio3(1999, 2000), "1.000");
 }
 
+TEST(Report, InstabilityHasThreeDecimalsAndNoNegativeZero) {
+  SupportResult result;
+  result.names = {"A", "B", "C"};
+  TaxonTests tests;
+  tests.scores = {{1, 2, 1, 0.8336}, {0, 1, 0, -0.0001}, {2, 0, 0, 0}};
+  EXPECT_EQ(InstabilityTable(result, tests),
+            "taxon\tclades\tsignificant\tinstability\nB\t2\t1\t0.834\nA\t1\t0\t0.000\nC\t0\t0\t\n");
+}
+
 TEST(Report, PercentagesAreWholeNumbersRoundedHalfUp) {
   EXPECT_EQ(Percent(2, 3), "67");
   EXPECT_EQ(Percent(1, 8), "13");   // 12.5

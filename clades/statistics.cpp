@@ -13,6 +13,13 @@ LogFactorials::LogFactorials(std::size_t n) : table_(n + 1, 0.0) {
 double FisherGreater(std::size_t a, std::size_t n1, std::size_t k, std::size_t n2,
                      const LogFactorials& lf) {
   if (a == 0 || k - a >= n2) return 1.0;  // every table these margins allow
+  // The distribution is the same with the first row's size and the events swapped: taking
+  // the smaller as the row gives equal p-values the same bits, so they sort as ties.
+  if (k < n1) {
+    const std::size_t n = n1 + n2;
+    std::swap(n1, k);
+    n2 = n - n1;
+  }
   const std::size_t n = n1 + n2;
   // log C(n, n1), the denominator of every term.
   const double all = lf(n) - lf(n1) - lf(n2);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -47,8 +48,9 @@ std::string Svg(const SupportResult& result, std::size_t groups, const std::stri
 }
 
 // Without a collapse length: how many testable clades sit on branches of kShortBranch or
-// less, which tree programs write for branches they could not resolve.
-constexpr double kShortBranch = 1e-6;
+// less, which tree programs write for branches they could not resolve (IQ-TREE writes
+// about 2e-6 for them).
+constexpr double kShortBranch = 1e-5;
 
 std::string ShortBranchNote(const SupportResult& result, double collapse_below) {
   if (collapse_below >= 0) return "";
@@ -58,8 +60,8 @@ std::string ShortBranchNote(const SupportResult& result, double collapse_below) 
   if (short_ones == 0) return "";
   return "; " + std::to_string(short_ones) + " testable clade" + (short_ones == 1 ? "" : "s") +
          " of the reference sit" + (short_ones == 1 ? "s" : "") +
-         " on branches of 1e-06 or less, which tree programs write for unresolved ones "
-         "(--collapse-below 1e-06 treats them as absent)";
+         " on branches of 1e-05 or less, which tree programs write for unresolved ones "
+         "(--collapse-below 1e-05 treats them as absent)";
 }
 
 // The most bytes support.png may have.
@@ -218,6 +220,10 @@ std::string RunSupport(const SupportOptions& options) {
     }
     for (std::size_t at = 0; at <= value.size();) {
       const std::size_t comma = std::min(value.find(',', at), value.size());
+      if (comma == at) {
+        Raise("The outgroup " + Quoted(value) +
+              " has an empty name between its commas; name each taxon once");
+      }
       input.outgroup.push_back(value.substr(at, comma - at));
       at = comma + 1;
     }
@@ -298,8 +304,15 @@ int SupportCommand(int argc, char** argv) {
                  "list, for several; default: unrooted)");
   app.add_option("--collapse-below", opt.collapse_below,
                  "Treat a branch of this length or less as absent, in the reference\n"
-                 "and every group's tree (e.g. 1e-06)")
-      ->check(CLI::NonNegativeNumber);
+                 "and every group's tree (e.g. 1e-05)")
+      ->check(CLI::Validator(
+          [](const std::string& text) -> std::string {
+            double x = 0;
+            if (!CLI::detail::lexical_cast(text, x) || !std::isfinite(x) || x < 0)
+              return "must be a length of 0 or more, not " + text;
+            return "";
+          },
+          "LENGTH"));
   std::string labels = "percent";
   app.add_option("--labels", labels, "support.tre's labels: percent (71), counts (5/7) or both")
       ->check(CLI::IsMember({"percent", "counts", "both"}));
