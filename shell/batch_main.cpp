@@ -128,6 +128,13 @@ std::string ListingTarget(const Options& opt) {
     dk::Raise("Cannot write the listing to " + dk::QuoteForMessage(opt.output) +
               ": it is a folder; name a file");
   }
+  const std::string folder = std::filesystem::path(target).parent_path().string();
+  struct stat dir {};
+  if (const int r = env->Stat(folder, &dir); r < 0 || !S_ISDIR(dir.st_mode)) {
+    dk::Raise("Cannot write the listing to " + dk::QuoteForMessage(opt.output) + ": its folder " +
+              dk::QuoteForMessage(folder) + " " +
+              (r < 0 ? std::string("cannot be used: ") + dk::ErrnoText(r) : "is not a folder"));
+  }
   struct stat in {};
   if (exists && S_ISREG(out.st_mode) && env->Stat(opt.input, &in) == 0 && in.st_dev == out.st_dev &&
       in.st_ino == out.st_ino) {

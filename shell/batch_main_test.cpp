@@ -116,6 +116,9 @@ TEST_F(BatchTest, ErrorsAreOneLineAndAFailureStatus) {
         "Cannot write the listing to '" + dir.path() + "': it is a folder; name a file");
   fails(Names() + " --omit 1 --groups 1 --output " + dir.path() + "/new/",
         "Cannot write the listing to '" + dir.path() + "/new/': it is a folder; name a file");
+  fails(Names() + " --omit 1 --groups 1 --output " + dir.file("none/out.txt"),
+        "Cannot write the listing to '" + dir.file("none/out.txt") + "': its folder '" +
+            dir.file("none") + "' cannot be used: No such file or directory");
 }
 
 // Malformed counts and seeds are usage errors for every kind of input, found before a
