@@ -19,6 +19,13 @@ class RuntimeError : public std::runtime_error {
   explicit RuntimeError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A command the user cancelled ("Show cancelled."): it ends as on an error, changing
+// nothing, but is no error to report.
+class Cancelled : public RuntimeError {
+ public:
+  using RuntimeError::RuntimeError;
+};
+
 // Records `message` as the last error and throws RuntimeError. Never returns.
 [[noreturn]] void Raise(const std::string& message);
 

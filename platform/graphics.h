@@ -110,8 +110,8 @@ class ProgressScope {
   ProgressScope(const ProgressScope&) = delete;
   ProgressScope& operator=(const ProgressScope&) = delete;
 
-  // Reports `done` steps. Raises "<title> cancelled." when the user has asked to cancel,
-  // so the command ends as it would on an error.
+  // Reports `done` steps. Throws Cancelled ("<title> cancelled.") when the user has asked
+  // to cancel, so the command ends as it would on an error.
   void Step(double done);
 
  private:

@@ -75,7 +75,7 @@ ProgressScope::~ProgressScope() {
 }
 
 void ProgressScope::Step(double done) {
-  if (ws_ != nullptr && !ws_->UpdateProgress(done)) Raise(title_ + " cancelled.");
+  if (ws_ != nullptr && !ws_->UpdateProgress(done)) throw Cancelled(title_ + " cancelled.");
 }
 
 }  // namespace dk

@@ -10,6 +10,7 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/graphics.h"
+#include "platform/random.h"
 #include "platform/text.h"
 #include "platform/window_system_factory.h"
 
@@ -33,6 +34,9 @@ void DispatchReportingErrors(WindowSystem& ws, double object) {
   std::string message;
   try {
     RunObjectCallback(object);
+    return;
+  } catch (const Cancelled& e) {  // the user's choice, not an error: said on the console only
+    Env::Current()->ConsoleErr(std::string(e.what()) + "\n");
     return;
   } catch (const std::bad_alloc&) {
     message = "Out of memory while running the callback of " + Describe(object) +
@@ -80,12 +84,28 @@ HandlesSource SetHandlesSource(HandlesSource source) {
   return std::exchange(handles_source, source);
 }
 
+namespace {
+void RunCallbackOf(double object);
+}  // namespace
+
 CallbackObserver SetCallbackObserver(CallbackObserver observer) {
   return std::exchange(callback_observer, observer);
 }
 
 void RunObjectCallback(double object) {
-  const CallbackEnd end;
+  const CallbackEnd end;  // after the draws of a cancelled command are undone
+  const RandomSnapshot before = SnapshotRandom();
+  try {
+    RunCallbackOf(object);
+  } catch (const Cancelled&) {
+    RestoreRandom(before);  // a cancelled command uses up no draws
+    throw;
+  }
+}
+
+namespace {
+
+void RunCallbackOf(double object) {
   const Value h = Value::Scalar(object);
   const Value callback = mlfNGet(1, h, Value::Text("Callback"));
   if (callback.empty()) return;
@@ -115,6 +135,8 @@ void RunObjectCallback(double object) {
   }
   mlfFeval(0, callback.cell(0), std::move(args));
 }
+
+}  // namespace
 
 int mclMainhg(int argc, char** argv, MlxFunction main_entry, int flag, const MainInfo& info) {
   return mclMainhgOn(MakeWindowSystem(argc, argv), main_entry, flag, info);

@@ -238,6 +238,17 @@ std::uint64_t DrawnSinceRestart() {
   return started ? state.drawn : 0;
 }
 
+RandomSnapshot SnapshotRandom() {
+  return {started, state, seed_drawn};
+}
+
+void RestoreRandom(const RandomSnapshot& snapshot) {
+  DropWorkAhead();
+  started = snapshot.started;
+  state = snapshot.state;
+  seed_drawn = snapshot.seed_drawn;
+}
+
 RandomState CurrentRandomState() {
   return State();
 }

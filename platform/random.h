@@ -90,6 +90,19 @@ bool SeedDrawnFromEntropy();
 // generator is used. Draws nothing.
 std::uint64_t DrawnSinceRestart();
 
+// Everything that decides later draws, whether the generator has started or not: taken
+// before a command, it undoes the draws of a command that was cancelled.
+struct RandomSnapshot {
+  bool started = false;
+  RandomState state;
+  bool seed_drawn = false;
+};
+// The generator as it stands; draws nothing.
+RandomSnapshot SnapshotRandom();
+// Puts the generator back as `snapshot` found it (joining any work ahead); the restart
+// observer is not called.
+void RestoreRandom(const RandomSnapshot& snapshot);
+
 // Called after each restart (mlfNRand) and each ResetRandomToEntropy, so that a program
 // can show the seed in force; whatever it raises passes to the caller of the restart,
 // which has happened. Returns the observer it replaces (nullptr: none).
