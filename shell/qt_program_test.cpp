@@ -78,7 +78,7 @@ void AnswerQuestion(QMessageBox::StandardButton button, QString* text) {
   user::WhenModal([button, text](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     if (box == nullptr) return false;
-    *text = box->text();
+    if (text != nullptr) *text = box->text();
     box->button(button)->click();
     return true;
   });
@@ -386,9 +386,13 @@ TEST_F(QtProgramTest, CancellingLongWorkLeavesTheOutBoxAlone) {
         EXPECT_EQ(progress->minimumDuration(), 500);
         EXPECT_EQ(progress->maximum(), 50);   // one step a group
         EXPECT_FALSE(progress->isVisible());  // work this short shows no dialog
-        // While the work runs, no other command starts and the window stays open.
+        // While the work runs, no other command starts, and closing the window asks
+        // first: No keeps it open.
         EXPECT_TRUE(user::Press("ManualInitButton"));
+        QString question;
+        AnswerQuestion(QMessageBox::No, &question);
         EXPECT_FALSE(user::FigureWindows().at(0)->close());
+        EXPECT_EQ(question, "Show is still running. Stop it and close the window?");
         progress->cancel();
       }
     });
@@ -410,6 +414,30 @@ TEST_F(QtProgramTest, CancellingLongWorkLeavesTheOutBoxAlone) {
     EXPECT_EQ(user::TextOf("OutBox"), shown);
   });
   EXPECT_EQ(status, 0);
+}
+
+TEST_F(QtProgramTest, ClosingTheWindowDuringLongWorkStopsItWhenTheUserSaysYes) {
+  const int status = RunProgram([&] {
+    LoadNames();
+    ASSERT_TRUE(user::TypeInto("RepBox", "200000"));
+    // Once the listing is being written, the window is closed and the question answered.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&poll] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QProgressDialog*>(w) == nullptr) continue;
+        poll.stop();
+        AnswerQuestion(QMessageBox::Yes, nullptr);
+        user::FigureWindows().at(0)->close();
+        return;
+      }
+    });
+    poll.start(0);
+    user::AnswerFileDialog(Q(dir.file("listing.txt")));
+    ASSERT_TRUE(user::Press("SaveButton"));
+    EXPECT_TRUE(QTest::qWaitFor([] { return user::FigureWindows().empty(); }, 10000));
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("listing.txt")));  // stopped as Cancel stops it
 }
 
 TEST_F(QtProgramTest, CancelledDialogsAndTheReplaceQuestionKeepFiles) {

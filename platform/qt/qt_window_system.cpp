@@ -20,6 +20,7 @@
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -470,6 +471,8 @@ class QtWindowSystem final : public WindowSystem {
   std::vector<QPointer<QMessageBox>> loose_boxes_;  // boxes shown with no figure open
   QPointer<QProgressDialog> progress_;
   int progress_depth_ = 0;
+  QString progress_title_;
+  std::optional<double> close_after_work_;  // the figure to close once the work ends
   double progress_total_ = 0;
   double progress_scale_ = 1;  // bar units per step
   QElapsedTimer progress_clock_;
@@ -1008,7 +1011,18 @@ void QtWindowSystem::FigurePlaced(double figure, bool resized) {
 void QtWindowSystem::FigureClosing(double figure, QCloseEvent* event) {
   if (host_ == nullptr || !shown_.contains(figure)) return;  // being taken down
   if (progress_depth_ > 0) {
-    event->ignore();  // long work runs; its dialog cancels it
+    // Long work runs: stopping it is asked first; Yes cancels it, and the window closes
+    // once the work has ended as a cancel ends it (nothing changed).
+    event->ignore();
+    if (close_after_work_ || !progress_) return;
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        WidgetOf(figure), progress_title_,
+        QStringLiteral("%1 is still running. Stop it and close the window?").arg(progress_title_),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer == QMessageBox::Yes && progress_) {
+      close_after_work_ = figure;
+      progress_->cancel();
+    }
     return;
   }
   bool closed = false;
@@ -1190,7 +1204,8 @@ void QtWindowSystem::BeginProgress(std::string_view title, double total) {
   progress_ = new QProgressDialog(ProgressText(0, total), QStringLiteral("Cancel"), 0,
                                   total > 0 ? static_cast<int>(total * progress_scale_) : 0,
                                   CurrentFigureWindow());
-  progress_->setWindowTitle(ToQString(title));
+  progress_title_ = ToQString(title);
+  progress_->setWindowTitle(progress_title_);
   progress_->setWindowModality(Qt::WindowModal);
   progress_->setAutoClose(false);
   progress_->setAutoReset(false);
@@ -1220,6 +1235,12 @@ bool QtWindowSystem::UpdateProgress(double done) {
 void QtWindowSystem::EndProgress() {
   if (progress_depth_ == 0 || --progress_depth_ > 0) return;
   delete progress_.data();
+  // The window whose closing stopped the work closes once the command has ended.
+  if (const std::optional<double> figure = std::exchange(close_after_work_, std::nullopt)) {
+    QTimer::singleShot(0, qApp, [this, handle = *figure] {
+      if (QWidget* window = WidgetOf(handle)) window->close();
+    });
+  }
 }
 
 int QtWindowSystem::RunEventLoop() {
