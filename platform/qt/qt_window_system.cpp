@@ -1175,6 +1175,9 @@ std::optional<std::string> QtWindowSystem::ShowFileDialog(const FileDialogReques
   return answer;
 }
 
+// The most lines a message box shows as its message; more go to its details.
+constexpr qsizetype kMaxBoxLines = 8;
+
 void QtWindowSystem::ShowMessageBox(MessageKind kind, std::string_view text) {
   ShowPendingFigures();
   QWidget* parent = CurrentFigureWindow();
@@ -1184,8 +1187,20 @@ void QtWindowSystem::ShowMessageBox(MessageKind kind, std::string_view text) {
   const QString title = kind == MessageKind::kError     ? QStringLiteral("Error")
                         : kind == MessageKind::kWarning ? QStringLiteral("Warning")
                                                         : QGuiApplication::applicationDisplayName();
-  auto* box = new QMessageBox(icon, title, ToQString(text), QMessageBox::Ok, parent);
+  // A long text (a list of findings) would make a box taller than the screen: its first
+  // line stands as the message, the rest in the box's scrolling details.
+  QStringList lines = ToQString(text).split(QLatin1Char('\n'));
+  QString shown = ToQString(text);
+  QString details;
+  if (lines.size() > kMaxBoxLines) {
+    const QString first = lines.takeFirst();
+    shown =
+        first + QStringLiteral("\n\n%1 more lines: Show Details... lists them.").arg(lines.size());
+    details = lines.join(QLatin1Char('\n'));
+  }
+  auto* box = new QMessageBox(icon, title, shown, QMessageBox::Ok, parent);
   box->setTextFormat(Qt::PlainText);
+  if (!details.isEmpty()) box->setDetailedText(details);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::NonModal);
   box->show();

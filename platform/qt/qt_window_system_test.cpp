@@ -303,6 +303,23 @@ TEST_F(QtOnAnyHost, AFailedCallbackIsReportedAndTheNextOneRuns) {
   EXPECT_EQ(boxes, (std::vector<QString>{"FakeHost: the callback fails"}));
 }
 
+TEST_F(QtOnAnyHost, ALongMessageFitsTheScreenWithItsLinesInTheDetails) {
+  std::string findings = "The names of list.txt may hold mistakes:";
+  for (int i = 1; i <= 40; ++i)
+    findings += "\nlist.txt: line " + std::to_string(i) + ": blank line";
+  ws_->ShowMessageBox(MessageKind::kWarning, findings);
+  ws_->ShowMessageBox(MessageKind::kWarning, "short\nenough");
+  const std::vector<QMessageBox*> boxes = user::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(
+      boxes[0]->text(),
+      "The names of list.txt may hold mistakes:\n\n40 more lines: Show Details... lists them.");
+  EXPECT_TRUE(boxes[0]->detailedText().startsWith("list.txt: line 1: blank line\n"));
+  EXPECT_LE(boxes[0]->sizeHint().height(), 400);
+  EXPECT_EQ(boxes[1]->text(), "short\nenough");
+  EXPECT_EQ(boxes[1]->detailedText(), "");
+}
+
 TEST_F(QtOnAnyHost, AMnemonicIsUnderlinedAndAltWithItsLetterActs) {
   auto* go = Child<QPushButton>("GoButton");
   host_.Set(*ws_, 103.5, "Mnemonic", Value::Text("G"));
