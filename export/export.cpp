@@ -113,6 +113,20 @@ TaxonList ChosenAlignment(const std::string& path) {
   return alignment;
 }
 
+// The alignment Load read the list from, read again: it must still hold the taxa loaded.
+TaxonList LoadedAlignment(const LoadedList& loaded) {
+  TaxonList alignment = ChosenAlignment(loaded.path);
+  bool same = alignment.lines.size() == loaded.count;
+  for (std::size_t i = 0; same && i < loaded.count; ++i) {
+    same = alignment.lines[i] == loaded.names.cell(i).utf8();
+  }
+  if (!same) {
+    Raise("The alignment " + Quote(loaded.path) +
+          " has changed since it was loaded: load it again before exporting.");
+  }
+  return alignment;
+}
+
 // The row in the alignment of each name of the list; raises naming the first few names
 // that are not among its taxa, and how many there are.
 std::vector<std::size_t> RowsOfNames(const TaxonList& list, const TaxonList& alignment) {
@@ -222,12 +236,19 @@ void Mexport() {
           std::to_string(counts.names) + ": at most " + std::to_string(kMaxOmittedEntries) +
           " names left out over all groups are allowed.");
   }
-  const TaxonList list = CheckedList(review.list);
-
-  Value folder_name;
-  const Value file_name = mlfUigetfile(&folder_name, k.alignment_filter, k.alignment_title);
-  if (Cancelled(file_name)) return;
-  const TaxonList alignment = ChosenAlignment(mlfFullfile(folder_name, file_name).utf8());
+  // A list loaded from an alignment is that alignment's taxa: it is not asked for again.
+  const TaxonList list =
+      review.list.alignment ? LoadedAlignment(review.list) : CheckedList(review.list);
+  std::optional<TaxonList> chosen;
+  if (review.list.alignment) {
+    chosen = list;
+  } else {
+    Value folder_name;
+    const Value file_name = mlfUigetfile(&folder_name, k.alignment_filter, k.alignment_title);
+    if (Cancelled(file_name)) return;
+    chosen = ChosenAlignment(mlfFullfile(folder_name, file_name).utf8());
+  }
+  const TaxonList& alignment = *chosen;
   const std::vector<std::size_t> rows = RowsOfNames(list, alignment);
 
   const Value target = mlfUigetdir(k.folder_title);

@@ -312,6 +312,29 @@ TEST_F(ExportTest, TheWindowDrawsASeedAtItsFirstDrawSoEveryExportCanBeDrawnAgain
   SetEntropyStart(before);
 }
 
+// As the window program runs: Load takes an alignment, whose taxa are then the list,
+// and Export prunes it without asking for it again; a file that is not text is refused.
+TEST_F(ExportTest, AnAlignmentLoadedAsTheListIsExportedWithoutAskingForItAgain) {
+  const ListSourceReader before = SetListSourceReader(ReadAlignmentAsList);
+  WriteAlignment(kTaxa);
+  ui().QueueFileAnswer(dir.file("aln.fasta"));
+  Press("LoadButton");
+  EXPECT_EQ(Text("OutBox"), "Loaded 7 taxa from the FASTA alignment aln.fasta");
+  test::WriteFile(dir.file("picture.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+  ui().QueueFileAnswer(dir.file("picture.png"));
+  EXPECT_EQ(PressFails("LoadButton"), "Cannot load '" + dir.file("picture.png") +
+                                          "': it is not text (a NUL byte at byte 9); load a "
+                                          "name list, one name per line, or an alignment");
+  SetSeed("42");
+  SetCounts("2", "3");
+  ui().QueueFileAnswer(dir.file("out"));  // the folder only
+  Press("ExportButton");
+  EXPECT_THAT(FilesIn("out"), ElementsAre("dropkit.json", "group001.fasta", "group002.fasta",
+                                          "group003.fasta", "groups.tsv"));
+  EXPECT_EQ(Json()["names"].size(), 7u);
+  SetListSourceReader(before);
+}
+
 TEST_F(ExportTest, NoGroupsStillWriteTheDesignFiles) {
   WriteAlignment(kTaxa);
   LoadList(kSixNames);

@@ -102,11 +102,31 @@ void ForEachGroup(const Value& title, const Counts& counts, Heading heading, Nam
   }
 }
 
+// Loads the list the program's reader makes of `path`, if it makes one (an alignment's
+// taxa), replacing the list only once it is built. Returns false for a name list.
+bool LoadListSource(const std::string& path) {
+  std::optional<ListSource> source = ReadListSource(path);
+  if (!source) return false;
+  Value list = Value::Cell(0, 0);
+  Value count = Value::Scalar(0);
+  for (const std::string& line : source->lines) {
+    count = mclPlus(std::move(count), k.one);
+    mlfIndexAssign(&list, "{?}", count, Value::Text(line));
+  }
+  stringset = std::move(list);
+  fcount = std::move(count);
+  mlfNSet(0, mlfFindobj(k.tag, k.out_box), k.string, Value::Text(source->message));
+  ReportListLoaded({path, stringset, source->lines.size(), /*alignment=*/true});
+  return true;
+}
+
 void Load() {
   Value pname;
   const Value fname = mlfUigetfile(&pname, k.txt_filter, k.load_title);
   if (Cancelled(fname)) return;
   mclPrintAns(mlfNCd(0, pname));
+  // An alignment's taxa are the list; a file that is not text is refused.
+  if (LoadListSource(mlfFullfile(pname, fname).utf8())) return;
   const Value fid = mlfFopen(fname, k.read_mode);
   FileGuard guard(fid);
   // The new list is built aside and replaces the old one only once the whole file is

@@ -1,5 +1,7 @@
 #include "jackknife/list_review.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <deque>
 #include <mutex>
@@ -7,7 +9,10 @@
 #include <string_view>
 #include <utility>
 
+#include "alignment/input_format.h"
+#include "jackknife/input.h"
 #include "jackknife/name_checks.h"
+#include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/graphics.h"
 
@@ -51,6 +56,61 @@ void ReviewLoadedList(const LoadedList& list) {
   std::string text = "The names of " + file + " may hold mistakes:";
   for (const std::string& line : FindingLines(file, last_review.findings)) text += "\n" + line;
   ShowWarningBox(text);
+}
+
+std::optional<ListSource> ReadAlignmentAsList(const std::string& path) {
+  constexpr std::size_t kBlock = 65536;
+  std::string block(kBlock, '\0');
+  {
+    Env* env = Env::Current();
+    int fd = -1;
+    if (const int r = env->Open(path, O_RDONLY, 0, &fd); r < 0)
+      Raise("Cannot open file " + QuoteForMessage(path) + ": " + ErrnoText(r));
+    std::size_t done = 0;
+    while (done < kBlock) {
+      const long n = env->Read(fd, block.data() + done, kBlock - done);
+      if (n < 0) {
+        env->Close(fd);
+        Raise("Cannot read file " + QuoteForMessage(path) + ": " + ErrnoText(int(n)));
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    env->Close(fd);
+    block.resize(done);
+  }
+  const InputFormat format = DetectInputFormat(std::string_view(block).substr(0, 4096));
+  if (format == InputFormat::kList) {
+    const bool utf16 = block.starts_with("\xFF\xFE") || block.starts_with("\xFE\xFF");
+    if (utf16) return std::nullopt;
+    // A multi-byte character cut at the block's end is not a fault.
+    std::size_t end = block.size();
+    for (std::size_t back = 1; back <= 3 && back <= end; ++back) {
+      const unsigned char c = static_cast<unsigned char>(block[end - back]);
+      if ((c & 0xC0) != 0x80) {
+        if (c >= 0xC0) end -= back;
+        break;
+      }
+    }
+    const std::size_t nul = block.find('\0');
+    if (nul != std::string::npos || !IsValidUtf8(std::string_view(block).substr(0, end))) {
+      Raise("Cannot load " + QuoteForMessage(path) + ": it is not text (" +
+            (nul != std::string::npos ? "a NUL byte at byte " + std::to_string(nul + 1)
+                                      : std::string("bytes that are not UTF-8")) +
+            "); load a name list, one name per line, or an alignment");
+    }
+    return std::nullopt;
+  }
+  const TaxonList taxa = LoadTaxa(path, format);
+  ListSource source;
+  source.lines = taxa.lines;
+  const char* kind = taxa.format == InputFormat::kFasta   ? "FASTA"
+                     : taxa.format == InputFormat::kNexus ? "NEXUS"
+                                                          : "PHYLIP";
+  source.message = "Loaded " + std::to_string(taxa.names.size()) +
+                   (taxa.names.size() == 1 ? " taxon" : " taxa") + " from the " + kind +
+                   " alignment " + BaseName(path);
+  return source;
 }
 
 const ListReview& LastListReview() {

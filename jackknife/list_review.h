@@ -9,6 +9,7 @@
 #define DROPKIT_JACKKNIFE_LIST_REVIEW_H_
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ struct ListReview {
 // Checks `list`, keeps it as the last list loaded and shows a warning box with the
 // findings, if any. The run-time calls it after each Load (platform/loaded_list.h).
 void ReviewLoadedList(const LoadedList& list);
+
+// What the window's Load makes of `path` (installed with SetListSourceReader): an
+// alignment (FASTA, PHYLIP, NEXUS, recognised as dropkit-batch recognises it) gives its
+// taxa; a name list gives nullopt. Raises, naming the file, when it cannot be read or
+// its first 64 KiB are not text (a NUL byte, or bytes that are not UTF-8 where there is
+// no UTF-16 byte-order mark).
+std::optional<ListSource> ReadAlignmentAsList(const std::string& path);
 
 // The review of the list loaded last.
 const ListReview& LastListReview();

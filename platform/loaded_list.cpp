@@ -9,6 +9,7 @@ namespace {
 
 LoadedListObserver observer = nullptr;
 std::string last_path;
+ListSourceReader source_reader = nullptr;
 
 }  // namespace
 
@@ -19,6 +20,14 @@ LoadedListObserver SetLoadedListObserver(LoadedListObserver next) {
 void ReportListLoaded(const LoadedList& list) {
   last_path = list.path;
   if (observer != nullptr) observer(list);
+}
+
+ListSourceReader SetListSourceReader(ListSourceReader reader) {
+  return std::exchange(source_reader, reader);
+}
+
+std::optional<ListSource> ReadListSource(const std::string& path) {
+  return source_reader != nullptr ? source_reader(path) : std::nullopt;
 }
 
 const std::string& LastLoadedListPath() {

@@ -1,5 +1,6 @@
 // The dropkit program: hands the command line and the program's record to the
 // graphics main, which opens the window and runs until it is closed.
+#include "jackknife/list_review.h"
 #include "platform/mainhg.h"
 #include "platform/random.h"
 #include "shell/registry.h"
@@ -9,5 +10,7 @@ int main(int argc, char** argv) {
   // Every draw of the window can be made again: without a seed set, the first draw
   // starts the generator from a whole-number seed drawn from entropy, and shows it.
   dk::SetEntropyStart(dk::EntropyStart::kSeed);
+  // Load takes an alignment too, as dropkit-batch does, and refuses what is not text.
+  dk::SetListSourceReader(dk::ReadAlignmentAsList);
   return dk::mclMainhg(argc, argv, dk::mlxDropkit, 1, dk::main_info);
 }
