@@ -150,10 +150,12 @@ GroupOutcome CladeComparer::Compare(const Tree& tree, const std::vector<int>& le
     const std::size_t n = CountBits(side_.data(), words);
     if (n >= 2 && present - n >= 2) splits_.Insert(side_.data());
   }
+  // Rooted: the taxa of the tree outside the outgroup.
+  std::size_t rest = present;
   if (clades_.rooted) {
     // The outgroup's taxa this tree holds must stand on one side of a branch: the rest
     // of its taxa then form a split (or are too few to test anything).
-    std::size_t rest = 0;
+    rest = 0;
     for (std::size_t i = 0; i < words; ++i) {
       side_[i] = present_[i] & ~clades_.outgroup[i];
       rest += static_cast<std::size_t>(std::popcount(side_[i]));
@@ -169,7 +171,9 @@ GroupOutcome CladeComparer::Compare(const Tree& tree, const std::vector<int>& le
       side_[i] = clade[i] & present_[i];
       kept += static_cast<std::size_t>(std::popcount(side_[i]));
     }
-    if (kept < 2 || present - kept < 2) continue;
+    // Rooted, a taxon outside the outgroup must stand beside the clade too: a clade that
+    // holds all of them is the ingroup, which rooting on the outgroup makes by itself.
+    if (kept < 2 || present - kept < 2 || rest - kept < 1) continue;
     SetBit(out.testable.data(), c);
     if (TestBit(side_.data(), anchor)) Complement(present_.data(), side_.data(), words);
     if (splits_.Find(side_.data()) >= 0) SetBit(out.survived.data(), c);

@@ -10,6 +10,8 @@ namespace {
 
 constexpr std::string_view kSlot = "{group}";
 constexpr std::string_view kLabelStart = "group";
+// The most groups a design may have (dropkit-batch draws at most this many).
+constexpr std::size_t kMaxGroupNumber = 1000000;
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -35,6 +37,11 @@ class Matcher {
   Matcher(std::size_t groups, bool exact) : exact_(exact) { result_.files.resize(groups); }
 
   void Add(std::size_t group, const std::string& path) {
+    if (group > kMaxGroupNumber) {
+      Raise("The tree file " + QuoteForMessage(path) + " is named for group " +
+            std::to_string(group) + ", beyond the " + std::to_string(kMaxGroupNumber) +
+            " groups a design may have");
+    }
     if (group > result_.files.size()) {
       if (exact_) {
         Raise("The tree file " + QuoteForMessage(path) + " is named for group " +

@@ -140,6 +140,8 @@ SupportResult ComputeSupport(const SupportInput& input) {
   std::vector<std::vector<std::size_t>> testable(workers, std::vector<std::size_t>(count, 0));
   std::vector<std::vector<std::size_t>> survived(workers, std::vector<std::size_t>(count, 0));
   std::vector<std::string> errors(groups);
+  // The taxa held by each group's tree that holds a taxon its group left out.
+  std::vector<std::vector<bool>> held_of_first_misfit(groups);
   if (input.keep_outcomes) {
     result.outcomes.resize(groups);
     result.absent.resize(groups);
@@ -160,8 +162,8 @@ SupportResult ComputeSupport(const SupportInput& input) {
       for (const std::size_t t : design.omitted[g]) {
         if (!held[t]) continue;
         errors[g] = "The " + role + " " + tree.origin + " holds the taxon " + Quoted(names[t]) +
-                    ", which group " + std::to_string(g + 1) + " leaves out" +
-                    OrderHint(design, held, g);
+                    ", which group " + std::to_string(g + 1) + " leaves out";
+        held_of_first_misfit[g] = held;  // kept only until the error is raised
         return;
       }
     }
@@ -176,8 +178,13 @@ SupportResult ComputeSupport(const SupportInput& input) {
       result.outcomes[g] = std::move(outcome);
     }
   });
-  for (const std::string& e : errors)
-    if (!e.empty()) Raise(e);
+  for (std::size_t g = 0; g < groups; ++g) {
+    if (errors[g].empty()) continue;
+    // Only the group whose error is raised is compared with the others' taxa.
+    if (!held_of_first_misfit[g].empty())
+      Raise(errors[g] + OrderHint(design, held_of_first_misfit[g], g));
+    Raise(errors[g]);
+  }
   for (unsigned w = 0; w < workers; ++w) {
     for (std::size_t c = 0; c < count; ++c) {
       result.testable[c] += testable[w][c];

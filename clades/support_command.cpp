@@ -76,7 +76,9 @@ std::string AddPng(std::vector<std::pair<std::string, std::string>>* out) {
   if (status == -ENOENT) return "";
   if (status != 0 || !png.starts_with("\x89PNG")) {
     return "; support.png was not drawn: rsvg-convert " +
-           (status < 0 ? ErrnoText(status) : "ended with status " + std::to_string(status));
+           (status < 0    ? ErrnoText(status)
+            : status == 0 ? std::string("wrote no PNG")
+                          : "ended with status " + std::to_string(status));
   }
   out->emplace_back("support.png", std::move(png));
   return "";

@@ -72,13 +72,16 @@ TEST(Support, SeveralOutgroupTaxaRootTheTreesWhereTheyStandTogether) {
       Input({{}, {}, {4}}, {"((A,B),(C,D),(E,F));", "((A,E),(C,D),(B,F));", "((A,B),(C,D),F);"});
   in.outgroup = {"E", "F"};
   const SupportResult r = ComputeSupport(in);
-  // Group 2 splits E from F: nothing is testable there. Group 3 holds F alone: A,B,C,D
-  // keeps one taxon on the outgroup's side.
+  // Group 2 splits E from F: nothing is testable there. The ingroup A,B,C,D, which the
+  // rooting makes by itself, is never testable; a clade needs an ingroup taxon beside it.
   EXPECT_EQ(SupportTable(r),
             "taxa\ttestable\tsurvived\tsurvival\tbranch_length\n"
             "A,B\t2\t2\t1.000\t\n"
             "C,D\t2\t2\t1.000\t\n"
-            "A,B,C,D\t1\t1\t1.000\t\n");
+            "A,B,C,D\t0\t0\t\t\n");
+  in.groups[0] = Parse("((A,B),E,F);");  // group 1 now lacks C and D
+  in.design.omitted[0] = {2, 3};
+  EXPECT_EQ(ComputeSupport(in).testable, (std::vector<std::size_t>{1, 1, 0}));
   // Shown rooted where the outgroup meets the rest, which hangs whole from the root.
   const Children kids(r.shown);
   std::vector<std::string> below_root;

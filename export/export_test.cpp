@@ -291,7 +291,10 @@ TEST_F(ExportTest, WithoutASeedTheDesignSaysSoAndTheGeneratorGoesOn) {
 // As the window program runs: the first draw starts the generator from a whole-number
 // seed drawn from entropy, which the seed line shows and the design records.
 TEST_F(ExportTest, TheWindowDrawsASeedAtItsFirstDrawSoEveryExportCanBeDrawnAgain) {
-  const EntropyStart before = SetEntropyStart(EntropyStart::kSeed);
+  const struct Scope {  // as the window program starts, until the test ends
+    EntropyStart before = SetEntropyStart(EntropyStart::kSeed);
+    ~Scope() { SetEntropyStart(before); }
+  } seeded_start;
   WriteAlignment(kTaxa);
   LoadList(kSixNames);
   SetCounts("2", "3");
@@ -309,13 +312,15 @@ TEST_F(ExportTest, TheWindowDrawsASeedAtItsFirstDrawSoEveryExportCanBeDrawnAgain
   Export();
   EXPECT_EQ(TsvGroups(), exported);
   EXPECT_EQ(Json()["seed_source"], "window");
-  SetEntropyStart(before);
 }
 
 // As the window program runs: Load takes an alignment, whose taxa are then the list,
 // and Export prunes it without asking for it again; a file that is not text is refused.
 TEST_F(ExportTest, AnAlignmentLoadedAsTheListIsExportedWithoutAskingForItAgain) {
-  const ListSourceReader before = SetListSourceReader(ReadAlignmentAsList);
+  const struct Scope {  // as the window program reads, until the test ends
+    ListSourceReader before = SetListSourceReader(ReadAlignmentAsList);
+    ~Scope() { SetListSourceReader(before); }
+  } reader;
   WriteAlignment(kTaxa);
   ui().QueueFileAnswer(dir.file("aln.fasta"));
   Press("LoadButton");
@@ -332,7 +337,6 @@ TEST_F(ExportTest, AnAlignmentLoadedAsTheListIsExportedWithoutAskingForItAgain) 
   EXPECT_THAT(FilesIn("out"), ElementsAre("dropkit.json", "group001.fasta", "group002.fasta",
                                           "group003.fasta", "groups.tsv"));
   EXPECT_EQ(Json()["names"].size(), 7u);
-  SetListSourceReader(before);
 }
 
 TEST_F(ExportTest, NoGroupsStillWriteTheDesignFiles) {

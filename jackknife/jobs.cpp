@@ -130,8 +130,10 @@ std::string TreeName(std::string_view command_template, std::string_view extensi
   const bool iqtree = program.starts_with("iqtree");
   if (!iqtree && program != "raxml-ng") return "";
   const std::string ending = iqtree ? ".treefile" : ".raxml.bestTree";
-  for (std::size_t w = 1; w + 1 < words.size(); ++w) {
-    if (words[w] == "--prefix" || (iqtree && words[w] == "-pre")) {
+  for (std::size_t w = 1; w < words.size(); ++w) {
+    if (words[w] == "--prefix={group}") return "{group}" + ending;
+    if (words[w].starts_with("--prefix=")) return "";
+    if (w + 1 < words.size() && (words[w] == "--prefix" || (iqtree && words[w] == "-pre"))) {
       return words[w + 1] == "{group}" ? "{group}" + ending : "";
     }
   }

@@ -148,6 +148,8 @@ TEST(JobsTextTest, TheTreeFileIsKnownForIqtreeAndRaxmlAndCheckedWhenGiven) {
   EXPECT_EQ(TreeName("/opt/bin/iqtree3 -s {alignment} -pre {group} -m JC", ".nex"),
             "{group}.treefile");
   EXPECT_EQ(TreeName("iqtree2 -s {alignment}", ".nex"), "{group}.nex.treefile");
+  EXPECT_EQ(TreeName("raxml-ng --msa {alignment} --prefix={group}", ".phy"),
+            "{group}.raxml.bestTree");
   EXPECT_EQ(TreeName("iqtree2 -s {alignment} --prefix trees_{group}", ".nex"), "");
   EXPECT_EQ(TreeName("fasttree {alignment} > {group}.tre", ".fasta"), "");
   CheckTreeName("{group}.tre");

@@ -214,24 +214,36 @@ int PosixEnv::RunFilter(const std::vector<std::string>& argv, std::string_view i
   ::close(child_out.fd);
   child_out.fd = -1;
 
-  output->clear();
-  bool too_much = false;
-  char buf[65536];
-  for (;;) {
-    const ssize_t r = ::read(out.fd, buf, sizeof buf);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    if (output->size() + static_cast<std::size_t>(r) > max_output) {
-      too_much = true;
-      ::kill(pid, SIGKILL);
-      break;
+  // The child is always reaped, also when storing its output runs out of memory.
+  const auto reap = [pid] {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+      if (errno != EINTR) return -1;
     }
-    output->append(buf, static_cast<std::size_t>(r));
+    return status;
+  };
+  bool too_much = false;
+  try {
+    output->clear();
+    char buf[65536];
+    for (;;) {
+      const ssize_t r = ::read(out.fd, buf, sizeof buf);
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) break;
+      if (output->size() + static_cast<std::size_t>(r) > max_output) {
+        too_much = true;
+        ::kill(pid, SIGKILL);
+        break;
+      }
+      output->append(buf, static_cast<std::size_t>(r));
+    }
+  } catch (...) {
+    ::kill(pid, SIGKILL);
+    reap();
+    throw;
   }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -errno;
-  }
+  const int status = reap();
+  if (status < 0) return -ECHILD;
   if (too_much) return -EFBIG;
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -ECHILD;

@@ -140,7 +140,10 @@ TEST(RandomSeedTest, TheSeedInForceIsTheNumberOfTheLastRestart) {
 }
 
 TEST(RandomSeedTest, AnEntropyStartFromASeedCanBeDrawnAgainFromIt) {
-  const EntropyStart before = SetEntropyStart(EntropyStart::kSeed);
+  const struct Scope {  // as the window program starts, until the test ends
+    EntropyStart before = SetEntropyStart(EntropyStart::kSeed);
+    ~Scope() { SetEntropyStart(before); }
+  } seeded_start;
   ResetRandomToEntropy();
   EXPECT_EQ(SeedInForce(), std::nullopt);
   const Value first = mlfRandperm(Value::Scalar(20));
@@ -153,7 +156,6 @@ TEST(RandomSeedTest, AnEntropyStartFromASeedCanBeDrawnAgainFromIt) {
   mlfNRand(0, Value::Text("state"), Value::Scalar(*seed));
   EXPECT_FALSE(SeedDrawnFromEntropy());
   EXPECT_EQ(Numbers(mlfRandperm(Value::Scalar(20))), Numbers(first));
-  SetEntropyStart(before);
   ResetRandomToEntropy();
 }
 

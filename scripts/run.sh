@@ -9,8 +9,13 @@ bash scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --target dropkit-batch
 mkdir -p "$HOME/.local/bin"
-ln -sfn "$PWD/build/release/dropkit-batch" "$HOME/.local/bin/dropkit-batch"
-echo "dropkit-batch is linked into ~/.local/bin (export PATH=\"\$HOME/.local/bin:\$PATH\")."
+link="$HOME/.local/bin/dropkit-batch"
+if [ -e "$link" ] && [ ! -L "$link" ]; then
+  echo "$link is a file of its own (an installed dropkit-batch?); it is left as it is." >&2
+else
+  ln -sfn "$PWD/build/release/dropkit-batch" "$link"
+  echo "dropkit-batch is linked into ~/.local/bin (export PATH=\"\$HOME/.local/bin:\$PATH\")."
+fi
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   cmake --build --preset release --target dropkit
   exec build/release/dropkit "$@"

@@ -7,7 +7,7 @@
 #      every test again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --tests
 jobs="$(nproc)"
 
 bash scripts/check-format.sh

@@ -1051,9 +1051,11 @@ void QtWindowSystem::EditFinished(double control, bool enter) {
   const std::optional<Value> button = host().TryGet(control, "EnterButton");
   if (!button || button->empty()) return;
   const QString tag = ToQString(button->utf8());
+  const double figure = it->second.figure;
   for (const auto& [handle, shown] : shown_) {
-    if (shown.kind == Kind::kButton && shown.widget->objectName() == tag) {
-      Activated(handle);
+    if (shown.kind == Kind::kButton && shown.figure == figure &&
+        shown.widget->objectName() == tag) {
+      if (shown.widget->isEnabled() && shown.widget->isVisible()) Activated(handle);
       return;
     }
   }
@@ -1252,9 +1254,9 @@ void QtWindowSystem::EndProgress() {
   delete progress_.data();
   // The window whose closing stopped the work closes once the command has ended.
   if (const std::optional<double> figure = std::exchange(close_after_work_, std::nullopt)) {
-    QTimer::singleShot(0, qApp, [this, handle = *figure] {
-      if (QWidget* window = WidgetOf(handle)) window->close();
-    });
+    if (QWidget* window = WidgetOf(*figure)) {
+      QTimer::singleShot(0, window, [window] { window->close(); });  // dropped with the window
+    }
   }
 }
 
