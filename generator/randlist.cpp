@@ -172,6 +172,11 @@ void Save() {
       k.save, counts, [&](const Value& r) { mlfNFprintf(0, fid, k.heading_format, {r}); },
       [&](const Value& stemp) { mlfNFprintf(0, fid, k.file_name_format, {stemp}); });
   mlfFclose(fid);
+  // The OutBox confirms what was written (the listing itself stays in the file).
+  const std::string saved = "Saved " + std::to_string(counts.groups) +
+                            (counts.groups == 1 ? " group" : " groups") + " to " +
+                            mlfFullfile(pname, fname).utf8();
+  mlfNSet(0, mlfFindobj(k.tag, k.out_box), k.string, Value::Text(saved));
 }
 
 void ManualInit() {

@@ -176,13 +176,14 @@ TEST_F(ProgramTest, AUserSessionFromLoadToSave) {
   Press("NoSuchTag");  // an action the script cannot play ends the loop with an error
   EXPECT_EQ(RunProgram(), 1);
   const std::vector<std::string> shown = StringsSet();
-  ASSERT_EQ(shown.size(), 4u);
+  ASSERT_EQ(shown.size(), 5u);
   EXPECT_EQ(shown[0], "File names.txt loaded with 10 names");
   EXPECT_EQ(shown[1], "Random number manually initialized with seed 42.000000");
   EXPECT_EQ(shown[2],
             "Randomized listing of 2 groups to 3 taxa to omit\n2026-12-07 : 14:5"
             "\n***  Repetition 1  *****************************\nt2\nt3\nt7"
             "\n***  Repetition 2  *****************************\nt3\nt6\nt9");
+  EXPECT_EQ(shown[4], "Saved 2 groups to " + dir.file("listing.txt"));  // Save confirms
   EXPECT_EQ(test::ReadFile(dir.file("listing.txt")),
             "Randomized listing of 2 groups to 3 taxa to omit\n2026-12-07 : 14:5\n"
             "\n***  Repetition 1  *****************************\nt2\n\nt3\n\nt7\n"
