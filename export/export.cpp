@@ -71,18 +71,23 @@ Value BoxText(const Value& tag) {
   return mlfNGet(1, mlfFindobj(k.tag, tag), k.string);
 }
 
+// Raises, calling the file `what`, unless `read` still holds the names `loaded` holds.
+void RequireUnchanged(const TaxonList& read, const LoadedList& loaded, const char* what) {
+  bool same = read.lines.size() == loaded.count;
+  for (std::size_t i = 0; same && i < loaded.count; ++i) {
+    same = read.lines[i] == loaded.names.cell(i).utf8();
+  }
+  if (!same) {
+    Raise(std::string("The ") + what + " " + Quote(loaded.path) +
+          " has changed since it was loaded: load it again before exporting.");
+  }
+}
+
 // The loaded list as the design is drawn over it: the file read again, which must still
 // hold the names loaded, each once.
 TaxonList CheckedList(const LoadedList& loaded) {
   TaxonList list = LoadTaxa(loaded.path, InputFormat::kList);
-  bool same = list.lines.size() == loaded.count;
-  for (std::size_t i = 0; same && i < loaded.count; ++i) {
-    same = list.lines[i] == loaded.names.cell(i).utf8();
-  }
-  if (!same) {
-    Raise("The name list " + Quote(loaded.path) +
-          " has changed since it was loaded: load it again before exporting.");
-  }
+  RequireUnchanged(list, loaded, "name list");
   std::unordered_map<std::string, std::size_t> first_line;
   for (std::size_t i = 0; i < list.names.size(); ++i) {
     const auto [it, fresh] = first_line.emplace(list.names[i], i);
@@ -116,14 +121,7 @@ TaxonList ChosenAlignment(const std::string& path) {
 // The alignment Load read the list from, read again: it must still hold the taxa loaded.
 TaxonList LoadedAlignment(const LoadedList& loaded) {
   TaxonList alignment = ChosenAlignment(loaded.path);
-  bool same = alignment.lines.size() == loaded.count;
-  for (std::size_t i = 0; same && i < loaded.count; ++i) {
-    same = alignment.lines[i] == loaded.names.cell(i).utf8();
-  }
-  if (!same) {
-    Raise("The alignment " + Quote(loaded.path) +
-          " has changed since it was loaded: load it again before exporting.");
-  }
+  RequireUnchanged(alignment, loaded, "alignment");
   return alignment;
 }
 
