@@ -270,7 +270,8 @@ std::string RunSupport(const SupportOptions& options) {
          (result.missing.empty()
               ? std::string()
               : " (without group" + std::string(result.missing.size() == 1 ? " " : "s ") +
-                    GroupRanges(result.missing) + ", which have none)") +
+                    GroupRanges(result.missing) +
+                    (result.missing.size() == 1 ? ", which has none)" : ", which have none)")) +
          "; wrote " + std::to_string(out.size()) + " files to " + QuoteForMessage(options.output) +
          ShortBranchNote(result, options.collapse_below) + png_note;
 }
