@@ -25,7 +25,7 @@
 #include "alignment/row_set.h"
 #include "alignment/taxon_names.h"
 #include "alignment/text_checks.h"
-#include "platform/errors.h"
+#include "base/errors.h"
 
 namespace dk {
 namespace {

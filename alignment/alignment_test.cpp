@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
+#include "base/errors.h"
 #include "testing/test_support.h"
 
 namespace dk {

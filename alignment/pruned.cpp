@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "alignment/taxon_names.h"
-#include "platform/errors.h"
+#include "base/errors.h"
 
 namespace dk {
 namespace {

@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "alignment/ascii_text.h"
-#include "platform/errors.h"
+#include "base/errors.h"
 
 namespace dk {
 namespace {

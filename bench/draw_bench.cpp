@@ -24,10 +24,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ops.h"
-#include "platform/philox_batch.h"
-#include "platform/random.h"
-#include "platform/value.h"
+#include "random/philox_batch.h"
+#include "runtime/ops.h"
+#include "runtime/random_values.h"
+#include "runtime/value.h"
 
 namespace {
 

@@ -34,7 +34,7 @@
 #include "jackknife/design_outputs.h"
 #include "jackknife/input.h"
 #include "jackknife/name_checks.h"
-#include "platform/random.h"
+#include "runtime/random_values.h"
 
 namespace {
 

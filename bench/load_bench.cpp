@@ -30,12 +30,12 @@
 #include "bench/bench_support.h"
 #include "generator/randlist.h"
 #include "generator/randlist_internal.h"
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
 #include "jackknife/list_review.h"
-#include "platform/env.h"
-#include "platform/graphics.h"
-#include "platform/headless/headless_window_system.h"
-#include "platform/loaded_list.h"
-#include "platform/value.h"
+#include "os/env.h"
+#include "runtime/loaded_list.h"
+#include "runtime/value.h"
 
 namespace {
 

@@ -29,10 +29,10 @@
 
 #include "bench/bench_support.h"
 #include "generator/randlist.h"
-#include "platform/env.h"
-#include "platform/graphics.h"
-#include "platform/headless/headless_window_system.h"
-#include "platform/value.h"
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
+#include "os/env.h"
+#include "runtime/value.h"
 #include "shell/box_window.h"
 
 namespace {

@@ -27,9 +27,9 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "platform/mainhg.h"
-#include "platform/qt/qt_user.h"
-#include "platform/qt/qt_window_system.h"
+#include "gui/mainhg.h"
+#include "gui/qt/qt_user.h"
+#include "gui/qt/qt_window_system.h"
 #include "shell/registry.h"
 #include "window/dropkit.h"
 

@@ -5,9 +5,9 @@
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
+#include "base/errors.h"
+#include "base/json_nesting.h"
 #include "clades/names.h"
-#include "platform/errors.h"
-#include "platform/json_nesting.h"
 
 namespace dk::clades {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/errors.h"
+#include "base/errors.h"
 #include "testing/test_support.h"
 
 namespace dk::clades {

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "platform/env.h"
-#include "platform/errors.h"
+#include "base/errors.h"
+#include "os/env.h"
 
 namespace dk::clades {
 namespace {

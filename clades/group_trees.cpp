@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/env.h"
-#include "platform/errors.h"
+#include "base/errors.h"
+#include "os/env.h"
 
 namespace dk::clades {
 namespace {

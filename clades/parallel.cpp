@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/env.h"
+#include "os/env.h"
 
 namespace dk::clades {
 

@@ -6,7 +6,7 @@
 
 namespace dk::clades {
 
-// The number of threads for `count` pieces of clade work (platform/parallel.h): at most
+// The number of threads for `count` pieces of clade work (os/parallel.h): at most
 // the machine's hardware threads, at most 8, at most `count`, at least 1.
 unsigned WorkerCount(std::size_t count);
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "base/errors.h"
 #include "clades/names.h"
 #include "clades/parallel.h"
-#include "platform/errors.h"
-#include "platform/parallel.h"
+#include "os/parallel.h"
 
 namespace dk::clades {
 namespace {

@@ -11,6 +11,7 @@
 
 #include <sys/stat.h>
 
+#include "base/errors.h"
 #include "clades/design.h"
 #include "clades/file_io.h"
 #include "clades/group_trees.h"
@@ -19,9 +20,8 @@
 #include "clades/svg.h"
 #include "clades/taxon_tests.h"
 #include "clades/tree_reader.h"
-#include "platform/env.h"
-#include "platform/errors.h"
-#include "platform/staged_folder.h"
+#include "os/env.h"
+#include "os/staged_folder.h"
 
 namespace dk::clades {
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "platform/utf8.h"
+#include "base/utf8.h"
 
 namespace dk::clades {
 namespace {

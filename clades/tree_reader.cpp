@@ -8,10 +8,10 @@
 #include <optional>
 #include <sstream>
 
+#include "base/errors.h"
 #include "clades/parallel.h"
 #include "clades/tree_text.h"
-#include "platform/errors.h"
-#include "platform/parallel.h"
+#include "os/parallel.h"
 
 namespace dk::clades {
 namespace {

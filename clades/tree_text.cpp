@@ -3,7 +3,7 @@
 #include <cctype>
 #include <string_view>
 
-#include "platform/errors.h"
+#include "base/errors.h"
 
 namespace dk::clades {
 namespace {

@@ -7,7 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "base/errors.h"
+#include "frame/module.h"
 #include "generator/count_boxes.h"
+#include "gui/graphics.h"
 #include "jackknife/design.h"
 #include "jackknife/design_outputs.h"
 #include "jackknife/driver.h"
@@ -16,14 +19,11 @@
 #include "jackknife/name_checks.h"
 #include "jackknife/provenance.h"
 #include "jackknife/pruned_folder.h"
-#include "platform/env.h"
-#include "platform/errors.h"
-#include "platform/graphics.h"
-#include "platform/paths.h"
-#include "platform/random.h"
-#include "platform/staged_folder.h"
-#include "platform/text.h"
-#include "shell/module.h"
+#include "os/env.h"
+#include "os/staged_folder.h"
+#include "random/random.h"
+#include "runtime/paths.h"
+#include "runtime/text.h"
 
 #ifndef DROPKIT_VERSION
 #error "DROPKIT_VERSION must name the program's version"
@@ -217,9 +217,26 @@ Provenance WindowProvenance(const WindowContext& window, const TaxonList& list,
   return p;
 }
 
+ListReview& ReviewInForce() {
+  static ListReview* review = new ListReview;
+  return *review;
+}
+
+}  // namespace
+
+void SetLoadedListReview(ListReview review) {
+  ReviewInForce() = std::move(review);
+}
+
+const ListReview& LoadedListReview() {
+  return ReviewInForce();
+}
+
+namespace {
+
 void Mexport() {
   LocalFunctionScope scope(&local_function_table_export);
-  const ListReview& review = LastListReview();
+  const ListReview& review = LoadedListReview();
   std::optional<double> list_size;
   if (!review.list.path.empty()) list_size = static_cast<double>(review.list.count);
   const Value num_text = BoxText(k.num_box);

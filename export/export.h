@@ -23,8 +23,9 @@
 #ifndef DROPKIT_EXPORT_EXPORT_H_
 #define DROPKIT_EXPORT_EXPORT_H_
 
-#include "platform/value.h"
-#include "shell/frame.h"
+#include "frame/frame.h"
+#include "jackknife/list_review.h"
+#include "runtime/value.h"
 
 namespace dk {
 
@@ -39,6 +40,11 @@ void mlxExport(int nlhs, Value plhs[], int nrhs, Value prhs[]);
 void mlfExport();
 
 extern const LocalFunctionTable local_function_table_export;
+
+// The list Export works on: the review of the list loaded last, which the program hands
+// over after each Load (an empty path: none loaded).
+void SetLoadedListReview(ListReview review);
+const ListReview& LoadedListReview();
 
 }  // namespace dk
 

@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
+#include "frame/module.h"
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
+#include "gui/mainhg.h"
 #include "jackknife/list_review.h"
 #include "jackknife/provenance.h"
-#include "platform/errors.h"
-#include "platform/graphics.h"
-#include "platform/headless/headless_window_system.h"
-#include "platform/mainhg.h"
-#include "platform/random.h"
-#include "shell/module.h"
+#include "random/random.h"
 #include "shell/registry.h"
 #include "testing/test_support.h"
 #include "window/dropkit.h"

@@ -9,8 +9,8 @@
 #ifndef DROPKIT_FIGSUPPORT_GUIDATA_H_
 #define DROPKIT_FIGSUPPORT_GUIDATA_H_
 
-#include "platform/callable.h"
-#include "platform/value.h"
+#include "runtime/callable.h"
+#include "runtime/value.h"
 
 namespace dk {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
-#include "platform/graphics.h"
-#include "platform/headless/headless_window_system.h"
-#include "platform/ops.h"
-#include "shell/module.h"
+#include "base/errors.h"
+#include "frame/module.h"
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
+#include "runtime/ops.h"
 #include "testing/test_support.h"
 
 namespace dk {

@@ -2,13 +2,14 @@
 
 #include <cstddef>
 
+#include "base/errors.h"
 #include "figsupport/isvarname.h"
-#include "platform/arrays.h"
-#include "platform/errors.h"
-#include "platform/graphics.h"
-#include "platform/ops.h"
-#include "shell/frame.h"
-#include "shell/module.h"
+#include "frame/frame.h"
+#include "frame/module.h"
+#include "gui/graphics.h"
+#include "runtime/arrays.h"
+#include "runtime/last_error.h"
+#include "runtime/ops.h"
 
 namespace dk {
 

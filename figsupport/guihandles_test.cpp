@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "figsupport/iskeyword.h"
 #include "figsupport/isvarname.h"
-#include "platform/errors.h"
-#include "platform/graphics.h"
-#include "platform/headless/headless_window_system.h"
-#include "platform/ops.h"
-#include "shell/module.h"
+#include "frame/module.h"
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
+#include "runtime/ops.h"
 #include "testing/test_support.h"
 
 namespace dk {

@@ -2,9 +2,9 @@
 
 #include <cstddef>
 
-#include "platform/arrays.h"
-#include "shell/frame.h"
-#include "shell/module.h"
+#include "frame/frame.h"
+#include "frame/module.h"
+#include "runtime/arrays.h"
 
 namespace dk {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
-#include "shell/module.h"
+#include "base/errors.h"
+#include "frame/module.h"
 
 namespace dk {
 namespace {

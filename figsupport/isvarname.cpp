@@ -1,10 +1,10 @@
 #include "figsupport/isvarname.h"
 
 #include "figsupport/iskeyword.h"
-#include "platform/arrays.h"
-#include "platform/ops.h"
-#include "shell/frame.h"
-#include "shell/module.h"
+#include "frame/frame.h"
+#include "frame/module.h"
+#include "runtime/arrays.h"
+#include "runtime/ops.h"
 
 namespace dk {
 

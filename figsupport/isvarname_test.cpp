@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "figsupport/iskeyword.h"
-#include "platform/errors.h"
-#include "shell/module.h"
+#include "frame/module.h"
 
 namespace dk {
 namespace {

@@ -4,15 +4,16 @@
 #include <iterator>
 #include <utility>
 
-#include "platform/arrays.h"
-#include "platform/builtins.h"
-#include "platform/errors.h"
-#include "platform/graphics.h"
-#include "platform/numeric.h"
-#include "platform/ops.h"
-#include "platform/text.h"
-#include "shell/frame.h"
-#include "shell/module.h"
+#include "base/errors.h"
+#include "frame/frame.h"
+#include "frame/module.h"
+#include "gui/graphics.h"
+#include "runtime/arrays.h"
+#include "runtime/builtins.h"
+#include "runtime/last_error.h"
+#include "runtime/numeric.h"
+#include "runtime/ops.h"
+#include "runtime/text.h"
 
 namespace dk {
 

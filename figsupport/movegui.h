@@ -19,8 +19,8 @@
 
 #include <vector>
 
-#include "platform/callable.h"
-#include "platform/value.h"
+#include "runtime/callable.h"
+#include "runtime/value.h"
 
 namespace dk {
 

@@ -6,9 +6,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "platform/errors.h"
-#include "platform/graphics.h"
-#include "platform/headless/headless_window_system.h"
+#include "base/errors.h"
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
 #include "testing/test_support.h"
 
 namespace dk {

@@ -4,15 +4,16 @@
 #include <cstddef>
 #include <vector>
 
+#include "base/errors.h"
 #include "figsupport/movegui.h"
-#include "platform/arrays.h"
-#include "platform/errors.h"
-#include "platform/figure_file.h"
-#include "platform/graphics.h"
-#include "platform/ops.h"
-#include "platform/paths.h"
-#include "shell/frame.h"
-#include "shell/module.h"
+#include "frame/frame.h"
+#include "frame/module.h"
+#include "gui/figure_file.h"
+#include "gui/graphics.h"
+#include "runtime/arrays.h"
+#include "runtime/last_error.h"
+#include "runtime/ops.h"
+#include "runtime/paths.h"
 
 namespace dk {
 

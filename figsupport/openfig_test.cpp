@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "figsupport/movegui.h"
-#include "platform/errors.h"
-#include "platform/graphics.h"
-#include "platform/headless/headless_window_system.h"
-#include "shell/module.h"
+#include "frame/module.h"
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
 #include "testing/test_support.h"
 
 namespace dk {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "platform/errors.h"
-#include "platform/text.h"
+#include "base/errors.h"
+#include "runtime/text.h"
 
 namespace dk {
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/value.h"
+#include "runtime/value.h"
 
 namespace dk {
 

@@ -7,17 +7,17 @@
 #include <string>
 #include <utility>
 
+#include "base/errors.h"
+#include "frame/module.h"
 #include "generator/count_boxes.h"
 #include "generator/randlist_internal.h"
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "platform/graphics.h"
-#include "platform/loaded_list.h"
-#include "platform/ops.h"
-#include "platform/paths.h"
-#include "platform/random.h"
-#include "platform/text.h"
-#include "shell/module.h"
+#include "gui/graphics.h"
+#include "runtime/file_table.h"
+#include "runtime/loaded_list.h"
+#include "runtime/ops.h"
+#include "runtime/paths.h"
+#include "runtime/random_values.h"
+#include "runtime/text.h"
 
 namespace dk {
 

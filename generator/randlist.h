@@ -12,8 +12,8 @@
 #ifndef DROPKIT_GENERATOR_RANDLIST_H_
 #define DROPKIT_GENERATOR_RANDLIST_H_
 
-#include "platform/value.h"
-#include "shell/frame.h"
+#include "frame/frame.h"
+#include "runtime/value.h"
 
 namespace dk {
 

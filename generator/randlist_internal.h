@@ -2,7 +2,7 @@
 #ifndef DROPKIT_GENERATOR_RANDLIST_INTERNAL_H_
 #define DROPKIT_GENERATOR_RANDLIST_INTERNAL_H_
 
-#include "platform/value.h"
+#include "runtime/value.h"
 
 namespace dk {
 

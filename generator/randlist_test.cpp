@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "platform/graphics.h"
-#include "platform/headless/headless_window_system.h"
-#include "platform/random.h"
-#include "shell/module.h"
+#include "base/errors.h"
+#include "frame/module.h"
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
+#include "random/random.h"
+#include "runtime/file_table.h"
 #include "testing/test_support.h"
 
 namespace dk {

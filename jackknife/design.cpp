@@ -6,10 +6,10 @@
 #include <numeric>
 #include <unordered_set>
 
-#include "platform/errors.h"
-#include "platform/ops.h"
-#include "platform/random.h"
-#include "platform/text.h"
+#include "base/errors.h"
+#include "runtime/ops.h"
+#include "runtime/random_values.h"
+#include "runtime/text.h"
 
 namespace dk {
 namespace {

@@ -1,6 +1,6 @@
 // A jackknife design: which taxa each group leaves out.
 //
-// Groups are drawn with the run-time's random generator (platform/random.h) as it
+// Groups are drawn with the run-time's random generator (random/random.h) as it
 // stands, so the caller decides how it was started. docs/random.md says exactly how a
 // design follows from the seed in each way of drawing.
 #ifndef DROPKIT_JACKKNIFE_DESIGN_H_

@@ -5,9 +5,9 @@
 #include <nlohmann/json.hpp>
 
 #include "alignment/taxon_names.h"
-#include "platform/errors.h"
-#include "platform/ops.h"
-#include "platform/text.h"
+#include "base/errors.h"
+#include "runtime/ops.h"
+#include "runtime/text.h"
 
 namespace dk {
 namespace {

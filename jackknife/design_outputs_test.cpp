@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "generator/randlist.h"
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
 #include "jackknife/input.h"
-#include "platform/graphics.h"
-#include "platform/headless/headless_window_system.h"
-#include "platform/random.h"
+#include "runtime/random_values.h"
 #include "testing/test_support.h"
 
 namespace dk {

@@ -7,8 +7,8 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/ops.h"
-#include "platform/random.h"
+#include "runtime/ops.h"
+#include "runtime/random_values.h"
 #include "testing/test_support.h"
 
 namespace dk {

@@ -5,16 +5,16 @@
 #include <utility>
 
 #include "alignment/pruned.h"
+#include "base/errors.h"
 #include "jackknife/jobs.h"
 #include "jackknife/list_review.h"
 #include "jackknife/name_checks.h"
 #include "jackknife/pruned_folder.h"
-#include "platform/env.h"
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "platform/random.h"
-#include "platform/staged_folder.h"
-#include "platform/text.h"
+#include "os/env.h"
+#include "os/files.h"
+#include "os/staged_folder.h"
+#include "runtime/random_values.h"
+#include "runtime/text.h"
 
 namespace dk {
 namespace {

@@ -87,7 +87,7 @@ std::string FormatDesign(const JackknifeRun& run, OutputFormat format);
 // PrepareJackknife, then writes the output the options ask for and shows the design's
 // summary. Raises a RuntimeError
 // on any error; a file is written all or nothing, and a folder of pruned alignments
-// appears only once every file in it is complete (platform/staged_folder.h).
+// appears only once every file in it is complete (os/staged_folder.h).
 void RunJackknife(const JackknifeOptions& options);
 
 }  // namespace dk

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/random.h"
+#include "runtime/random_values.h"
 #include "testing/test_support.h"
 
 namespace dk {

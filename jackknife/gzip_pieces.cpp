@@ -6,7 +6,7 @@
 #include <climits>
 #include <string>
 
-#include "platform/errors.h"
+#include "base/errors.h"
 
 namespace dk {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/files.h"  // ByteSink
+#include "os/files.h"  // ByteSink
 
 namespace dk {
 

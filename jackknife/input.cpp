@@ -5,11 +5,11 @@
 
 #include <utility>
 
+#include "base/errors.h"
 #include "jackknife/provenance.h"
-#include "platform/env.h"
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "platform/ops.h"
+#include "os/env.h"
+#include "runtime/file_table.h"
+#include "runtime/ops.h"
 
 namespace dk {
 namespace {

@@ -34,7 +34,7 @@ struct TaxonList {
 
 // Reads the file at `path`: a regular file of at most kMaxInputBytes. Its format is
 // `format` when given, else recognised from the content (DetectInputFormat). A name
-// list is read exactly as the generator's Load reads one (platform/files.h, one name
+// list is read exactly as the generator's Load reads one (os/files.h, one name
 // per line); an alignment through ReadAlignment, FASTA taxa named as `fasta_names` says.
 // Raises a RuntimeError naming the file and the reason on any failure.
 TaxonList LoadTaxa(const std::string& path, std::optional<InputFormat> format,

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "platform/errors.h"
+#include "base/errors.h"
 
 namespace dk {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "jackknife/driver.h"
-#include "platform/random.h"
+#include "random/random.h"
 #include "testing/test_support.h"
 
 namespace dk {

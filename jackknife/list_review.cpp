@@ -10,16 +10,13 @@
 #include <utility>
 
 #include "alignment/input_format.h"
+#include "base/errors.h"
 #include "jackknife/input.h"
 #include "jackknife/name_checks.h"
-#include "platform/env.h"
-#include "platform/errors.h"
-#include "platform/graphics.h"
+#include "os/env.h"
 
 namespace dk {
 namespace {
-
-ListReview last_review;
 
 std::string BaseName(const std::string& path) {
   return path.substr(path.rfind('/') + 1);
@@ -27,7 +24,7 @@ std::string BaseName(const std::string& path) {
 
 }  // namespace
 
-void ReviewLoadedList(const LoadedList& list) {
+ListReview ReviewList(const LoadedList& list) {
   // The names as UTF-8 bytes: plain ASCII names are read in place, others converted
   // when asked for, one thread at a time (the check may read from two), into texts that
   // stay until the check is done.
@@ -49,13 +46,15 @@ void ReviewLoadedList(const LoadedList& list) {
       }
     }
   };
-  ListReview review{list, CheckNameSource(list.count, lines)};
-  const std::string file = BaseName(list.path);
-  last_review = std::move(review);
-  if (last_review.findings.count == 0) return;
+  return ListReview{list, CheckNameSource(list.count, lines)};
+}
+
+std::string FindingsText(const ListReview& review) {
+  if (review.findings.count == 0) return "";
+  const std::string file = BaseName(review.list.path);
   std::string text = "The names of " + file + " may hold mistakes:";
-  for (const std::string& line : FindingLines(file, last_review.findings)) text += "\n" + line;
-  ShowWarningBox(text);
+  for (const std::string& line : FindingLines(file, review.findings)) text += "\n" + line;
+  return text;
 }
 
 std::optional<ListSource> ReadAlignmentAsList(const std::string& path) {
@@ -111,10 +110,6 @@ std::optional<ListSource> ReadAlignmentAsList(const std::string& path) {
                    (taxa.names.size() == 1 ? " taxon" : " taxa") + " from the " + kind +
                    " alignment " + BaseName(path);
   return source;
-}
-
-const ListReview& LastListReview() {
-  return last_review;
 }
 
 std::vector<std::string> FindingLines(const std::string& file, const NameFindings& findings) {

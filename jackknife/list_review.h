@@ -1,10 +1,7 @@
-// The program's review of each name list loaded: the names are checked for what is
-// probably a mistake (blank lines, names listed twice, stray blanks, names a PHYLIP or
-// NEXUS file cannot hold unquoted, a last line without a line break), a warning box
-// shows the findings when there are any, and the list is kept for commands that work on
-// the loaded list (Export, and the batch command's strict check).
-//
-// Threading: one thread, as the run-time.
+// The review of a name list loaded: the names are checked for what is probably a mistake
+// (blank lines, names listed twice, stray blanks, names a PHYLIP or NEXUS file cannot
+// hold unquoted, a last line without a line break). The programs show the findings and
+// keep the review for the commands that work on the loaded list (shell/registry.h).
 #ifndef DROPKIT_JACKKNIFE_LIST_REVIEW_H_
 #define DROPKIT_JACKKNIFE_LIST_REVIEW_H_
 
@@ -14,7 +11,7 @@
 #include <vector>
 
 #include "jackknife/name_checks.h"
-#include "platform/loaded_list.h"
+#include "runtime/loaded_list.h"
 
 namespace dk {
 
@@ -23,9 +20,12 @@ struct ListReview {
   NameFindings findings;  // one line each ("line 4: blank line")
 };
 
-// Checks `list`, keeps it as the last list loaded and shows a warning box with the
-// findings, if any. The run-time calls it after each Load (platform/loaded_list.h).
-void ReviewLoadedList(const LoadedList& list);
+// Checks the names of `list`.
+ListReview ReviewList(const LoadedList& list);
+
+// The findings of `review` as a warning's text ("The names of names.txt may hold
+// mistakes:" and a line each); "" when there are none.
+std::string FindingsText(const ListReview& review);
 
 // What the window's Load makes of `path` (installed with SetListSourceReader): an
 // alignment (FASTA, PHYLIP, NEXUS, recognised as dropkit-batch recognises it) gives its
@@ -33,9 +33,6 @@ void ReviewLoadedList(const LoadedList& list);
 // its first 64 KiB are not text (a NUL byte, or bytes that are not UTF-8 where there is
 // no UTF-16 byte-order mark).
 std::optional<ListSource> ReadAlignmentAsList(const std::string& path);
-
-// The review of the list loaded last.
-const ListReview& LastListReview();
 
 // The findings as they are shown: the first ones, each after the file's name
 // ("names.txt: line 4: blank line"), then how many more there are.

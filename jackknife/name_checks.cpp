@@ -12,9 +12,9 @@
 #include <utility>
 
 #include "alignment/taxon_names.h"
-#include "platform/env.h"
-#include "platform/errors.h"
-#include "platform/growable_array.h"
+#include "base/errors.h"
+#include "base/growable_array.h"
+#include "os/env.h"
 
 namespace dk {
 namespace {

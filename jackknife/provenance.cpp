@@ -8,7 +8,7 @@
 #include <ctime>
 #include <memory>
 
-#include "platform/errors.h"
+#include "base/errors.h"
 
 namespace dk {
 

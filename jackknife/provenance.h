@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/env.h"
-#include "platform/random.h"  // EntropySeed
+#include "os/env.h"
+#include "random/random.h"  // EntropySeed
 
 namespace dk {
 

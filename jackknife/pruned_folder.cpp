@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "alignment/pruned.h"
+#include "base/errors.h"
 #include "jackknife/gzip_pieces.h"
 #include "jackknife/jobs.h"
-#include "platform/errors.h"
-#include "platform/parallel.h"
-#include "platform/thread_count.h"
+#include "os/parallel.h"
+#include "os/thread_count.h"
 
 namespace dk {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "alignment/alignment.h"
 #include "jackknife/design.h"
-#include "platform/staged_folder.h"
+#include "os/staged_folder.h"
 
 namespace dk {
 
@@ -41,7 +41,7 @@ struct PrunedFolder {
 // alignment in the same form as reference.EXT, and jobs.txt (the reference job first) and
 // slurm.sh; groups.tsv and dropkit.json last; and commits the folder. Raises a RuntimeError naming
 // what was wrong on any failure; the target then shows none of it (see
-// platform/staged_folder.h for a folder that was not empty).
+// os/staged_folder.h for a folder that was not empty).
 void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what);
 
 }  // namespace dk

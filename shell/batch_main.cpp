@@ -24,24 +24,24 @@
 #include <vector>
 
 #include "alignment/input_format.h"
+#include "base/errors.h"
 #include "clades/support_command.h"
 #include "generator/count_boxes.h"
 #include "generator/randlist.h"
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
 #include "jackknife/design.h"
 #include "jackknife/design_outputs.h"
 #include "jackknife/driver.h"
 #include "jackknife/list_review.h"
 #include "jackknife/provenance.h"
-#include "platform/env.h"
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "platform/graphics.h"
-#include "platform/headless/headless_window_system.h"
-#include "platform/loaded_list.h"
-#include "platform/random.h"
-#include "platform/text.h"
+#include "os/env.h"
+#include "os/files.h"
+#include "random/random.h"
+#include "runtime/file_table.h"
+#include "runtime/loaded_list.h"
+#include "runtime/text.h"
 #include "shell/box_window.h"
-#include "shell/registry.h"
 
 namespace {
 
@@ -143,10 +143,20 @@ std::string ListingTarget(const Options& opt) {
   return target;
 }
 
+// The review of the name list loaded last, made after each Load.
+dk::ListReview& LoadedReview() {
+  static dk::ListReview* review = new dk::ListReview;
+  return *review;
+}
+
+void ReviewLoadedList(const dk::LoadedList& list) {
+  LoadedReview() = dk::ReviewList(list);
+}
+
 // Shows the findings about the names just loaded on standard error; with `strict`, any
 // finding is an error, raised before anything is drawn.
 void ReportFindings(bool strict) {
-  const dk::ListReview& review = dk::LastListReview();
+  const dk::ListReview& review = LoadedReview();
   const std::string file = review.list.path.substr(review.list.path.rfind('/') + 1);
   for (const std::string& line : dk::FindingLines(file, review.findings)) {
     dk::Env::Current()->ConsoleErr(line + "\n");
@@ -470,7 +480,7 @@ int main(int argc, char** argv) {
   ::signal(SIGPIPE, SIG_IGN);
   ConsoleToStderr env;
   dk::ScopedEnv scoped_env(&env);
-  dk::InstallProgramHooks();
+  dk::SetLoadedListObserver(ReviewLoadedList);
   try {
     // A closed standard output would let the next file opened take its number; hold it
     // with /dev/null, and refuse a listing meant for it.

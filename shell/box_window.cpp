@@ -1,7 +1,7 @@
 #include "shell/box_window.h"
 
-#include "platform/errors.h"
-#include "platform/graphics.h"
+#include "base/errors.h"
+#include "gui/graphics.h"
 
 namespace dk {
 namespace {

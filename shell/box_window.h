@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/value.h"
+#include "runtime/value.h"
 
 namespace dk {
 

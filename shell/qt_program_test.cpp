@@ -29,14 +29,14 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
+#include "gui/graphics.h"
+#include "gui/mainhg.h"
+#include "gui/qt/qt_user.h"
+#include "gui/qt/qt_window_system.h"
 #include "jackknife/list_review.h"
-#include "platform/callable.h"
-#include "platform/errors.h"
-#include "platform/graphics.h"
-#include "platform/mainhg.h"
-#include "platform/qt/qt_user.h"
-#include "platform/qt/qt_window_system.h"
-#include "platform/random.h"
+#include "random/random.h"
+#include "runtime/callable.h"
 #include "shell/registry.h"
 #include "testing/qt_test_support.h"
 #include "testing/test_support.h"

@@ -8,10 +8,11 @@
 #include "figsupport/movegui.h"
 #include "figsupport/openfig.h"
 #include "generator/randlist.h"
+#include "gui/graphics.h"
+#include "gui/mainhg.h"
 #include "jackknife/list_review.h"
-#include "platform/loaded_list.h"
-#include "platform/mainhg.h"
-#include "platform/random.h"
+#include "random/random.h"
+#include "runtime/loaded_list.h"
 #include "window/dropkit.h"
 
 namespace dk {
@@ -51,6 +52,13 @@ Value HandlesFromGuidata(const Value& object) {
 }
 
 }  // namespace
+
+void ReviewLoadedList(const LoadedList& list) {
+  ListReview review = ReviewList(list);
+  const std::string findings = FindingsText(review);
+  SetLoadedListReview(std::move(review));
+  if (!findings.empty()) ShowWarningBox(findings);
+}
 
 void InstallProgramHooks() {
   SetHandlesSource(HandlesFromGuidata);

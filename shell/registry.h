@@ -4,7 +4,8 @@
 #ifndef DROPKIT_SHELL_REGISTRY_H_
 #define DROPKIT_SHELL_REGISTRY_H_
 
-#include "platform/callable.h"
+#include "runtime/callable.h"
+#include "runtime/loaded_list.h"
 
 namespace dk {
 
@@ -18,6 +19,11 @@ extern const MainInfo main_info;
 // after each restart of the generator. Done before main runs wherever main_info is
 // linked in; a program that does not use the registry (the batch command) calls it.
 void InstallProgramHooks();
+
+// What the programs do after each Load: reviews the names (jackknife/list_review.h),
+// hands the review to Export as the list it works on, and shows a warning box with the
+// findings, if any.
+void ReviewLoadedList(const LoadedList& list);
 
 }  // namespace dk
 

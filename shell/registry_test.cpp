@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "gui/headless/headless_window_system.h"
+#include "gui/mainhg.h"
 #include "jackknife/list_review.h"
-#include "platform/headless/headless_window_system.h"
-#include "platform/mainhg.h"
-#include "platform/random.h"
+#include "random/random.h"
 #include "testing/test_support.h"
 #include "window/dropkit.h"
 

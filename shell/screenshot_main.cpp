@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/mainhg.h"
-#include "platform/qt/qt_user.h"
-#include "platform/qt/qt_window_system.h"
+#include "gui/mainhg.h"
+#include "gui/qt/qt_user.h"
+#include "gui/qt/qt_window_system.h"
 #include "shell/registry.h"
 #include "window/dropkit.h"
 

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/philox_batch.h"
+#include "random/philox_batch.h"
 
 namespace dk::test {
 

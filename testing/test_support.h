@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/callable.h"
-#include "platform/env.h"
-#include "platform/errors.h"
-#include "platform/value.h"
+#include "base/errors.h"
+#include "os/env.h"
+#include "runtime/callable.h"
+#include "runtime/value.h"
 
 namespace dk::test {
 

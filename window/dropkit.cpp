@@ -6,16 +6,17 @@
 #include <string>
 #include <utility>
 
+#include "base/errors.h"
 #include "figsupport/guidata.h"
 #include "figsupport/guihandles.h"
 #include "figsupport/openfig.h"
-#include "platform/builtins.h"
-#include "platform/errors.h"
-#include "platform/graphics.h"
-#include "platform/ops.h"
-#include "platform/random.h"
-#include "platform/text.h"
-#include "shell/module.h"
+#include "frame/module.h"
+#include "gui/graphics.h"
+#include "random/random.h"
+#include "runtime/builtins.h"
+#include "runtime/last_error.h"
+#include "runtime/ops.h"
+#include "runtime/text.h"
 
 namespace dk {
 

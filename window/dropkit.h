@@ -10,16 +10,16 @@
 
 #include <vector>
 
-#include "platform/callable.h"
-#include "platform/value.h"
-#include "shell/frame.h"
+#include "frame/frame.h"
+#include "runtime/callable.h"
+#include "runtime/value.h"
 
 namespace dk {
 
 void InitializeModule_Dropkit();
 void TerminateModule_Dropkit();
 
-// Puts the seed the generator runs from (platform/random.h SeedInForce) into the label
+// Puts the seed the generator runs from (random/random.h SeedInForce) into the label
 // tagged "SeedInForce" of every open window: "Seed in force: 42", or "Seed in force:
 // none (a fresh draw each time)". Does nothing while the module is not set up, without
 // graphics or without such a label. The window calls it when it opens, and the program

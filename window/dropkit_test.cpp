@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "figsupport/guidata.h"
-#include "platform/errors.h"
-#include "platform/graphics.h"
-#include "platform/headless/headless_window_system.h"
-#include "platform/random.h"
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
+#include "runtime/random_values.h"
 #include "shell/registry.h"
 #include "testing/test_support.h"
 

@@ -1,0 +1,357 @@
+#include "os/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "base/copy_bytes.h"
+#include "base/errors.h"
+#include "os/background_writes.h"
+#include "os/env.h"
+#include "os/signal_cleanup.h"
+
+namespace dk {
+namespace {
+
+constexpr std::size_t kChunk = 1 << 16;
+const char kStdoutPath[] = "/dev/stdout";
+
+std::string& ProtectedPath() {
+  static std::string* path = new std::string;
+  return *path;
+}
+
+// A short hidden name in `dir` (ending with "/"): short, so that it fits wherever the
+// target's own name fits.
+std::string TemporaryName(const std::string& dir) {
+  static unsigned counter = 0;
+  const std::uint32_t mix =
+      static_cast<std::uint32_t>(Env::Current()->ProcessId()) * 2654435761u + (++counter * 40503u);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, ".dk%08x", mix);
+  return dir + buf;
+}
+
+}  // namespace
+
+void RaiseFileError(const std::string& what, const std::string& path, int err) {
+  Raise(what + " " + QuoteForMessage(path) + ": " + ErrnoText(err));
+}
+
+void SetProtectedInput(const std::string& path) {
+  ProtectedPath() = path;
+}
+
+const std::string& ProtectedInput() {
+  return ProtectedPath();
+}
+
+std::string ReplacesNameListMessage(const std::string& list) {
+  return "The listing would replace its own name list " + QuoteForMessage(list) +
+         ": choose another output file";
+}
+
+class WholeFileWriter::Impl {
+ public:
+  explicit Impl(std::string path) : target_(std::move(path)) {
+    Env* env = Env::Current();
+    if (target_ == kStdoutPath) {
+      fd_ = STDOUT_FILENO;
+      owns_fd_ = false;
+      return;
+    }
+    struct stat st {};
+    int r = env->LinkStat(target_, &st);
+    exists_ = r == 0;
+    if (r < 0 && r != -ENOENT) RaiseFileError("Cannot write to", target_, r);
+    if (exists_ && S_ISLNK(st.st_mode)) {
+      std::string real;
+      if (const int rr = env->RealPath(target_, &real); rr < 0) {
+        RaiseFileError("Cannot write through the link", target_, rr);
+      }
+      target_ = real;
+      if (const int rs = env->Stat(target_, &st); rs < 0)
+        RaiseFileError("Cannot write to", target_, rs);
+    }
+    if (exists_ && S_ISDIR(st.st_mode)) RaiseFileError("Cannot write to", target_, EISDIR);
+    // The name list loaded last is the user's input: a write never replaces it.
+    struct stat list {};
+    if (exists_ && S_ISREG(st.st_mode) && !ProtectedInput().empty() &&
+        env->Stat(ProtectedInput(), &list) == 0 && list.st_dev == st.st_dev &&
+        list.st_ino == st.st_ino) {
+      Raise(ReplacesNameListMessage(ProtectedInput()));
+    }
+    if (exists_ && !S_ISREG(st.st_mode)) {
+      if (const int ro = env->Open(target_, O_WRONLY, 0, &fd_); ro < 0) {
+        RaiseFileError("Cannot open", target_, ro);
+      }
+      return;
+    }
+    if (exists_) {
+      if (const int ra = env->Access(target_, W_OK); ra < 0) {
+        Raise("Cannot replace " + QuoteForMessage(target_) + ": " + ErrnoText(ra) +
+              " (you may not write to it; it was left as it was)");
+      }
+    }
+    dir_ = target_.substr(0, target_.rfind('/') + 1);
+    const unsigned mode = exists_ ? (st.st_mode & 07777) : 0666;
+    r = env->Open(dir_, O_TMPFILE | O_WRONLY, mode, &fd_);
+    if (r == -EOPNOTSUPP || r == -EISDIR || r == -EINVAL) {
+      OpenNamedTemporary(mode);
+    } else if (r < 0) {
+      RaiseFileError("Cannot create a file in the folder of", target_, r);
+    } else {
+      unnamed_ = true;
+    }
+    if (exists_) KeepModeAndOwner(st);
+  }
+
+  ~Impl() {
+    background_.reset();  // no write may follow the close
+    Env* env = Env::Current();
+    if (fd_ >= 0 && owns_fd_) env->Close(fd_);
+    if (!temp_.empty()) env->Unlink(temp_);
+    ReleaseOnSignal(temp_slot_);
+  }
+
+  // Room for `n` more bytes at the end of the buffer.
+  char* Extend(std::size_t n) { return buffer_.Grow(n); }
+
+  void FlushIfFull() {
+    if (buffer_.size() >= flush_at_) Flush();
+  }
+
+  // Writes `piece` after what is buffered, through the buffer: a bounded copy at a time.
+  void WritePiece(std::string_view piece) {
+    while (!piece.empty()) {
+      const std::size_t n = std::min(piece.size(), kChunk);
+      CopyBytes(buffer_.Grow(n), piece.data(), n);
+      piece.remove_prefix(n);
+      if (buffer_.size() >= flush_at_) Flush();
+    }
+  }
+
+  // Writes `bytes` as they are, after what is buffered.
+  void WriteBytes(std::string_view bytes) {
+    Flush();
+    FinishBackground();
+    WriteFully(bytes);
+  }
+
+  // Flushes and syncs the file, then gives it the target's name.
+  void Commit() {
+    Env* env = Env::Current();
+    Flush();
+    FinishBackground();
+    if (!owns_fd_) return;
+    const bool replacing = unnamed_ || !temp_.empty();
+    if (replacing) {
+      if (const int r = env->Sync(fd_); r < 0) RaiseFileError("Cannot write", target_, r);
+    }
+    if (unnamed_) NameUnnamed();
+    const int fd = fd_;
+    fd_ = -1;
+    if (const int r = env->Close(fd); r < 0) RaiseFileError("Cannot write", target_, r);
+    if (!temp_.empty()) RenameTemporary();
+  }
+
+ private:
+  void OpenNamedTemporary(unsigned mode) {
+    Env* env = Env::Current();
+    for (int attempt = 0;; ++attempt) {
+      temp_ = TemporaryName(dir_);
+      temp_slot_ = RemoveOnSignal(temp_, false);
+      const int r = env->Open(temp_, O_WRONLY | O_CREAT | O_EXCL, mode, &fd_);
+      if (r == 0) return;
+      ReleaseOnSignal(std::exchange(temp_slot_, -1));
+      temp_.clear();
+      if (r != -EEXIST || attempt > 100) {
+        RaiseFileError("Cannot create a file in the folder of", target_, r);
+      }
+    }
+  }
+
+  // A replaced file keeps its permission bits whatever the umask, and its owner where
+  // the process may give it (root replacing another user's file).
+  void KeepModeAndOwner(const struct stat& st) {
+    Env* env = Env::Current();
+    if (const int r = env->FileChmod(fd_, st.st_mode & 07777); r < 0) {
+      RaiseFileError("Cannot keep the permissions of", target_, r);
+    }
+    struct stat mine {};
+    if (env->FileStat(fd_, &mine) == 0 && (mine.st_uid != st.st_uid || mine.st_gid != st.st_gid)) {
+      env->FileChown(fd_, st.st_uid, st.st_gid);  // where it is not allowed, the file is ours
+    }
+  }
+
+  // Names the unnamed file: straight as the target when there is none, otherwise under a
+  // temporary name that then replaces the target in one step.
+  void NameUnnamed() {
+    Env* env = Env::Current();
+    if (!exists_) {
+      const int r = env->LinkOpenFile(fd_, target_);
+      if (r == 0) return;
+      if (r != -EEXIST) RaiseFileError("Cannot create", target_, r);
+    }
+    for (int attempt = 0;; ++attempt) {
+      temp_ = TemporaryName(dir_);
+      temp_slot_ = RemoveOnSignal(temp_, false);
+      const int r = env->LinkOpenFile(fd_, temp_);
+      if (r == 0) return;
+      ReleaseOnSignal(std::exchange(temp_slot_, -1));
+      temp_.clear();
+      if (r != -EEXIST || attempt > 100) RaiseFileError("Cannot create", target_, r);
+    }
+  }
+
+  void RenameTemporary() {
+    if (const int r = Env::Current()->Rename(temp_, target_); r < 0) {
+      RaiseFileError("Cannot replace", target_, r);
+    }
+    temp_.clear();
+    ReleaseOnSignal(std::exchange(temp_slot_, -1));
+  }
+
+  // Writes what is buffered; the buffer is empty afterwards, also after an error, and
+  // keeps its room for the next text. A long file that Commit syncs is written on a
+  // thread of its own from its second block on, while the next block is made; an error
+  // of those writes is raised here or by Commit, and nothing after it reaches the file.
+  void Flush() {
+    if (background_ == nullptr && flushes_++ == 1 && replacing()) StartBackground();
+    if (background_ != nullptr) {
+      if (const int r = background_->Submit(&buffer_); r < 0) {
+        buffer_.Clear();
+        RaiseFileError("Cannot write", target_, r);
+      }
+      return;
+    }
+    struct Emptied {
+      ByteBlock& buffer;
+      ~Emptied() { buffer.Clear(); }
+    } emptied{buffer_};
+    WriteFully(std::string_view(buffer_.data(), buffer_.size()));
+  }
+
+  bool replacing() const { return owns_fd_ && (unnamed_ || !temp_.empty()); }
+
+  void StartBackground() {
+    Env* env = Env::Current();
+    try {
+      background_ = std::make_unique<BackgroundWrites>(
+          [this, env](std::string_view bytes) { return WriteAll(env, bytes); });
+      flush_at_ = kBackgroundBlock;
+    } catch (const std::system_error&) {
+      // No thread to be had: the caller writes, as for a short file.
+    }
+  }
+
+  void FinishBackground() {
+    if (background_ == nullptr) return;
+    const int r = background_->Finish();
+    background_.reset();
+    flush_at_ = kChunk;
+    if (r < 0) RaiseFileError("Cannot write", target_, r);
+  }
+
+  void WriteFully(std::string_view bytes) {
+    if (const int r = WriteAll(Env::Current(), bytes); r < 0)
+      RaiseFileError("Cannot write", target_, r);
+  }
+
+  // Writes all of `bytes`; returns 0 or a negative errno. Runs on the writing thread
+  // while one is started.
+  int WriteAll(Env* env, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const long n = env->Write(fd_, bytes.data() + done, bytes.size() - done);
+      if (n < 0) return static_cast<int>(n);
+      if (n == 0) return -EIO;
+      done += static_cast<std::size_t>(n);
+    }
+    written_ += bytes.size();
+    // A file that Commit syncs starts on its way to the disk while the rest is made, so
+    // that the sync at the end waits for little. Only a hint: a failure changes nothing.
+    if (replacing() && written_ - writeback_from_ >= kWritebackStep) {
+      env->StartWriteback(fd_, writeback_from_, written_ - writeback_from_);
+      writeback_from_ = written_;
+    }
+    return 0;
+  }
+
+  static constexpr std::uint64_t kWritebackStep = std::uint64_t{1} << 20;
+  static constexpr std::size_t kBackgroundBlock = std::size_t{256} << 10;
+
+  std::string target_;
+  std::string dir_;   // the target's folder, ending with "/"
+  std::string temp_;  // a named temporary, while one exists
+  int temp_slot_ = -1;
+  ByteBlock buffer_;
+  std::uint64_t written_ = 0;         // bytes written to the file so far
+  std::uint64_t writeback_from_ = 0;  // where the bytes not yet sent to the disk start
+  int fd_ = -1;
+  bool owns_fd_ = true;
+  bool exists_ = false;
+  bool unnamed_ = false;           // an O_TMPFILE file, not yet named
+  std::size_t flush_at_ = kChunk;  // buffered bytes that are written out
+  int flushes_ = 0;
+  std::unique_ptr<BackgroundWrites> background_;
+};
+
+WholeFileWriter::WholeFileWriter(const std::string& path)
+    : impl_(std::make_unique<Impl>(path == "-" ? std::string(kStdoutPath) : path)) {}
+
+WholeFileWriter::~WholeFileWriter() = default;
+
+char* WholeFileWriter::Extend(std::size_t n) {
+  return impl_->Extend(n);
+}
+
+void WholeFileWriter::FlushIfFull() {
+  impl_->FlushIfFull();
+}
+
+void WholeFileWriter::WritePiece(std::string_view piece) {
+  impl_->WritePiece(piece);
+}
+
+void WholeFileWriter::WriteBytes(std::string_view bytes) {
+  impl_->WriteBytes(bytes);
+}
+
+void WholeFileWriter::Commit() {
+  impl_->Commit();
+}
+
+std::string AbsolutePath(const std::string& name) {
+  if (!name.empty() && name[0] == '/') return name;
+  std::string cwd;
+  if (const int r = Env::Current()->CurrentDir(&cwd); r < 0) {
+    RaiseFileError("Cannot resolve", name, r);
+  }
+  return cwd == "/" ? "/" + name : cwd + "/" + name;
+}
+
+void WriteWholeFile(const std::string& name, std::string_view bytes) {
+  if (name.empty()) Raise("The output file name is empty");
+  WholeFileWriter writer(name == "-" ? name : AbsolutePath(name));
+  writer.WriteBytes(bytes);
+  writer.Commit();
+}
+
+void WriteWholeFile(const std::string& name, const std::function<void(const ByteSink&)>& produce) {
+  if (name.empty()) Raise("The output file name is empty");
+  WholeFileWriter writer(name == "-" ? name : AbsolutePath(name));
+  produce([&](std::string_view piece) { writer.WritePiece(piece); });
+  writer.Commit();
+}
+}  // namespace dk
