@@ -7,8 +7,7 @@
 #include <unordered_set>
 
 #include "base/errors.h"
-#include "runtime/ops.h"
-#include "runtime/random_values.h"
+#include "random/random.h"
 #include "runtime/text.h"
 
 namespace dk {
@@ -100,13 +99,11 @@ void DrawRandom(const std::vector<std::size_t>& omittable, std::size_t k, std::s
                 bool distinct, std::vector<std::vector<std::size_t>>& groups) {
   std::unordered_set<std::size_t, GroupHash, GroupEqual> seen(distinct ? r : 0, GroupHash{&groups},
                                                               GroupEqual{&groups});
-  const Value n_value = Value::Scalar(static_cast<double>(omittable.size()));
-  const Value k_value = Value::Scalar(static_cast<double>(k));
   while (groups.size() < r) {
-    const Value drawn = mlfSort(mlfRandperm(n_value, k_value));
+    const DrawnGroup drawn = DrawGroup(omittable.size(), k);
     std::vector<std::size_t> group(k);
     for (std::size_t j = 0; j < k; ++j) {
-      group[j] = omittable[static_cast<std::size_t>(drawn.num(j)) - 1];
+      group[j] = omittable[static_cast<std::size_t>(drawn.sorted[j]) - 1];
     }
     groups.push_back(std::move(group));
     if (distinct && !seen.insert(groups.size() - 1).second) groups.pop_back();
@@ -138,14 +135,13 @@ void DrawBalanced(const std::vector<std::size_t>& omittable, std::size_t k, std:
       // names; they lie among its first `used` + (names held) entries.
       const std::size_t used = std::min(m, (r - g) * k - group.size());
       const std::size_t length = std::min(m, used + group.size());
-      const Value drawn = mlfRandperm(Value::Scalar(static_cast<double>(m)),
-                                      Value::Scalar(static_cast<double>(length)));
+      const DrawnGroup drawn = DrawGroup(m, length);
       for (const std::size_t i : group) in_group[i] = 1;
       const std::size_t held = group.size();
       pool.clear();
       next = 0;
       for (std::size_t j = 0; j < length; ++j) {
-        const auto i = static_cast<std::size_t>(drawn.num(j));
+        const auto i = static_cast<std::size_t>(drawn.drawn[j]);
         if (group.size() < k && in_group[i] == 0) {
           group.push_back(i);
         } else {

@@ -13,7 +13,7 @@
 #include "os/env.h"
 #include "os/files.h"
 #include "os/staged_folder.h"
-#include "runtime/random_values.h"
+#include "random/random.h"
 #include "runtime/text.h"
 
 namespace dk {
@@ -87,7 +87,7 @@ std::vector<std::string> KeptNames(const JackknifeOptions& o) {
 }
 
 void Restart(double seed) {
-  mlfNRand(0, Value::Text("state"), Value::Scalar(seed));
+  RestartRandom(seed);
 }
 
 bool Draws(DrawMode mode) {
