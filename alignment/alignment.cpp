@@ -32,10 +32,6 @@ namespace {
 
 using Format = MultiFormatReader::DataFormatType;
 
-std::string Quote(const std::string& text) {
-  return QuoteForMessage(text);
-}
-
 std::string Number(std::size_t n) {
   return std::to_string(n);
 }
@@ -368,12 +364,13 @@ std::vector<std::string> Rows(NxsCharactersBlock* chars, std::size_t taxa, std::
       ++unlisted;
       continue;
     }
-    odd += (listed == 0 ? "" : ", ") + Quote(names[i]) + " has " + Number(lengths[i]);
+    odd += (listed == 0 ? "" : ", ") + QuoteForMessage(names[i]) + " has " + Number(lengths[i]);
     ++listed;
   }
   if (unlisted > 0) odd += " and " + Number(unlisted) + " more differ";
-  Raise("Cannot use " + Quote(file) + " as an alignment: its sequences differ in length: " +
-        Number(most) + " have " + Number(common) + " characters, but " + odd);
+  Raise("Cannot use " + QuoteForMessage(file) +
+        " as an alignment: its sequences differ in length: " + Number(most) + " have " +
+        Number(common) + " characters, but " + odd);
 }
 
 // A FASTA name may hold a tab until it is known whether its whole line names the taxon
@@ -381,16 +378,16 @@ std::vector<std::string> Rows(NxsCharactersBlock* chars, std::size_t taxa, std::
 void CheckName(const std::string& name, std::size_t index, const std::string& file,
                bool tab_allowed = false) {
   if (name.empty()) {
-    Raise("Cannot read " + Quote(file) + ": taxon " + Number(index + 1) + " has no name");
+    Raise("Cannot read " + QuoteForMessage(file) + ": taxon " + Number(index + 1) + " has no name");
   }
   if (name.find_first_of(tab_allowed ? "\n\r" : "\t\n\r") != std::string::npos) {
-    Raise("Cannot read " + Quote(file) + ": the name of taxon " + Number(index + 1) + " (" +
-          Quote(name) + ") holds a tab or line break");
+    Raise("Cannot read " + QuoteForMessage(file) + ": the name of taxon " + Number(index + 1) +
+          " (" + QuoteForMessage(name) + ") holds a tab or line break");
   }
   if (std::any_of(name.begin(), name.end(),
                   [&](char c) { return IsControlByte(c) && !(tab_allowed && c == '\t'); })) {
-    Raise("Cannot read " + Quote(file) + ": the name of taxon " + Number(index + 1) + " (" +
-          Quote(name) + ") holds a control character");
+    Raise("Cannot read " + QuoteForMessage(file) + ": the name of taxon " + Number(index + 1) +
+          " (" + QuoteForMessage(name) + ") holds a control character");
   }
 }
 
@@ -401,11 +398,12 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::string
                   std::string_view original, const std::vector<FastaRecord>* records,
                   const AsciiStandIns& stand_ins, const std::string& file) {
   if (reader.GetNumTaxaBlocks() == 0) {
-    Raise("Cannot read " + Quote(file) + ": it holds no taxa (no TAXA, DATA or CHARACTERS block)");
+    Raise("Cannot read " + QuoteForMessage(file) +
+          ": it holds no taxa (no TAXA, DATA or CHARACTERS block)");
   }
   if (reader.GetNumTaxaBlocks() != 1) {
-    Raise("Cannot read " + Quote(file) + ": it holds " + Number(reader.GetNumTaxaBlocks()) +
-          " sets of taxa; one is needed");
+    Raise("Cannot read " + QuoteForMessage(file) + ": it holds " +
+          Number(reader.GetNumTaxaBlocks()) + " sets of taxa; one is needed");
   }
   NxsTaxaBlock* taxa = reader.GetTaxaBlock(0);
   Alignment out;
@@ -420,37 +418,38 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::string
     if (attempt.format == InputFormat::kNexus) std::replace(name.begin(), name.end(), ' ', '_');
     const auto [it, fresh] = seen.emplace(AsciiUpper(name), i);
     if (!fresh) {
-      Raise("Cannot read " + Quote(file) + ": taxa " + Number(it->second + 1) + " and " +
-            Number(i + 1) + " are both named " + Quote(name) +
+      Raise("Cannot read " + QuoteForMessage(file) + ": taxa " + Number(it->second + 1) + " and " +
+            Number(i + 1) + " are both named " + QuoteForMessage(name) +
             " (NEXUS reads blanks and underscores alike and ignores letter case)");
     }
     out.names.push_back(std::move(name));
   }
-  if (out.names.empty()) Raise("Cannot read " + Quote(file) + ": it holds no taxa");
+  if (out.names.empty()) Raise("Cannot read " + QuoteForMessage(file) + ": it holds no taxa");
   if (reader.GetNumUnalignedBlocks(taxa) > 0) {
     RaiseUnequalLengths(reader.GetUnalignedBlock(taxa, 0), out.names, file);
   }
   const unsigned blocks = reader.GetNumCharactersBlocks(taxa);
   if (blocks != 1) {
-    Raise("Cannot read " + Quote(file) + ": it holds " + Number(blocks) +
+    Raise("Cannot read " + QuoteForMessage(file) + ": it holds " + Number(blocks) +
           " DATA or CHARACTERS blocks; exactly one is needed");
   }
   NxsCharactersBlock* chars = reader.GetCharactersBlock(taxa, 0);
   if (chars->GetNTaxWithData() != out.names.size()) {
-    Raise("Cannot read " + Quote(file) + ": it names " + Number(out.names.size()) +
+    Raise("Cannot read " + QuoteForMessage(file) + ": it names " + Number(out.names.size()) +
           " taxa but its matrix has rows for " + Number(chars->GetNTaxWithData()));
   }
   out.kind = KindOf(chars->GetDataType());
   out.characters = chars->GetNCharTotal();
   if (attempt.format == InputFormat::kFasta) {
     if (records->size() != out.names.size()) {
-      Raise("Cannot read " + Quote(file) + ": found " + Number(records->size()) +
+      Raise("Cannot read " + QuoteForMessage(file) + ": found " + Number(records->size()) +
             " sequences where NCL read " + Number(out.names.size()));
     }
     for (std::size_t i = 0; i < records->size(); ++i) {
       if (stand_ins.Of((*records)[i].name) != out.names[i]) {
-        Raise("Cannot read " + Quote(file) + ": sequence " + Number(i + 1) + " is named " +
-              Quote((*records)[i].name) + " but NCL read " + Quote(out.names[i]));
+        Raise("Cannot read " + QuoteForMessage(file) + ": sequence " + Number(i + 1) +
+              " is named " + QuoteForMessage((*records)[i].name) + " but NCL read " +
+              QuoteForMessage(out.names[i]));
       }
       out.names[i] = (*records)[i].name;
       const std::string_view record = (*records)[i].text;
@@ -464,7 +463,7 @@ Alignment Collect(MultiFormatReader& reader, const Attempt& attempt, std::string
   const bool continuous = chars->GetDataType() == NxsCharactersBlock::continuous;
   if (attempt.format == InputFormat::kNexus && chars->IsTranspose()) {
     if (continuous) {
-      Raise("Cannot read " + Quote(file) +
+      Raise("Cannot read " + QuoteForMessage(file) +
             ": its continuous matrix is TRANSPOSE'd, and its values could not be written "
             "to the pruned copies exactly as they stand; write the matrix untransposed");
     }
@@ -533,7 +532,7 @@ std::string DuplicateText(const std::string& message) {
     return EscapeForMessage(OneLine(message));
   }
   const std::string name = message.substr(a + lead.size(), b - a - lead.size());
-  return "the taxon name " + Quote(name) +
+  return "the taxon name " + QuoteForMessage(name) +
          " is given twice (names are compared ignoring letter case)";
 }
 
@@ -596,7 +595,7 @@ Alignment ReadWhole(std::string_view bytes, InputFormat format,
       best = failure;
     }
   }
-  Raise("Cannot read " + Quote(file_name) + " as " + FormatTitle(format) + ": " +
+  Raise("Cannot read " + QuoteForMessage(file_name) + " as " + FormatTitle(format) + ": " +
         FailureText(*best));
 }
 
@@ -1042,10 +1041,10 @@ void CheckFirstWords(const std::vector<FastaRecord>& records, const std::string&
     const auto [it, fresh] = seen.emplace(AsciiUpper(std::string(word)), r);
     if (fresh) continue;
     const FastaRecord& before = records[it->second];
-    Raise("Cannot read " + Quote(file) + ": the taxa of lines " + Number(before.line) + " and " +
-          Number(records[r].line) + " (" + Quote(">" + before.name) + " and " +
-          Quote(">" + records[r].name) + ") are both named " +
-          Quote(std::string(FirstWord(before.name))) +
+    Raise("Cannot read " + QuoteForMessage(file) + ": the taxa of lines " + Number(before.line) +
+          " and " + Number(records[r].line) + " (" + QuoteForMessage(">" + before.name) + " and " +
+          QuoteForMessage(">" + records[r].name) + ") are both named " +
+          QuoteForMessage(std::string(FirstWord(before.name))) +
           " by the first word, as tree programs name them (letter case aside); make the first "
           "words differ, or name each taxon by its whole line (--fasta-names whole-line)");
   }
@@ -1057,7 +1056,7 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
                         ReadingOptions options) {
   if (bytes.size() >= 2 &&
       ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
-    Raise("Cannot read " + Quote(file_name) +
+    Raise("Cannot read " + QuoteForMessage(file_name) +
           " as an alignment: it is UTF-16 text; alignments must be UTF-8");
   }
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
@@ -1067,13 +1066,15 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
       records = FastaRecords(bytes, file_name);
       // NCL leaks the blocks it made when it refuses sequences without characters.
       if (!records.empty() && std::none_of(records.begin(), records.end(), HasCharacters)) {
-        Raise("Cannot read " + Quote(file_name) + " as FASTA: its sequences hold no characters");
+        Raise("Cannot read " + QuoteForMessage(file_name) +
+              " as FASTA: its sequences hold no characters");
       }
       if (options.fasta_names == FastaNames::kFirstWord) CheckFirstWords(records, file_name);
       break;
     case InputFormat::kNexus:
       if (DetectInputFormat(std::string_view(bytes).substr(0, 4096)) != InputFormat::kNexus) {
-        Raise("Cannot read " + Quote(file_name) + " as NEXUS: it does not start with #NEXUS");
+        Raise("Cannot read " + QuoteForMessage(file_name) +
+              " as NEXUS: it does not start with #NEXUS");
       }
       CheckNexusDimensions(bytes, file_name);
       CheckNexusValues(bytes, file_name);
@@ -1084,7 +1085,7 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
       CheckPhylipHeader(bytes, file_name);
       break;
     case InputFormat::kList:
-      Raise("Cannot read " + Quote(file_name) + " as an alignment: it is a name list");
+      Raise("Cannot read " + QuoteForMessage(file_name) + " as an alignment: it is a name list");
   }
 
   std::optional<Alignment> alignment;
@@ -1093,11 +1094,11 @@ Alignment ReadAlignment(std::string bytes, InputFormat format, const std::string
       alignment = ReadInChunks(bytes, format, records, file_name, options.chunk_cells);
     }
     if (!alignment && options.reading == Reading::kChunksOnly) {
-      Raise("Cannot read " + Quote(file_name) + " a chunk of taxa at a time");
+      Raise("Cannot read " + QuoteForMessage(file_name) + " a chunk of taxa at a time");
     }
     if (!alignment) alignment = ReadWhole(bytes, format, records, file_name);
   } catch (const std::bad_alloc&) {
-    Raise("Cannot read " + Quote(file_name) + ": it needs more memory than there is");
+    Raise("Cannot read " + QuoteForMessage(file_name) + ": it needs more memory than there is");
   }
   if (format == InputFormat::kFasta) {
     for (std::size_t i = 0; i < alignment->names.size(); ++i) {

@@ -12,10 +12,6 @@
 namespace dk {
 namespace {
 
-std::string Quote(const std::string& text) {
-  return QuoteForMessage(text);
-}
-
 std::string Number(std::size_t n) {
   return std::to_string(n);
 }
@@ -27,15 +23,15 @@ bool IsDigit(char c) {
 void CheckCounts(const std::string& file, std::size_t taxa, std::size_t characters,
                  std::size_t bytes) {
   if (taxa > kMaxTaxa) {
-    Raise("Cannot read " + Quote(file) + ": it declares " + Number(taxa) + " taxa; at most " +
-          Number(kMaxTaxa) + " are allowed");
+    Raise("Cannot read " + QuoteForMessage(file) + ": it declares " + Number(taxa) +
+          " taxa; at most " + Number(kMaxTaxa) + " are allowed");
   }
   if (characters > kMaxCharacters) {
-    Raise("Cannot read " + Quote(file) + ": it declares " + Number(characters) +
+    Raise("Cannot read " + QuoteForMessage(file) + ": it declares " + Number(characters) +
           " characters; at most " + Number(kMaxCharacters) + " are allowed");
   }
   if (taxa > 0 && characters > bytes / taxa) {
-    Raise("Cannot read " + Quote(file) + ": it declares " + Number(taxa) + " taxa of " +
+    Raise("Cannot read " + QuoteForMessage(file) + ": it declares " + Number(taxa) + " taxa of " +
           Number(characters) + " characters, more than its " + Number(bytes) + " bytes can hold");
   }
 }
@@ -77,10 +73,10 @@ void CheckPhylipHeader(std::string_view text, const std::string& file) {
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   const auto characters = ReadCount(text, &i);
   if (!taxa || !characters) {
-    Raise("Cannot read " + Quote(file) +
+    Raise("Cannot read " + QuoteForMessage(file) +
           " as PHYLIP: its first line must hold the numbers of taxa and characters");
   }
-  if (*taxa == 0) Raise("Cannot read " + Quote(file) + " as PHYLIP: it declares no taxa");
+  if (*taxa == 0) Raise("Cannot read " + QuoteForMessage(file) + " as PHYLIP: it declares no taxa");
   CheckCounts(file, *taxa, *characters, text.size());
 }
 
@@ -118,7 +114,8 @@ void CheckNexusDimensions(std::string_view text, const std::string& file) {
       if (const auto n = ReadCount(text, &j)) {
         *slot = std::max(*slot, *n);
       } else if (j < text.size() && IsDigit(text[j])) {
-        Raise("Cannot read " + Quote(file) + ": its " + std::string(word) + " is too large");
+        Raise("Cannot read " + QuoteForMessage(file) + ": its " + std::string(word) +
+              " is too large");
       }
     }
     ++i;
@@ -144,17 +141,18 @@ std::vector<FastaRecord> FastaRecords(std::string_view text, const std::string& 
       records.push_back({Trimmed(line.substr(1)), line.substr(0, 0), line_number});
       const std::string& name = records.back().name;
       if (name.empty()) {
-        Raise("Cannot read " + Quote(file) + ": sequence " + Number(records.size()) +
+        Raise("Cannot read " + QuoteForMessage(file) + ": sequence " + Number(records.size()) +
               " has no name after its \">\"");
       }
       if (std::any_of(name.begin(), name.end(),
                       [](char c) { return IsControlByte(c) && c != '\t'; })) {
-        Raise("Cannot read " + Quote(file) + ": the name of sequence " + Number(records.size()) +
-              " (" + Quote(name) + ") holds a control character");
+        Raise("Cannot read " + QuoteForMessage(file) + ": the name of sequence " +
+              Number(records.size()) + " (" + QuoteForMessage(name) +
+              ") holds a control character");
       }
       const auto [it, fresh] = seen.emplace(AsciiUpper(name), records.size());
       if (!fresh) {
-        Raise("Cannot read " + Quote(file) + ": the taxon name " + Quote(name) +
+        Raise("Cannot read " + QuoteForMessage(file) + ": the taxon name " + QuoteForMessage(name) +
               " is given twice (sequences " + Number(it->second) + " and " +
               Number(records.size()) + "; names are compared ignoring letter case)");
       }

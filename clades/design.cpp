@@ -14,13 +14,9 @@ namespace {
 
 using Json = nlohmann::json;
 
-std::string Quoted(const std::string& s) {
-  return QuoteForMessage(s);
-}
-
 // Raises an error about the design file `source`.
 [[noreturn]] void Refuse(const std::string& source, const std::string& what) {
-  Raise("The design file " + Quoted(source) + " " + what);
+  Raise("The design file " + QuoteForMessage(source) + " " + what);
 }
 
 const Json& Member(const Json& obj, const char* key, const std::string& source) {
@@ -77,7 +73,7 @@ Design ParseJson(const std::string& bytes, const std::string& source, const Inpu
     if (!n.is_string()) Refuse(source, "has an entry of \"names\" that is not a text: " + Shown(n));
     const std::string& name = n.get_ref<const std::string&>();
     if (!index.emplace(name, design.names.size()).second)
-      Refuse(source, "names " + Quoted(name) + " twice in \"names\"");
+      Refuse(source, "names " + QuoteForMessage(name) + " twice in \"names\"");
     design.names.push_back(name);
   }
 
@@ -113,7 +109,7 @@ Design ParseJson(const std::string& bytes, const std::string& source, const Inpu
       if (!n.is_string()) Refuse(source, "has " + which + " omitting a non-text " + Shown(n));
       const auto it = index.find(n.get_ref<const std::string&>());
       if (it == index.end())
-        Refuse(source, "has " + which + " omitting " + Quoted(n.get<std::string>()) +
+        Refuse(source, "has " + which + " omitting " + QuoteForMessage(n.get<std::string>()) +
                            ", which is not in \"names\"");
       taken.push_back(it->second);
     }
@@ -176,18 +172,19 @@ Design ParseTsv(const std::string& bytes, const std::string& source, const Input
                          " beyond the limit of " + std::to_string(limits.taxa) + " taxa");
     const std::size_t index = place - 1;
     if (const auto it = place_of.find(name); it != place_of.end() && it->second != index)
-      Refuse(source, "gives " + Quoted(name) + " the list line " + std::to_string(place) + " on " +
-                         at + ", but " + std::to_string(it->second + 1) + " before");
+      Refuse(source, "gives " + QuoteForMessage(name) + " the list line " + std::to_string(place) +
+                         " on " + at + ", but " + std::to_string(it->second + 1) + " before");
     if (design.names.size() <= index) design.names.resize(index + 1);
     if (!design.names[index].empty() && design.names[index] != name)
-      Refuse(source, "gives " + Quoted(name) + " the list line " + std::to_string(place) + " on " +
-                         at + ", which " + Quoted(design.names[index]) + " had before");
+      Refuse(source, "gives " + QuoteForMessage(name) + " the list line " + std::to_string(place) +
+                         " on " + at + ", which " + QuoteForMessage(design.names[index]) +
+                         " had before");
     design.names[index] = name;
     place_of.emplace(name, index);
     if (design.omitted.size() < group) design.omitted.resize(group);
     auto& taken = design.omitted[group - 1];
     if (std::find(taken.begin(), taken.end(), index) != taken.end())
-      Refuse(source, "has group " + std::to_string(group) + " omitting " + Quoted(name) +
+      Refuse(source, "has group " + std::to_string(group) + " omitting " + QuoteForMessage(name) +
                          " twice (" + at + ")");
     taken.push_back(index);
   }
@@ -208,9 +205,9 @@ void CompleteNames(Design& design, const std::vector<std::string>& reference_tax
                    const std::string& reference_source) {
   if (design.names_complete) return;
   if (design.names.size() > reference_taxa.size())
-    Raise("The design " + Quoted(design.source) + " places a name at line " +
+    Raise("The design " + QuoteForMessage(design.source) + " places a name at line " +
           std::to_string(design.names.size()) + " but the reference tree " +
-          Quoted(reference_source) + " has only " + std::to_string(reference_taxa.size()) +
+          QuoteForMessage(reference_source) + " has only " + std::to_string(reference_taxa.size()) +
           " taxa");
   const NameIndex known(design.names);
   std::vector<bool> found(design.names.size(), false);
@@ -225,8 +222,8 @@ void CompleteNames(Design& design, const std::vector<std::string>& reference_tax
   }
   for (std::size_t i = 0; i < design.names.size(); ++i) {
     if (!design.names[i].empty() && !found[i])
-      Raise("The reference tree " + Quoted(reference_source) + " lacks the taxon " +
-            Quoted(design.names[i]) + " of the design " + Quoted(design.source));
+      Raise("The reference tree " + QuoteForMessage(reference_source) + " lacks the taxon " +
+            QuoteForMessage(design.names[i]) + " of the design " + QuoteForMessage(design.source));
   }
   design.names.resize(reference_taxa.size());
   std::size_t slot = 0;

@@ -32,31 +32,28 @@ class FdCloser {
   int fd_;
 };
 
-std::string Quoted(const std::string& path) {
-  return QuoteForMessage(path);
-}
-
 }  // namespace
 
 std::string ReadBoundedFile(const std::string& path, std::size_t limit, const std::string& what) {
   Env* env = Env::Current();
   int fd = -1;
   const int rc = env->Open(path, O_RDONLY | O_CLOEXEC, 0, &fd);
-  if (rc != 0) Raise("Cannot read " + what + " " + Quoted(path) + ": " + ErrnoText(-rc));
+  if (rc != 0) Raise("Cannot read " + what + " " + QuoteForMessage(path) + ": " + ErrnoText(-rc));
   FdCloser closer(fd);
   struct stat st {};
   if (env->FileStat(fd, &st) == 0 && S_ISDIR(st.st_mode))
-    Raise("Cannot read " + what + " " + Quoted(path) + ": it is a folder");
+    Raise("Cannot read " + what + " " + QuoteForMessage(path) + ": it is a folder");
   std::string bytes;
   char buf[1 << 16];
   for (;;) {
     const long n = env->Read(fd, buf, sizeof buf);
     if (n == -EINTR) continue;
-    if (n < 0) Raise("Cannot read " + what + " " + Quoted(path) + ": " + ErrnoText(int(-n)));
+    if (n < 0)
+      Raise("Cannot read " + what + " " + QuoteForMessage(path) + ": " + ErrnoText(int(-n)));
     if (n == 0) break;
     if (bytes.size() + static_cast<std::size_t>(n) > limit)
-      Raise("Cannot read " + what + " " + Quoted(path) + ": it is larger than the limit of " +
-            std::to_string(limit) + " bytes");
+      Raise("Cannot read " + what + " " + QuoteForMessage(path) +
+            ": it is larger than the limit of " + std::to_string(limit) + " bytes");
     bytes.append(buf, static_cast<std::size_t>(n));
   }
   return bytes;

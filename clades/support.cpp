@@ -10,10 +10,6 @@
 namespace dk::clades {
 namespace {
 
-std::string Quoted(const std::string& s) {
-  return QuoteForMessage(s);
-}
-
 // The taxon of each leaf of `tree` into *taxon. Returns "" or what is wrong: a name
 // outside the design, or a name held twice.
 std::string TaxaOf(const Tree& tree, const NameIndex& index, const std::vector<std::string>& names,
@@ -24,11 +20,11 @@ std::string TaxaOf(const Tree& tree, const NameIndex& index, const std::vector<s
     const std::string& label = tree.label[std::size_t(leaf)];
     const long t = index.Find(label);
     if (t < 0)
-      return "The " + role + " " + tree.origin + " holds the taxon " + Quoted(label) +
+      return "The " + role + " " + tree.origin + " holds the taxon " + QuoteForMessage(label) +
              ", which is not in the design";
     if (seen[std::size_t(t)])
       return "The " + role + " " + tree.origin + " holds the taxon " +
-             Quoted(names[std::size_t(t)]) + " twice";
+             QuoteForMessage(names[std::size_t(t)]) + " twice";
     seen[std::size_t(t)] = true;
     (*taxon)[std::size_t(leaf)] = static_cast<int>(t);
   }
@@ -75,19 +71,20 @@ SupportResult ComputeSupport(const SupportInput& input) {
     for (std::size_t t = 0; t < n; ++t) {
       if (!held[t])
         Raise("The reference tree " + input.reference.origin + " lacks the taxon " +
-              Quoted(names[t]) + " of the design " + Quoted(design.source));
+              QuoteForMessage(names[t]) + " of the design " + QuoteForMessage(design.source));
     }
   }
   if (n < 4)
-    Raise("The design " + Quoted(design.source) + " has fewer than 4 taxa: no clade to test");
+    Raise("The design " + QuoteForMessage(design.source) +
+          " has fewer than 4 taxa: no clade to test");
 
   CladeRules rules;
   rules.collapse_below = input.collapse_below;
   for (const std::string& name : input.outgroup) {
     const long o = index.Find(name);
     if (o < 0)
-      Raise("The outgroup " + Quoted(name) + " is not a taxon of the design " +
-            Quoted(design.source));
+      Raise("The outgroup " + QuoteForMessage(name) + " is not a taxon of the design " +
+            QuoteForMessage(design.source));
     rules.outgroup.push_back(static_cast<std::size_t>(o));
   }
   std::sort(rules.outgroup.begin(), rules.outgroup.end());
@@ -95,13 +92,13 @@ SupportResult ComputeSupport(const SupportInput& input) {
                        rules.outgroup.end());
   const bool rooted = !rules.outgroup.empty();
   if (n - rules.outgroup.size() < 2)
-    Raise("The outgroup leaves fewer than 2 taxa of the design " + Quoted(design.source) +
+    Raise("The outgroup leaves fewer than 2 taxa of the design " + QuoteForMessage(design.source) +
           " to form clades");
 
   const std::size_t groups = input.groups.size();
   const std::size_t designed = design.omitted.size();
   if (design.group_count_exact ? groups != designed : groups < designed)
-    Raise("The design " + Quoted(design.source) + " has " + std::to_string(designed) +
+    Raise("The design " + QuoteForMessage(design.source) + " has " + std::to_string(designed) +
           " groups but " + std::to_string(groups) +
           " group trees were given; give the design's folder or each group's tree file to "
           "learn which are missing");
@@ -122,7 +119,7 @@ SupportResult ComputeSupport(const SupportInput& input) {
     if (ingroup < 0) {
       std::string taxa;
       for (const std::size_t t : rules.outgroup)
-        taxa += (taxa.empty() ? "" : ", ") + Quoted(names[t]);
+        taxa += (taxa.empty() ? "" : ", ") + QuoteForMessage(names[t]);
       Raise("The outgroup's taxa " + taxa + " do not stand together on one side of a branch of " +
             "the reference tree " + input.reference.origin +
             (rules.collapse_below >= 0 ? " (of more than the collapsed length)" : "") +
@@ -161,8 +158,9 @@ SupportResult ComputeSupport(const SupportInput& input) {
     if (g < designed) {
       for (const std::size_t t : design.omitted[g]) {
         if (!held[t]) continue;
-        errors[g] = "The " + role + " " + tree.origin + " holds the taxon " + Quoted(names[t]) +
-                    ", which group " + std::to_string(g + 1) + " leaves out";
+        errors[g] = "The " + role + " " + tree.origin + " holds the taxon " +
+                    QuoteForMessage(names[t]) + ", which group " + std::to_string(g + 1) +
+                    " leaves out";
         held_of_first_misfit[g] = held;  // kept only until the error is raised
         return;
       }

@@ -26,10 +26,6 @@
 namespace dk::clades {
 namespace {
 
-std::string Quoted(const std::string& s) {
-  return QuoteForMessage(s);
-}
-
 std::string Svg(const SupportResult& result, std::size_t groups, const std::string& outgroup) {
   std::vector<NodeLabel> labels(result.shown.size());
   for (std::size_t v = 0; v < labels.size(); ++v) {
@@ -111,13 +107,14 @@ TreeSources FindGroupTrees(const SupportOptions& options, const Design& design,
   GroupTreeFiles found;
   if (in_folder) {
     if (pattern.empty()) {
-      Raise("Cannot tell which files of " + Quoted(options.trees[0]) +
-            " are the groups' trees: the design " + Quoted(design.source) +
+      Raise("Cannot tell which files of " + QuoteForMessage(options.trees[0]) +
+            " are the groups' trees: the design " + QuoteForMessage(design.source) +
             " records no tree file name; give it with {group} for the group (e.g. --tree-name "
             "'{group}.treefile')");
     }
     found = TreeFilesInFolder(options.trees[0], pattern, groups, exact);
-    sources.where = "no file " + QuoteForMessage(pattern, '"') + " in " + Quoted(options.trees[0]);
+    sources.where =
+        "no file " + QuoteForMessage(pattern, '"') + " in " + QuoteForMessage(options.trees[0]);
   } else {
     found = TreeFilesByName(options.trees, pattern, groups, exact);
     sources.where = "no file among those given";
@@ -179,13 +176,14 @@ std::string RunSupport(const SupportOptions& options) {
     files.push_back({path, ReadBoundedFile(path, limits.file_bytes, "the group tree file")});
     total += files.back().text.size();
     if (total > limits.total_bytes)
-      Raise("Cannot read " + Quoted(path) + ": the tree files hold more than the limit of " +
-            std::to_string(limits.total_bytes) + " bytes in all");
+      Raise("Cannot read " + QuoteForMessage(path) +
+            ": the tree files hold more than the limit of " + std::to_string(limits.total_bytes) +
+            " bytes in all");
   }
   std::vector<std::vector<Tree>> trees = ReadTreeFiles(files, limits);
 
   if (trees[0].size() != 1)
-    Raise("The reference tree file " + Quoted(reference_file) + " holds " +
+    Raise("The reference tree file " + QuoteForMessage(reference_file) + " holds " +
           std::to_string(trees[0].size()) + " trees; it must hold one");
   SupportInput input;
   input.reference = std::move(trees[0][0]);
@@ -195,7 +193,7 @@ std::string RunSupport(const SupportOptions& options) {
   } else {
     for (std::size_t f = 1; f < files.size(); ++f) {
       if (trees[f].size() != 1)
-        Raise("The group tree file " + Quoted(files[f].path) + " holds " +
+        Raise("The group tree file " + QuoteForMessage(files[f].path) + " holds " +
               std::to_string(trees[f].size()) +
               " trees; when several files are given, each holds one group's tree");
       given.push_back(std::move(trees[f][0]));
@@ -223,7 +221,7 @@ std::string RunSupport(const SupportOptions& options) {
     for (std::size_t at = 0; at <= value.size();) {
       const std::size_t comma = std::min(value.find(',', at), value.size());
       if (comma == at) {
-        Raise("The outgroup " + Quoted(value) +
+        Raise("The outgroup " + QuoteForMessage(value) +
               " has an empty name between its commas; name each taxon once");
       }
       input.outgroup.push_back(value.substr(at, comma - at));

@@ -47,14 +47,6 @@ struct Constants {
 // At most this many names are shown one by one in a message; the rest are counted.
 constexpr std::size_t kNamesShown = 5;
 
-std::string Quote(const std::string& text) {
-  return QuoteForMessage(text, '\'');
-}
-
-std::string QuoteName(const std::string& name) {
-  return QuoteForMessage(name, '"');
-}
-
 // "1 group", "2 groups".
 std::string Counted(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -78,7 +70,7 @@ void RequireUnchanged(const TaxonList& read, const LoadedList& loaded, const cha
     same = read.lines[i] == loaded.names.cell(i).utf8();
   }
   if (!same) {
-    Raise(std::string("The ") + what + " " + Quote(loaded.path) +
+    Raise(std::string("The ") + what + " " + QuoteForMessage(loaded.path) +
           " has changed since it was loaded: load it again before exporting.");
   }
 }
@@ -92,7 +84,7 @@ TaxonList CheckedList(const LoadedList& loaded) {
   for (std::size_t i = 0; i < list.names.size(); ++i) {
     const auto [it, fresh] = first_line.emplace(list.names[i], i);
     if (!fresh) {
-      Raise("The loaded list names " + QuoteName(list.names[i]) + " twice (lines " +
+      Raise("The loaded list names " + QuoteForMessage(list.names[i], '"') + " twice (lines " +
             std::to_string(it->second + 1) + " and " + std::to_string(i + 1) +
             "); to export pruned alignments, each taxon must be listed once.");
     }
@@ -105,13 +97,13 @@ TaxonList CheckedList(const LoadedList& loaded) {
 TaxonList ChosenAlignment(const std::string& path) {
   TaxonList alignment = LoadTaxa(path, std::nullopt);
   if (!alignment.alignment) {
-    Raise(Quote(path) +
+    Raise(QuoteForMessage(path) +
           " is a name list, not an alignment: Export needs the FASTA, PHYLIP or NEXUS "
           "alignment whose taxa the loaded names are.");
   }
   for (std::size_t i = 0; i < alignment.names.size(); ++i) {
     if (!IsValidUtf8(alignment.names[i])) {
-      Raise("Taxon " + std::to_string(i + 1) + " of " + Quote(path) +
+      Raise("Taxon " + std::to_string(i + 1) + " of " + QuoteForMessage(path) +
             ": the name is not valid UTF-8, which the design files need.");
     }
   }
@@ -138,7 +130,8 @@ std::vector<std::size_t> RowsOfNames(const TaxonList& list, const TaxonList& ali
     if (it != row.end()) {
       rows[i] = it->second;
     } else if (++missing_count <= kNamesShown) {
-      missing.push_back(QuoteName(list.names[i]) + " (line " + std::to_string(i + 1) + ")");
+      missing.push_back(QuoteForMessage(list.names[i], '"') + " (line " + std::to_string(i + 1) +
+                        ")");
     }
   }
   if (missing_count == 0) return rows;
@@ -154,21 +147,23 @@ std::vector<std::size_t> RowsOfNames(const TaxonList& list, const TaxonList& ali
   }
   Raise(std::to_string(missing_count) + " of the " +
         Counted(list.names.size(), "loaded name", "loaded names") +
-        (missing_count == 1 ? " is not a taxon of " : " are not taxa of ") + Quote(alignment.file) +
-        ": " + shown + ". Names must match exactly, letter case and blanks included.");
+        (missing_count == 1 ? " is not a taxon of " : " are not taxa of ") +
+        QuoteForMessage(alignment.file) + ": " + shown +
+        ". Names must match exactly, letter case and blanks included.");
 }
 
 // Refuses a folder that holds anything: Export never replaces a file.
 void RequireEmptyFolder(const std::string& folder) {
   std::vector<std::string> entries;
   if (const int r = Env::Current()->ListDir(folder, &entries); r < 0) {
-    Raise("Cannot use the folder " + Quote(folder) + ": " + ErrnoText(r) + ".");
+    Raise("Cannot use the folder " + QuoteForMessage(folder) + ": " + ErrnoText(r) + ".");
   }
   if (entries.empty()) return;
   std::sort(entries.begin(), entries.end());
   const std::size_t count = entries.size();
   const std::string& first = entries.front();
-  Raise("The folder " + Quote(folder) + " is not empty (it holds " + Quote(first) +
+  Raise("The folder " + QuoteForMessage(folder) + " is not empty (it holds " +
+        QuoteForMessage(first) +
         (count > 1 ? " and " + std::to_string(count - 1) + " more" : std::string()) +
         "). Export writes only into an empty folder, so that no file is replaced: choose or "
         "make an empty one. Nothing was written.");

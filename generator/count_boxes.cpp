@@ -9,10 +9,6 @@
 namespace dk {
 namespace {
 
-std::string Quoted(const Value& text) {
-  return QuoteForMessage(DisplayText(text), '"');
-}
-
 // Checks one count box: one whole number from 0 to kMaxCount.
 const Value& CheckCount(const char* label, const Value& text, const Value& number) {
   const std::string box = std::string("The box \"") + label + "\"";
@@ -20,10 +16,11 @@ const Value& CheckCount(const char* label, const Value& text, const Value& numbe
     case CountFault::kNone:
       break;
     case CountFault::kTooLarge:
-      Raise(box + " holds " + Quoted(text) + ", more than the largest count allowed, " +
+      Raise(box + " holds " + QuoteForMessage(text) + ", more than the largest count allowed, " +
             FormatNumber(kMaxCount) + ".");
     case CountFault::kNotACount:
-      Raise(box + " must hold one whole number of 0 or more; it holds " + Quoted(text) + ".");
+      Raise(box + " must hold one whole number of 0 or more; it holds " + QuoteForMessage(text) +
+            ".");
   }
   return number;
 }

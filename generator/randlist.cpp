@@ -54,10 +54,6 @@ Value BoxText(const Value& tag) {
   return mlfNGet(1, fh, k.string);
 }
 
-std::string Quoted(const Value& text) {
-  return QuoteForMessage(DisplayText(text), '"');
-}
-
 // The two counts of a listing, read from their boxes as every listing command reads them.
 Counts ReadListingCounts() {
   std::optional<double> list_size;
@@ -184,7 +180,7 @@ void ManualInit() {
   Value stemp = mlfNGet(1, fh, k.string);
   const Value seed = mlfStr2num(stemp);
   if (!seed.is_numeric() || seed.numel() != 1 || !std::isfinite(seed.num(0))) {
-    Raise("The box \"Seed\" must hold one finite number; it holds " + Quoted(stemp) + ".");
+    Raise("The box \"Seed\" must hold one finite number; it holds " + QuoteForMessage(stemp) + ".");
   }
   initval = seed;
   mlfNRand(0, k.state, initval);

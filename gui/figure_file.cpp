@@ -34,12 +34,8 @@ constexpr int kMaxNesting = 32;
 constexpr std::array<std::string_view, 1> kChildTypes = {"uicontrol"};
 constexpr std::array<std::string_view, 3> kCallbackArguments = {"object", "empty", "handles"};
 
-std::string Quote(const std::string& path) {
-  return QuoteForMessage(path);
-}
-
 [[noreturn]] void RaiseUnreadable(const std::string& path, int err) {
-  Raise("Cannot read figure file " + Quote(path) + ": " + ErrnoText(err));
+  Raise("Cannot read figure file " + QuoteForMessage(path) + ": " + ErrnoText(err));
 }
 
 // The whole file, read through the current Env.
@@ -63,7 +59,7 @@ std::string ReadWhole(const std::string& path) {
     if (n == 0) break;
     text.append(buf, static_cast<std::size_t>(n));
     if (text.size() > kMaxBytes) {
-      Raise("Cannot read figure file " + Quote(path) + ": it is larger than " +
+      Raise("Cannot read figure file " + QuoteForMessage(path) + ": it is larger than " +
             std::to_string(kMaxBytes >> 20) + " MiB, far too large for a figure file");
     }
   }
@@ -93,9 +89,9 @@ std::string ParseProblem(const std::string& what) {
 void CheckNesting(std::string_view text, const std::string& source) {
   const std::size_t at = JsonTooDeepAt(text, kMaxNesting);
   if (at == std::string_view::npos) return;
-  Raise("Figure file " + Quote(source) + " is not a figure file: " + LineColumn(text, at) +
-        ": lists and objects nest more than " + std::to_string(kMaxNesting) +
-        " levels deep, deeper than a figure file ever needs");
+  Raise("Figure file " + QuoteForMessage(source) +
+        " is not a figure file: " + LineColumn(text, at) + ": lists and objects nest more than " +
+        std::to_string(kMaxNesting) + " levels deep, deeper than a figure file ever needs");
 }
 
 Json Parse(std::string_view text, const std::string& source) {
@@ -105,12 +101,12 @@ Json Parse(std::string_view text, const std::string& source) {
   } catch (const Json::parse_error& e) {
     // e.byte counts the bytes read, the offending one included.
     const std::size_t index = e.byte > 0 ? e.byte - 1 : 0;
-    Raise("Figure file " + Quote(source) + " is not valid JSON: " + LineColumn(text, index) + ": " +
-          ParseProblem(e.what()));
+    Raise("Figure file " + QuoteForMessage(source) +
+          " is not valid JSON: " + LineColumn(text, index) + ": " + ParseProblem(e.what()));
   } catch (const Json::exception& e) {  // a number too large for a double, and the like
     const std::string what = e.what();
     const std::size_t end = what.find("] ");
-    Raise("Figure file " + Quote(source) +
+    Raise("Figure file " + QuoteForMessage(source) +
           " is not valid JSON: " + (end == std::string::npos ? what : what.substr(end + 2)));
   }
 }
@@ -186,8 +182,8 @@ class DocumentReader {
 
  private:
   [[noreturn]] void Fail(const std::string& where, const std::string& problem) const {
-    Raise("Figure file " + Quote(source_) + ": at " + (where.empty() ? "the top level" : where) +
-          ": " + problem);
+    Raise("Figure file " + QuoteForMessage(source_) + ": at " +
+          (where.empty() ? "the top level" : where) + ": " + problem);
   }
 
   const Json& ObjectAt(const Json& j, const std::string& where, const char* what) const {
@@ -335,7 +331,7 @@ Value Create(const Planned& p, const Value& parent, const std::string& source) {
   try {
     return CreateObject(p.type, parent, p.props);
   } catch (const RuntimeError& e) {
-    Raise("Figure file " + Quote(source) + ": at " + p.where + ": " + e.what());
+    Raise("Figure file " + QuoteForMessage(source) + ": at " + p.where + ": " + e.what());
   }
 }
 

@@ -19,10 +19,6 @@
 namespace dk {
 namespace {
 
-std::string Quote(const std::string& text) {
-  return QuoteForMessage(text);
-}
-
 void CheckDestinations(const JackknifeOptions& o) {
   if (o.input.empty()) Raise("No input file was given");
   const int destinations = int(!o.output.empty()) + int(o.show) + int(!o.prune_to.empty());
@@ -51,7 +47,8 @@ void CheckDestinations(const JackknifeOptions& o) {
 }
 
 std::string Place(const TaxonList& taxa, std::size_t i) {
-  return (taxa.alignment ? "taxon " : "line ") + std::to_string(i + 1) + " of " + Quote(taxa.file);
+  return (taxa.alignment ? "taxon " : "line ") + std::to_string(i + 1) + " of " +
+         QuoteForMessage(taxa.file);
 }
 
 // groups.tsv and dropkit.json cannot hold a name with a tab or one that is not UTF-8.
@@ -72,7 +69,7 @@ void ShowFindings(const TaxonList& taxa, bool strict) {
     Env::Current()->ConsoleErr(line + "\n");
   }
   if (strict && findings.count > 0) {
-    Raise(Quote(taxa.file) + " has " + std::to_string(findings.count) +
+    Raise(QuoteForMessage(taxa.file) + " has " + std::to_string(findings.count) +
           (findings.count == 1 ? " finding" : " findings") +
           " about its names and the strict check allows none; nothing was written");
   }
@@ -160,7 +157,7 @@ JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
   JackknifeRun run;
   run.taxa = LoadTaxa(o.input, o.input_format, o.fasta_names);
   if (!o.prune_to.empty() && !run.taxa.alignment) {
-    Raise("Cannot prune " + Quote(o.input) +
+    Raise("Cannot prune " + QuoteForMessage(o.input) +
           ": it is a name list, and pruning needs an alignment (FASTA, PHYLIP or NEXUS)");
   }
   const bool design_files =

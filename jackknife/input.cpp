@@ -14,10 +14,6 @@
 namespace dk {
 namespace {
 
-std::string Quote(const std::string& text) {
-  return QuoteForMessage(text);
-}
-
 // Closes a descriptor of the current Env at the end of a scope.
 class Descriptor {
  public:
@@ -54,18 +50,21 @@ std::string ReadWholeFile(const std::string& path, std::uint64_t limit) {
   Env* env = Env::Current();
   int fd = -1;
   if (const int r = env->Open(path, O_RDONLY, 0, &fd); r < 0) {
-    Raise("Cannot open file " + Quote(path) + ": " + ErrnoText(r));
+    Raise("Cannot open file " + QuoteForMessage(path) + ": " + ErrnoText(r));
   }
   Descriptor file(fd);
   struct stat st {};
   if (const int r = env->FileStat(fd, &st); r < 0) {
-    Raise("Cannot open file " + Quote(path) + ": " + ErrnoText(r));
+    Raise("Cannot open file " + QuoteForMessage(path) + ": " + ErrnoText(r));
   }
-  if (S_ISDIR(st.st_mode)) Raise("Cannot open file " + Quote(path) + ": " + ErrnoText(EISDIR));
-  if (!S_ISREG(st.st_mode)) Raise("Cannot read " + Quote(path) + ": it is not a regular file");
+  if (S_ISDIR(st.st_mode))
+    Raise("Cannot open file " + QuoteForMessage(path) + ": " + ErrnoText(EISDIR));
+  if (!S_ISREG(st.st_mode))
+    Raise("Cannot read " + QuoteForMessage(path) + ": it is not a regular file");
   const auto too_large = [&] {
-    Raise("Cannot read " + Quote(path) + ": it is larger than " + std::to_string(limit >> 20) +
-          " MiB (" + std::to_string(limit) + " bytes), the most an input may hold");
+    Raise("Cannot read " + QuoteForMessage(path) + ": it is larger than " +
+          std::to_string(limit >> 20) + " MiB (" + std::to_string(limit) +
+          " bytes), the most an input may hold");
   };
   if (static_cast<std::uint64_t>(st.st_size) > limit) too_large();
   // Read into a text of the measured size, so that it is never copied to grow; a file
@@ -77,7 +76,7 @@ std::string ReadWholeFile(const std::string& path, std::uint64_t limit) {
     if (done == bytes.size()) {
       block.resize(65536);
       const long n = env->Read(fd, block.data(), block.size());
-      if (n < 0) Raise("Cannot read file " + Quote(path) + ": " + ErrnoText(int(n)));
+      if (n < 0) Raise("Cannot read file " + QuoteForMessage(path) + ": " + ErrnoText(int(n)));
       if (n == 0) break;
       if (bytes.size() + static_cast<std::size_t>(n) > limit) too_large();
       bytes.append(block, 0, static_cast<std::size_t>(n));
@@ -85,7 +84,7 @@ std::string ReadWholeFile(const std::string& path, std::uint64_t limit) {
       continue;
     }
     const long n = env->Read(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) Raise("Cannot read file " + Quote(path) + ": " + ErrnoText(int(n)));
+    if (n < 0) Raise("Cannot read file " + QuoteForMessage(path) + ": " + ErrnoText(int(n)));
     if (n == 0) break;
     done += static_cast<std::size_t>(n);
   }

@@ -19,10 +19,6 @@
 namespace dk {
 namespace {
 
-std::string Quote(const std::string& text) {
-  return QuoteForMessage(text);
-}
-
 std::string AbsoluteFolder(const std::string& path) {
   if (path.empty()) Raise("The output folder name is empty");
   std::filesystem::path p = std::filesystem::path(AbsolutePath(path)).lexically_normal();
@@ -85,21 +81,22 @@ StagedFolder::StagedFolder(const std::string& target, bool force)
 
   struct stat st {};
   const int r = env->Stat(target_, &st);
-  if (r < 0 && r != -ENOENT) Raise("Cannot use the folder " + Quote(target_) + ": " + ErrnoText(r));
+  if (r < 0 && r != -ENOENT)
+    Raise("Cannot use the folder " + QuoteForMessage(target_) + ": " + ErrnoText(r));
   target_exists_ = r == 0;
   bool empty = true;
   if (target_exists_) {
     if (!S_ISDIR(st.st_mode)) {
-      Raise("Cannot write into " + Quote(target_) + ": it exists and is not a folder");
+      Raise("Cannot write into " + QuoteForMessage(target_) + ": it exists and is not a folder");
     }
     target_mode_ = st.st_mode & 07777;
     std::vector<std::string> names;
     if (const int rl = env->ListDir(target_, &names); rl < 0) {
-      Raise("Cannot use the folder " + Quote(target_) + ": " + ErrnoText(rl));
+      Raise("Cannot use the folder " + QuoteForMessage(target_) + ": " + ErrnoText(rl));
     }
     empty = RemoveStale(target_, ".dropkit-").empty();
     if (!empty && !force) {
-      Raise("The folder " + Quote(target_) +
+      Raise("The folder " + QuoteForMessage(target_) +
             " exists and is not empty; force writing into it to replace the files of the "
             "same names (--force)");
     }
@@ -118,11 +115,11 @@ StagedFolder::StagedFolder(const std::string& target, bool force)
 
 void StagedFolder::RaiseCannotCreate(int err) const {
   Raise("Cannot create a folder " + std::string(replace_whole_ ? "beside " : "in ") +
-        Quote(target_) + ": " + ErrnoText(err));
+        QuoteForMessage(target_) + ": " + ErrnoText(err));
 }
 
 void StagedFolder::MakeStaging() {
-  if (committed_) Raise("StagedFolder: " + Quote(target_) + " was committed already");
+  if (committed_) Raise("StagedFolder: " + QuoteForMessage(target_) + " was committed already");
   if (!staging_.empty()) return;
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0;; ++attempt) {
@@ -147,8 +144,9 @@ void StagedFolder::CheckOutputs(const std::vector<std::string>& names) const {
     if (Env::Current()->Stat(target_ + "/" + name, &st) != 0) continue;
     for (const Input& input : inputs_) {
       if (input.device == st.st_dev && input.inode == st.st_ino) {
-        Raise("Cannot write " + Quote(target_ + "/" + name) + ": it is " + input.role + " " +
-              Quote(input.path) + ", which the output would replace; choose another folder");
+        Raise("Cannot write " + QuoteForMessage(target_ + "/" + name) + ": it is " + input.role +
+              " " + QuoteForMessage(input.path) +
+              ", which the output would replace; choose another folder");
       }
     }
   }
@@ -191,9 +189,9 @@ void StagedFolder::WriteWith(const std::string& name,
   } catch (const RuntimeError& e) {
     // Name the file the user asked for, not its hidden stand-in.
     std::string message = e.what();
-    const std::string hidden = Quote(path);
+    const std::string hidden = QuoteForMessage(path);
     if (const std::size_t at = message.find(hidden); at != std::string::npos) {
-      message.replace(at, hidden.size(), Quote(target_ + "/" + name));
+      message.replace(at, hidden.size(), QuoteForMessage(target_ + "/" + name));
     }
     Raise(message);
   }
@@ -216,7 +214,7 @@ void StagedFolder::Commit() {
     }
     DeferSignals defer;
     if (const int r = env->Rename(staging_, target_); r < 0) {
-      Raise("Cannot create the folder " + Quote(target_) + ": " + ErrnoText(r));
+      Raise("Cannot create the folder " + QuoteForMessage(target_) + ": " + ErrnoText(r));
     }
     staging_.clear();
     ReleaseOnSignal(std::exchange(signal_slot_, -1));
@@ -226,7 +224,7 @@ void StagedFolder::Commit() {
   for (const auto& name : names_) {
     const std::string to = target_ + "/" + name;
     if (const int r = env->Rename(staging_ + "/" + name, to); r < 0) {
-      Raise("Cannot replace " + Quote(to) + ": " + ErrnoText(r));
+      Raise("Cannot replace " + QuoteForMessage(to) + ": " + ErrnoText(r));
     }
   }
   RemoveStaging();

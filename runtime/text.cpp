@@ -525,4 +525,8 @@ void mclPrintAns(const Value& v) {
   if (!v.absent()) mclPrintArray(v, "ans");
 }
 
+std::string QuoteForMessage(const Value& v, char quote) {
+  return QuoteForMessage(DisplayText(v), quote);
+}
+
 }  // namespace dk

@@ -68,6 +68,10 @@ std::string FormatNumber(double x);
 // description of a cell or structure.
 std::string DisplayText(const Value& v);
 
+// The console form of `v` quoted for a message (base/errors.h QuoteForMessage), between
+// double quotes as the texts of the window's boxes are quoted.
+std::string QuoteForMessage(const Value& v, char quote = '"');
+
 // Shows a value on the console (standard output), followed by a line break.
 void mlfDisp(const Value& v);
 // Shows "name = " and the value on the console.

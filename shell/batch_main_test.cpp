@@ -163,6 +163,24 @@ TEST_F(BatchTest, ControlCharactersInMessagesAreShownEscaped) {
   r = Bash(dir, "$B " + Names() + " --omit 1 --groups 1 --show $'--x\\033\\r' --format $'x\\a'");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err.find_first_of("\x1b\r\a"), std::string::npos) << r.err;
+  // The alignment, prune, design and support paths name their files escaped too.
+  r = Bash(dir, "cd " + dir.path() +
+                    " && printf '>x\\nAC\\n>y\\nA\\n' > $'b\\033.fasta'"
+                    " && printf '>x\\nAC\\n>y\\nAC\\n' > $'a\\033.fasta'"
+                    " && mkdir $'out\\033' && touch $'out\\033/f'"
+                    " && printf '(x,y;\\n' > $'g\\033.tre' && printf '(x,(y,z));\\n' > r.tre"
+                    " && printf 'group\\tposition\\tname\\tline\\n1\\t1\\tx\\t1\\n' > d.tsv");
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* command :
+       {"$B $'b\\033.fasta' --omit 1 --groups 1 --format tsv -o -",
+        "$B $'a\\033.fasta' --omit 1 --groups 1 --prune-to $'out\\033'",
+        "$B support --design $'d\\033.json' --trees . --output o",
+        "$B support --reference r.tre --trees $'g\\033.tre' --design d.tsv --output o"}) {
+    r = Bash(dir, "cd " + dir.path() + " && " + std::string(command));
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\\x1b"), std::string::npos) << command << ": " << r.err;
+  }
   r = Bash(dir, "$B " + Names() + " --omit $'1\\a' --groups 1 --show");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
