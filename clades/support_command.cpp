@@ -13,7 +13,6 @@
 
 #include "base/errors.h"
 #include "clades/design.h"
-#include "clades/file_io.h"
 #include "clades/group_trees.h"
 #include "clades/report.h"
 #include "clades/support.h"
@@ -21,6 +20,7 @@
 #include "clades/taxon_tests.h"
 #include "clades/tree_reader.h"
 #include "os/env.h"
+#include "os/files.h"
 #include "os/staged_folder.h"
 
 namespace dk::clades {

@@ -45,58 +45,12 @@ std::string WithoutBreak(const std::string& line) {
 
 }  // namespace
 
-std::string ReadWholeFile(const std::string& path, std::uint64_t limit) {
-  if (path.empty()) Raise("The input file name is empty");
-  Env* env = Env::Current();
-  int fd = -1;
-  if (const int r = env->Open(path, O_RDONLY, 0, &fd); r < 0) {
-    Raise("Cannot open file " + QuoteForMessage(path) + ": " + ErrnoText(r));
-  }
-  Descriptor file(fd);
-  struct stat st {};
-  if (const int r = env->FileStat(fd, &st); r < 0) {
-    Raise("Cannot open file " + QuoteForMessage(path) + ": " + ErrnoText(r));
-  }
-  if (S_ISDIR(st.st_mode))
-    Raise("Cannot open file " + QuoteForMessage(path) + ": " + ErrnoText(EISDIR));
-  if (!S_ISREG(st.st_mode))
-    Raise("Cannot read " + QuoteForMessage(path) + ": it is not a regular file");
-  const auto too_large = [&] {
-    Raise("Cannot read " + QuoteForMessage(path) + ": it is larger than " +
-          std::to_string(limit >> 20) + " MiB (" + std::to_string(limit) +
-          " bytes), the most an input may hold");
-  };
-  if (static_cast<std::uint64_t>(st.st_size) > limit) too_large();
-  // Read into a text of the measured size, so that it is never copied to grow; a file
-  // that grew since it was measured is read on in blocks.
-  std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
-  std::string block;
-  std::size_t done = 0;
-  for (;;) {
-    if (done == bytes.size()) {
-      block.resize(65536);
-      const long n = env->Read(fd, block.data(), block.size());
-      if (n < 0) Raise("Cannot read file " + QuoteForMessage(path) + ": " + ErrnoText(int(n)));
-      if (n == 0) break;
-      if (bytes.size() + static_cast<std::size_t>(n) > limit) too_large();
-      bytes.append(block, 0, static_cast<std::size_t>(n));
-      done = bytes.size();
-      continue;
-    }
-    const long n = env->Read(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) Raise("Cannot read file " + QuoteForMessage(path) + ": " + ErrnoText(int(n)));
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  bytes.resize(done);
-  return bytes;
-}
-
 TaxonList LoadTaxa(const std::string& path, std::optional<InputFormat> format,
                    FastaNames fasta_names) {
   TaxonList list;
   list.file = path;
-  std::string bytes = ReadWholeFile(path, kMaxInputBytes);
+  if (path.empty()) Raise("The input file name is empty");
+  std::string bytes = ReadBoundedFile(path, kMaxInputBytes, "the input", FileKinds::kRegularOnly);
   list.size = bytes.size();
   list.sha256 = Sha256Hex(bytes);
   list.format = format ? *format : DetectInputFormat(std::string_view(bytes).substr(0, 4096));

@@ -44,10 +44,6 @@ TaxonList LoadTaxa(const std::string& path, std::optional<InputFormat> format,
 // skipped. Raises naming the file on failure.
 std::vector<std::string> LoadNameFile(const std::string& path);
 
-// The whole content of the regular file `path` through the current Env; raises when it
-// cannot be read or holds more than `limit` bytes.
-std::string ReadWholeFile(const std::string& path, std::uint64_t limit);
-
 }  // namespace dk
 
 #endif  // DROPKIT_JACKKNIFE_INPUT_H_

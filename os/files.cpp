@@ -341,6 +341,65 @@ std::string AbsolutePath(const std::string& name) {
   return cwd == "/" ? "/" + name : cwd + "/" + name;
 }
 
+std::string ByteSizeText(std::uint64_t bytes) {
+  static const char* const kUnits[] = {"GiB", "MiB", "KiB"};
+  for (int u = 0; u < 3; ++u) {
+    const std::uint64_t unit = std::uint64_t{1} << (10 * (3 - u));
+    if (bytes >= unit && bytes % unit == 0) return std::to_string(bytes / unit) + " " + kUnits[u];
+  }
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+std::string ReadBoundedFile(const std::string& path, std::uint64_t limit, const std::string& what,
+                            FileKinds kinds) {
+  const auto fail = [&](const std::string& reason) {
+    Raise("Cannot read " + what + " " + QuoteForMessage(path) + ": " + reason);
+  };
+  if (path.empty()) fail("no file is named");
+  Env* env = Env::Current();
+  int fd = -1;
+  if (const int r = env->Open(path, O_RDONLY | O_CLOEXEC, 0, &fd); r < 0) fail(ErrnoText(r));
+  struct Closer {
+    Env* env;
+    int fd;
+    ~Closer() { env->Close(fd); }
+  } closer{env, fd};
+  struct stat st {};
+  if (const int r = env->FileStat(fd, &st); r < 0) fail(ErrnoText(r));
+  if (S_ISDIR(st.st_mode)) fail("it is a folder");
+  if (kinds == FileKinds::kRegularOnly && !S_ISREG(st.st_mode)) fail("it is not a regular file");
+  const auto too_large = [&] {
+    fail("it is larger than " + ByteSizeText(limit) + ", the most " + what + " may hold");
+  };
+  const std::uint64_t measured = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+  if (measured > limit) too_large();
+  // Read into a text of the measured size; a file that grew since it was measured, and
+  // a pipe or a device, is read on in blocks.
+  std::string bytes(static_cast<std::size_t>(measured), '\0');
+  std::size_t done = 0;
+  std::string block;
+  for (;;) {
+    if (done == bytes.size()) {
+      block.resize(kChunk);
+      const long n = env->Read(fd, block.data(), block.size());
+      if (n == -EINTR) continue;
+      if (n < 0) fail(ErrnoText(static_cast<int>(n)));
+      if (n == 0) break;
+      if (bytes.size() + static_cast<std::size_t>(n) > limit) too_large();
+      bytes.append(block, 0, static_cast<std::size_t>(n));
+      done = bytes.size();
+      continue;
+    }
+    const long n = env->Read(fd, bytes.data() + done, bytes.size() - done);
+    if (n == -EINTR) continue;
+    if (n < 0) fail(ErrnoText(static_cast<int>(n)));
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
 void WriteWholeFile(const std::string& name, std::string_view bytes) {
   if (name.empty()) Raise("The output file name is empty");
   WholeFileWriter writer(name == "-" ? name : AbsolutePath(name));

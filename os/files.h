@@ -15,6 +15,7 @@
 #define DROPKIT_OS_FILES_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,6 +39,21 @@ const std::string& ProtectedInput();
 // The message of a write refused because it would replace the name list `list` (as the
 // user named it).
 std::string ReplacesNameListMessage(const std::string& list);
+
+// What a bounded read takes: any file that can be read (pipes and devices too), or
+// only a regular file.
+enum class FileKinds { kAny, kRegularOnly };
+
+// The bytes of the file `path`, read whole. `what` names the file's role in messages
+// ("the tree file"). A regular file is read into a text of its measured size, never
+// copied to grow. Raises "Cannot read <what> '<path>': <reason>" when the file cannot be
+// opened or read, is a folder, is not a regular file where `kinds` asks for one, or
+// holds more than `limit` bytes (an endless device is read only that far).
+std::string ReadBoundedFile(const std::string& path, std::uint64_t limit, const std::string& what,
+                            FileKinds kinds = FileKinds::kAny);
+
+// "64 KiB", "1 GiB" or a plain count of bytes ("9 bytes").
+std::string ByteSizeText(std::uint64_t bytes);
 
 // A file being written all or nothing. The constructor opens the target (an absolute
 // name, "/dev/stdout" or "-") or raises; the destructor drops an uncommitted write,

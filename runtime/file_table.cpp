@@ -30,15 +30,6 @@ constexpr char16_t kReplacement = 0xFFFD;
 
 ReadLimits read_limits;
 
-std::string SizeText(std::uint64_t bytes) {
-  static const char* const kUnits[] = {"GiB", "MiB", "KiB"};
-  for (int u = 0; u < 3; ++u) {
-    const std::uint64_t unit = std::uint64_t{1} << (10 * (3 - u));
-    if (bytes >= unit && bytes % unit == 0) return std::to_string(bytes / unit) + " " + kUnits[u];
-  }
-  return std::to_string(bytes) + " bytes";
-}
-
 // Units that are not characters (a surrogate without its partner) become U+FFFD.
 void ReplaceLoneSurrogates(std::u16string& units) {
   for (std::size_t i = 0; i < units.size(); ++i) {
@@ -93,7 +84,7 @@ class Reader {
 
   [[noreturn, gnu::noinline]] void RaiseLongLine() const {
     Raise("Cannot read " + QuoteForMessage(path_) + ": line " + std::to_string(line_number()) +
-          " is longer than " + SizeText(limits_.line_bytes) +
+          " is longer than " + ByteSizeText(limits_.line_bytes) +
           ", far longer than any name (is it a list of names, one per line?)");
   }
 
@@ -119,7 +110,7 @@ class Reader {
     total_ += static_cast<std::uint64_t>(n);
     if (total_ > limits_.bytes) {
       Raise("Cannot read " + QuoteForMessage(path_) + ": it is larger than " +
-            SizeText(limits_.bytes) + ", the most one list may hold");
+            ByteSizeText(limits_.bytes) + ", the most one list may hold");
     }
     // Only the new bytes are examined: most files have no "\r" and no byte above 0x7F,
     // and knowing so spares a search and a check per line.
