@@ -126,6 +126,17 @@ class PosixEnv : public Env {
     return -err;
   }
   bool ProcessExists(int pid) override { return ::kill(pid, 0) == 0 || errno != ESRCH; }
+  int HandleSignal(int sig, void (*handler)(int), bool only_if_default) override {
+    if (only_if_default) {
+      struct sigaction old {};
+      if (::sigaction(sig, nullptr, &old) != 0) return -errno;
+      if (old.sa_handler != SIG_DFL) return 1;
+    }
+    struct sigaction act {};
+    act.sa_handler = handler;
+    sigemptyset(&act.sa_mask);
+    return ::sigaction(sig, &act, nullptr) == 0 ? 0 : -errno;
+  }
   int ChangeDir(const std::string& path) override {
     return static_cast<int>(Result(::chdir(path.c_str())));
   }

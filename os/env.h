@@ -76,6 +76,11 @@ class Env {
   virtual int ListDir(const std::string& path, std::vector<std::string>* names) = 0;
   // False when no process of the number `pid` exists (kill(2) with signal 0 says ESRCH).
   virtual bool ProcessExists(int pid) = 0;
+  // Sets what the signal `sig` does (sigaction(2)): `handler`, or SIG_IGN. With
+  // `only_if_default`, a signal the process already handles or ignores (as a parent
+  // asked) is left as it is. Returns 0 when it was set, 1 when it was left, or -errno.
+  // A handler runs outside any Env: it may make only async-signal-safe calls itself.
+  virtual int HandleSignal(int sig, void (*handler)(int), bool only_if_default) = 0;
   virtual int ChangeDir(const std::string& path) = 0;
   virtual int CurrentDir(std::string* out) = 0;
 
@@ -148,6 +153,9 @@ class EnvWrapper : public Env {
     return target_->ListDir(path, names);
   }
   bool ProcessExists(int pid) override { return target_->ProcessExists(pid); }
+  int HandleSignal(int sig, void (*handler)(int), bool only_if_default) override {
+    return target_->HandleSignal(sig, handler, only_if_default);
+  }
   int ChangeDir(const std::string& path) override { return target_->ChangeDir(path); }
   int CurrentDir(std::string* out) override { return target_->CurrentDir(out); }
   bool Variable(const std::string& name, std::string* value) override {

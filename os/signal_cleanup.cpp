@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "os/env.h"
+
 namespace dk {
 namespace {
 
@@ -62,6 +64,7 @@ void RemoveRecorded() {
   }
 }
 
+// In the handler: async-signal-safe calls only, straight to the system.
 void EndBy(int sig) {
   RemoveRecorded();
   ::signal(sig, SIG_DFL);
@@ -79,12 +82,7 @@ extern "C" void OnSignal(int sig) {
 void InstallOnce() {
   static const bool installed = [] {
     for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
-      struct sigaction old {};
-      if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
-      struct sigaction act {};
-      act.sa_handler = OnSignal;
-      sigemptyset(&act.sa_mask);
-      ::sigaction(sig, &act, nullptr);
+      Env::Current()->HandleSignal(sig, OnSignal, /*only_if_default=*/true);
     }
     return true;
   }();

@@ -9,6 +9,10 @@
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
 #include <atomic>
 #include <string>
 #include <string_view>
@@ -17,8 +21,8 @@
 #include "random/philox_batch.h"
 
 // ---- Shared by every target: compiled once --------------------------------------
-#ifndef DROPKIT_PLATFORM_PHILOX_BATCH_ONCE_
-#define DROPKIT_PLATFORM_PHILOX_BATCH_ONCE_
+#ifndef DROPKIT_RANDOM_PHILOX_BATCH_ONCE_
+#define DROPKIT_RANDOM_PHILOX_BATCH_ONCE_
 
 namespace dk {
 namespace philox {
@@ -65,7 +69,7 @@ void ScalarFirstAttempts(const PhiloxSteps::Schedule& s, std::uint64_t first, st
 }  // namespace philox
 }  // namespace dk
 
-#endif  // DROPKIT_PLATFORM_PHILOX_BATCH_ONCE_
+#endif  // DROPKIT_RANDOM_PHILOX_BATCH_ONCE_
 
 // ---- Per target -----------------------------------------------------------------
 HWY_BEFORE_NAMESPACE();
@@ -228,6 +232,15 @@ struct PathTable {
   void Add(const Path& path) { paths[count++] = path; }
 };
 
+#if HWY_ARCH_X86
+// F16C, from CPUID leaf 1 (ECX bit 29): not every compiler's __builtin_cpu_supports
+// knows its name.
+bool HasF16c() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & (1u << 29)) != 0;
+}
+#endif
+
 const PathTable& Paths() {
   static const PathTable table = [] {
     PathTable out;
@@ -239,7 +252,7 @@ const PathTable& Paths() {
                       __builtin_cpu_supports("aes");
     const bool avx2 = sse4 && __builtin_cpu_supports("avx") && __builtin_cpu_supports("avx2") &&
                       __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
-                      __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c");
+                      __builtin_cpu_supports("fma") && HasF16c();
     const bool avx3 = avx2 && __builtin_cpu_supports("avx512f") &&
                       __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
                       __builtin_cpu_supports("avx512bw");

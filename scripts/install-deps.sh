@@ -13,7 +13,7 @@ set -euo pipefail
 # With --tests (scripts/test.sh) also what only the tests need: the Slurm test runs slurm.sh
 # on a one-node Slurm that it starts itself, with its controller and node daemons
 # (slurmctld, slurmd), sbatch, squeue and scontrol (slurm-client) and the munge
-# authentication daemon (munge). Installing them may enable system services, so the run
+# authentication daemon (munge); clang 16 checks that the code builds with clang too. Installing them may enable system services, so the run
 # command does not ask for them.
 packages=(cmake ninja-build pkg-config g++ libgtest-dev libgmock-dev libbenchmark-dev
           nlohmann-json3-dev librandom123-dev libhwy-dev libcli11-dev python3 qt6-base-dev
@@ -21,7 +21,7 @@ packages=(cmake ninja-build pkg-config g++ libgtest-dev libgmock-dev libbenchmar
           librsvg2-bin
           desktop-file-utils clang-format clang-tidy)
 if [ "${1:-}" = --tests ]; then
-  packages+=(slurmctld slurmd slurm-client munge)
+  packages+=(slurmctld slurmd slurm-client munge clang-16)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -3,7 +3,8 @@
 #   1. the format of every C++ file (clang-format);
 #   2. a build with address, undefined-behaviour and leak sanitizers, clang-tidy over the
 #      tree, and every test, each test program run whole in shuffled order;
-#   3. an optimized build without the benchmarks (where the small-block pool runs) and
+#   3. every file compiled with clang 16;
+#   4. an optimized build without the benchmarks (where the small-block pool runs) and
 #      every test again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,7 +28,10 @@ for program in dropkit_tests dropkit_jackknife_tests dropkit_clades_tests \
   echo "== build/asan/$program (shuffled)"
   QT_QPA_PLATFORM=offscreen "build/asan/$program" --gtest_shuffle --gtest_brief=1
 done
-ctest --preset asan -L checks
+# The layering probes run once, in the optimized build below.
+ctest --preset asan -L checks -E Layering
+
+bash scripts/check-clang.sh build/clang
 
 cmake --preset check >/dev/null
 cmake --build --preset check -j "$jobs"

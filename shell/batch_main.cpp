@@ -337,7 +337,7 @@ int main(int argc, char** argv) {
     std::string name = std::string(argv[0]) + " support";
     std::vector<char*> args{name.data()};
     args.insert(args.end(), argv + 2, argv + argc);
-    ::signal(SIGPIPE, SIG_IGN);
+    dk::Env::Current()->HandleSignal(SIGPIPE, SIG_IGN, false);
     return SupportCommand(static_cast<int>(args.size()), args.data());
   }
   Options opt;
@@ -477,7 +477,7 @@ int main(int argc, char** argv) {
   opt.has_seed = seed->count() > 0;
 
   // A closed pipe is an error to report, not a signal that ends the program unseen.
-  ::signal(SIGPIPE, SIG_IGN);
+  dk::Env::Current()->HandleSignal(SIGPIPE, SIG_IGN, false);
   ConsoleToStderr env;
   dk::ScopedEnv scoped_env(&env);
   dk::SetLoadedListObserver(ReviewLoadedList);
