@@ -172,7 +172,7 @@ std::map<TaxonSet, Counts> Library(const RawTree& ref, const std::vector<RawTree
     std::vector<std::size_t> left_out;
     for (std::size_t t = 0; t < n; ++t)
       if (!present.count(int(t))) left_out.push_back(t);
-    input.design.omitted.push_back(left_out);
+    input.design.groups.push_back(left_out);
     input.groups.push_back(Convert(g).tree);
   }
   if (outgroup >= 0) input.outgroup = {"t" + std::to_string(outgroup)};

@@ -47,7 +47,7 @@ SupportResult Example() {
   in.design.names = {"A", "B", "C", "D", "E", "F'x"};
   in.design.names_complete = true;
   in.design.group_count_exact = true;
-  in.design.omitted = {{1}, {}};
+  in.design.groups = {{1}, {}};
   const auto trees =
       ReadTreeFiles({{"ref.tre", "((A:1,B:2)95:0.5,(C:1,D:1e-7)80/99:0.25,(E,'F''x'));"},
                      {"g.tre", "((A,C),D,(E,'F''x'));\n((A,B),(C,D),(E,'F''x'));"}},

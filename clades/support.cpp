@@ -42,10 +42,10 @@ std::vector<int> TaxaOrRaise(const Tree& tree, const NameIndex& index,
 // When the taxa `held` by group g's tree are exactly those another group kept: a note
 // that the trees look out of group order; else "".
 std::string OrderHint(const Design& design, const std::vector<bool>& held, std::size_t g) {
-  for (std::size_t h = 0; h < design.omitted.size(); ++h) {
+  for (std::size_t h = 0; h < design.groups.size(); ++h) {
     if (h == g) continue;
     std::vector<bool> kept(held.size(), true);
-    for (const std::size_t t : design.omitted[h]) kept[t] = false;
+    for (const std::size_t t : design.groups[h]) kept[t] = false;
     if (kept == held) {
       return "; it holds exactly the taxa group " + std::to_string(h + 1) +
              " kept, so the trees look out of group order (give the design's folder, or each "
@@ -96,7 +96,7 @@ SupportResult ComputeSupport(const SupportInput& input) {
           " to form clades");
 
   const std::size_t groups = input.groups.size();
-  const std::size_t designed = design.omitted.size();
+  const std::size_t designed = design.groups.size();
   if (design.group_count_exact ? groups != designed : groups < designed)
     Raise("The design " + QuoteForMessage(design.source) + " has " + std::to_string(designed) +
           " groups but " + std::to_string(groups) +
@@ -156,7 +156,7 @@ SupportResult ComputeSupport(const SupportInput& input) {
     for (const int t : taxa)
       if (t >= 0) held[std::size_t(t)] = true;
     if (g < designed) {
-      for (const std::size_t t : design.omitted[g]) {
+      for (const std::size_t t : design.groups[g]) {
         if (!held[t]) continue;
         errors[g] = "The " + role + " " + tree.origin + " holds the taxon " +
                     QuoteForMessage(names[t]) + ", which group " + std::to_string(g + 1) +

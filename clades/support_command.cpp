@@ -101,7 +101,7 @@ struct TreeSources {
 
 TreeSources FindGroupTrees(const SupportOptions& options, const Design& design,
                            const std::string& pattern, bool in_folder) {
-  const std::size_t groups = design.omitted.size();
+  const std::size_t groups = design.groups.size();
   const bool exact = design.group_count_exact;
   TreeSources sources;
   GroupTreeFiles found;
@@ -147,7 +147,7 @@ std::string RunSupport(const SupportOptions& options) {
     design_file = InFolder(options.trees[0], "dropkit.json");
   }
   Design design = ParseDesign(ReadBoundedFile(design_file, limits.file_bytes, "the design file"),
-                              design_file, limits);
+                              design_file, {limits.taxa, limits.trees});
   const std::string pattern = options.tree_name.empty() ? design.tree_name : options.tree_name;
   if (!pattern.empty()) CheckTreeNamePattern(pattern);
   std::string reference_file = options.reference;

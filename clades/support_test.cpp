@@ -22,7 +22,7 @@ Design MakeDesign(std::vector<std::vector<std::size_t>> omitted) {
   d.names = {"A", "B", "C", "D", "E", "F"};
   d.names_complete = true;
   d.group_count_exact = true;
-  d.omitted = std::move(omitted);
+  d.groups = std::move(omitted);
   return d;
 }
 
@@ -80,7 +80,7 @@ TEST(Support, SeveralOutgroupTaxaRootTheTreesWhereTheyStandTogether) {
             "C,D\t2\t2\t1.000\t\n"
             "A,B,C,D\t0\t0\t\t\n");
   in.groups[0] = Parse("((A,B),E,F);");  // group 1 now lacks C and D
-  in.design.omitted[0] = {2, 3};
+  in.design.groups[0] = {2, 3};
   EXPECT_EQ(ComputeSupport(in).testable, (std::vector<std::size_t>{1, 1, 0}));
   // Shown rooted where the outgroup meets the rest, which hangs whole from the root.
   const Children kids(r.shown);
@@ -105,7 +105,7 @@ TEST(Support, RootedOnAnOutgroupNamesTheSideAwayFromItAndSkipsGroupsWithoutIt) {
             "A,B\t1\t1\t1.000\t\n"
             "C,D\t2\t1\t0.500\t\n"
             "A,B,C,D\t2\t1\t0.500\t\n");
-  in.design.omitted = {{5}, {}};
+  in.design.groups = {{5}, {}};
   in.groups[0] = Parse("((B,C),D,(E,A));");
   const SupportResult without = ComputeSupport(in);
   EXPECT_EQ(without.testable, (std::vector<std::size_t>{1, 1, 1}));

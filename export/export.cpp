@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "design/design_files.h"
 #include "frame/module.h"
 #include "generator/count_boxes.h"
 #include "gui/graphics.h"
 #include "jackknife/design.h"
-#include "jackknife/design_outputs.h"
 #include "jackknife/driver.h"
 #include "jackknife/input.h"
 #include "jackknife/list_review.h"

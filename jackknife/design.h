@@ -1,4 +1,4 @@
-// A jackknife design: which taxa each group leaves out.
+// Drawing a jackknife design (design/design.h): which taxa each group leaves out.
 //
 // Groups are drawn with the run-time's random generator (random/random.h) as it
 // stands, so the caller decides how it was started. docs/random.md says exactly how a
@@ -11,34 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "design/design.h"
+
 namespace dk {
 
 // Bounds on a design held in memory: the number of groups, and of names left out over
 // all groups together.
 inline constexpr std::size_t kMaxGroups = 1000000;
 inline constexpr std::size_t kMaxOmittedEntries = 10000000;
-
-// How the groups of a design are chosen (docs/random.md gives the exact rules).
-enum class DrawMode {
-  kRandom,           // each group from a fresh permutation; groups may repeat
-  kDistinct,         // as kRandom, but a group equal to an earlier one is drawn again
-  kBalanced,         // groups cut from a stream of permutations: every name left out
-                     // equally often, within one
-  kAllCombinations,  // every group of K names once, in lexicographic order; draws nothing
-  kLeaveOneOut,      // each name alone, in list order; draws nothing
-};
-
-// "random", "distinct", "balanced", "all-combinations" or "leave-one-out".
-const char* DrawModeName(DrawMode mode);
-
-struct Design {
-  std::size_t list_size = 0;
-  std::vector<std::size_t> kept;  // 0-based positions never left out, ascending
-  std::size_t omit = 0;           // names left out per group (1 for leave-one-out)
-  DrawMode draw = DrawMode::kRandom;
-  // One entry per group: the 0-based positions it leaves out, ascending.
-  std::vector<std::vector<std::size_t>> groups;
-};
 
 // The 0-based positions, ascending, of every name in `names` equal to one of `kept`
 // (a name listed twice is kept at both places). Raises a RuntimeError naming the first
@@ -85,31 +65,6 @@ Design AllCombinations(std::size_t list_size, std::vector<std::size_t> kept, dou
 // Leave-one-out: one group per name not kept, each leaving out that name alone, in list
 // order. Draws nothing.
 Design LeaveOneOut(std::size_t list_size, std::vector<std::size_t> kept);
-
-// How a design turned out: its groups, how many of them differ (as sets of names), and
-// the fewest and most times a name that may be left out is left out (0 and 0 when no
-// name may be).
-struct DesignSummary {
-  std::size_t groups = 0;
-  std::size_t distinct = 0;
-  std::size_t omitted_least = 0;
-  std::size_t omitted_most = 0;
-};
-DesignSummary Summarize(const Design& design);
-
-// The summary as one line for standard error, ending in a line break:
-// "design: 50 groups, 33 distinct; each taxon left out 4 to 14 times" ("each taxon not
-// kept" with kept names; "no taxon may be left out" when none may).
-std::string SummaryLine(const Design& design);
-
-// The label of group `group` (1-based) of a design of `groups` groups: "group" and the
-// number padded with zeros to the width of `groups`, at least 3 digits ("group001" and
-// "group999" of 999 groups, "group0001" and "group1200" of 1,200), so that sorting the
-// labels sorts the groups.
-std::string GroupLabel(std::size_t group, std::size_t groups);
-
-// One flag per name, set for the names group `group` (0-based) leaves out.
-std::vector<bool> OmittedFlags(const Design& design, std::size_t group);
 
 }  // namespace dk
 

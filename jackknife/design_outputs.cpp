@@ -1,9 +1,5 @@
 #include "jackknife/design_outputs.h"
 
-#include <charconv>
-#include <cmath>
-#include <nlohmann/json.hpp>
-
 #include "alignment/taxon_names.h"
 #include "base/errors.h"
 #include "runtime/ops.h"
@@ -88,27 +84,6 @@ std::string ShowText(const std::vector<std::string>& lines, const Design& design
   return text.utf8() + "\n";
 }
 
-std::string GroupsTsv(const std::vector<std::string>& names, const Design& design) {
-  std::string out = "group\tposition\tname\tline\n";
-  const auto number = [&out](std::size_t n, char after) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-    out.append(digits, end);
-    out += after;
-  };
-  for (std::size_t g = 0; g < design.groups.size(); ++g) {
-    for (std::size_t j = 0; j < design.groups[g].size(); ++j) {
-      const std::size_t i = design.groups[g][j];
-      number(g + 1, '\t');
-      number(j + 1, '\t');
-      out += names[i];
-      out += '\t';
-      number(i + 1, '\n');
-    }
-  }
-  return out;
-}
-
 std::string NexusCommands(const std::vector<std::string>& names, const Design& design) {
   std::string out = "#NEXUS\n[Taxon-jackknife design: " + std::to_string(design.groups.size()) +
                     " groups, each leaving out " + std::to_string(design.omit) + " of " +
@@ -143,79 +118,6 @@ std::string TntScript(const Design& design) {
     if (!taxa.empty()) out += "taxcode +" + taxa + " ;\n";
   }
   return out + "proc / ;\n";
-}
-
-std::string DesignJson(const std::vector<std::string>& names, const Design& design,
-                       const Provenance& provenance) {
-  using Json = nlohmann::ordered_json;
-  Json json;
-  json["format"] = "dropkit-design";
-  json["format_version"] = 1;
-  json["program"] = provenance.program;
-  json["version"] = provenance.version;
-  if (provenance.window) {
-    Json boxes = Json::object();
-    for (const auto& [box, value] : *provenance.window) boxes[box] = value;
-    json["window"] = boxes;
-  } else {
-    json["command"] = provenance.command;
-  }
-  json["input"] = {{"file", provenance.input_file},
-                   {"size", provenance.input_size},
-                   {"sha256", provenance.input_sha256},
-                   {"format", provenance.input_format}};
-  if (const std::optional<FileRecord>& list = provenance.names_list) {
-    json["list"] = {{"file", list->file}, {"size", list->size}, {"sha256", list->sha256}};
-  }
-  json["list_size"] = design.list_size;
-  json["names"] = names;
-  Json kept = Json::array();
-  for (const std::size_t i : design.kept) kept.push_back(names[i]);
-  json["kept"] = kept;
-  json["omit"] = design.omit;
-  json["group_count"] = design.groups.size();
-  json["each"] = design.draw == DrawMode::kLeaveOneOut;
-  json["draw"] = DrawModeName(design.draw);
-  const DesignSummary summary = Summarize(design);
-  json["distinct_groups"] = summary.distinct;
-  json["omitted_least"] = summary.omitted_least;
-  json["omitted_most"] = summary.omitted_most;
-  if (!provenance.seed) {
-    json["seed"] = nullptr;
-  } else if (const double s = *provenance.seed; s == std::floor(s) && std::fabs(s) < 9.2e18) {
-    json["seed"] = static_cast<long long>(s);
-  } else {
-    json["seed"] = s;
-  }
-  json["seed_source"] = SeedSourceName(provenance.seed_source);
-  json["draws_before"] = provenance.draws_before;
-  json["generator"] = "Philox4x64-10; see docs/random.md";
-  json["created"] = provenance.created;
-  json["listing_sha256"] = Sha256Hex(GroupsTsv(names, design));
-  if (const std::optional<JobsRecord>& jobs = provenance.jobs) {
-    json["jobs"] = {{"template", jobs->command_template},
-                    {"reference", jobs->reference},
-                    {"tree_name", jobs->tree_name.empty() ? Json(nullptr) : Json(jobs->tree_name)}};
-  }
-  Json groups = Json::array();
-  for (std::size_t g = 0; g < design.groups.size(); ++g) {
-    Json omitted = Json::array(), lines = Json::array();
-    for (const std::size_t i : design.groups[g]) {
-      omitted.push_back(names[i]);
-      lines.push_back(i + 1);
-    }
-    groups.push_back({{"group", g + 1},
-                      {"label", GroupLabel(g + 1, design.groups.size())},
-                      {"omitted", omitted},
-                      {"lines", lines}});
-  }
-  json["groups"] = groups;
-  try {
-    return json.dump(2) + "\n";
-  } catch (const nlohmann::json::exception& e) {
-    Raise(std::string("Cannot write the design as JSON: a name or argument is not valid UTF-8 (") +
-          e.what() + ")");
-  }
 }
 
 }  // namespace dk

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "jackknife/design.h"
-#include "jackknife/provenance.h"
 
 namespace dk {
 
@@ -31,10 +30,6 @@ std::string ListingText(const std::vector<std::string>& lines, const Design& des
 // dropkit-batch --show prints it (names lose their trailing blanks and line breaks).
 std::string ShowText(const std::vector<std::string>& lines, const Design& design);
 
-// groups.tsv: a header row "group\tposition\tname\tline", then one row per name left
-// out: the group number (1-based), its place in the group, the name, and its line.
-std::string GroupsTsv(const std::vector<std::string>& names, const Design& design);
-
 // A NEXUS file with a SETS block (one TAXSET per group, named by its label) and a PAUP
 // block that, for each group, deletes its taxa, searches, saves the trees to
 // "<label>.tre" and restores all taxa. Run it after the data file.
@@ -44,12 +39,6 @@ std::string NexusCommands(const std::vector<std::string>& names, const Design& d
 // list order), searches, saves the trees to "<label>.tre" and reactivates them. Run it
 // after reading the data matrix.
 std::string TntScript(const Design& design);
-
-// dropkit.json: the groups with the provenance, pretty-printed with a 2-space indent
-// and keys in the documented order (docs/jackknife.md), ending with a line break.
-// Raises a RuntimeError when a name or an argument is not valid UTF-8.
-std::string DesignJson(const std::vector<std::string>& names, const Design& design,
-                       const Provenance& provenance);
 
 }  // namespace dk
 

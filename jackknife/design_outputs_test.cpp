@@ -133,18 +133,6 @@ Design Sample() {
 }
 const Strings kNames = {"Alpha", "Beta", "Homo sapiens", "Pan's", "Eta_x"};
 
-TEST(DesignOutputsTest, TsvHasAHeaderAndARowPerNameLeftOut) {
-  EXPECT_EQ(GroupsTsv(kNames, Sample()),
-            "group\tposition\tname\tline\n"
-            "1\t1\tBeta\t2\n"
-            "1\t2\tEta_x\t5\n"
-            "2\t1\tHomo sapiens\t3\n"
-            "2\t2\tPan's\t4\n");
-  Design empty = Sample();
-  empty.groups = {{}, {}};
-  EXPECT_EQ(GroupsTsv(kNames, empty), "group\tposition\tname\tline\n");
-}
-
 TEST(DesignOutputsTest, NexusDeletesSearchesSavesAndRestoresEachGroup) {
   Design d = Sample();
   d.groups.push_back({});
@@ -176,113 +164,6 @@ TEST(DesignOutputsTest, TntNumbersTaxaFromZero) {
             "taxcode + 2 3 ;\n"
             "keep 0 ;\nmult ;\ntsave *group003.tre ;\nsave ;\ntsave / ;\n"
             "proc / ;\n");
-}
-
-Provenance SampleProvenance() {
-  Provenance p;
-  p.version = "0.2.0";
-  p.command = {"dropkit-batch", "taxa.fasta", "--omit", "2"};
-  p.input_file = "taxa.fasta";
-  p.input_size = 123;
-  p.input_sha256 = std::string(64, 'a');
-  p.input_format = "fasta";
-  p.seed = 42;
-  p.seed_source = SeedSource::kOption;
-  p.created = "2026-12-07T14:05:30+01:00";
-  return p;
-}
-
-TEST(DesignOutputsTest, JsonFollowsTheDesignFileLayout) {
-  const std::string text = DesignJson(kNames, Sample(), SampleProvenance());
-  EXPECT_EQ(text,
-            "{\n"
-            "  \"format\": \"dropkit-design\",\n"
-            "  \"format_version\": 1,\n"
-            "  \"program\": \"dropkit-batch\",\n"
-            "  \"version\": \"0.2.0\",\n"
-            "  \"command\": [\n    \"dropkit-batch\",\n    \"taxa.fasta\",\n    \"--omit\",\n"
-            "    \"2\"\n  ],\n"
-            "  \"input\": {\n    \"file\": \"taxa.fasta\",\n    \"size\": 123,\n"
-            "    \"sha256\": \"" +
-                std::string(64, 'a') +
-                "\",\n    \"format\": \"fasta\"\n  },\n"
-                "  \"list_size\": 5,\n"
-                "  \"names\": [\n    \"Alpha\",\n    \"Beta\",\n    \"Homo sapiens\",\n"
-                "    \"Pan's\",\n    \"Eta_x\"\n  ],\n"
-                "  \"kept\": [\n    \"Alpha\"\n  ],\n"
-                "  \"omit\": 2,\n"
-                "  \"group_count\": 2,\n"
-                "  \"each\": false,\n"
-                "  \"draw\": \"random\",\n"
-                "  \"distinct_groups\": 2,\n"
-                "  \"omitted_least\": 1,\n"
-                "  \"omitted_most\": 1,\n"
-                "  \"seed\": 42,\n"
-                "  \"seed_source\": \"option\",\n"
-                "  \"draws_before\": 0,\n"
-                "  \"generator\": \"Philox4x64-10; see docs/random.md\",\n"
-                "  \"created\": \"2026-12-07T14:05:30+01:00\",\n"
-                "  \"listing_sha256\": \"" +
-                Sha256Hex(GroupsTsv(kNames, Sample())) +
-                "\",\n"
-                "  \"groups\": [\n"
-                "    {\n      \"group\": 1,\n      \"label\": \"group001\",\n"
-                "      \"omitted\": [\n        \"Beta\",\n        \"Eta_x\"\n      ],\n"
-                "      \"lines\": [\n        2,\n        5\n      ]\n    },\n"
-                "    {\n      \"group\": 2,\n      \"label\": \"group002\",\n"
-                "      \"omitted\": [\n        \"Homo sapiens\",\n        \"Pan's\"\n      ],\n"
-                "      \"lines\": [\n        3,\n        4\n      ]\n    }\n"
-                "  ]\n"
-                "}\n");
-}
-
-TEST(DesignOutputsTest, JsonRecordsTheWindowAndEverySeed) {
-  Provenance p = SampleProvenance();
-  p.program = "dropkit";
-  p.window = std::vector<std::pair<std::string, std::string>>{
-      {"NumBox", "2"}, {"RepBox", "2"}, {"InitBox", "42"}};
-  p.seed_source = SeedSource::kWindow;
-  nlohmann::ordered_json json = nlohmann::ordered_json::parse(DesignJson(kNames, Sample(), p));
-  EXPECT_FALSE(json.contains("command"));
-  EXPECT_EQ(json["window"].dump(), R"({"NumBox":"2","RepBox":"2","InitBox":"42"})");
-  EXPECT_EQ(json["program"], "dropkit");
-  EXPECT_EQ(json["seed_source"], "window");
-
-  p.seed = std::nullopt;
-  p.seed_source = SeedSource::kNone;
-  json = nlohmann::ordered_json::parse(DesignJson(kNames, Sample(), p));
-  EXPECT_TRUE(json["seed"].is_null());
-  p.seed = 3.25;
-  EXPECT_EQ(nlohmann::json::parse(DesignJson(kNames, Sample(), p))["seed"].dump(), "3.25");
-  p.seed = 9007199254740991.0;
-  EXPECT_EQ(nlohmann::json::parse(DesignJson(kNames, Sample(), p))["seed"].dump(),
-            "9007199254740991");
-  p.seed = -7;
-  EXPECT_EQ(nlohmann::json::parse(DesignJson(kNames, Sample(), p))["seed"].dump(), "-7");
-}
-
-TEST(DesignOutputsTest, AWindowExportRecordsItsNameListAfterTheInput) {
-  Provenance p = SampleProvenance();
-  EXPECT_FALSE(nlohmann::ordered_json::parse(DesignJson(kNames, Sample(), p)).contains("list"));
-  p.names_list = FileRecord{"/data/names.txt", 40, std::string(64, 'b')};
-  const nlohmann::ordered_json json =
-      nlohmann::ordered_json::parse(DesignJson(kNames, Sample(), p));
-  EXPECT_EQ(json["list"].dump(),
-            R"({"file":"/data/names.txt","size":40,"sha256":")" + std::string(64, 'b') + "\"}");
-  std::vector<std::string> keys;
-  for (const auto& item : json.items()) keys.push_back(item.key());
-  const auto input = std::find(keys.begin(), keys.end(), "input");
-  ASSERT_NE(input, keys.end());
-  EXPECT_EQ(*(input + 1), "list");
-}
-
-TEST(DesignOutputsTest, JsonRefusesTextThatIsNotUtf8) {
-  Strings names = kNames;
-  names[1] = "B\xE9ta";
-  const std::string error = ErrorOf([&] { DesignJson(names, Sample(), SampleProvenance()); });
-  EXPECT_EQ(
-      error.rfind("Cannot write the design as JSON: a name or argument is not valid UTF-8", 0), 0u)
-      << error;
 }
 
 TEST(DesignOutputsTest, FormatNames) {

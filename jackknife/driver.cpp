@@ -6,6 +6,7 @@
 
 #include "alignment/pruned.h"
 #include "base/errors.h"
+#include "design/design_files.h"
 #include "jackknife/jobs.h"
 #include "jackknife/list_review.h"
 #include "jackknife/name_checks.h"
