@@ -49,6 +49,10 @@ CountFault FaultOfCount(const Value& number) {
   return CountFault::kNone;
 }
 
+bool IsSeed(const Value& number) {
+  return number.is_numeric() && number.numel() == 1 && std::isfinite(number.num(0));
+}
+
 Counts ReadCounts(const Value& num_text, const Value& rep_text, std::optional<double> list_size) {
   Counts c;
   c.numcount = mlfStr2num(num_text);

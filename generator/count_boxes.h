@@ -1,7 +1,7 @@
 // The two counts of a listing as the window's boxes hold them: NumBox (names to leave out
-// per group) and RepBox (number of groups). Shared by the commands that draw groups (the
-// generator's Save and Show, and Export), so that each reads the boxes and words its
-// errors exactly alike.
+// per group) and RepBox (number of groups), and the seed as InitBox holds it. Shared by
+// the commands that draw groups (the generator's Save and Show, and Export) and by
+// dropkit-batch's options, so that each reads the numbers and words its errors alike.
 //
 // Threading: one thread, as the run-time.
 #ifndef DROPKIT_GENERATOR_COUNT_BOXES_H_
@@ -24,6 +24,10 @@ enum class CountFault {
   kNotACount,  // not one finite whole number of 0 or more
 };
 CountFault FaultOfCount(const Value& number);
+
+// True when `number` (a text as str2num reads it) is a seed the generator may be
+// restarted from: one finite number.
+bool IsSeed(const Value& number);
 
 struct Counts {
   Value numcount;  // names to leave out per group, as read

@@ -1,6 +1,5 @@
 #include "generator/randlist.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -8,6 +7,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "design/listing_format.h"
 #include "frame/module.h"
 #include "generator/count_boxes.h"
 #include "generator/randlist_internal.h"
@@ -179,7 +179,7 @@ void ManualInit() {
   Value fh = mlfFindobj(k.tag, k.init_box);
   Value stemp = mlfNGet(1, fh, k.string);
   const Value seed = mlfStr2num(stemp);
-  if (!seed.is_numeric() || seed.numel() != 1 || !std::isfinite(seed.num(0))) {
+  if (!IsSeed(seed)) {
     Raise("The box \"Seed\" must hold one finite number; it holds " + QuoteForMessage(stemp) + ".");
   }
   initval = seed;
@@ -252,15 +252,15 @@ void InitializeModule_randlist() {
   c.String(&k.string, "String");
   c.String(&k.save_title, "Please Select Filename to save as");
   c.String(&k.write_mode, "wt");
-  c.String(&k.header_format, "Randomized listing of %i groups to %i taxa to omit");
-  c.String(&k.file_date_format, "%s : %i:%i\\n");
-  c.String(&k.heading_format, "\\n***  Repetition %i  *****************************");
-  c.String(&k.file_name_format, "\\n%s");
+  c.String(&k.header_format, listing::kHeader);
+  c.String(&k.file_date_format, listing::kFileDate);
+  c.String(&k.heading_format, listing::kHeading);
+  c.String(&k.file_name_format, listing::kFileName);
   c.String(&k.state, "state");
   c.String(&k.seeded_format, "Random number manually initialized with seed %f");
-  c.String(&k.show_date_format, "\\n%s : %i:%i");
-  c.String(&k.show_name_format, "\\n%s ");
-  c.String(&k.line_break, "\\n");
+  c.String(&k.show_date_format, listing::kShowDate);
+  c.String(&k.show_name_format, listing::kShowName);
+  c.String(&k.line_break, listing::kLineBreak);
   c.Double(&k.one, 1);
   c.Double(&k.minus_one, -1);
 }

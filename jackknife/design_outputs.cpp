@@ -2,20 +2,12 @@
 
 #include "alignment/taxon_names.h"
 #include "base/errors.h"
+#include "design/listing_format.h"
 #include "runtime/ops.h"
 #include "runtime/text.h"
 
 namespace dk {
 namespace {
-
-// The generator's own formats (generator/randlist.cpp): "\\n" is the two characters
-// that the run-time's formatting turns into a line break.
-constexpr char kHeaderFormat[] = "Randomized listing of %i groups to %i taxa to omit";
-constexpr char kLineBreak[] = "\\n";
-constexpr char kFileDateFormat[] = "%s : %i:%i\\n";
-constexpr char kHeadingFormat[] = "\\n***  Repetition %i  *****************************";
-constexpr char kShowDateFormat[] = "\\n%s : %i:%i";
-constexpr char kShowNameFormat[] = "\\n%s ";
 
 Value Count(std::size_t n) {
   return Value::Scalar(static_cast<double>(n));
@@ -49,18 +41,25 @@ const char* OutputFormatName(OutputFormat format) {
 
 std::string ListingText(const std::vector<std::string>& lines, const Design& design) {
   std::string out;
-  FormatUtf8(Value::Text(kHeaderFormat), {Count(design.groups.size()), Count(design.omit)}, out);
-  FormatUtf8(Value::Text(kLineBreak), {}, out);
+  FormatUtf8(Value::Text(listing::kHeader), {Count(design.groups.size()), Count(design.omit)}, out);
+  FormatUtf8(Value::Text(listing::kLineBreak), {}, out);
   const Value clock = mlfClock();
   FormatUtf8(
-      Value::Text(kFileDateFormat),
+      Value::Text(listing::kFileDate),
       {mlfDate(), mlfScalar(mclIntArrayRef1(clock, 4)), mlfScalar(mclIntArrayRef1(clock, 5))}, out);
-  const Value heading = Value::Text(kHeadingFormat);
+  const Value heading = Value::Text(listing::kHeading);
+  // A name goes in as it stands, between the pieces its format puts around it.
+  std::string_view before, after;
+  if (!OneItemPieces(Value::Text(listing::kFileName), &before, &after)) {
+    Raise("The listing's name format takes more than one name");
+  }
+  const std::string name_before(before), name_after(after);
   for (std::size_t g = 0; g < design.groups.size(); ++g) {
     FormatUtf8(heading, {Count(g + 1)}, out);
     for (const std::size_t i : design.groups[g]) {
-      out += '\n';
+      out += name_before;
       out += lines[i];
+      out += name_after;
     }
   }
   return out;
@@ -68,13 +67,13 @@ std::string ListingText(const std::vector<std::string>& lines, const Design& des
 
 std::string ShowText(const std::vector<std::string>& lines, const Design& design) {
   Value text =
-      mlfSprintf(Value::Text(kHeaderFormat), {Count(design.groups.size()), Count(design.omit)});
+      mlfSprintf(Value::Text(listing::kHeader), {Count(design.groups.size()), Count(design.omit)});
   const Value clock = mlfClock();
-  text = mlfStrcat(std::move(text), mlfSprintf(Value::Text(kShowDateFormat),
+  text = mlfStrcat(std::move(text), mlfSprintf(Value::Text(listing::kShowDate),
                                                {mlfDate(), mlfScalar(mclIntArrayRef1(clock, 4)),
                                                 mlfScalar(mclIntArrayRef1(clock, 5))}));
-  const Value heading = Value::Text(kHeadingFormat);
-  const Value name_format = Value::Text(kShowNameFormat);
+  const Value heading = Value::Text(listing::kHeading);
+  const Value name_format = Value::Text(listing::kShowName);
   for (std::size_t g = 0; g < design.groups.size(); ++g) {
     text = mlfStrcat(std::move(text), mlfSprintf(heading, {Count(g + 1)}));
     for (const std::size_t i : design.groups[g]) {

@@ -64,18 +64,6 @@ void CheckNamesFit(const TaxonList& taxa) {
   }
 }
 
-void ShowFindings(const TaxonList& taxa, bool strict) {
-  const NameFindings findings = CheckNames(taxa.lines, taxa.alignment ? "taxon" : "line");
-  for (const std::string& line : FindingLines(taxa.file, findings)) {
-    Env::Current()->ConsoleErr(line + "\n");
-  }
-  if (strict && findings.count > 0) {
-    Raise(QuoteForMessage(taxa.file) + " has " + std::to_string(findings.count) +
-          (findings.count == 1 ? " finding" : " findings") +
-          " about its names and the strict check allows none; nothing was written");
-  }
-}
-
 std::vector<std::string> KeptNames(const JackknifeOptions& o) {
   std::vector<std::string> kept = o.kept;
   if (!o.kept_file.empty()) {
@@ -135,7 +123,7 @@ Design Draw(const JackknifeOptions& o, const TaxonList& taxa, std::vector<std::s
   Design design = DesignAsAsked(o, n, std::move(kept));
   provenance->seed = static_cast<double>(seed);
   provenance->seed_source = SeedSource::kEntropy;
-  Env::Current()->ConsoleErr("seed: " + std::to_string(seed) + "\n");
+  ShowDrawnSeed(seed);
   return design;
 }
 
@@ -164,7 +152,8 @@ JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
   const bool design_files =
       !o.prune_to.empty() || o.format == OutputFormat::kTsv || o.format == OutputFormat::kJson;
   if (design_files) CheckNamesFit(run.taxa);
-  ShowFindings(run.taxa, o.strict);
+  ShowFindings(run.taxa.file, run.taxa.file,
+               CheckNames(run.taxa.lines, run.taxa.alignment ? "taxon" : "line"), o.strict);
   std::vector<std::size_t> kept = KeptPositions(run.taxa.names, KeptNames(o), o.input);
 
   Provenance& p = run.provenance;

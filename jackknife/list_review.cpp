@@ -124,4 +124,16 @@ std::vector<std::string> FindingLines(const std::string& file, const NameFinding
   return lines;
 }
 
+void ShowFindings(const std::string& file, const std::string& path, const NameFindings& findings,
+                  bool strict) {
+  for (const std::string& line : FindingLines(file, findings)) {
+    Env::Current()->ConsoleErr(line + "\n");
+  }
+  if (strict && findings.count > 0) {
+    Raise(QuoteForMessage(path) + " has " + std::to_string(findings.count) +
+          (findings.count == 1 ? " finding" : " findings") +
+          " about its names and the strict check allows none; nothing was written");
+  }
+}
+
 }  // namespace dk

@@ -38,6 +38,11 @@ std::optional<ListSource> ReadAlignmentAsList(const std::string& path);
 // ("names.txt: line 4: blank line"), then how many more there are.
 std::vector<std::string> FindingLines(const std::string& file, const NameFindings& findings);
 
+// Shows the findings on Env::Current()->ConsoleErr, one line each after `file`
+// (FindingLines); with `strict`, any finding is then an error, raised naming `path`.
+void ShowFindings(const std::string& file, const std::string& path, const NameFindings& findings,
+                  bool strict);
+
 }  // namespace dk
 
 #endif  // DROPKIT_JACKKNIFE_LIST_REVIEW_H_

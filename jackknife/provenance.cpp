@@ -36,4 +36,8 @@ std::string IsoDateTime(const LocalTime& t, long offset_seconds) {
   return buf;
 }
 
+void ShowDrawnSeed(std::uint64_t seed) {
+  Env::Current()->ConsoleErr("seed: " + std::to_string(seed) + "\n");
+}
+
 }  // namespace dk

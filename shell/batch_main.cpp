@@ -12,7 +12,6 @@
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
-#include <cmath>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -158,22 +157,14 @@ void ReviewLoadedList(const dk::LoadedList& list) {
 void ReportFindings(bool strict) {
   const dk::ListReview& review = LoadedReview();
   const std::string file = review.list.path.substr(review.list.path.rfind('/') + 1);
-  for (const std::string& line : dk::FindingLines(file, review.findings)) {
-    dk::Env::Current()->ConsoleErr(line + "\n");
-  }
-  if (strict && review.findings.count > 0) {
-    const std::size_t n = review.findings.count;
-    dk::Raise(dk::QuoteForMessage(review.list.path) + " has " + std::to_string(n) +
-              (n == 1 ? " finding" : " findings") +
-              " about its names and the strict check allows none; nothing was written");
-  }
+  dk::ShowFindings(file, review.list.path, review.findings, strict);
 }
 
 // A whole-number seed from the operating system's entropy, shown so that the run can be
 // drawn again with --seed.
 std::uint64_t DrawnSeed() {
   const std::uint64_t seed = dk::EntropySeed();
-  dk::Env::Current()->ConsoleErr("seed: " + std::to_string(seed) + "\n");
+  dk::ShowDrawnSeed(seed);
   return seed;
 }
 
@@ -238,7 +229,7 @@ void RunBatch(const Options& opt) {
 // The seed as a number, or a usage error: one finite number, as Set seed takes it.
 double SeedOption(const std::string& text) {
   const Value seed = dk::mlfStr2num(Value::Text(text));
-  if (!seed.is_numeric() || seed.numel() != 1 || !std::isfinite(seed.num(0))) {
+  if (!dk::IsSeed(seed)) {
     throw CLI::ValidationError("--seed",
                                "must be one finite number, not " + dk::QuoteForMessage(text, '"'));
   }

@@ -1,0 +1,28 @@
+// The listing's formats: the one definition of a listing's bytes, which the generator's
+// Save and Show write and the jackknife's listing of a design writes alike.
+//
+// They are run-time formats (platform/text.h mlfSprintf): the two characters backslash
+// and n stand for a line break, %i for a whole number, %s for a text inserted unchanged.
+#ifndef DROPKIT_DESIGN_LISTING_FORMAT_H_
+#define DROPKIT_DESIGN_LISTING_FORMAT_H_
+
+namespace dk::listing {
+
+// The first line, with the number of groups, then the names left out per group.
+inline constexpr char kHeader[] = "Randomized listing of %i groups to %i taxa to omit";
+// What ends the header's line in a file.
+inline constexpr char kLineBreak[] = "\\n";
+// The date line with the date text, the hour and the minute: in a file, on a line of
+// its own after the header's line break; shown, after a line break of its own.
+inline constexpr char kFileDate[] = "%s : %i:%i\\n";
+inline constexpr char kShowDate[] = "\\n%s : %i:%i";
+// Each group's heading, with its number (from 1).
+inline constexpr char kHeading[] = "\\n***  Repetition %i  *****************************";
+// Each name a group leaves out, as it stands in the list (its own line break included):
+// in a file, and shown.
+inline constexpr char kFileName[] = "\\n%s";
+inline constexpr char kShowName[] = "\\n%s ";
+
+}  // namespace dk::listing
+
+#endif  // DROPKIT_DESIGN_LISTING_FORMAT_H_
