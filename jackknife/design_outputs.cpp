@@ -54,6 +54,13 @@ std::string ListingText(const std::vector<std::string>& lines, const Design& des
     Raise("The listing's name format takes more than one name");
   }
   const std::string name_before(before), name_after(after);
+  // The listing's size, but for the headings' numbers, so that it is built in one piece.
+  std::size_t size = out.size() + design.groups.size() * (sizeof listing::kHeading + 8);
+  for (const auto& group : design.groups) {
+    for (const std::size_t i : group)
+      size += name_before.size() + lines[i].size() + name_after.size();
+  }
+  out.reserve(size);
   for (std::size_t g = 0; g < design.groups.size(); ++g) {
     FormatUtf8(heading, {Count(g + 1)}, out);
     for (const std::size_t i : design.groups[g]) {
