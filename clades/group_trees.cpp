@@ -3,15 +3,14 @@
 #include <algorithm>
 
 #include "base/errors.h"
+#include "design/design.h"
 #include "os/env.h"
 
 namespace dk::clades {
 namespace {
 
 constexpr std::string_view kSlot = "{group}";
-constexpr std::string_view kLabelStart = "group";
-// The most groups a design may have (dropkit-batch draws at most this many).
-constexpr std::size_t kMaxGroupNumber = 1000000;
+constexpr std::string_view kLabelStart = kGroupLabelStart;
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -37,9 +36,9 @@ class Matcher {
   Matcher(std::size_t groups, bool exact) : exact_(exact) { result_.files.resize(groups); }
 
   void Add(std::size_t group, const std::string& path) {
-    if (group > kMaxGroupNumber) {
+    if (group > kMaxGroups) {
       Raise("The tree file " + QuoteForMessage(path) + " is named for group " +
-            std::to_string(group) + ", beyond the " + std::to_string(kMaxGroupNumber) +
+            std::to_string(group) + ", beyond the " + std::to_string(kMaxGroups) +
             " groups a design may have");
     }
     if (group > result_.files.size()) {

@@ -19,6 +19,7 @@
 #include "clades/svg.h"
 #include "clades/taxon_tests.h"
 #include "clades/tree_reader.h"
+#include "design/design_files.h"
 #include "os/env.h"
 #include "os/files.h"
 #include "os/staged_folder.h"
@@ -144,7 +145,7 @@ std::string RunSupport(const SupportOptions& options) {
           "No design was given: name its dropkit.json or groups.tsv, or give the design's "
           "folder as the trees");
     }
-    design_file = InFolder(options.trees[0], "dropkit.json");
+    design_file = InFolder(options.trees[0], kDesignJsonFile);
   }
   Design design = ParseDesign(ReadBoundedFile(design_file, limits.file_bytes, "the design file"),
                               design_file, {limits.taxa, limits.trees});

@@ -72,7 +72,7 @@ std::string SummaryLine(const Design& design) {
 std::string GroupLabel(std::size_t group, std::size_t groups) {
   const int width = std::max(3, static_cast<int>(std::to_string(groups).size()));
   char buf[48];
-  std::snprintf(buf, sizeof buf, "group%0*zu", width, group);
+  std::snprintf(buf, sizeof buf, "%s%0*zu", kGroupLabelStart, width, group);
   return buf;
 }
 

@@ -12,6 +12,9 @@
 
 namespace dk {
 
+// The most groups a design may have.
+inline constexpr std::size_t kMaxGroups = 1000000;
+
 // How the groups of a design are chosen (docs/random.md gives the exact rules).
 enum class DrawMode {
   kRandom,           // each group from a fresh permutation; groups may repeat
@@ -64,6 +67,9 @@ DesignSummary Summarize(const Design& design);
 // "design: 50 groups, 33 distinct; each taxon left out 4 to 14 times" ("each taxon not
 // kept" with kept names; "no taxon may be left out" when none may).
 std::string SummaryLine(const Design& design);
+
+// What every group's label starts with (GroupLabel).
+inline constexpr char kGroupLabelStart[] = "group";
 
 // The label of group `group` (1-based) of a design of `groups` groups: "group" and the
 // number padded with zeros to the width of `groups`, at least 3 digits ("group001" and

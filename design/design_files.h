@@ -13,6 +13,10 @@
 
 namespace dk {
 
+// The design files' names in a folder of pruned alignments.
+inline constexpr char kGroupsTsvFile[] = "groups.tsv";
+inline constexpr char kDesignJsonFile[] = "dropkit.json";
+
 // groups.tsv: a header row "group\tposition\tname\tline", then one row per name left
 // out: the group number (1-based), its place in the group, the name, and its line.
 std::string GroupsTsv(const std::vector<std::string>& names, const Design& design);

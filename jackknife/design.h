@@ -15,9 +15,8 @@
 
 namespace dk {
 
-// Bounds on a design held in memory: the number of groups, and of names left out over
-// all groups together.
-inline constexpr std::size_t kMaxGroups = 1000000;
+// Bound on a design held in memory: the names left out over all groups together (the
+// groups' own bound is kMaxGroups, design/design.h).
 inline constexpr std::size_t kMaxOmittedEntries = 10000000;
 
 // The 0-based positions, ascending, of every name in `names` equal to one of `kept`

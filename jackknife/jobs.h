@@ -26,6 +26,11 @@ std::string JobTemplate(std::string_view choice, DataKind kind);
 // alignment written as the groups' copies are.
 inline constexpr char kReferenceLabel[] = "reference";
 
+// The job files' names in a folder of pruned alignments: one command per line, and the
+// same as a SLURM array job.
+inline constexpr char kJobsFile[] = "jobs.txt";
+inline constexpr char kSlurmFile[] = "slurm.sh";
+
 // The name of the tree file the program of `command_template` writes for a job whose
 // label is {group}, its alignment being "{group}<extension>": "{group}.treefile" for
 // IQ-TREE given `--prefix {group}` (or `-pre`), "{group}.raxml.bestTree" for RAxML-NG

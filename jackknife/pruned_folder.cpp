@@ -4,6 +4,7 @@
 
 #include "alignment/pruned.h"
 #include "base/errors.h"
+#include "design/design_files.h"
 #include "jackknife/gzip_pieces.h"
 #include "jackknife/jobs.h"
 #include "os/parallel.h"
@@ -38,12 +39,12 @@ void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what) {
       std::string(PrunedExtension(alignment.format)) + (what.gzip ? ".gz" : "");
   // The copies in the order they are written: with job files, the whole alignment as
   // the reference job's input first, then the groups.
-  std::vector<std::string> labels, names{"groups.tsv", "dropkit.json"};
+  std::vector<std::string> labels, names{kGroupsTsvFile, kDesignJsonFile};
   if (jobs) labels.push_back(kReferenceLabel);
   const std::size_t first_group = labels.size();
   for (std::size_t g = 0; g < groups; ++g) labels.push_back(GroupLabel(g + 1, groups));
   for (const std::string& label : labels) names.push_back(label + extension);
-  if (jobs) names.insert(names.end(), {"jobs.txt", "slurm.sh"});
+  if (jobs) names.insert(names.end(), {kJobsFile, kSlurmFile});
   folder.CheckOutputs(names);  // before anything is written
   const auto write_copy = [&](std::size_t c) {
     const PrunedText copy =
@@ -67,13 +68,13 @@ void WritePrunedFolder(StagedFolder& folder, const PrunedFolder& what) {
                 [&](std::size_t c, unsigned) { write_copy(c); });
   }
   if (jobs) {
-    folder.Write("jobs.txt", JobsText(what.command_template, labels, extension));
-    folder.Write("slurm.sh", SlurmScript(labels.size(), TemplateThreads(what.command_template)));
+    folder.Write(kJobsFile, JobsText(what.command_template, labels, extension));
+    folder.Write(kSlurmFile, SlurmScript(labels.size(), TemplateThreads(what.command_template)));
   }
   // The design files come last: moved into an existing folder, they appear only once
   // everything they describe is in place.
-  folder.Write("groups.tsv", what.groups_tsv);
-  folder.Write("dropkit.json", what.dropkit_json);
+  folder.Write(kGroupsTsvFile, what.groups_tsv);
+  folder.Write(kDesignJsonFile, what.dropkit_json);
   folder.Commit();
 }
 
