@@ -123,20 +123,18 @@ TEST_F(GeneratorTest, ListingLayoutWithKeptNames) {
 
 // ---- The other formats
 
-Design Sample() {
+// Three groups from a list of five names, the last leaving out none.
+Design ThreeGroups() {
   Design d;
   d.list_size = 5;
   d.omit = 2;
-  d.kept = {0};
-  d.groups = {{1, 4}, {2, 3}};
+  d.groups = {{1, 4}, {2, 3}, {}};
   return d;
 }
 const Strings kNames = {"Alpha", "Beta", "Homo sapiens", "Pan's", "Eta_x"};
 
 TEST(DesignOutputsTest, NexusDeletesSearchesSavesAndRestoresEachGroup) {
-  Design d = Sample();
-  d.groups.push_back({});
-  EXPECT_EQ(NexusCommands(kNames, d),
+  EXPECT_EQ(NexusCommands(kNames, ThreeGroups()),
             "#NEXUS\n"
             "[Taxon-jackknife design: 3 groups, each leaving out 2 of 5 taxa. Execute the data "
             "file first, then this file.]\n\n"
@@ -154,9 +152,7 @@ TEST(DesignOutputsTest, NexusDeletesSearchesSavesAndRestoresEachGroup) {
 }
 
 TEST(DesignOutputsTest, TntNumbersTaxaFromZero) {
-  Design d = Sample();
-  d.groups.push_back({});
-  EXPECT_EQ(TntScript(d),
+  EXPECT_EQ(TntScript(ThreeGroups()),
             "macro=;\ntaxname=;\n"
             "taxcode - 1 4 ;\nkeep 0 ;\nmult ;\ntsave *group001.tre ;\nsave ;\ntsave / ;\n"
             "taxcode + 1 4 ;\n"
