@@ -30,8 +30,8 @@
 
 #include "alignment/pruned.h"
 #include "bench/bench_support.h"
+#include "design/design_files.h"
 #include "jackknife/design.h"
-#include "jackknife/design_outputs.h"
 #include "jackknife/input.h"
 #include "jackknife/name_checks.h"
 #include "runtime/random_values.h"

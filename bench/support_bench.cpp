@@ -167,7 +167,7 @@ void BM_CompareOnly(benchmark::State& state) {
   const auto read =
       dk::clades::ReadTreeFiles({{o.reference, slurp(ref)}, {o.trees[0], slurp(trees)}}, {});
   dk::clades::SupportInput input;
-  input.design = dk::clades::ParseDesign(slurp(design), o.design, {});
+  input.design = dk::ParseDesign(slurp(design), o.design, {});
   input.reference = read[0][0];
   input.groups = read[1];
   for (auto _ : state) benchmark::DoNotOptimize(dk::clades::ComputeSupport(input));
