@@ -177,7 +177,7 @@ TEST_F(OpenfigTest, MissingFileFailsAndLeavesTheListAlone) {
   const double a = Open(f, "new");
   std::filesystem::remove(f + ".fig");
   EXPECT_THAT(OpenFails(f, Value::Text("new")),
-              HasSubstr("Cannot read figure file '" + f + ".fig': No such file or directory"));
+              HasSubstr("Cannot read the figure file '" + f + ".fig': No such file or directory"));
   EXPECT_THAT(List("Probe_SINGLETON_handle"), ElementsAre(a));
 }
 

@@ -15,6 +15,7 @@
 #include "base/json_nesting.h"
 #include "gui/graphics.h"
 #include "os/env.h"
+#include "os/files.h"
 #include "runtime/callable.h"
 #include "runtime/ops.h"
 #include "runtime/paths.h"
@@ -33,38 +34,6 @@ constexpr std::size_t kMaxBytes = std::size_t{4} << 20;
 constexpr int kMaxNesting = 32;
 constexpr std::array<std::string_view, 1> kChildTypes = {"uicontrol"};
 constexpr std::array<std::string_view, 3> kCallbackArguments = {"object", "empty", "handles"};
-
-[[noreturn]] void RaiseUnreadable(const std::string& path, int err) {
-  Raise("Cannot read figure file " + QuoteForMessage(path) + ": " + ErrnoText(err));
-}
-
-// The whole file, read through the current Env.
-std::string ReadWhole(const std::string& path) {
-  Env* env = Env::Current();
-  int fd = -1;
-  if (const int r = env->Open(path, O_RDONLY, 0, &fd); r < 0) RaiseUnreadable(path, r);
-  struct Closer {
-    Env* env;
-    int fd;
-    ~Closer() { env->Close(fd); }
-  } closer{env, fd};
-  struct stat st {};
-  if (const int r = env->FileStat(fd, &st); r < 0) RaiseUnreadable(path, r);
-  if (S_ISDIR(st.st_mode)) RaiseUnreadable(path, EISDIR);
-  std::string text;
-  char buf[1 << 14];
-  for (;;) {
-    const long n = env->Read(fd, buf, sizeof buf);
-    if (n < 0) RaiseUnreadable(path, static_cast<int>(n));
-    if (n == 0) break;
-    text.append(buf, static_cast<std::size_t>(n));
-    if (text.size() > kMaxBytes) {
-      Raise("Cannot read figure file " + QuoteForMessage(path) + ": it is larger than " +
-            std::to_string(kMaxBytes >> 20) + " MiB, far too large for a figure file");
-    }
-  }
-  return text;
-}
 
 // "line L, column C" (both from 1) of the byte at `index` of `text`.
 std::string LineColumn(std::string_view text, std::size_t index) {
@@ -355,7 +324,7 @@ Value mlfNHgload(int /*nargout*/, const Value& filename) {
     Raise("hgload: the figure file name must be a non-empty text");
   }
   const std::string path = LocateFigureFile(filename.utf8());
-  return LoadFigureText(ReadWhole(path), path);
+  return LoadFigureText(ReadBoundedFile(path, kMaxBytes, "the figure file"), path);
 }
 
 }  // namespace dk

@@ -141,11 +141,12 @@ TEST(FigureFileLoad, TheCurrentFolderIsReadOnlyWhenTheNameSaysSo) {
 TEST(FigureFileErrors, UnreadableFileNamesFileAndReason) {
   ScopedHeadlessGraphics g;
   TempDir dir;
-  EXPECT_EQ(ErrorOf([&] { mlfNHgload(1, Value::Text(dir.file("none.fig"))); }),
-            "Cannot read figure file '" + dir.file("none.fig") + "': No such file or directory");
+  EXPECT_EQ(
+      ErrorOf([&] { mlfNHgload(1, Value::Text(dir.file("none.fig"))); }),
+      "Cannot read the figure file '" + dir.file("none.fig") + "': No such file or directory");
   std::filesystem::create_directory(dir.file("folder.fig"));
   EXPECT_THAT(ErrorOf([&] { mlfNHgload(1, Value::Text(dir.file("folder.fig"))); }),
-              HasSubstr("folder.fig': Is a directory"));
+              HasSubstr("folder.fig': it is a folder"));
   TestEnv env;
   WriteFile(dir.file("locked.fig"), Document(""));
   env.open_errors[dir.file("locked.fig")] = EACCES;

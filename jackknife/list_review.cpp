@@ -14,6 +14,7 @@
 #include "jackknife/input.h"
 #include "jackknife/name_checks.h"
 #include "os/env.h"
+#include "os/files.h"
 
 namespace dk {
 namespace {
@@ -58,26 +59,7 @@ std::string FindingsText(const ListReview& review) {
 }
 
 std::optional<ListSource> ReadAlignmentAsList(const std::string& path) {
-  constexpr std::size_t kBlock = 65536;
-  std::string block(kBlock, '\0');
-  {
-    Env* env = Env::Current();
-    int fd = -1;
-    if (const int r = env->Open(path, O_RDONLY, 0, &fd); r < 0)
-      Raise("Cannot open file " + QuoteForMessage(path) + ": " + ErrnoText(r));
-    std::size_t done = 0;
-    while (done < kBlock) {
-      const long n = env->Read(fd, block.data() + done, kBlock - done);
-      if (n < 0) {
-        env->Close(fd);
-        Raise("Cannot read file " + QuoteForMessage(path) + ": " + ErrnoText(int(n)));
-      }
-      if (n == 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    env->Close(fd);
-    block.resize(done);
-  }
+  const std::string block = ReadFileStart(path, 65536, "the file");
   const InputFormat format = DetectInputFormat(std::string_view(block).substr(0, 4096));
   if (format == InputFormat::kList) {
     const bool utf16 = block.starts_with("\xFF\xFE") || block.starts_with("\xFE\xFF");

@@ -350,6 +350,33 @@ std::string ByteSizeText(std::uint64_t bytes) {
   return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
+std::string ReadFileStart(const std::string& path, std::size_t n, const std::string& what) {
+  const auto fail = [&](const std::string& reason) {
+    Raise("Cannot read " + what + " " + QuoteForMessage(path) + ": " + reason);
+  };
+  Env* env = Env::Current();
+  int fd = -1;
+  if (const int r = env->Open(path, O_RDONLY | O_CLOEXEC, 0, &fd); r < 0) fail(ErrnoText(r));
+  struct Closer {
+    Env* env;
+    int fd;
+    ~Closer() { env->Close(fd); }
+  } closer{env, fd};
+  struct stat st {};
+  if (env->FileStat(fd, &st) == 0 && S_ISDIR(st.st_mode)) fail("it is a folder");
+  std::string bytes(n, '\0');
+  std::size_t done = 0;
+  while (done < n) {
+    const long got = env->Read(fd, bytes.data() + done, n - done);
+    if (got == -EINTR) continue;
+    if (got < 0) fail(ErrnoText(static_cast<int>(got)));
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
 std::string ReadBoundedFile(const std::string& path, std::uint64_t limit, const std::string& what,
                             FileKinds kinds) {
   const auto fail = [&](const std::string& reason) {

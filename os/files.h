@@ -52,6 +52,11 @@ enum class FileKinds { kAny, kRegularOnly };
 std::string ReadBoundedFile(const std::string& path, std::uint64_t limit, const std::string& what,
                             FileKinds kinds = FileKinds::kAny);
 
+// The first `n` bytes of the file `path` (all of it when it is shorter), to tell what
+// kind of file it is. Raises as ReadBoundedFile does when it cannot be opened or read or
+// is a folder.
+std::string ReadFileStart(const std::string& path, std::size_t n, const std::string& what);
+
 // "64 KiB", "1 GiB" or a plain count of bytes ("9 bytes").
 std::string ByteSizeText(std::uint64_t bytes);
 

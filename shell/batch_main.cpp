@@ -270,16 +270,12 @@ bool IsPlainListing(const Options& opt) {
   struct stat st {};
   if (env->Stat(opt.input, &st) != 0 || !S_ISREG(st.st_mode)) return true;
   // The start of the file: a failure leaves it to the reader to say what went wrong.
-  int fd = -1;
-  if (env->Open(opt.input, O_RDONLY | O_CLOEXEC, 0, &fd) < 0) return true;
-  std::string head(64 * 1024, '\0');
-  std::size_t done = 0;
-  for (long n;
-       done < head.size() && (n = env->Read(fd, head.data() + done, head.size() - done)) > 0;) {
-    done += static_cast<std::size_t>(n);
+  std::string head;
+  try {
+    head = dk::ReadFileStart(opt.input, 64 * 1024, "the input");
+  } catch (const dk::RuntimeError&) {
+    return true;
   }
-  env->Close(fd);
-  head.resize(done);
   return dk::DetectInputFormat(head) == dk::InputFormat::kList;
 }
 
