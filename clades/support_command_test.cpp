@@ -9,6 +9,7 @@
 #include <numeric>
 #include <sstream>
 
+#include "testing/programs.h"
 #include "testing/test_support.h"
 
 namespace dk::clades {
@@ -131,7 +132,7 @@ TEST(SupportExample, SupportTableDerivesFromTheOutcomes) {
   // The picture is drawn as PNG too where rsvg-convert is installed, and left out where not.
   TestEnv env;
   const bool drawn = std::filesystem::exists(dir.file("support.png"));
-  EXPECT_EQ(drawn, std::system("command -v rsvg-convert >/dev/null") == 0);
+  EXPECT_EQ(drawn, test::HaveProgram("rsvg-convert"));
   if (drawn) {
     EXPECT_EQ(ReadFile(dir.file("support.png")).substr(0, 4), "\x89PNG");
   }

@@ -11,7 +11,7 @@
 #include "gui/graphics.h"
 #include "gui/headless/headless_window_system.h"
 #include "jackknife/input.h"
-#include "runtime/random_values.h"
+#include "random/random.h"
 #include "testing/test_support.h"
 
 namespace dk {
@@ -21,10 +21,6 @@ using test::ErrorOf;
 using test::ReadFile;
 using test::WriteFile;
 using Strings = std::vector<std::string>;
-
-void Seed(double s) {
-  mlfNRand(0, Value::Text("state"), Value::Scalar(s));
-}
 
 // The generator's window with its four boxes, to run its own Save and Show.
 class GeneratorTest : public ::testing::Test {
@@ -96,7 +92,7 @@ TEST_F(GeneratorTest, ListingIsByteForByteTheGeneratorsSave) {
     for (const int k : {0, 1, 3}) {
       const std::string expected = GeneratorSave(path, 42, k, 4);
       const TaxonList taxa = LoadTaxa(path, std::nullopt);
-      Seed(42);
+      RestartRandom(42);
       const Design design = DrawDesign(taxa.lines.size(), {}, k, 4);
       EXPECT_EQ(ListingText(taxa.lines, design), expected) << "list " << n << ", k " << k;
       EXPECT_EQ(ShowText(taxa.lines, design), GeneratorShow(42, k, 4)) << "list " << n;

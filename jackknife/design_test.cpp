@@ -21,10 +21,6 @@ using Strings = std::vector<std::string>;
 
 const Strings kGreek = {"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta", "Eta", "Theta"};
 
-void Seed(double s) {
-  mlfNRand(0, Value::Text("state"), Value::Scalar(s));
-}
-
 class DesignTest : public ::testing::Test {
  protected:
   DesignTest() { ResetRandomToEntropy(); }
@@ -33,7 +29,7 @@ class DesignTest : public ::testing::Test {
 
 // The worked example of docs/random.md, "Groups with kept names".
 TEST_F(DesignTest, KeptNamesAreSkippedAsTheDocumentShows) {
-  Seed(42);
+  RestartRandom(42);
   const Design d = DrawDesign(8, KeptPositions(kGreek, {"Epsilon", "Beta"}, "greek.txt"), 3, 3);
   EXPECT_EQ(d.kept, (Positions{1, 4}));
   // Omittable: Alpha Gamma Delta Zeta Eta Theta. First permutation of 1..6 starts 4 2 3,
@@ -45,10 +41,10 @@ TEST_F(DesignTest, KeptNamesAreSkippedAsTheDocumentShows) {
 }
 
 TEST_F(DesignTest, WithoutKeptNamesTheGroupsAreTheGeneratorsOwn) {
-  Seed(42);
+  RestartRandom(42);
   const Design d = DrawDesign(8, {}, 3, 3);
   EXPECT_EQ(d.groups, (Groups{{1, 2, 5}, {2, 4, 6}, {0, 2, 3}}));
-  Seed(42);
+  RestartRandom(42);
   for (const auto& group : d.groups) {
     const Value drawn = mlfSort(mlfRandperm(Value::Scalar(8), Value::Scalar(3)));
     ASSERT_EQ(drawn.numel(), group.size());
@@ -57,7 +53,7 @@ TEST_F(DesignTest, WithoutKeptNamesTheGroupsAreTheGeneratorsOwn) {
 }
 
 TEST_F(DesignTest, EveryGroupMovesTheGeneratorOnOnce) {
-  Seed(7);
+  RestartRandom(7);
   const Design empty_groups = DrawDesign(5, {}, 0, 4);
   EXPECT_EQ(empty_groups.groups, Groups(4));
   EXPECT_EQ(CurrentRandomState().drawn, 4u);
@@ -68,7 +64,7 @@ TEST_F(DesignTest, EveryGroupMovesTheGeneratorOnOnce) {
 }
 
 TEST_F(DesignTest, BadCountsRaiseAndDrawNothing) {
-  Seed(1);
+  RestartRandom(1);
   const RandomState before = CurrentRandomState();
   EXPECT_EQ(ErrorOf([] { DrawDesign(8, {}, 9, 1); }),
             "Cannot leave out 9 names per group: the list has only 8 names");
@@ -93,20 +89,20 @@ TEST_F(DesignTest, BadCountsRaiseAndDrawNothing) {
 // docs/random.md, "Distinct groups": the third draw repeats the first and is skipped.
 TEST_F(DesignTest, DistinctGroupsSkipRepeatsAsTheDocumentShows) {
   const Positions kept = KeptPositions(kGreek, {"Epsilon", "Beta"}, "greek.txt");
-  Seed(42);
+  RestartRandom(42);
   const Design d = DrawDesign(8, kept, 3, 3, DrawMode::kDistinct);
   EXPECT_EQ(d.groups, (Groups{{2, 3, 5}, {3, 5, 6}, {2, 6, 7}}));
   EXPECT_EQ(d.draw, DrawMode::kDistinct);
   EXPECT_EQ(CurrentRandomState().drawn, 4u);
   // All but one of the 20 groups of 3 from 6: each drawn once.
-  Seed(5);
+  RestartRandom(5);
   const Design most = DrawDesign(8, kept, 3, 19, DrawMode::kDistinct);
   EXPECT_EQ(Summarize(most).distinct, 19u);
   EXPECT_EQ(most.groups.size(), 19u);
 }
 
 TEST_F(DesignTest, DistinctGroupsMustExistAndBeFoundInBoundedTime) {
-  Seed(1);
+  RestartRandom(1);
   const RandomState before = CurrentRandomState();
   EXPECT_EQ(ErrorOf([] { DrawDesign(5, {}, 3, 12, DrawMode::kDistinct); }),
             "Only 10 distinct groups of 3 can be drawn from the 5 names that may be left out, and "
@@ -138,14 +134,14 @@ TEST_F(DesignTest, DistinctGroupsMustExistAndBeFoundInBoundedTime) {
 // docs/random.md, "Balanced groups": the second group takes the first pass's last two
 // names and the second pass's first two that it does not hold (5 is skipped).
 TEST_F(DesignTest, BalancedGroupsAsTheDocumentShows) {
-  Seed(42);
+  RestartRandom(42);
   const Design d = DrawDesign(8, KeptPositions(kGreek, {"Epsilon", "Beta"}, "greek.txt"), 4, 3,
                               DrawMode::kBalanced);
   EXPECT_EQ(d.groups, (Groups{{2, 3, 5, 7}, {0, 3, 5, 6}, {0, 2, 6, 7}}));
   EXPECT_EQ(d.draw, DrawMode::kBalanced);
   EXPECT_EQ(CurrentRandomState().drawn, 2u);
   // Two whole passes and 11 names of a third, whose first entries alone are drawn.
-  Seed(1);
+  RestartRandom(1);
   EXPECT_EQ(DrawDesign(12, {}, 5, 7, DrawMode::kBalanced).groups, (Groups{{0, 1, 5, 8, 9},
                                                                           {4, 6, 7, 10, 11},
                                                                           {2, 3, 4, 8, 11},
@@ -154,7 +150,7 @@ TEST_F(DesignTest, BalancedGroupsAsTheDocumentShows) {
                                                                           {2, 3, 5, 7, 8},
                                                                           {1, 4, 6, 9, 11}}));
   EXPECT_EQ(CurrentRandomState().drawn, 3u);
-  Seed(7);
+  RestartRandom(7);
   EXPECT_EQ(DrawDesign(10, {}, 3, 4, DrawMode::kBalanced).groups,
             (Groups{{2, 8, 9}, {1, 3, 4}, {0, 5, 7}, {0, 6, 8}}));
   EXPECT_EQ(DrawDesign(10, {}, 0, 4, DrawMode::kBalanced).groups, Groups(4));
@@ -166,7 +162,7 @@ TEST_F(DesignTest, BalancedGroupsLeaveEveryNameOutEquallyOftenWithinOne) {
        std::vector<std::tuple<std::size_t, Positions, std::size_t, std::size_t>>{
            {7, {}, 3, 10}, {9, {0, 8}, 7, 5}, {12, {3}, 1, 30}, {6, {}, 6, 3}, {40, {}, 9, 13}}) {
     for (const double seed : {0.0, 3.0, 11.0}) {
-      Seed(seed);
+      RestartRandom(seed);
       const Design d = DrawDesign(n, kept, double(k), double(r), DrawMode::kBalanced);
       std::vector<std::size_t> times(n, 0);
       for (const auto& group : d.groups) {
@@ -189,7 +185,7 @@ TEST_F(DesignTest, BalancedGroupsLeaveEveryNameOutEquallyOftenWithinOne) {
 }
 
 TEST_F(DesignTest, AllCombinationsInListOrderDrawNothing) {
-  Seed(3);
+  RestartRandom(3);
   const Design d = AllCombinations(5, {1}, 2);
   EXPECT_EQ(d.groups, (Groups{{0, 2}, {0, 3}, {0, 4}, {2, 3}, {2, 4}, {3, 4}}));
   EXPECT_EQ(d.draw, DrawMode::kAllCombinations);
@@ -228,7 +224,7 @@ TEST_F(DesignTest, KeptNamesAreFoundAtEveryPlace) {
 }
 
 TEST_F(DesignTest, LeaveOneOutTakesEachNameInTurnAndDrawsNothing) {
-  Seed(3);
+  RestartRandom(3);
   const Design d = LeaveOneOut(5, {0, 3});
   EXPECT_EQ(d.groups, (Groups{{1}, {2}, {4}}));
   EXPECT_EQ(d.draw, DrawMode::kLeaveOneOut);

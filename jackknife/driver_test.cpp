@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "runtime/random_values.h"
+#include "testing/programs.h"
 #include "testing/test_support.h"
 
 namespace dk {
@@ -42,19 +43,10 @@ std::set<std::string> Entries(const std::string& folder) {
   return names;
 }
 
-// A fixed clock and zone, a captured console and entropy that can be set.
-class DriverEnv : public test::TestEnv {
- public:
-  unsigned char entropy = 7;
-  void Entropy(void* buf, std::size_t n) override {
-    auto* p = static_cast<unsigned char*>(buf);
-    for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<unsigned char>(entropy + i);
-  }
-};
-
 class DriverTest : public ::testing::Test {
  protected:
   DriverTest() {
+    env.entropy = 7;
     ResetRandomToEntropy();
     WriteFile(dir.file("greek.txt"), kGreek);
   }
@@ -96,7 +88,7 @@ class DriverTest : public ::testing::Test {
     return ReadFile(path);
   }
 
-  DriverEnv env;
+  test::TestEnv env;  // a fixed clock and entropy, a captured console
   test::TempDir dir;
 };
 
@@ -440,7 +432,7 @@ TEST_F(DriverTest, GzippedCopiesHoldTheSameBytesAndTheJobsNameThem) {
                                    "groups.tsv", "jobs.txt", "reference.fasta.gz", "slurm.sh"}));
   for (const std::string group : {"group001", "group002"}) {
     const std::string gz = dir.file("gz/" + group + ".fasta.gz");
-    ASSERT_EQ(std::system(("gzip -dc " + gz + " > " + dir.file("out.fasta")).c_str()), 0);
+    ASSERT_EQ(test::Shell("gzip -dc " + gz + " > " + dir.file("out.fasta")), 0);
     EXPECT_EQ(ReadFile(dir.file("out.fasta")), ReadFile(dir.file("plain/" + group + ".fasta")));
     EXPECT_LT(ReadFile(gz).size() * 3, ReadFile(dir.file("out.fasta")).size());
   }
@@ -551,7 +543,7 @@ TEST_F(DriverTest, KeptNamesMustBeInTheList) {
 // ---- The window
 
 TEST_F(DriverTest, TheWindowDrawsFromItsGeneratorAsItStands) {
-  mlfNRand(0, Value::Text("state"), Value::Scalar(42));
+  RestartRandom(42);
   JackknifeOptions o = Options();
   o.seed.reset();
   o.argv.clear();

@@ -14,6 +14,7 @@
 
 #include "jackknife/driver.h"
 #include "random/random.h"
+#include "testing/programs.h"
 #include "testing/test_support.h"
 
 namespace dk {
@@ -24,15 +25,8 @@ using test::ReadFile;
 using test::WriteFile;
 using Strings = std::vector<std::string>;
 
-// Runs a shell command; returns its exit status (-1 when it did not exit).
-int Shell(const std::string& command) {
-  const int raw = std::system(command.c_str());
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-bool HaveProgram(const std::string& name) {
-  return Shell("command -v " + name + " >/dev/null 2>&1") == 0;
-}
+using test::HaveProgram;
+using test::Shell;
 
 TEST(JobTemplateTest, PresetsAndTheModelForTheData) {
   EXPECT_EQ(JobTemplate("iqtree2", DataKind::kProtein),

@@ -1,5 +1,7 @@
 #include "jackknife/provenance.h"
 
+#include "testing/test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -67,28 +69,15 @@ TEST(ProvenanceTest, ZoneOffsetFollowsTheRulesInForceAtThatTime) {
   }
 }
 
-// Answers every entropy request with one byte pattern.
-class FixedEntropy : public EnvWrapper {
- public:
-  explicit FixedEntropy(unsigned char first) : EnvWrapper(Env::Default()), first_(first) {}
-  void Entropy(void* buf, std::size_t n) override {
-    auto* p = static_cast<unsigned char*>(buf);
-    for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<unsigned char>(first_ + i);
-  }
-
- private:
-  unsigned char first_;
-};
-
 TEST(ProvenanceTest, EntropySeedsAreWholeNumbersBelow2To53) {
   {
-    FixedEntropy entropy(1);  // bytes 01 02 ... 08, the first the least significant
-    ScopedEnv scope(&entropy);
+    test::TestEnv env;
+    env.entropy = 1;  // bytes 01 02 ... 08, the first the least significant
     EXPECT_EQ(EntropySeed(), 0x0807060504030201ull & ((1ull << 53) - 1));
   }
   {
-    FixedEntropy entropy(0xF8);  // F8 F9 ... FF: the top 11 bits are dropped
-    ScopedEnv scope(&entropy);
+    test::TestEnv env;
+    env.entropy = 0xF8;  // F8 F9 ... FF: the top 11 bits are dropped
     EXPECT_EQ(EntropySeed(), 0xFFFEFDFCFBFAF9F8ull & ((1ull << 53) - 1));
     EXPECT_LT(EntropySeed(), kEntropySeedLimit);
   }

@@ -191,24 +191,13 @@ TEST(RandomStatisticsTest, OrdersOfFourAreEvenlySpread) {
   EXPECT_LT(chi_square, 60);  // 23 degrees of freedom; this seed gives about 19
 }
 
-class FixedEntropyEnv : public EnvWrapper {
- public:
-  FixedEntropyEnv() : EnvWrapper(Env::Default()) {}
-  void Entropy(void* buf, std::size_t n) override {
-    ++calls;
-    for (std::size_t i = 0; i < n; ++i)
-      static_cast<unsigned char*>(buf)[i] = static_cast<unsigned char>(i + 1);
-  }
-  int calls = 0;
-};
-
 TEST(RandomEntropyTest, StartKeyComesFromEnvOnFirstUse) {
-  FixedEntropyEnv env;
   {
-    ScopedEnv scoped(&env);
+    test::TestEnv env;
+    env.entropy = 1;
     ResetRandomToEntropy();
     Seed(0);
-    EXPECT_EQ(env.calls, 0);  // a reset never needs entropy
+    EXPECT_EQ(env.entropy_calls, 0);  // a reset never needs entropy
     const Row zero = Perm(10);
     ResetRandomToEntropy();
     const Row first = Perm(10);
@@ -216,7 +205,7 @@ TEST(RandomEntropyTest, StartKeyComesFromEnvOnFirstUse) {
     ResetRandomToEntropy();
     EXPECT_EQ(Perm(10), first);
     EXPECT_NE(first, zero);
-    EXPECT_EQ(env.calls, 2);
+    EXPECT_EQ(env.entropy_calls, 2);
   }
   ResetRandomToEntropy();
 }

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "testing/programs.h"
 #include "testing/test_support.h"
 
 namespace dk {
@@ -18,36 +19,9 @@ namespace {
 using test::ReadFile;
 using test::WriteFile;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs dropkit-batch with `args` (shell words) and optional extra redirections.
-Result Batch(const test::TempDir& dir, const std::string& args, const std::string& redirect = "") {
-  const std::string out = dir.file("stdout"), err = dir.file("stderr");
-  const std::string command =
-      std::string(DROPKIT_BATCH_PATH) + " " + args + " >" + out + " 2>" + err + " " + redirect;
-  const int raw = std::system(command.c_str());
-  Result r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = ReadFile(out);
-  r.err = ReadFile(err);
-  return r;
-}
-
-// Runs a bash script (pipelines, process substitution) with dropkit-batch as $B.
-Result Bash(const test::TempDir& dir, const std::string& script) {
-  WriteFile(dir.file("script.sh"), "B=" + std::string(DROPKIT_BATCH_PATH) + "\n" + script);
-  const std::string out = dir.file("stdout"), err = dir.file("stderr");
-  const int raw = std::system(("bash " + dir.file("script.sh") + " >" + out + " 2>" + err).c_str());
-  Result r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = ReadFile(out);
-  r.err = ReadFile(err);
-  return r;
-}
+using test::Bash;
+using test::Batch;
+using test::Result;
 
 class BatchTest : public ::testing::Test {
  protected:
@@ -253,7 +227,7 @@ TEST_F(BatchTest, UsageErrorsExitTwoAndAClosedPipeIsAnError) {
 
 // Runs `script` as the user nobody, where this process may switch users (root).
 bool CanRunAsAnotherUser() {
-  return ::geteuid() == 0 && std::system("setpriv --version >/dev/null 2>&1") == 0;
+  return ::geteuid() == 0 && test::HaveProgram("setpriv");
 }
 
 TEST_F(BatchTest, AFileTheUserMayNotWriteIsNotReplaced) {

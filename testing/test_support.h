@@ -15,6 +15,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,9 +97,9 @@ inline std::size_t CountEntries(const std::string& dir) {
   return n;
 }
 
-// An Env with a fixed clock, a captured console, and failures to inject: open of a
-// path fails with an errno, reads fail after some bytes, writes fail after some bytes,
-// renames fail.
+// An Env with a fixed clock, a captured console, entropy that can be fixed, and failures
+// to inject: open of a path fails with an errno, reads fail after some bytes, writes
+// fail after some bytes or at a given call, renames fail, programs fail to run.
 class TestEnv : public EnvWrapper {
  public:
   TestEnv() : EnvWrapper(Env::Default()), scope_(this) {}
@@ -118,6 +119,10 @@ class TestEnv : public EnvWrapper {
   std::map<std::string, std::string> variables;
   // Programs RunFilter reports as failing with this errno instead of running them.
   std::map<std::string, int> program_errors;
+  // When set, every entropy request gets the bytes e, e + 1, e + 2, ... (the first the
+  // least significant of a key or seed); entropy_calls counts the requests.
+  std::optional<unsigned char> entropy;
+  int entropy_calls = 0;
 
   int Open(const std::string& path, int flags, unsigned mode, int* fd) override {
     if (auto it = open_errors.find(path); it != open_errors.end()) return -it->second;
@@ -155,6 +160,12 @@ class TestEnv : public EnvWrapper {
       return true;
     }
     return EnvWrapper::Variable(name, value);
+  }
+  void Entropy(void* buf, std::size_t n) override {
+    ++entropy_calls;
+    if (!entropy) return EnvWrapper::Entropy(buf, n);
+    auto* p = static_cast<unsigned char*>(buf);
+    for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<unsigned char>(*entropy + i);
   }
   LocalTime Now() override { return now; }
   void ConsoleOut(std::string_view text) override { out.append(text); }

@@ -10,7 +10,7 @@
 #include "figsupport/guidata.h"
 #include "gui/graphics.h"
 #include "gui/headless/headless_window_system.h"
-#include "runtime/random_values.h"
+#include "random/random.h"
 #include "shell/registry.h"
 #include "testing/test_support.h"
 
@@ -149,7 +149,7 @@ TEST_F(DropkitTest, TheSeedLabelSaysWhichSeedTheGeneratorRunsFrom) {
   // Every restart, whoever makes it, is shown as the number it was given.
   for (const auto& [seed, text] : std::vector<std::pair<double, std::string>>{
            {42, "Seed in force: 42"}, {3.25, "Seed in force: 3.25"}, {-7, "Seed in force: -7"}}) {
-    mlfNRand(0, Value::Text("state"), Value::Scalar(seed));
+    RestartRandom(seed);
     EXPECT_EQ(shown(), text);
   }
   ResetRandomToEntropy();
@@ -157,7 +157,7 @@ TEST_F(DropkitTest, TheSeedLabelSaysWhichSeedTheGeneratorRunsFrom) {
 
   // A window opened (or opened again) while a seed is in force shows it at once.
   const RestartObserver observer = SetRestartObserver(nullptr);
-  mlfNRand(0, Value::Text("state"), Value::Scalar(5));
+  RestartRandom(5);
   EXPECT_EQ(shown(), "Seed in force: none (a fresh draw each time)");
   EXPECT_EQ(Call(1, {})[0].num(0), fig.num(0));
   EXPECT_EQ(shown(), "Seed in force: 5");
@@ -165,9 +165,9 @@ TEST_F(DropkitTest, TheSeedLabelSaysWhichSeedTheGeneratorRunsFrom) {
 
   // Without the label, or without the window, a restart still works.
   DeleteObject(label);
-  mlfNRand(0, Value::Text("state"), Value::Scalar(6));
+  RestartRandom(6);
   DeleteObject(fig);
-  mlfNRand(0, Value::Text("state"), Value::Scalar(7));
+  RestartRandom(7);
   EXPECT_EQ(SeedInForce(), 7);
   ResetRandomToEntropy();
 }
