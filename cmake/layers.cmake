@@ -107,7 +107,7 @@ endfunction()
 # Writes, for every layer and every folder of another layer it may not use, a probe: a
 # file that includes a header of that folder, compiled with the layer's include path.
 # Each probe is a target of its own, out of the default build; the test
-# Layering.EveryForbiddenIncludeFailsToBuild builds them all and passes only when each
+# Layering.EveryForbiddenEdgeFailsToBuild builds them all and passes only when each
 # fails for its include. It also makes dropkit_link_checks: each library linked whole
 # into a program of its own with only the layers it may use.
 function(dropkit_layer_probes)
