@@ -350,28 +350,57 @@ std::string ByteSizeText(std::uint64_t bytes) {
   return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
+namespace {
+
+// A file open for reading through the current Env, closed when the scope ends; every
+// failure raises "Cannot read <what> '<path>': <reason>".
+class InputFile {
+ public:
+  InputFile(const std::string& path, const std::string& what) : path_(path), what_(what) {
+    if (path.empty()) Fail("no file is named");
+    if (const int r = env_->Open(path, O_RDONLY | O_CLOEXEC, 0, &fd_); r < 0) Fail(ErrnoText(r));
+    if (const int r = env_->FileStat(fd_, &st_); r < 0) Fail(ErrnoText(r));
+    if (S_ISDIR(st_.st_mode)) Fail("it is a folder");
+  }
+  ~InputFile() {
+    if (fd_ >= 0) env_->Close(fd_);
+  }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  [[noreturn]] void Fail(const std::string& reason) const {
+    Raise("Cannot read " + what_ + " " + QuoteForMessage(path_) + ": " + reason);
+  }
+  const struct stat& status() const { return st_; }
+
+  // Reads up to `n` bytes into `buf`: the count read, 0 at the end of the file.
+  std::size_t Read(char* buf, std::size_t n) {
+    for (;;) {
+      const long got = env_->Read(fd_, buf, n);
+      if (got == -EINTR) continue;
+      if (got < 0) Fail(ErrnoText(static_cast<int>(got)));
+      return static_cast<std::size_t>(got);
+    }
+  }
+
+ private:
+  Env* env_ = Env::Current();
+  std::string path_;
+  std::string what_;
+  int fd_ = -1;
+  struct stat st_ {};
+};
+
+}  // namespace
+
 std::string ReadFileStart(const std::string& path, std::size_t n, const std::string& what) {
-  const auto fail = [&](const std::string& reason) {
-    Raise("Cannot read " + what + " " + QuoteForMessage(path) + ": " + reason);
-  };
-  Env* env = Env::Current();
-  int fd = -1;
-  if (const int r = env->Open(path, O_RDONLY | O_CLOEXEC, 0, &fd); r < 0) fail(ErrnoText(r));
-  struct Closer {
-    Env* env;
-    int fd;
-    ~Closer() { env->Close(fd); }
-  } closer{env, fd};
-  struct stat st {};
-  if (env->FileStat(fd, &st) == 0 && S_ISDIR(st.st_mode)) fail("it is a folder");
+  InputFile file(path, what);
   std::string bytes(n, '\0');
   std::size_t done = 0;
   while (done < n) {
-    const long got = env->Read(fd, bytes.data() + done, n - done);
-    if (got == -EINTR) continue;
-    if (got < 0) fail(ErrnoText(static_cast<int>(got)));
+    const std::size_t got = file.Read(bytes.data() + done, n - done);
     if (got == 0) break;
-    done += static_cast<std::size_t>(got);
+    done += got;
   }
   bytes.resize(done);
   return bytes;
@@ -379,24 +408,13 @@ std::string ReadFileStart(const std::string& path, std::size_t n, const std::str
 
 std::string ReadBoundedFile(const std::string& path, std::uint64_t limit, const std::string& what,
                             FileKinds kinds) {
-  const auto fail = [&](const std::string& reason) {
-    Raise("Cannot read " + what + " " + QuoteForMessage(path) + ": " + reason);
-  };
-  if (path.empty()) fail("no file is named");
-  Env* env = Env::Current();
-  int fd = -1;
-  if (const int r = env->Open(path, O_RDONLY | O_CLOEXEC, 0, &fd); r < 0) fail(ErrnoText(r));
-  struct Closer {
-    Env* env;
-    int fd;
-    ~Closer() { env->Close(fd); }
-  } closer{env, fd};
-  struct stat st {};
-  if (const int r = env->FileStat(fd, &st); r < 0) fail(ErrnoText(r));
-  if (S_ISDIR(st.st_mode)) fail("it is a folder");
-  if (kinds == FileKinds::kRegularOnly && !S_ISREG(st.st_mode)) fail("it is not a regular file");
+  InputFile file(path, what);
+  const struct stat& st = file.status();
+  if (kinds == FileKinds::kRegularOnly && !S_ISREG(st.st_mode)) {
+    file.Fail("it is not a regular file");
+  }
   const auto too_large = [&] {
-    fail("it is larger than " + ByteSizeText(limit) + ", the most " + what + " may hold");
+    file.Fail("it is larger than " + ByteSizeText(limit) + ", the most " + what + " may hold");
   };
   const std::uint64_t measured = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
   if (measured > limit) too_large();
@@ -408,20 +426,16 @@ std::string ReadBoundedFile(const std::string& path, std::uint64_t limit, const 
   for (;;) {
     if (done == bytes.size()) {
       block.resize(kChunk);
-      const long n = env->Read(fd, block.data(), block.size());
-      if (n == -EINTR) continue;
-      if (n < 0) fail(ErrnoText(static_cast<int>(n)));
+      const std::size_t n = file.Read(block.data(), block.size());
       if (n == 0) break;
-      if (bytes.size() + static_cast<std::size_t>(n) > limit) too_large();
-      bytes.append(block, 0, static_cast<std::size_t>(n));
+      if (bytes.size() + n > limit) too_large();
+      bytes.append(block, 0, n);
       done = bytes.size();
       continue;
     }
-    const long n = env->Read(fd, bytes.data() + done, bytes.size() - done);
-    if (n == -EINTR) continue;
-    if (n < 0) fail(ErrnoText(static_cast<int>(n)));
+    const std::size_t n = file.Read(bytes.data() + done, bytes.size() - done);
     if (n == 0) break;
-    done += static_cast<std::size_t>(n);
+    done += n;
   }
   bytes.resize(done);
   return bytes;

@@ -72,7 +72,7 @@ Value mlfRandperm(const Value& n) {
   if (size > kMaxElements) Value::Matrix(1, size);  // raises the run-time's "too large"
   std::vector<double> entries(size);
   DrawPermutation(size, entries.data());
-  return Value::Matrix(1, size, std::move(entries));
+  return Value::Matrix(1, size, entries);
 }
 
 Value mlfRandperm(const Value& n, const Value& k) {
