@@ -1,30 +1,41 @@
 #include "base/errors.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "base/utf8.h"
 
 namespace dk {
 namespace {
 
-std::string& LastError() {
-  static std::string* text = new std::string;
-  return *text;
+// The last error, which threads that prune or count in parallel may raise at once.
+struct LastError {
+  std::mutex mutex;
+  std::string text;
+};
+
+LastError& Last() {
+  static LastError* last = new LastError;
+  return *last;
 }
 
 }  // namespace
 
-const std::string& LastErrorText() {
-  return LastError();
-}
-
-void Raise(const std::string& message) {
-  LastError() = message;
-  throw RuntimeError(message);
+std::string LastErrorText() {
+  LastError& last = Last();
+  const std::lock_guard lock(last.mutex);
+  return last.text;
 }
 
 void SetLastError(const std::string& message) {
-  LastError() = message;
+  LastError& last = Last();
+  const std::lock_guard lock(last.mutex);
+  last.text = message;
+}
+
+void Raise(const std::string& message) {
+  SetLastError(message);
+  throw RuntimeError(message);
 }
 
 std::string EscapeForMessage(std::string_view text) {

@@ -25,7 +25,7 @@ class Cancelled : public RuntimeError {
 [[noreturn]] void Raise(const std::string& message);
 
 // The text of the last error raised (or caught and recorded), "" when none.
-const std::string& LastErrorText();
+std::string LastErrorText();
 // Records `message` as the last error without raising it.
 void SetLastError(const std::string& message);
 

@@ -146,6 +146,8 @@ function(dropkit_layer_probes)
     endforeach()
   endforeach()
   file(WRITE ${probe_dir}/probes.txt ${list_file})
+  list(JOIN all_folders "\n" folder_lines)
+  file(WRITE ${probe_dir}/folders.txt "${folder_lines}\n")
   add_custom_target(dropkit_layer_probes)
   add_dependencies(dropkit_layer_probes ${probe_targets})
 

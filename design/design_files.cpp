@@ -13,6 +13,8 @@ namespace dk {
 namespace {
 
 using Json = nlohmann::json;
+// dropkit.json keeps its keys in the documented order.
+using OrderedJson = nlohmann::ordered_json;
 
 // groups.tsv's header row, and the name and version dropkit.json states of itself.
 constexpr char kTsvHeader[] = "group\tposition\tname\tline";
@@ -225,14 +227,13 @@ std::string GroupsTsv(const std::vector<std::string>& names, const Design& desig
 
 std::string DesignJson(const std::vector<std::string>& names, const Design& design,
                        const Provenance& provenance) {
-  using Json = nlohmann::ordered_json;
-  Json json;
+  OrderedJson json;
   json["format"] = kJsonFormat;
   json["format_version"] = kJsonFormatVersion;
   json["program"] = provenance.program;
   json["version"] = provenance.version;
   if (provenance.window) {
-    Json boxes = Json::object();
+    OrderedJson boxes = OrderedJson::object();
     for (const auto& [box, value] : *provenance.window) boxes[box] = value;
     json["window"] = boxes;
   } else {
@@ -247,7 +248,7 @@ std::string DesignJson(const std::vector<std::string>& names, const Design& desi
   }
   json["list_size"] = design.list_size;
   json["names"] = names;
-  Json kept = Json::array();
+  OrderedJson kept = OrderedJson::array();
   for (const std::size_t i : design.kept) kept.push_back(names[i]);
   json["kept"] = kept;
   json["omit"] = design.omit;
@@ -273,11 +274,12 @@ std::string DesignJson(const std::vector<std::string>& names, const Design& desi
   if (const std::optional<JobsRecord>& jobs = provenance.jobs) {
     json["jobs"] = {{"template", jobs->command_template},
                     {"reference", jobs->reference},
-                    {"tree_name", jobs->tree_name.empty() ? Json(nullptr) : Json(jobs->tree_name)}};
+                    {"tree_name", jobs->tree_name.empty() ? OrderedJson(nullptr)
+                                                          : OrderedJson(jobs->tree_name)}};
   }
-  Json groups = Json::array();
+  OrderedJson groups = OrderedJson::array();
   for (std::size_t g = 0; g < design.groups.size(); ++g) {
-    Json omitted = Json::array(), lines = Json::array();
+    OrderedJson omitted = OrderedJson::array(), lines = OrderedJson::array();
     for (const std::size_t i : design.groups[g]) {
       omitted.push_back(names[i]);
       lines.push_back(i + 1);

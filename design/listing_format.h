@@ -1,7 +1,7 @@
 // The listing's formats: the one definition of a listing's bytes, which the generator's
 // Save and Show write and the jackknife's listing of a design writes alike.
 //
-// They are run-time formats (platform/text.h mlfSprintf): the two characters backslash
+// They are run-time formats (runtime/text.h mlfSprintf): the two characters backslash
 // and n stand for a line break, %i for a whole number, %s for a text inserted unchanged.
 #ifndef DROPKIT_DESIGN_LISTING_FORMAT_H_
 #define DROPKIT_DESIGN_LISTING_FORMAT_H_

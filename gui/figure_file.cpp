@@ -83,7 +83,7 @@ Json Parse(std::string_view text, const std::string& source) {
 // A JSON Pointer one step below `where`.
 std::string Below(const std::string& where, std::string_view key) {
   std::string out = where + "/";
-  for (char c : key) {
+  for (char c : EscapeForMessage(key)) {
     if (c == '~') {
       out += "~0";
     } else if (c == '/') {
@@ -166,7 +166,8 @@ class DocumentReader {
                 std::initializer_list<std::string_view> keys) const {
     for (const auto& [key, value] : j.items()) {
       if (!OneOf(key, keys)) {
-        Fail(Below(where, key), "unknown key \"" + key + "\"; expected " + Listed(keys));
+        Fail(Below(where, key),
+             "unknown key \"" + EscapeForMessage(key) + "\"; expected " + Listed(keys));
       }
     }
   }

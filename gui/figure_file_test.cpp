@@ -215,6 +215,10 @@ TEST(FigureFileErrors, WrongShapeNamesThePlace) {
   EXPECT_THAT(error(R"({"version": 1, "figure": {}})"), HasSubstr("missing \"format\""));
   EXPECT_THAT(error(R"({"format": "dropkit-figure", "version": 1, "figure": {}, "extra": 1})"),
               HasSubstr("at /extra: unknown key \"extra\""));
+  // A key of the file stands in the message escaped, never as a raw control character.
+  EXPECT_THAT(
+      error(R"({"format": "dropkit-figure", "version": 1, "figure": {}, "e\u001b[31m": 1})"),
+      HasSubstr("at /e\\x1b[31m: unknown key \"e\\x1b[31m\""));
   EXPECT_THAT(error(Document(R"({"type": "axes"})")),
               HasSubstr("at /figure/children/0/type: unknown type \"axes\""));
   EXPECT_THAT(error(Document(R"({"properties": {}})")),

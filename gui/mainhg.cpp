@@ -22,7 +22,7 @@ std::string Describe(double object) {
   try {
     const Value h = Value::Scalar(object);
     const std::string tag = mlfNGet(1, h, Value::Text("Tag")).utf8();
-    if (!tag.empty()) return tag;
+    if (!tag.empty()) return EscapeForMessage(tag);
     return mlfNGet(1, h, Value::Text("Type")).utf8() + " " + FormatNumber(object);
   } catch (const std::exception&) {
     return "object " + FormatNumber(object);
@@ -128,7 +128,8 @@ void RunCallbackOf(double object) {
     } else if (kind == "handles") {
       args.push_back(handles_source != nullptr ? handles_source(h) : Value::Empty());
     } else if (!kind.empty()) {
-      Raise("The callback of " + Describe(object) + " has an unknown argument \"" + kind + "\"");
+      Raise("The callback of " + Describe(object) + " has an unknown argument \"" +
+            EscapeForMessage(kind) + "\"");
     } else {
       args.push_back(arg);
     }

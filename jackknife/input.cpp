@@ -1,8 +1,5 @@
 #include "jackknife/input.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <utility>
 
 #include "base/errors.h"
@@ -13,19 +10,6 @@
 
 namespace dk {
 namespace {
-
-// Closes a descriptor of the current Env at the end of a scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() { Env::Current()->Close(fd_); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Every line of a text file, each with its line break, through the run-time's reader.
 std::vector<std::string> ReadLines(const std::string& path) {

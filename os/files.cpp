@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,7 +35,7 @@ std::string& ProtectedPath() {
 // A short hidden name in `dir` (ending with "/"): short, so that it fits wherever the
 // target's own name fits.
 std::string TemporaryName(const std::string& dir) {
-  static unsigned counter = 0;
+  static std::atomic<unsigned> counter = 0;
   const std::uint32_t mix =
       static_cast<std::uint32_t>(Env::Current()->ProcessId()) * 2654435761u + (++counter * 40503u);
   char buf[16];

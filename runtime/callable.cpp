@@ -60,7 +60,7 @@ std::vector<Value> mlfFeval(int nargout, const Value& function, std::vector<Valu
   }
   const std::string name = function.utf8();
   const MlxFunction entry = FindFunction(name);
-  if (entry == nullptr) Raise("Undefined function \"" + name + "\".");
+  if (entry == nullptr) Raise("Undefined function \"" + EscapeForMessage(name) + "\".");
   return mclFeval(nargout, entry, std::move(args));
 }
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/errors.h"
 #include "gui/mainhg.h"
 #include "gui/qt/qt_user.h"
 #include "gui/qt/qt_window_system.h"
@@ -71,7 +72,8 @@ int main(int argc, char** argv) {
   });
   const int status = dk::mclMainhgOn(std::move(ws), dk::mlxDropkit, 1, dk::main_info);
   if (!failure.isEmpty()) {
-    std::fprintf(stderr, "dropkit-screenshot: %s\n", qUtf8Printable(failure));
+    std::fprintf(stderr, "dropkit-screenshot: %s\n",
+                 dk::EscapeForMessage(failure.toStdString()).c_str());
     return 1;
   }
   return status;

@@ -65,14 +65,15 @@ Value MDropkit(int nargout, const Value& varargin_in) {
       Value filled = varargout;
       for (int i = 0; i < nargout; ++i) {
         if (outputs[static_cast<std::size_t>(i)].absent()) {
-          Raise("\"" + varargin.cell(0).utf8() + "\" did not assign output " +
+          Raise("\"" + EscapeForMessage(varargin.cell(0).utf8()) + "\" did not assign output " +
                 std::to_string(i + 1) + ".");
         }
         mlfIndexAssign(&filled, "{?}", Value::Scalar(i + 1), outputs[static_cast<std::size_t>(i)]);
       }
       varargout = std::move(filled);
     } catch (const std::bad_alloc&) {
-      SetLastError("Out of memory while running \"" + varargin.cell(0).utf8() + "\".");
+      SetLastError("Out of memory while running \"" + EscapeForMessage(varargin.cell(0).utf8()) +
+                   "\".");
       mlfDisp(mlfLasterr());
     } catch (const std::exception& e) {
       SetLastError(e.what());

@@ -1,7 +1,35 @@
 # Builds every layering probe (build/layer_probes/probes.txt: a file that includes a
 # header of a folder its layer may not use) and passes only when each fails for that
 # include; then links every library whole with only the layers it may use.
-# Usage: cmake -DBUILD_DIR=... -P check.cmake
+# A file could still reach past its layer by a relative include ("../gui/x.h", or
+# "headless/x.h" from gui/), which the compiler resolves beside the file itself; so every
+# quoted include must name a layer's folder from the top ("gui/headless/x.h").
+# Usage: cmake -DBUILD_DIR=... -DSOURCE_DIR=... -P check.cmake
+file(STRINGS ${BUILD_DIR}/layer_probes/folders.txt folders)
+set(bad_includes "")
+foreach(folder ${folders})
+  file(GLOB sources ${SOURCE_DIR}/${folder}/*.cpp ${SOURCE_DIR}/${folder}/*.h)
+  foreach(source ${sources})
+    file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" path "${line}")
+      set(named FALSE)
+      foreach(top ${folders})
+        string(FIND "${path}" "${top}/" at)
+        if(at EQUAL 0 AND NOT path MATCHES "\\.\\.")
+          set(named TRUE)
+        endif()
+      endforeach()
+      if(NOT named)
+        string(APPEND bad_includes "\n  ${source}: #include \"${path}\"")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(bad_includes)
+  message(FATAL_ERROR "Includes that do not name a layer's folder from the top:${bad_includes}")
+endif()
+
 file(STRINGS ${BUILD_DIR}/layer_probes/probes.txt probes)
 set(targets "")
 foreach(probe ${probes})
