@@ -220,6 +220,16 @@ void StagedFolder::Commit() {
     ReleaseOnSignal(std::exchange(signal_slot_, -1));
     return;
   }
+  // A file that replaces one of the same name keeps that file's permissions.
+  for (const auto& name : names_) {
+    struct stat old {};
+    if (env->Stat(target_ + "/" + name, &old) != 0 || !S_ISREG(old.st_mode)) continue;
+    int fd = -1;
+    if (env->Open(staging_ + "/" + name, O_RDONLY | O_CLOEXEC, 0, &fd) == 0) {
+      env->FileChmod(fd, old.st_mode & 07777);
+      env->Close(fd);
+    }
+  }
   DeferSignals defer;
   for (const auto& name : names_) {
     const std::string to = target_ + "/" + name;

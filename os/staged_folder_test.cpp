@@ -111,7 +111,7 @@ TEST_F(OutputFolderTest, LeftoversOfKilledRunsAreRemovedByTheNext) {
   EXPECT_EQ(Entries(dir.file("run")), std::set<std::string>{"a.txt"});
 }
 
-TEST_F(OutputFolderTest, AFolderInUseNeedsForceAndKeepsOtherFiles) {
+TEST_F(OutputFolderTest, AFolderInUseNeedsForceAndKeepsOtherFilesAndPermissions) {
   fs::create_directory(dir.file("run"));
   WriteFile(dir.file("run/a.txt"), "old\n");
   WriteFile(dir.file("run/notes.txt"), "mine\n");
@@ -120,11 +120,13 @@ TEST_F(OutputFolderTest, AFolderInUseNeedsForceAndKeepsOtherFiles) {
                 "' exists and is not empty; force writing into it to replace the files of the "
                 "same names (--force)");
   EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"run"});
+  fs::permissions(dir.file("run/a.txt"), fs::perms(0640));
   StagedFolder folder(dir.file("run"), true);
   folder.Write("a.txt", "new\n");
   EXPECT_EQ(ReadFile(dir.file("run/a.txt")), "old\n");
   folder.Commit();
   EXPECT_EQ(ReadFile(dir.file("run/a.txt")), "new\n");
+  EXPECT_EQ(fs::status(dir.file("run/a.txt")).permissions(), fs::perms(0640));  // as it was
   EXPECT_EQ(ReadFile(dir.file("run/notes.txt")), "mine\n");
   EXPECT_EQ(Entries(dir.file("run")), (std::set<std::string>{"a.txt", "notes.txt"}));
   EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"run"});
