@@ -3,7 +3,7 @@
 #   1. the format of every C++ file (clang-format);
 #   2. a build with address, undefined-behaviour and leak sanitizers, clang-tidy over the
 #      tree, and every test, each test program run whole in shuffled order;
-#   3. every file compiled with clang 16;
+#   3. the program's files compiled with clang 16;
 #   4. an optimized build without the benchmarks (where the small-block pool runs) and
 #      every test again.
 set -euo pipefail
