@@ -36,6 +36,7 @@
 #include "os/env.h"
 #include "runtime/loaded_list.h"
 #include "runtime/value.h"
+#include "shell/registry.h"
 
 namespace {
 
