@@ -99,11 +99,6 @@ function(dropkit_layer name)
   endif()
 endfunction()
 
-# The include path of the layer `name`, for targets (tests, benchmarks) built on it.
-function(dropkit_layer_include_dir name out)
-  set(${out} ${DROPKIT_LAYERS}/${name} PARENT_SCOPE)
-endfunction()
-
 # Writes, for every layer and every folder of another layer it may not use, a probe: a
 # file that includes a header of that folder, compiled with the layer's include path.
 # Each probe is a target of its own, out of the default build; the test

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "os/files.h"
 #include "runtime/value.h"
 
 namespace dk {
