@@ -7,6 +7,7 @@
 #ifndef DROPKIT_BASE_UTF8_H_
 #define DROPKIT_BASE_UTF8_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,19 @@ std::u16string DecodeUtf8(std::string_view bytes);
 // escape units their byte; other lone surrogates are written as 3-byte sequences.
 void EncodeUtf8(std::u16string_view units, std::string& out);
 std::string EncodeUtf8(std::u16string_view units);
+
+// The length of the text of `n` units, unit(i) for i < n (bytes or 16-bit units), without
+// its end of line: the blanks (spaces, tabs) at its end, one line break ("\n", "\r\n" or
+// "\r") and the blanks before that line break.
+template <typename UnitAt>
+std::size_t LengthWithoutEndOfLine(std::size_t n, UnitAt unit) {
+  const auto blank = [&](std::size_t i) { return unit(i) == ' ' || unit(i) == '\t'; };
+  while (n > 0 && blank(n - 1)) --n;
+  if (n > 0 && unit(n - 1) == '\n') --n;
+  if (n > 0 && unit(n - 1) == '\r') --n;
+  while (n > 0 && blank(n - 1)) --n;
+  return n;
+}
 
 }  // namespace dk
 

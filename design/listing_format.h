@@ -1,10 +1,16 @@
 // The listing's formats: the one definition of a listing's bytes, which the generator's
 // Save and Show write and the jackknife's listing of a design writes alike.
 //
-// They are run-time formats (runtime/text.h mlfSprintf): the two characters backslash
-// and n stand for a line break, %i for a whole number, %s for a text inserted unchanged.
+// They are the run-time's formats (runtime/text.h mlfSprintf): the two characters
+// backslash and n stand for a line break, %i for a whole number, %s for a text inserted
+// unchanged. Append puts values into them as the run-time's formatting does.
 #ifndef DROPKIT_DESIGN_LISTING_FORMAT_H_
 #define DROPKIT_DESIGN_LISTING_FORMAT_H_
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
 
 namespace dk::listing {
 
@@ -22,6 +28,19 @@ inline constexpr char kHeading[] = "\\n***  Repetition %i  *********************
 // in a file, and shown.
 inline constexpr char kFileName[] = "\\n%s";
 inline constexpr char kShowName[] = "\\n%s ";
+
+// A value put into a format: a whole number for %i, a text for %s.
+struct Arg {
+  Arg(std::uint64_t n) : number(n) {}     // NOLINT(google-explicit-constructor)
+  Arg(std::string_view t) : text(t) {}    // NOLINT(google-explicit-constructor)
+  Arg(const std::string& t) : text(t) {}  // NOLINT(google-explicit-constructor)
+  std::uint64_t number = 0;
+  std::string_view text;
+};
+
+// Appends `format` to `out` with `args` put in, in order. Raises when the format holds a
+// conversion other than %i and %s or more conversions than there are values.
+void Append(std::string& out, std::string_view format, std::initializer_list<Arg> args);
 
 }  // namespace dk::listing
 

@@ -15,13 +15,13 @@
 #include "jackknife/design.h"
 #include "jackknife/driver.h"
 #include "jackknife/input.h"
-#include "jackknife/list_review.h"
 #include "jackknife/name_checks.h"
 #include "jackknife/provenance.h"
 #include "jackknife/pruned_folder.h"
 #include "os/env.h"
 #include "os/staged_folder.h"
 #include "random/random.h"
+#include "review/list_review.h"
 #include "runtime/paths.h"
 #include "runtime/text.h"
 
@@ -211,23 +211,6 @@ Provenance WindowProvenance(const WindowContext& window, const TaxonList& list,
   p.created = IsoDateTime(now, LocalZoneOffset(now));
   return p;
 }
-
-ListReview& ReviewInForce() {
-  static ListReview* review = new ListReview;
-  return *review;
-}
-
-}  // namespace
-
-void SetLoadedListReview(ListReview review) {
-  ReviewInForce() = std::move(review);
-}
-
-const ListReview& LoadedListReview() {
-  return ReviewInForce();
-}
-
-namespace {
 
 void Mexport() {
   LocalFunctionScope scope(&local_function_table_export);

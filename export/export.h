@@ -24,7 +24,6 @@
 #define DROPKIT_EXPORT_EXPORT_H_
 
 #include "frame/frame.h"
-#include "jackknife/list_review.h"
 #include "runtime/value.h"
 
 namespace dk {
@@ -40,11 +39,6 @@ void mlxExport(int nlhs, Value plhs[], int nrhs, Value prhs[]);
 void mlfExport();
 
 extern const LocalFunctionTable local_function_table_export;
-
-// The list Export works on: the review of the list loaded last, which the program hands
-// over after each Load (an empty path: none loaded).
-void SetLoadedListReview(ListReview review);
-const ListReview& LoadedListReview();
 
 }  // namespace dk
 

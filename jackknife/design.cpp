@@ -7,8 +7,8 @@
 #include <unordered_set>
 
 #include "base/errors.h"
+#include "base/number_text.h"
 #include "random/random.h"
-#include "runtime/text.h"
 
 namespace dk {
 namespace {

@@ -2,18 +2,11 @@
 
 #include "alignment/taxon_names.h"
 #include "base/errors.h"
+#include "base/utf8.h"
 #include "design/listing_format.h"
-#include "runtime/ops.h"
-#include "runtime/text.h"
+#include "os/env.h"
 
 namespace dk {
-namespace {
-
-Value Count(std::size_t n) {
-  return Value::Scalar(static_cast<double>(n));
-}
-
-}  // namespace
 
 std::optional<OutputFormat> ParseOutputFormat(std::string_view name) {
   for (const OutputFormat f : {OutputFormat::kListing, OutputFormat::kTsv, OutputFormat::kJson,
@@ -39,55 +32,67 @@ const char* OutputFormatName(OutputFormat format) {
   return "listing";
 }
 
+namespace {
+
+void AppendDate(std::string& out, const char* format) {
+  const LocalTime now = Env::Current()->Now();
+  listing::Append(out, format,
+                  {DateText(now), static_cast<std::uint64_t>(now.hour),
+                   static_cast<std::uint64_t>(now.minute)});
+}
+
+// Appends `piece` as Show joins it to what it shows: without its end of line.
+void AppendShown(std::string& out, std::string_view piece) {
+  out.append(piece.substr(
+      0, LengthWithoutEndOfLine(piece.size(), [&](std::size_t i) { return piece[i]; })));
+}
+
+}  // namespace
+
 std::string ListingText(const std::vector<std::string>& lines, const Design& design) {
   std::string out;
-  FormatUtf8(Value::Text(listing::kHeader), {Count(design.groups.size()), Count(design.omit)}, out);
-  FormatUtf8(Value::Text(listing::kLineBreak), {}, out);
-  const Value clock = mlfClock();
-  FormatUtf8(
-      Value::Text(listing::kFileDate),
-      {mlfDate(), mlfScalar(mclIntArrayRef1(clock, 4)), mlfScalar(mclIntArrayRef1(clock, 5))}, out);
-  const Value heading = Value::Text(listing::kHeading);
+  listing::Append(out, listing::kHeader, {design.groups.size(), design.omit});
+  listing::Append(out, listing::kLineBreak, {});
+  AppendDate(out, listing::kFileDate);
   // A name goes in as it stands, between the pieces its format puts around it.
-  std::string_view before, after;
-  if (!OneItemPieces(Value::Text(listing::kFileName), &before, &after)) {
-    Raise("The listing's name format takes more than one name");
-  }
-  const std::string name_before(before), name_after(after);
+  const std::string_view format(listing::kFileName);
+  const std::size_t at = format.find("%s");
+  std::string before, after;
+  listing::Append(before, format.substr(0, at), {});
+  listing::Append(after, format.substr(at + 2), {});
   // The listing's size, but for the headings' numbers, so that it is built in one piece.
   std::size_t size = out.size() + design.groups.size() * (sizeof listing::kHeading + 8);
   for (const auto& group : design.groups) {
-    for (const std::size_t i : group)
-      size += name_before.size() + lines[i].size() + name_after.size();
+    for (const std::size_t i : group) size += before.size() + lines[i].size() + after.size();
   }
   out.reserve(size);
   for (std::size_t g = 0; g < design.groups.size(); ++g) {
-    FormatUtf8(heading, {Count(g + 1)}, out);
+    listing::Append(out, listing::kHeading, {g + 1});
     for (const std::size_t i : design.groups[g]) {
-      out += name_before;
+      out += before;
       out += lines[i];
-      out += name_after;
+      out += after;
     }
   }
   return out;
 }
 
 std::string ShowText(const std::vector<std::string>& lines, const Design& design) {
-  Value text =
-      mlfSprintf(Value::Text(listing::kHeader), {Count(design.groups.size()), Count(design.omit)});
-  const Value clock = mlfClock();
-  text = mlfStrcat(std::move(text), mlfSprintf(Value::Text(listing::kShowDate),
-                                               {mlfDate(), mlfScalar(mclIntArrayRef1(clock, 4)),
-                                                mlfScalar(mclIntArrayRef1(clock, 5))}));
-  const Value heading = Value::Text(listing::kHeading);
-  const Value name_format = Value::Text(listing::kShowName);
+  std::string out, piece;
+  listing::Append(out, listing::kHeader, {design.groups.size(), design.omit});
+  AppendDate(piece, listing::kShowDate);
+  AppendShown(out, piece);
   for (std::size_t g = 0; g < design.groups.size(); ++g) {
-    text = mlfStrcat(std::move(text), mlfSprintf(heading, {Count(g + 1)}));
+    piece.clear();
+    listing::Append(piece, listing::kHeading, {g + 1});
+    AppendShown(out, piece);
     for (const std::size_t i : design.groups[g]) {
-      text = mlfStrcat(std::move(text), mlfSprintf(name_format, {Value::Text(lines[i])}));
+      piece.clear();
+      listing::Append(piece, listing::kShowName, {lines[i]});
+      AppendShown(out, piece);
     }
   }
-  return text.utf8() + "\n";
+  return out + "\n";
 }
 
 std::string NexusCommands(const std::vector<std::string>& names, const Design& design) {

@@ -6,16 +6,15 @@
 
 #include "alignment/pruned.h"
 #include "base/errors.h"
+#include "base/number_text.h"
 #include "design/design_files.h"
 #include "jackknife/jobs.h"
-#include "jackknife/list_review.h"
 #include "jackknife/name_checks.h"
 #include "jackknife/pruned_folder.h"
 #include "os/env.h"
 #include "os/files.h"
 #include "os/staged_folder.h"
 #include "random/random.h"
-#include "runtime/text.h"
 
 namespace dk {
 namespace {
@@ -67,7 +66,7 @@ void CheckNamesFit(const TaxonList& taxa) {
 std::vector<std::string> KeptNames(const JackknifeOptions& o) {
   std::vector<std::string> kept = o.kept;
   if (!o.kept_file.empty()) {
-    for (auto& name : LoadNameFile(o.kept_file)) kept.push_back(std::move(name));
+    for (auto& name : LoadNameFile(o.kept_file, o.list_limits)) kept.push_back(std::move(name));
   }
   return kept;
 }
@@ -144,7 +143,7 @@ void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeR
 JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
   CheckDestinations(o);
   JackknifeRun run;
-  run.taxa = LoadTaxa(o.input, o.input_format, o.fasta_names);
+  run.taxa = LoadTaxa(o.input, o.input_format, o.fasta_names, o.list_limits);
   if (!o.prune_to.empty() && !run.taxa.alignment) {
     Raise("Cannot prune " + QuoteForMessage(o.input) +
           ": it is a name list, and pruning needs an alignment (FASTA, PHYLIP or NEXUS)");

@@ -23,7 +23,7 @@
 #include "jackknife/design.h"
 #include "jackknife/design_outputs.h"
 #include "jackknife/input.h"
-#include "jackknife/list_review.h"  // kFindingsShown
+#include "jackknife/name_checks.h"  // kFindingsShown
 #include "jackknife/provenance.h"
 #include "jackknife/pruned_folder.h"  // kMaxPrunedGroups
 
@@ -40,6 +40,7 @@ struct JackknifeOptions {
   std::string input;                        // a name list or an alignment
   std::optional<InputFormat> input_format;  // else recognised from the content
   FastaNames fasta_names = FastaNames::kFirstWord;
+  TextLimits list_limits;         // the bounds on reading a name list (and kept_file)
   double omit = 0;                // K, names left out per group
   double groups = 0;              // R, number of groups
   std::optional<double> seed;     // else drawn from entropy and shown

@@ -4,24 +4,11 @@
 
 #include "base/errors.h"
 #include "jackknife/provenance.h"
-#include "os/env.h"
-#include "runtime/file_table.h"
-#include "runtime/ops.h"
+#include "os/files.h"
+#include "os/text_lines.h"
 
 namespace dk {
 namespace {
-
-// Every line of a text file, each with its line break, through the run-time's reader.
-std::vector<std::string> ReadLines(const std::string& path) {
-  const Value fid = mlfFopen(Value::Text(path), Value::Text("rt"));
-  FileGuard guard(fid);
-  std::vector<std::string> lines;
-  for (Value line = mlfFgets(fid); line.is_char(); line = mlfFgets(fid)) {
-    lines.push_back(line.utf8());
-  }
-  mlfFclose(fid);
-  return lines;
-}
 
 std::string WithoutBreak(const std::string& line) {
   return !line.empty() && line.back() == '\n' ? line.substr(0, line.size() - 1) : line;
@@ -30,7 +17,7 @@ std::string WithoutBreak(const std::string& line) {
 }  // namespace
 
 TaxonList LoadTaxa(const std::string& path, std::optional<InputFormat> format,
-                   FastaNames fasta_names) {
+                   FastaNames fasta_names, const TextLimits& limits) {
   TaxonList list;
   list.file = path;
   if (path.empty()) Raise("The input file name is empty");
@@ -39,8 +26,7 @@ TaxonList LoadTaxa(const std::string& path, std::optional<InputFormat> format,
   list.sha256 = Sha256Hex(bytes);
   list.format = format ? *format : DetectInputFormat(std::string_view(bytes).substr(0, 4096));
   if (list.format == InputFormat::kList) {
-    std::string().swap(bytes);  // the reader reads the file again, line by line
-    list.lines = ReadLines(path);
+    list.lines = TextLines(std::move(bytes), path, limits);
     for (const auto& line : list.lines) list.names.push_back(WithoutBreak(line));
     return list;
   }
@@ -53,9 +39,9 @@ TaxonList LoadTaxa(const std::string& path, std::optional<InputFormat> format,
   return list;
 }
 
-std::vector<std::string> LoadNameFile(const std::string& path) {
+std::vector<std::string> LoadNameFile(const std::string& path, const TextLimits& limits) {
   std::vector<std::string> names;
-  for (const auto& line : ReadLines(path)) {
+  for (const auto& line : ReadTextLines(path, limits)) {
     std::string name = WithoutBreak(line);
     if (!name.empty()) names.push_back(std::move(name));
   }

@@ -10,6 +10,7 @@
 
 #include "alignment/alignment.h"
 #include "alignment/input_format.h"
+#include "os/text_lines.h"
 
 namespace dk {
 
@@ -34,15 +35,16 @@ struct TaxonList {
 
 // Reads the file at `path`: a regular file of at most kMaxInputBytes. Its format is
 // `format` when given, else recognised from the content (DetectInputFormat). A name
-// list is read exactly as the generator's Load reads one (os/files.h, one name
-// per line); an alignment through ReadAlignment, FASTA taxa named as `fasta_names` says.
+// list is read exactly as the generator's Load reads one (os/text_lines.h, one name
+// per line, within `limits`); an alignment through ReadAlignment, FASTA taxa named as
+// `fasta_names` says.
 // Raises a RuntimeError naming the file and the reason on any failure.
 TaxonList LoadTaxa(const std::string& path, std::optional<InputFormat> format,
-                   FastaNames fasta_names = FastaNames::kFirstWord);
+                   FastaNames fasta_names = FastaNames::kFirstWord, const TextLimits& limits = {});
 
 // Reads a file of names, one per line, as a name list is read; blank lines are
 // skipped. Raises naming the file on failure.
-std::vector<std::string> LoadNameFile(const std::string& path);
+std::vector<std::string> LoadNameFile(const std::string& path, const TextLimits& limits = {});
 
 }  // namespace dk
 

@@ -365,4 +365,28 @@ NameFindings CheckNameSource(std::size_t count, const NameSource& lines, const s
   return CheckLines(count, lines, unit);
 }
 
+std::vector<std::string> FindingLines(const std::string& file, const NameFindings& findings) {
+  std::vector<std::string> lines;
+  for (const std::string& finding : findings.first)
+    lines.push_back(EscapeForMessage(file) + ": " + finding);
+  if (findings.count > findings.first.size()) {
+    const std::size_t more = findings.count - findings.first.size();
+    lines.push_back(EscapeForMessage(file) + ": " + std::to_string(more) +
+                    (more == 1 ? " more finding" : " more findings"));
+  }
+  return lines;
+}
+
+void ShowFindings(const std::string& file, const std::string& path, const NameFindings& findings,
+                  bool strict) {
+  for (const std::string& line : FindingLines(file, findings)) {
+    Env::Current()->ConsoleErr(line + "\n");
+  }
+  if (strict && findings.count > 0) {
+    Raise(QuoteForMessage(path) + " has " + std::to_string(findings.count) +
+          (findings.count == 1 ? " finding" : " findings") +
+          " about its names and the strict check allows none; nothing was written");
+  }
+}
+
 }  // namespace dk

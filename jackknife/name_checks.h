@@ -42,6 +42,15 @@ NameFindings CheckNameSource(std::size_t count, const NameSource& lines,
 // U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 
+// The findings as they are shown: the first ones, each after the file's name
+// ("names.txt: line 4: blank line"), then how many more there are.
+std::vector<std::string> FindingLines(const std::string& file, const NameFindings& findings);
+
+// Shows the findings on Env::Current()->ConsoleErr, one line each after `file`
+// (FindingLines); with `strict`, any finding is then an error, raised naming `path`.
+void ShowFindings(const std::string& file, const std::string& path, const NameFindings& findings,
+                  bool strict);
+
 }  // namespace dk
 
 #endif  // DROPKIT_JACKKNIFE_NAME_CHECKS_H_

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -21,6 +22,12 @@
 #include <thread>
 
 namespace dk {
+
+std::string DateText(const LocalTime& t) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
+  return buf;
+}
 namespace {
 
 long Result(long r) {

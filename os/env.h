@@ -30,6 +30,9 @@ struct LocalTime {
   double seconds = 0;
 };
 
+// The date of `t` as "2026-12-07".
+std::string DateText(const LocalTime& t);
+
 class Env {
  public:
   virtual ~Env() = default;

@@ -1,17 +1,10 @@
 // The run-time's files and the current folder.
 //
 // Files are named by identifiers 3 and up, handed out by mlfFopen and valid until
-// mlfFclose or DiscardFile. Reading is in text mode: UTF-8 (a byte-order mark at the
-// start is dropped) or UTF-16 with a byte-order mark; "\r\n" and a lone "\r" end a line
-// as "\n" does and are returned as "\n"; bytes that are not valid UTF-8 become escape
-// units that writing turns back into the same bytes. Writing is UTF-8, all or nothing
-// (os/files.h).
-//
-// Reading is bounded (ReadLimits): a line longer than a name can be, or a file with more
-// lines or bytes than a name list can hold, ends the read with an error naming the line,
-// so an endless stream (/dev/zero, `yes |`) cannot exhaust memory. Pipes and process
-// substitutions read like files within the bounds. A UTF-16 file's units that are not
-// characters (a lone surrogate, an odd last byte) read as U+FFFD.
+// mlfFclose or DiscardFile. Reading is in text mode, line by line and bounded, as
+// os/text_lines.h reads; bytes that are not valid UTF-8 become escape units that writing
+// turns back into the same bytes. Pipes and process substitutions read like files within
+// the bounds. Writing is UTF-8, all or nothing (os/files.h).
 #ifndef DROPKIT_RUNTIME_FILE_TABLE_H_
 #define DROPKIT_RUNTIME_FILE_TABLE_H_
 
@@ -21,17 +14,14 @@
 #include <string>
 
 #include "os/files.h"
+#include "os/text_lines.h"
 #include "runtime/value.h"
 
 namespace dk {
 
 // The bounds on reading a file in text mode.
-struct ReadLimits {
-  std::size_t line_bytes = std::size_t{64} << 10;  // longest line, line break excluded
-  std::size_t lines = 20'000'000;                  // most lines in one file
-  std::uint64_t bytes = std::uint64_t{1} << 30;    // most bytes in one file
-};
-// The bounds in force (the defaults above until changed).
+using ReadLimits = TextLimits;
+// The bounds in force (TextLimits' defaults until changed).
 ReadLimits CurrentReadLimits();
 // Sets the bounds for files opened from now on; returns the previous ones.
 ReadLimits SetReadLimits(const ReadLimits& limits);

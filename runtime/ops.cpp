@@ -325,10 +325,7 @@ Value mlfClock() {
 }
 
 Value mlfDate() {
-  const LocalTime t = Env::Current()->Now();
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
-  return Value::Text(buf);
+  return Value::Text(DateText(Env::Current()->Now()));
 }
 
 double WholeScalar(const Value& v, const char* what, double lo, double hi) {

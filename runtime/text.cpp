@@ -262,25 +262,10 @@ void Format(const Value& format, std::initializer_list<Value> args, Sink& out,
   } while (!stop && !items.done());
 }
 
-bool IsBlank(char16_t u) {
-  return u == u' ' || u == u'\t';
-}
-
 // The units of a text argument of a join. Raises for anything but a text of one row.
 void CheckJoinable(const Value& v) {
   if (!v.is_char()) Raise(std::string("strcat: cannot join a ") + ClassName(v.class_id()));
   if (v.rows() > 1) Raise("strcat: cannot join a text of several rows");
-}
-
-// The length of `v` without its end of line: the blanks at its end, one line break
-// ("\n", "\r\n" or "\r") and the blanks before that line break.
-std::size_t LengthWithoutEndOfLine(const Value& v) {
-  std::size_t n = v.numel();
-  while (n > 0 && IsBlank(v.unit(n - 1))) --n;
-  if (n > 0 && v.unit(n - 1) == u'\n') --n;
-  if (n > 0 && v.unit(n - 1) == u'\r') --n;
-  while (n > 0 && IsBlank(v.unit(n - 1))) --n;
-  return n;
 }
 
 // The power of ten of a valid decimal number's leading digit, plus one: positive for a
@@ -457,7 +442,8 @@ Value mlfStr2num(const Value& text) {
 Value mlfStrcat(Value first, const Value& second) {
   CheckJoinable(first);
   CheckJoinable(second);
-  const std::size_t n = LengthWithoutEndOfLine(second);
+  const std::size_t n =
+      LengthWithoutEndOfLine(second.numel(), [&](std::size_t i) { return second.unit(i); });
   if (second.narrow()) {  // the bytes as they are
     TextView piece = second.text_view();
     piece.size = n;
@@ -471,15 +457,6 @@ Value mlfStrcat(Value first, const Value& second) {
   if (first.empty()) return Value::Text(std::u16string_view(piece));
   first.append_text(piece);
   return first;
-}
-
-std::string FormatNumber(double x) {
-  if (std::isnan(x)) return "NaN";
-  if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
-  if (x == 0) return "0";
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, x);
-  return std::string(buf, static_cast<std::size_t>(r.ptr - buf));
 }
 
 std::string DisplayText(const Value& v) {

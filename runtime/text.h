@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/number_text.h"  // FormatNumber, for the run-time's users
 #include "runtime/value.h"
 
 namespace dk {
@@ -60,9 +61,6 @@ Value mlfStr2num(const Value& text);
 // linear in the total length and never copies the text built so far.
 // Raises an error when an argument is not a text of at most one row.
 Value mlfStrcat(Value first, const Value& second);
-
-// The shortest text that reads back as exactly `x` ("3", "2.5", "1e+300", "Inf", "NaN").
-std::string FormatNumber(double x);
 
 // The console form of a value: a number or a row of numbers, a text, or a short
 // description of a cell or structure.

@@ -32,11 +32,11 @@
 #include "jackknife/design.h"
 #include "jackknife/design_outputs.h"
 #include "jackknife/driver.h"
-#include "jackknife/list_review.h"
 #include "jackknife/provenance.h"
 #include "os/env.h"
 #include "os/files.h"
 #include "random/random.h"
+#include "review/list_review.h"
 #include "runtime/file_table.h"
 #include "runtime/loaded_list.h"
 #include "runtime/text.h"
@@ -142,20 +142,14 @@ std::string ListingTarget(const Options& opt) {
   return target;
 }
 
-// The review of the name list loaded last, made after each Load.
-dk::ListReview& LoadedReview() {
-  static dk::ListReview* review = new dk::ListReview;
-  return *review;
-}
-
 void ReviewLoadedList(const dk::LoadedList& list) {
-  LoadedReview() = dk::ReviewList(list);
+  dk::SetLoadedListReview(dk::ReviewList(list));
 }
 
 // Shows the findings about the names just loaded on standard error; with `strict`, any
 // finding is an error, raised before anything is drawn.
 void ReportFindings(bool strict) {
-  const dk::ListReview& review = LoadedReview();
+  const dk::ListReview& review = dk::LoadedListReview();
   const std::string file = review.list.path.substr(review.list.path.rfind('/') + 1);
   dk::ShowFindings(file, review.list.path, review.findings, strict);
 }
@@ -311,7 +305,7 @@ void RunDesign(const Options& opt, int argc, char** argv) {
   o.gzip = opt.compress == "gzip";
   o.version = DROPKIT_VERSION;
   o.argv.assign(argv, argv + argc);
-  dk::SetReadLimits(opt.limits);
+  o.list_limits = opt.limits;
   stage = "making the design";
   dk::RunJackknife(o);
 }

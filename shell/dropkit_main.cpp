@@ -1,8 +1,8 @@
 // The dropkit program: hands the command line and the program's record to the
 // graphics main, which opens the window and runs until it is closed.
 #include "gui/mainhg.h"
-#include "jackknife/list_review.h"
 #include "random/random.h"
+#include "review/list_review.h"
 #include "shell/registry.h"
 #include "window/dropkit.h"
 

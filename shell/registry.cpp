@@ -10,8 +10,8 @@
 #include "generator/randlist.h"
 #include "gui/graphics.h"
 #include "gui/mainhg.h"
-#include "jackknife/list_review.h"
 #include "random/random.h"
+#include "review/list_review.h"
 #include "runtime/loaded_list.h"
 #include "window/dropkit.h"
 

@@ -15,12 +15,12 @@ extern const MainInfo main_info;
 
 // Installs what the run-time asks of the program beyond its registry: a callback's
 // "handles" argument (the structure guidata keeps on the figure) and the review of each
-// name list loaded (jackknife/list_review.h) and the window's label of the seed in force
+// name list loaded (review/list_review.h) and the window's label of the seed in force
 // after each restart of the generator. Done before main runs wherever main_info is
 // linked in; a program that does not use the registry (the batch command) calls it.
 void InstallProgramHooks();
 
-// What the programs do after each Load: reviews the names (jackknife/list_review.h),
+// What the programs do after each Load: reviews the names (review/list_review.h),
 // hands the review to Export as the list it works on, and shows a warning box with the
 // findings, if any.
 void ReviewLoadedList(const LoadedList& list);

@@ -11,8 +11,8 @@
 
 #include "gui/headless/headless_window_system.h"
 #include "gui/mainhg.h"
-#include "jackknife/list_review.h"
 #include "random/random.h"
+#include "review/list_review.h"
 #include "testing/test_support.h"
 #include "window/dropkit.h"
 

@@ -1,4 +1,4 @@
-#include "jackknife/list_review.h"
+#include "review/list_review.h"
 
 #include <fcntl.h>
 
@@ -94,28 +94,21 @@ std::optional<ListSource> ReadAlignmentAsList(const std::string& path) {
   return source;
 }
 
-std::vector<std::string> FindingLines(const std::string& file, const NameFindings& findings) {
-  std::vector<std::string> lines;
-  for (const std::string& finding : findings.first)
-    lines.push_back(EscapeForMessage(file) + ": " + finding);
-  if (findings.count > findings.first.size()) {
-    const std::size_t more = findings.count - findings.first.size();
-    lines.push_back(EscapeForMessage(file) + ": " + std::to_string(more) +
-                    (more == 1 ? " more finding" : " more findings"));
-  }
-  return lines;
+namespace {
+
+ListReview& ReviewInForce() {
+  static ListReview* review = new ListReview;
+  return *review;
 }
 
-void ShowFindings(const std::string& file, const std::string& path, const NameFindings& findings,
-                  bool strict) {
-  for (const std::string& line : FindingLines(file, findings)) {
-    Env::Current()->ConsoleErr(line + "\n");
-  }
-  if (strict && findings.count > 0) {
-    Raise(QuoteForMessage(path) + " has " + std::to_string(findings.count) +
-          (findings.count == 1 ? " finding" : " findings") +
-          " about its names and the strict check allows none; nothing was written");
-  }
+}  // namespace
+
+void SetLoadedListReview(ListReview review) {
+  ReviewInForce() = std::move(review);
+}
+
+const ListReview& LoadedListReview() {
+  return ReviewInForce();
 }
 
 }  // namespace dk

@@ -2,15 +2,15 @@
 // (blank lines, names listed twice, stray blanks, names a PHYLIP or NEXUS file cannot
 // hold unquoted, a last line without a line break). The programs show the findings and
 // keep the review for the commands that work on the loaded list (shell/registry.h).
-#ifndef DROPKIT_JACKKNIFE_LIST_REVIEW_H_
-#define DROPKIT_JACKKNIFE_LIST_REVIEW_H_
+#ifndef DROPKIT_REVIEW_LIST_REVIEW_H_
+#define DROPKIT_REVIEW_LIST_REVIEW_H_
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "jackknife/name_checks.h"
+#include "jackknife/name_checks.h"  // NameFindings
 #include "runtime/loaded_list.h"
 
 namespace dk {
@@ -34,15 +34,11 @@ std::string FindingsText(const ListReview& review);
 // no UTF-16 byte-order mark).
 std::optional<ListSource> ReadAlignmentAsList(const std::string& path);
 
-// The findings as they are shown: the first ones, each after the file's name
-// ("names.txt: line 4: blank line"), then how many more there are.
-std::vector<std::string> FindingLines(const std::string& file, const NameFindings& findings);
-
-// Shows the findings on Env::Current()->ConsoleErr, one line each after `file`
-// (FindingLines); with `strict`, any finding is then an error, raised naming `path`.
-void ShowFindings(const std::string& file, const std::string& path, const NameFindings& findings,
-                  bool strict);
+// The list the commands that work on the loaded list use: the review of the list loaded
+// last, which the program hands over after each Load (an empty path: none loaded).
+void SetLoadedListReview(ListReview review);
+const ListReview& LoadedListReview();
 
 }  // namespace dk
 
-#endif  // DROPKIT_JACKKNIFE_LIST_REVIEW_H_
+#endif  // DROPKIT_REVIEW_LIST_REVIEW_H_
