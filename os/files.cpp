@@ -57,9 +57,17 @@ const std::string& ProtectedInput() {
   return ProtectedPath();
 }
 
-std::string ReplacesNameListMessage(const std::string& list) {
-  return "The listing would replace its own name list " + QuoteForMessage(list) +
-         ": choose another output file";
+void RefuseProtectedInput(const std::string& target) {
+  const std::string& input = ProtectedInput();
+  if (input.empty()) return;
+  Env* env = Env::Current();
+  struct stat out {
+  }, in{};
+  if (env->Stat(target, &out) == 0 && S_ISREG(out.st_mode) && env->Stat(input, &in) == 0 &&
+      in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+    Raise("The listing would replace its own name list " + QuoteForMessage(input) +
+          ": choose another output file");
+  }
 }
 
 class WholeFileWriter::Impl {
@@ -85,13 +93,7 @@ class WholeFileWriter::Impl {
         RaiseFileError("Cannot write to", target_, rs);
     }
     if (exists_ && S_ISDIR(st.st_mode)) RaiseFileError("Cannot write to", target_, EISDIR);
-    // The name list loaded last is the user's input: a write never replaces it.
-    struct stat list {};
-    if (exists_ && S_ISREG(st.st_mode) && !ProtectedInput().empty() &&
-        env->Stat(ProtectedInput(), &list) == 0 && list.st_dev == st.st_dev &&
-        list.st_ino == st.st_ino) {
-      Raise(ReplacesNameListMessage(ProtectedInput()));
-    }
+    if (exists_) RefuseProtectedInput(target_);
     if (exists_ && !S_ISREG(st.st_mode)) {
       if (const int ro = env->Open(target_, O_WRONLY, 0, &fd_); ro < 0) {
         RaiseFileError("Cannot open", target_, ro);

@@ -32,13 +32,13 @@ namespace dk {
 std::string AbsolutePath(const std::string& name);
 
 // The user's input file (absolute; "" for none), which no write replaces: such a write
-// raises ReplacesNameListMessage(path).
+// is refused (RefuseProtectedInput).
 void SetProtectedInput(const std::string& path);
 const std::string& ProtectedInput();
 
-// The message of a write refused because it would replace the name list `list` (as the
-// user named it).
-std::string ReplacesNameListMessage(const std::string& list);
+// Raises "The listing would replace its own name list '<input>': ..." when `target` is
+// the protected input, directly or through a link; returns otherwise.
+void RefuseProtectedInput(const std::string& target);
 
 // What a bounded read takes: any file that can be read (pipes and devices too), or
 // only a regular file.

@@ -134,11 +134,7 @@ std::string ListingTarget(const Options& opt) {
               dk::QuoteForMessage(folder) + " " +
               (r < 0 ? std::string("cannot be used: ") + dk::ErrnoText(r) : "is not a folder"));
   }
-  struct stat in {};
-  if (exists && S_ISREG(out.st_mode) && env->Stat(opt.input, &in) == 0 && in.st_dev == out.st_dev &&
-      in.st_ino == out.st_ino) {
-    dk::Raise(dk::ReplacesNameListMessage(opt.input));
-  }
+  dk::RefuseProtectedInput(target);
   return target;
 }
 
@@ -473,6 +469,8 @@ int main(int argc, char** argv) {
         dk::Raise("Cannot write to standard output: it is closed");
       }
     }
+    // No output replaces the input, whichever path writes it.
+    dk::SetProtectedInput(Absolute(opt.input, "input"));
     if (IsPlainListing(opt)) {
       RunBatch(opt);
     } else {
