@@ -1,6 +1,7 @@
 #include "export/export.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -152,10 +153,14 @@ std::vector<std::size_t> RowsOfNames(const TaxonList& list, const TaxonList& ali
         ". Names must match exactly, letter case and blanks included.");
 }
 
-// Refuses a folder that holds anything: Export never replaces a file.
+// Refuses a folder that holds anything: Export never replaces a file. A folder that does
+// not exist yet counts as empty: it is made once every file is written, as the batch
+// makes its output folder.
 void RequireEmptyFolder(const std::string& folder) {
   std::vector<std::string> entries;
-  if (const int r = Env::Current()->ListDir(folder, &entries); r < 0) {
+  const int r = Env::Current()->ListDir(folder, &entries);
+  if (r == -ENOENT) return;
+  if (r < 0) {
     Raise("Cannot use the folder " + QuoteForMessage(folder) + ": " + ErrnoText(r) + ".");
   }
   if (entries.empty()) return;

@@ -480,6 +480,18 @@ TEST_F(ExportTest, AFolderThatIsNotEmptyIsRefusedAndLeftAlone) {
   EXPECT_EQ(CurrentRandomState().drawn, 0u) << "nothing was drawn";
 }
 
+TEST_F(ExportTest, AFolderNotYetMadeIsMadeOnceEveryFileIsWritten) {
+  WriteAlignment(kTaxa);
+  LoadList(kSixNames);
+  SetCounts("1", "2");
+  ui().CancelProgressAfter(1);
+  EXPECT_EQ(ExportFails("aln.fasta", "fresh"), "Export cancelled.");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("fresh")));
+  ui().CancelProgressAfter(-1);
+  Export("aln.fasta", "fresh");
+  EXPECT_EQ(FilesIn("fresh").size(), 4u);
+}
+
 TEST_F(ExportTest, CancelledDialogsEndTheCommandQuietly) {
   WriteAlignment(kTaxa);
   LoadList(kSixNames);
