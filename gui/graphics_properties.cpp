@@ -103,6 +103,9 @@ std::vector<Property> DefaultProperties(std::string_view type, const Rgb& backgr
     add(GeometryProperty("OuterPosition", Computed::kFigureOuter));
     add(Choice("ActivePositionProperty", kPositionProperties, "outerposition"));
     add(Choice("Resize", kOnOff, "on"));
+    // The button a file dropped on the window presses, its open dialog answered with the
+    // file: its Tag.
+    add(Data("DropButton", Check::kText, Value::EmptyText()));
   } else if (type == "uicontrol") {
     add(Choice("Style", kStyles, "pushbutton"));
     add(Data("String", Check::kTextOrCell, Value::EmptyText()));
@@ -122,6 +125,8 @@ std::vector<Property> DefaultProperties(std::string_view type, const Rgb& backgr
     add(Data("PlaceholderString", Check::kText, Value::EmptyText()));
     // An edit box's button that Enter presses after the box's own callback: its Tag.
     add(Data("EnterButton", Check::kText, Value::EmptyText()));
+    // "on": a box whose text the window keeps between runs of the program.
+    add(Choice("Remember", kOnOff, "off"));
   }
   return props;
 }

@@ -12,13 +12,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <QWindow>
 
 #include <filesystem>
 #include <functional>
@@ -84,6 +89,26 @@ void AnswerQuestion(QMessageBox::StandardButton button, QString* text) {
   });
 }
 
+// Drags `file` over `window` to `at` (window coordinates) and drops it there if the
+// window takes it, as a file manager does. Answers whether the window took the drop.
+bool DropFile(QWidget* window, const std::string& file, QPoint at) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(Q(file))});
+  QWindow* handle = window->windowHandle();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(handle, &enter);
+  QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(handle, &move);
+  if (!move.isAccepted()) {
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(handle, &leave);
+    return false;
+  }
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(handle, &drop);
+  return drop.isAccepted();
+}
+
 // Runs the whole program, from the graphics main to its exit status, in real (offscreen)
 // windows. The test's script plays the person inside the event loop once the window is
 // open; then every window still open is closed, which ends the program.
@@ -95,6 +120,7 @@ class QtProgramTest : public ::testing::Test {
     WriteFile(dir.file("names.txt"), names);
     ResetRandomToEntropy();          // no seed in force
     ReviewLoadedList(LoadedList{});  // and no list loaded, whatever ran before
+    QSettings().clear();             // nor anything kept from an earlier run
   }
 
   int RunProgram(const std::function<void()>& script) {
@@ -384,7 +410,8 @@ TEST_F(QtProgramTest, CancellingLongWorkLeavesTheOutBoxAlone) {
         EXPECT_EQ(progress->windowTitle(), "Show");
         EXPECT_EQ(progress->windowModality(), Qt::WindowModal);
         EXPECT_EQ(progress->minimumDuration(), 500);
-        EXPECT_EQ(progress->maximum(), 50);   // one step a group
+        EXPECT_EQ(progress->maximum(), 50);  // one step a group
+        EXPECT_EQ(progress->findChild<QProgressBar*>()->accessibleName(), "Show progress");
         EXPECT_FALSE(progress->isVisible());  // work this short shows no dialog
         // While the work runs, no other command starts, and closing the window asks
         // first: No keeps it open.
@@ -670,6 +697,47 @@ TEST_F(QtProgramTest, ClosingTheWindowEndsTheProgramAndReleasesEveryModule) {
   for (QWidget* w : QApplication::topLevelWidgets()) {
     EXPECT_FALSE(w->property(kQtHandleProperty).isValid()) << w->metaObject()->className();
   }
+}
+
+TEST_F(QtProgramTest, AFileDroppedOnTheWindowLoadsAsLoadDoesButACountBoxTakesNone) {
+  const int status = RunProgram([&] {
+    QWidget* window = user::FigureWindows().at(0);
+    const QPoint num = user::Control("NumBox")->geometry().center();
+    EXPECT_FALSE(DropFile(window, dir.file("names.txt"), num));
+    EXPECT_EQ(user::TextOf("NumBox"), "3");
+    EXPECT_EQ(user::TextOf("OutBox"), kWelcome);
+    // On the listing box, as anywhere else on the window: no dialog is shown.
+    EXPECT_TRUE(
+        DropFile(window, dir.file("names.txt"), user::Control("OutBox")->geometry().center()));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] { return user::TextOf("OutBox") == "File names.txt loaded with 10 names"; }, 10000));
+    WriteFile(dir.file("more.txt"), "a\nb\n");
+    EXPECT_TRUE(DropFile(window, dir.file("more.txt"), QPoint(5, 5)));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] { return user::TextOf("OutBox") == "File more.txt loaded with 2 names"; }, 10000));
+  });
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(QtProgramTest, TheCountsAndTheLastFolderAreKeptBetweenRuns) {
+  ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+  EXPECT_EQ(RunProgram([&] {
+              ASSERT_TRUE(user::TypeInto("NumBox", "4"));
+              ASSERT_TRUE(user::TypeInto("RepBox", "7"));
+              LoadNames();
+            }),
+            0);
+  ASSERT_EQ(::chdir("/"), 0);
+  const QString folder = QDir(Q(dir.path())).canonicalPath();
+  EXPECT_EQ(RunProgram([&] {
+              EXPECT_EQ(user::TextOf("NumBox"), "4");
+              EXPECT_EQ(Get(Tagged("RepBox"), "String").utf8(), "7");
+              user::AnswerFileDialog("", [&](QFileDialog* dialog) {
+                EXPECT_EQ(dialog->directory().canonicalPath(), folder);
+              });
+              ASSERT_TRUE(user::Press("LoadButton"));
+            }),
+            0);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
@@ -55,6 +57,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The picture shows the window as it first opens, and leaves the user's settings alone.
+  const QTemporaryDir settings;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
   int qt_argc = 1;
   char* qt_argv[] = {argv[0], nullptr};
   std::unique_ptr<dk::WindowSystem> ws = dk::MakeQtWindowSystem(qt_argc, qt_argv);

@@ -3,24 +3,32 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -297,9 +305,29 @@ struct Shown {
   bool edited = false;        // a box typed into since its edit last finished
 };
 
+// A file dialog whose folder choice may name a folder that does not exist yet, in one that
+// does: the command that asked makes it.
+class FileDialog final : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+
+ protected:
+  void accept() override {
+    const QStringList files = selectedFiles();
+    if (fileMode() == QFileDialog::Directory && files.size() == 1) {
+      const QFileInfo folder(files.constFirst());
+      if (!folder.exists() && folder.dir().exists()) {
+        QDialog::accept();
+        return;
+      }
+    }
+    QFileDialog::accept();
+  }
+};
+
 class QtWindowSystem;
 
-// A figure's window: reports closing, moves and resizes.
+// A figure's window: reports closing, moves, resizes and a file dropped on it.
 class FigureWindow final : public QWidget {
  public:
   FigureWindow(QtWindowSystem& ws, double handle) : ws_(ws), handle_(handle) {}
@@ -308,6 +336,9 @@ class FigureWindow final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QtWindowSystem& ws_;
@@ -410,6 +441,9 @@ class QtWindowSystem final : public WindowSystem {
   void Typed(double control, const QString& text);
   void EditFinished(double control, bool enter);
   void Activated(double control);
+  // A file dropped on the figure's window presses its "DropButton", whose open dialog
+  // the file answers.
+  void FileDropped(double figure, const QString& path);
 
  private:
   GraphicsHost& host() const;
@@ -436,6 +470,7 @@ class QtWindowSystem final : public WindowSystem {
   void ShowFigureOrNot(double figure, Shown& s, const Value& visible);
   void SetTitle(double figure, Shown& s, const Value& name);
   void SetWindowColour(double figure, Shown& s, const Value& rgb);
+  void SetDropButton(double figure, Shown& s, const Value& tag);
   // Controls.
   void PlaceControlNow(double control, Shown& s, const Value& value);
   void ShowControlOrNot(double control, Shown& s, const Value& visible);
@@ -459,11 +494,16 @@ class QtWindowSystem final : public WindowSystem {
   void Relabel(double figure);
   void OrderTabs(double figure);
   void KeepMinimum(double figure);
+  QSize Room(QWidget* window);
   void ShowPendingFigures();
   void ShowFigure(double figure);
   QWidget* WidgetOf(double handle) const;
   QWidget* CurrentFigureWindow() const;
   bool AnyFigureLeft() const;
+  // The settings key of a box whose text is kept between runs ("Remember" is "on"):
+  // the figure's name and the box's Tag; empty for any other control.
+  QString RememberedKey(double control) const;
+  void RememberTexts(double figure);
 
   std::unique_ptr<QApplication> own_app_;  // first: outlives every widget
   GraphicsHost* host_ = nullptr;
@@ -482,6 +522,8 @@ class QtWindowSystem final : public WindowSystem {
   int placing_ = 0;       // geometry from the model is being applied
   int event_loops_ = 0;   // inside RunEventLoop
   FrameSize frame_;       // as last measured on a shown window
+  std::optional<std::string> dropped_file_;  // answers the next open dialog
+  bool chosen_this_run_ = false;             // a file dialog has been answered
 };
 
 // ---- Widgets
@@ -500,6 +542,43 @@ void FigureWindow::resizeEvent(QResizeEvent* event) {
   ws_.FigurePlaced(handle_, true);
 }
 
+// A file dropped on the window: one local file, over the window itself or a control
+// that takes no text (a label, a button, a box that is read, not changed). Nothing else
+// is taken.
+std::optional<QString> DroppedFile(QWidget* window, const QDropEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+  const QUrl url = data->urls().constFirst();
+  if (!url.isLocalFile() || !QFileInfo(url.toLocalFile()).isFile()) return std::nullopt;
+  for (QWidget* w = window->childAt(event->position().toPoint()); w != nullptr && w != window;
+       w = w->parentWidget()) {
+    if (qobject_cast<QLineEdit*>(w) != nullptr) return std::nullopt;
+    if (auto* box = qobject_cast<QPlainTextEdit*>(w); box != nullptr && !box->isReadOnly())
+      return std::nullopt;
+  }
+  return url.toLocalFile();
+}
+
+void FigureWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (DroppedFile(this, event)) event->acceptProposedAction();
+}
+
+void FigureWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (DroppedFile(this, event)) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void FigureWindow::dropEvent(QDropEvent* event) {
+  const std::optional<QString> path = DroppedFile(this, event);
+  if (!path) return;
+  event->acceptProposedAction();
+  // Loaded once the drop is over, so the program the file came from need not wait.
+  QTimer::singleShot(0, this, [this, file = *path] { ws_.FileDropped(handle_, file); });
+}
+
 // ---- Life
 
 QtWindowSystem::QtWindowSystem(int& argc, char** argv) {
@@ -513,6 +592,10 @@ QtWindowSystem::QtWindowSystem(int& argc, char** argv) {
   // The program ends when its last figure closes, not when its last window does: a
   // message box left open must not keep it running, nor closing one end it.
   QApplication::setQuitOnLastWindowClosed(false);
+  // Where the texts kept between runs and the last folder are stored (QSettings).
+  if (QCoreApplication::organizationName().isEmpty()) {
+    QCoreApplication::setOrganizationName(QStringLiteral("Dropkit"));
+  }
 }
 
 QtWindowSystem::~QtWindowSystem() {
@@ -566,6 +649,9 @@ void QtWindowSystem::MakeFigure(double handle) {
   for (const char* property : {"Name", "Color", "Position"}) {
     Apply(handle, property, host().Get(handle, property));
   }
+  if (const std::optional<Value> drop = host().TryGet(handle, "DropButton")) {
+    Apply(handle, "DropButton", *drop);
+  }
   // Shown once the program has put everything in it and first waits for the user, so
   // the window does not appear empty and then fill.
   shown_[handle].pending_show = host().Get(handle, "Visible").utf8() == "on";
@@ -593,6 +679,7 @@ void QtWindowSystem::MakeControl(double handle, double parent) {
     }
     case Kind::kLineBox: {
       auto* line = new QLineEdit(parent_widget);
+      line->setAcceptDrops(false);  // a dropped file or text is no count
       // Every change the program did not make is the user's: typing, pasting, undo, and
       // text set through the accessibility interface (a screen reader, voice input).
       QObject::connect(line, &QLineEdit::textChanged, line,
@@ -639,6 +726,15 @@ void QtWindowSystem::MakeControl(double handle, double parent) {
       Apply(handle, property, *value);
     }
   }
+  // A box kept between runs shows what it held when the window last closed, as if typed.
+  if (const QString key = RememberedKey(handle); !key.isEmpty()) {
+    const QVariant kept = QSettings().value(key);
+    if (kept.isValid()) {
+      const Value text = Value::Text(ToUtf8(kept.toString()));
+      host().UserChanged(handle, "String", text);
+      Apply(handle, "String", text);
+    }
+  }
   w->setVisible(host().Get(handle, "Visible").utf8() == "on");
 }
 
@@ -682,6 +778,7 @@ const QtWindowSystem::PropertyHandler QtWindowSystem::kFigureHandlers[] = {
     {"Visible", &QtWindowSystem::ShowFigureOrNot},
     {"Name", &QtWindowSystem::SetTitle},
     {"Color", &QtWindowSystem::SetWindowColour},
+    {"DropButton", &QtWindowSystem::SetDropButton},
 };
 
 const QtWindowSystem::PropertyHandler QtWindowSystem::kControlHandlers[] = {
@@ -737,6 +834,10 @@ void QtWindowSystem::SetTitle(double figure, Shown& s, const Value& name) {
 
 void QtWindowSystem::SetWindowColour(double /*figure*/, Shown& s, const Value& rgb) {
   SetColour(s.widget, QPalette::Window, rgb);
+}
+
+void QtWindowSystem::SetDropButton(double /*figure*/, Shown& s, const Value& tag) {
+  s.widget->setAcceptDrops(!tag.empty());
 }
 
 // ---- Controls
@@ -828,6 +929,9 @@ void QtWindowSystem::SetEnable(double /*control*/, Shown& s, const Value& value)
       auto* box = static_cast<QPlainTextEdit*>(w);
       w->setEnabled(mode != "off");
       box->setReadOnly(mode != "on");
+      // A box that is only read passes a dropped file on to its window.
+      box->setAcceptDrops(mode == "on");
+      box->viewport()->setAcceptDrops(mode == "on");
       if (mode != "on") {
         box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
       }
@@ -854,8 +958,10 @@ void QtWindowSystem::SetFontSize(double /*control*/, Shown& s, const Value& poin
 
 void QtWindowSystem::PlaceFigure(double figure) {
   QWidget* w = WidgetOf(figure);
-  const QRect place = ScreenToQt(host().PixelRect(figure, "Position"));
+  const QRect wanted = ScreenToQt(host().PixelRect(figure, "Position"));
   const bool fixed = host().Get(figure, "Resize").utf8() == "off";
+  QRect place = wanted;
+  if (!fixed) place.setSize(place.size().boundedTo(Room(w)));  // no larger than the screen
   {
     const ScopedCount placing(placing_);
     if (fixed) {
@@ -866,8 +972,9 @@ void QtWindowSystem::PlaceFigure(double figure) {
     }
     w->setGeometry(place);
   }
-  // A window kept from getting smaller than its controls need tells the model its size.
-  if (w->size() != place.size()) FigurePlaced(figure, false);
+  // A window kept from getting smaller than its controls need, or larger than the screen,
+  // tells the model its size.
+  if (w->size() != wanted.size()) FigurePlaced(figure, false);
   LayOut(figure);
 }
 
@@ -894,13 +1001,26 @@ void QtWindowSystem::ControlsPlaced(double figure) {
   KeepMinimum(figure);
 }
 
+// The most room a window's drawing area has on its screen: the screen's available area
+// less the window's frame.
+QSize QtWindowSystem::Room(QWidget* window) {
+  const QScreen* screen = window->screen();
+  if (screen == nullptr) return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+  const FrameSize frame = WindowFrame();
+  const QSize room = screen->availableGeometry().size() -
+                     QSize(Pixels(frame.left + frame.right), Pixels(frame.top + frame.bottom));
+  return room.expandedTo(QSize(1, 1));
+}
+
 // A window that resizes never gets so small that a control stretching with it shrinks
-// below the place it was given.
+// below the place it was given, unless the screen is smaller still (a small screen, a
+// large scale): then it fits the screen, and the stretching controls give up the room,
+// so that every control stays in reach.
 void QtWindowSystem::KeepMinimum(double figure) {
   QWidget* w = WidgetOf(figure);
   if (w == nullptr || host().Get(figure, "Resize").utf8() == "off") return;
   const Size least = host().MinimumArea(figure);
-  w->setMinimumSize(Pixels(least.width), Pixels(least.height));
+  w->setMinimumSize(QSize(Pixels(least.width), Pixels(least.height)).boundedTo(Room(w)));
 }
 
 // A box's accessible name is the label a person reads beside it: the nearest "text"
@@ -1025,6 +1145,7 @@ void QtWindowSystem::FigureClosing(double figure, QCloseEvent* event) {
     }
     return;
   }
+  RememberTexts(figure);
   bool closed = false;
   Guarded([&] {
     host().UserClosed(figure);
@@ -1062,14 +1183,33 @@ void QtWindowSystem::EditFinished(double control, bool enter) {
 }
 
 // One command at a time: a press while another callback or long work runs (a box
-// losing the focus to a dialog, a click let through while painting) is ignored.
+// losing the focus to a dialog, a click let through while painting) is ignored, and so
+// is one while a modal window is open, whatever its route (a click made by a program, an
+// accessibility action).
 void QtWindowSystem::Activated(double control) {
-  if (host_ == nullptr || !shown_.contains(control) || activations_ > 0 || progress_depth_ > 0)
+  if (host_ == nullptr || !shown_.contains(control) || activations_ > 0 || progress_depth_ > 0 ||
+      QApplication::activeModalWidget() != nullptr)
     return;
   const ScopedCount running(activations_);
   Guarded([&] {
     if (host().IsLive(control)) host().UserActivated(control);
   });
+}
+
+void QtWindowSystem::FileDropped(double figure, const QString& path) {
+  if (host_ == nullptr || !host().IsLive(figure)) return;
+  const std::optional<Value> tag = host().TryGet(figure, "DropButton");
+  if (!tag || tag->empty()) return;
+  for (const auto& [handle, shown] : shown_) {
+    if (shown.kind != Kind::kButton || shown.figure != figure ||
+        shown.widget->objectName() != ToQString(tag->utf8()))
+      continue;
+    if (!shown.widget->isEnabled() || !shown.widget->isVisible()) return;
+    dropped_file_ = ToUtf8(path);
+    Activated(handle);
+    dropped_file_.reset();  // not asked for: the press did nothing
+    return;
+  }
 }
 
 // ---- Screen facts
@@ -1150,9 +1290,17 @@ void QtWindowSystem::ShowFigure(double figure) {
 }
 
 std::optional<std::string> QtWindowSystem::ShowFileDialog(const FileDialogRequest& request) {
+  if (request.kind == FileDialogKind::kOpen && dropped_file_) {
+    return std::exchange(dropped_file_, std::nullopt);
+  }
   ShowPendingFigures();
-  const QPointer<QFileDialog> dialog = new QFileDialog(
-      CurrentFigureWindow(), ToQString(request.title), ToQString(request.start_folder));
+  // The first dialog of a run starts in the folder last chosen in an earlier run.
+  QSettings settings;
+  QString start = ToQString(request.start_folder);
+  const QString last = settings.value(QStringLiteral("lastFolder")).toString();
+  if (!chosen_this_run_ && !last.isEmpty() && QFileInfo(last).isDir()) start = last;
+  const QPointer<QFileDialog> dialog =
+      new FileDialog(CurrentFigureWindow(), ToQString(request.title), start);
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   if (request.kind == FileDialogKind::kFolder) {
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
@@ -1171,7 +1319,10 @@ std::optional<std::string> QtWindowSystem::ShowFileDialog(const FileDialogReques
   const int result = dialog->exec();
   std::optional<std::string> answer;
   if (dialog && result == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
-    answer = ToUtf8(dialog->selectedFiles().constFirst());
+    const QString chosen = dialog->selectedFiles().constFirst();
+    answer = ToUtf8(chosen);
+    chosen_this_run_ = true;
+    settings.setValue(QStringLiteral("lastFolder"), QFileInfo(chosen).absolutePath());
   }
   delete dialog.data();
   return answer;
@@ -1217,12 +1368,16 @@ void QtWindowSystem::BeginProgress(std::string_view title, double total) {
   ShowPendingFigures();
   progress_total_ = total;
   progress_scale_ = total > kProgressRange ? kProgressRange / total : 1;
-  // A total of 0 (unknown) makes a busy bar.
-  progress_ = new QProgressDialog(ProgressText(0, total), QStringLiteral("Cancel"), 0,
-                                  total > 0 ? static_cast<int>(total * progress_scale_) : 0,
-                                  CurrentFigureWindow());
+  progress_ = new QProgressDialog(CurrentFigureWindow());
   progress_title_ = ToQString(title);
   progress_->setWindowTitle(progress_title_);
+  progress_->setLabelText(ProgressText(0, total));
+  progress_->setCancelButtonText(QStringLiteral("Cancel"));
+  auto* bar = new QProgressBar(progress_);
+  bar->setAccessibleName(QStringLiteral("%1 progress").arg(progress_title_));
+  progress_->setBar(bar);
+  // A total of 0 (unknown) makes a busy bar.
+  progress_->setRange(0, total > 0 ? static_cast<int>(total * progress_scale_) : 0);
   progress_->setWindowModality(Qt::WindowModal);
   progress_->setAutoClose(false);
   progress_->setAutoReset(false);
@@ -1279,6 +1434,25 @@ QWidget* QtWindowSystem::CurrentFigureWindow() const {
   const std::optional<Value> current = host_->TryGet(0, "CurrentFigure");
   return current && current->is_numeric() && !current->empty() ? WidgetOf(current->num(0))
                                                                : nullptr;
+}
+
+QString QtWindowSystem::RememberedKey(double control) const {
+  const auto it = shown_.find(control);
+  if (it == shown_.end() || it->second.kind != Kind::kLineBox) return {};
+  const std::optional<Value> remember = host().TryGet(control, "Remember");
+  if (!remember || remember->utf8() != "on") return {};
+  return ToQString(host().Get(it->second.figure, "Name").utf8()) + QLatin1Char('/') +
+         ToQString(host().Get(control, "Tag").utf8());
+}
+
+void QtWindowSystem::RememberTexts(double figure) {
+  QSettings settings;
+  for (const auto& [handle, s] : shown_) {
+    if (s.figure != figure || !s.widget) continue;
+    if (const QString key = RememberedKey(handle); !key.isEmpty()) {
+      settings.setValue(key, static_cast<QLineEdit*>(s.widget.data())->text());
+    }
+  }
 }
 
 bool QtWindowSystem::AnyFigureLeft() const {

@@ -15,7 +15,15 @@
 // box it names. Tab goes through the controls row by row from the top, each row from the
 // left. Boxes show their "PlaceholderString" while empty. File dialogs offer the
 // request's filter choices; folder dialogs show folders only. Long work shows a
-// cancellable, window-modal progress dialog once it has lasted half a second.
+// cancellable, window-modal progress dialog once it has lasted half a second, its bar
+// named "<title> progress". A folder dialog takes the name of a folder yet to be made.
+// While a modal window is open, no control's callback runs, whatever the route.
+//
+// A file dropped on a window presses its figure's "DropButton" and answers that press's
+// open dialog. Boxes whose "Remember" is "on" keep their text between runs, and the
+// first file dialog of a run starts in the folder last chosen (QSettings, under the
+// application's organization name, "Dropkit" unless the process set one). A window that
+// resizes is never made larger, nor kept larger, than its screen's available area.
 //
 // Nothing the model raises passes into Qt: errors met while handling an event are
 // shown on standard error and in an error message box.

@@ -373,6 +373,29 @@ TEST_F(QtOnAnyHost, AWindowThatResizesKeepsTheSmallestSizeItsControlsNeed) {
   host_.Set(*ws_, 1, "Resize", Value::Text("off"));
   EXPECT_EQ(Window()->minimumSize(), QSize(300, 200));
   EXPECT_EQ(Window()->maximumSize(), QSize(300, 200));
+  // Never more than the screen holds (a small screen, a large scale): the window fits it.
+  host_.minimum = {5000, 5000};
+  host_.Set(*ws_, 1, "Resize", Value::Text("on"));
+  const QSize room = Window()->screen()->availableGeometry().size();
+  EXPECT_LE(Window()->minimumWidth(), room.width());
+  EXPECT_LE(Window()->minimumHeight(), room.height());
+}
+
+TEST_F(QtOnAnyHost, WhileAModalWindowIsOpenNoRouteActivatesAControl) {
+  auto* go = Child<QPushButton>("GoButton");
+  user::WhenModal([&](QWidget* modal) {
+    QAccessible::queryAccessibleInterface(go)->actionInterface()->doAction(
+        QAccessibleActionInterface::pressAction());
+    go->click();
+    QTest::keyClick(Child<QLineEdit>("NumBox"), Qt::Key_Return);
+    static_cast<QDialog*>(modal)->done(0);
+    return true;
+  });
+  QMessageBox box(QMessageBox::Warning, "Warning", "Wait", QMessageBox::Ok, Window());
+  box.exec();
+  EXPECT_EQ(host_.log, std::vector<std::string>{});
+  go->click();
+  EXPECT_EQ(host_.log, std::vector<std::string>{"activate GoButton"});
 }
 
 TEST_F(QtOnAnyHost, FileDialogsOfferEachChoiceAndFolderDialogsOnlyFolders) {
@@ -402,6 +425,10 @@ TEST_F(QtOnAnyHost, FileDialogsOfferEachChoiceAndFolderDialogsOnlyFolders) {
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
   });
   EXPECT_EQ(ws_->ShowFileDialog(request), dir.file("run"));
+  // A new folder's name is taken; the command that asked makes the folder.
+  user::AnswerFileDialog(test::Q(dir.file("new")));
+  EXPECT_EQ(ws_->ShowFileDialog(request), dir.file("new"));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("new")));
   user::AnswerFileDialog(QString());
   EXPECT_EQ(ws_->ShowFileDialog(request), std::nullopt);
 }
