@@ -196,27 +196,6 @@ Design Draw(std::size_t list_size, const TaxonList& alignment, const std::vector
   return design;
 }
 
-Provenance WindowProvenance(const WindowContext& window, const TaxonList& list,
-                            const TaxonList& alignment, std::uint64_t draws_before) {
-  Provenance p;
-  p.program = "dropkit";
-  p.version = DROPKIT_VERSION;
-  p.window = window.boxes;
-  p.input_file = alignment.file;
-  p.input_size = alignment.size;
-  p.input_sha256 = alignment.sha256;
-  p.input_format = DesignFormatName(alignment.format);
-  p.names_list = FileRecord{list.file, list.size, list.sha256};
-  p.seed = window.seed;
-  p.seed_source = !window.seed        ? SeedSource::kNone
-                  : window.seed_drawn ? SeedSource::kEntropy
-                                      : SeedSource::kWindow;
-  p.draws_before = draws_before;
-  const LocalTime now = Env::Current()->Now();
-  p.created = IsoDateTime(now, LocalZoneOffset(now));
-  return p;
-}
-
 void Mexport() {
   LocalFunctionScope scope(&local_function_table_export);
   const ListReview& review = LoadedListReview();
@@ -268,8 +247,9 @@ void Mexport() {
   what.input = alignment.file;
   what.design = &design;
   what.groups_tsv = GroupsTsv(alignment.names, design);
-  what.dropkit_json =
-      DesignJson(alignment.names, design, WindowProvenance(window, list, alignment, draws_before));
+  Provenance provenance = WindowProvenance(window, DROPKIT_VERSION, alignment, draws_before);
+  provenance.names_list = FileRecord{list.file, list.size, list.sha256};
+  what.dropkit_json = DesignJson(alignment.names, design, provenance);
   what.progress = [&](std::size_t g) { progress.Step(static_cast<double>(g)); };
   WritePrunedFolder(folder, what);
 

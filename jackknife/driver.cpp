@@ -98,14 +98,7 @@ Design DesignAsAsked(const JackknifeOptions& o, std::size_t list_size,
 Design Draw(const JackknifeOptions& o, const TaxonList& taxa, std::vector<std::size_t> kept,
             Provenance* provenance) {
   const std::size_t n = taxa.names.size();
-  if (o.window) {
-    provenance->seed = o.window->seed;
-    provenance->seed_source = !o.window->seed        ? SeedSource::kNone
-                              : o.window->seed_drawn ? SeedSource::kEntropy
-                                                     : SeedSource::kWindow;
-    provenance->draws_before = CurrentRandomState().drawn;
-    return DesignAsAsked(o, n, std::move(kept));
-  }
+  if (o.window) return DesignAsAsked(o, n, std::move(kept));  // the seed is the window's
   if (!Draws(o.draw)) {  // no draws: a seed only says what was asked
     provenance->seed = o.seed;
     provenance->seed_source = o.seed ? SeedSource::kOption : SeedSource::kNone;
@@ -126,6 +119,21 @@ Design Draw(const JackknifeOptions& o, const TaxonList& taxa, std::vector<std::s
   return design;
 }
 
+// What every design records: the program, its version, the input file and the moment.
+Provenance InputProvenance(std::string program, const std::string& version, const TaxonList& input,
+                           const ZoneOffsetFunction& zone_offset) {
+  Provenance p;
+  p.program = std::move(program);
+  p.version = version;
+  p.input_file = input.file;
+  p.input_size = input.size;
+  p.input_sha256 = input.sha256;
+  p.input_format = DesignFormatName(input.format);
+  const LocalTime now = Env::Current()->Now();
+  p.created = IsoDateTime(now, zone_offset ? zone_offset(now) : LocalZoneOffset(now));
+  return p;
+}
+
 void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeRun& run) {
   PrunedFolder what;
   what.alignment = &*run.taxa.alignment;
@@ -139,6 +147,19 @@ void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeR
 }
 
 }  // namespace
+
+Provenance WindowProvenance(const WindowContext& window, const std::string& version,
+                            const TaxonList& input, std::uint64_t draws_before,
+                            const ZoneOffsetFunction& zone_offset) {
+  Provenance p = InputProvenance("dropkit", version, input, zone_offset);
+  p.window = window.boxes;
+  p.seed = window.seed;
+  p.seed_source = !window.seed        ? SeedSource::kNone
+                  : window.seed_drawn ? SeedSource::kEntropy
+                                      : SeedSource::kWindow;
+  p.draws_before = draws_before;
+  return p;
+}
 
 JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
   CheckDestinations(o);
@@ -155,20 +176,15 @@ JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
                CheckNames(run.taxa.lines, run.taxa.alignment ? "taxon" : "line"), o.strict);
   std::vector<std::size_t> kept = KeptPositions(run.taxa.names, KeptNames(o), o.input);
 
+  if (o.window) {
+    run.provenance =
+        WindowProvenance(*o.window, o.version, run.taxa, CurrentRandomState().drawn, o.zone_offset);
+  } else {
+    run.provenance = InputProvenance("dropkit-batch", o.version, run.taxa, o.zone_offset);
+    run.provenance.command = o.argv;
+  }
   Provenance& p = run.provenance;
   run.design = Draw(o, run.taxa, std::move(kept), &p);
-  p.version = o.version;
-  if (o.window) {
-    p.program = "dropkit";
-    p.window = o.window->boxes;
-  } else {
-    p.program = "dropkit-batch";
-    p.command = o.argv;
-  }
-  p.input_file = run.taxa.file;
-  p.input_size = run.taxa.size;
-  p.input_sha256 = run.taxa.sha256;
-  p.input_format = DesignFormatName(run.taxa.format);
   if (!o.prune_to.empty() && !o.jobs.empty()) {
     const std::string extension =
         std::string(PrunedExtension(run.taxa.alignment->format)) + (o.gzip ? ".gz" : "");
@@ -177,8 +193,6 @@ JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
     jobs.reference = kReferenceLabel + extension;
     jobs.tree_name = o.tree_name.empty() ? TreeName(jobs.command_template, extension) : o.tree_name;
   }
-  const LocalTime now = Env::Current()->Now();
-  p.created = IsoDateTime(now, o.zone_offset ? o.zone_offset(now) : LocalZoneOffset(now));
   return run;
 }
 

@@ -69,6 +69,14 @@ struct JackknifeOptions {
   ZoneOffsetFunction zone_offset;  // empty: LocalZoneOffset
 };
 
+// What a design drawn in the window records: the program "dropkit", `version`, the
+// window's boxes, the seed in force and the groups drawn since it (`draws_before`), the
+// input file and the moment (now, with the offset `zone_offset` gives; LocalZoneOffset
+// when empty).
+Provenance WindowProvenance(const WindowContext& window, const std::string& version,
+                            const TaxonList& input, std::uint64_t draws_before,
+                            const ZoneOffsetFunction& zone_offset = {});
+
 // A design drawn and ready to write.
 struct JackknifeRun {
   TaxonList taxa;
