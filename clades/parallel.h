@@ -6,8 +6,9 @@
 
 namespace dk::clades {
 
-// The number of threads for `count` pieces of clade work (os/parallel.h): at most
-// the machine's hardware threads, at most 8, at most `count`, at least 1.
+// The number of threads for `count` pieces of clade work (os/parallel.h): as many as
+// DROPKIT_THREADS says, else the processors but at most 8 (os/thread_count.h); at most
+// `count`, at least 1. Raises as ThreadCount does for a bad DROPKIT_THREADS.
 unsigned WorkerCount(std::size_t count);
 
 }  // namespace dk::clades

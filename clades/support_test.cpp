@@ -52,6 +52,21 @@ TEST(Support, CountsTheWorkedExampleOfTheDocs) {
   EXPECT_EQ(OutcomesTable(r), "taxa\t1\t2\nC,D\t0\t1\nE,F\t1\t\nC,D,E,F\t\t1\n");
 }
 
+TEST(Support, DropkitThreadsSetsTheThreadsAndNoResult) {
+  SupportInput in = Input({{1}, {4, 5}, {0}, {2}}, {"((A,C),D,(E,F));", "((A,B),C,D);",
+                                                    "(B,(C,D),(E,F));", "(A,B,(D,(E,F)));"});
+  std::string tables[2];
+  for (int k = 0; k < 2; ++k) {
+    dk::test::TestEnv env;
+    env.variables["DROPKIT_THREADS"] = k == 0 ? "1" : "3";
+    tables[k] = OutcomesTable(ComputeSupport(in)) + SupportTable(ComputeSupport(in));
+  }
+  EXPECT_EQ(tables[0], tables[1]);
+  dk::test::TestEnv env;
+  env.variables["DROPKIT_THREADS"] = "0";
+  EXPECT_NE(ErrorOf([&] { ComputeSupport(in); }).find("DROPKIT_THREADS"), std::string::npos);
+}
+
 TEST(Support, ABranchAtOrBelowTheCollapseLengthIsNoCladeInAnyTree) {
   SupportInput in = Input({{0}, {1}}, {"((B,C):0,D,(E,F):1);", "((A,C):1,D,(E,F):1e-9);"});
   in.reference = Parse("((A,B):0.5,(C,D):1e-6,(E,F):2e-6);", "ref.tre");
