@@ -43,11 +43,9 @@ bool IsPhylipHeader(std::string_view line) {
 }  // namespace
 
 std::optional<InputFormat> ParseInputFormat(std::string_view name) {
-  if (name == "list") return InputFormat::kList;
-  if (name == "fasta") return InputFormat::kFasta;
-  if (name == "phylip") return InputFormat::kPhylipStrict;
-  if (name == "phylip-relaxed") return InputFormat::kPhylipRelaxed;
-  if (name == "nexus") return InputFormat::kNexus;
+  for (const InputFormat format : kNamedInputFormats) {
+    if (name == InputFormatName(format)) return format;
+  }
   return std::nullopt;
 }
 

@@ -21,6 +21,11 @@ enum class InputFormat {
   kNexus,
 };
 
+// The formats a user may name, each under InputFormatName.
+inline constexpr InputFormat kNamedInputFormats[] = {
+    InputFormat::kList, InputFormat::kFasta, InputFormat::kPhylipStrict,
+    InputFormat::kPhylipRelaxed, InputFormat::kNexus};
+
 // The format a user named, or nullopt for any other text (letter case counts).
 std::optional<InputFormat> ParseInputFormat(std::string_view name);
 

@@ -9,8 +9,7 @@
 namespace dk {
 
 std::optional<OutputFormat> ParseOutputFormat(std::string_view name) {
-  for (const OutputFormat f : {OutputFormat::kListing, OutputFormat::kTsv, OutputFormat::kJson,
-                               OutputFormat::kNexus, OutputFormat::kTnt}) {
+  for (const OutputFormat f : kOutputFormats) {
     if (name == OutputFormatName(f)) return f;
   }
   return std::nullopt;

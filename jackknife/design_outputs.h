@@ -16,6 +16,9 @@
 namespace dk {
 
 enum class OutputFormat { kListing, kTsv, kJson, kNexus, kTnt };
+inline constexpr OutputFormat kOutputFormats[] = {OutputFormat::kListing, OutputFormat::kTsv,
+                                                  OutputFormat::kJson, OutputFormat::kNexus,
+                                                  OutputFormat::kTnt};
 
 // "listing", "tsv", "json", "nexus" or "tnt"; nullopt for anything else.
 std::optional<OutputFormat> ParseOutputFormat(std::string_view name);

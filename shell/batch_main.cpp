@@ -226,6 +226,19 @@ double SeedOption(const std::string& text) {
   return seed.num(0);
 }
 
+// The names --input-format and --format take.
+std::vector<std::string> InputFormatNames() {
+  std::vector<std::string> names;
+  for (const dk::InputFormat f : dk::kNamedInputFormats) names.emplace_back(dk::InputFormatName(f));
+  return names;
+}
+
+std::vector<std::string> OutputFormatNames() {
+  std::vector<std::string> names;
+  for (const dk::OutputFormat f : dk::kOutputFormats) names.emplace_back(dk::OutputFormatName(f));
+  return names;
+}
+
 // Accepts a whole number of 1 or more; says so otherwise.
 CLI::Validator AtLeastOne() {
   return CLI::Validator(
@@ -358,13 +371,13 @@ int main(int argc, char** argv) {
   app.add_flag("--strict", opt.strict,
                "Any finding about the names (blank lines, names listed twice, ...) is an error");
   app.add_option("--input-format", opt.input_format, "Read INPUT as this format")
-      ->check(CLI::IsMember({"list", "fasta", "phylip", "phylip-relaxed", "nexus"}));
+      ->check(CLI::IsMember(InputFormatNames()));
   app.add_option("--fasta-names", opt.fasta_names,
                  "What names a FASTA taxon: the first word of its '>' line, as tree\n"
                  "programs name it (default), or the whole line")
       ->check(CLI::IsMember({"first-word", "whole-line"}));
   app.add_option("--format", opt.format, "The design's format (default: listing)")
-      ->check(CLI::IsMember({"listing", "tsv", "json", "nexus", "tnt"}));
+      ->check(CLI::IsMember(OutputFormatNames()));
   auto* output = app.add_option("--output,-o", opt.output,
                                 "Write the design here; '-' writes it to standard output (an\n"
                                 "existing file is replaced only once the new one is complete)");
