@@ -99,17 +99,6 @@ void Run(const char* command) {
   dk::mlxRandlist(0, nullptr, 1, in);
 }
 
-// Writes all of `text` to standard output; raises on a write error.
-void WriteStdout(const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const long n = dk::Env::Current()->Write(1, text.data() + done, text.size() - done);
-    if (n <= 0)
-      dk::Raise("Cannot write to standard output: " + dk::ErrnoText(n < 0 ? int(n) : EIO));
-    done += static_cast<std::size_t>(n);
-  }
-}
-
 std::string Absolute(const std::string& path, const char* what) {
   if (path.empty()) dk::Raise(std::string("The ") + what + " file name is empty");
   return std::filesystem::path(dk::AbsolutePath(path)).lexically_normal().string();
@@ -212,7 +201,7 @@ void RunBatch(const Options& opt) {
   Run(opt.show ? "Show" : "Save");
   stage = "writing the listing to standard output";
   if (opt.show) {
-    WriteStdout(dk::BoxText("OutBox") + "\n");
+    dk::WriteWholeFile("-", dk::BoxText("OutBox") + "\n");
   }
 }
 
