@@ -3,12 +3,13 @@
 # the target and derives both its include path and its link dependencies from that one
 # list; dropkit_layer_probes() writes a probe for every folder a layer may not use.
 #
-# A layer sees headers through a folder of links (build/layers/<layer>) holding the
-# headers of its own folder and of the folders of the layers it may use, each folder's
-# own headers only (gui/ does not bring gui/qt/), so a file that includes a header of
-# another layer fails to build. Its link dependencies are the same layers; a link check
-# (dropkit_link_checks) links each library whole with nothing else, so that a call into
-# a layer it may not use fails to link even where no header was included.
+# A layer sees headers through a folder of links (build/layers/<layer>) holding its own
+# headers and those of the layers it may use, each layer's headers only (gui/ does not
+# bring gui/qt/; in shell/, the batch command does not see the window program's
+# registry), so a file that includes a header of another layer fails to build. Its link
+# dependencies are the same layers; a link check (dropkit_link_checks) links each library
+# whole with nothing else, so that a call into a layer it may not use fails to link even
+# where no header was included.
 
 set(DROPKIT_LAYERS ${CMAKE_BINARY_DIR}/layers)
 set_property(GLOBAL PROPERTY DROPKIT_LAYER_LIST "")
@@ -17,7 +18,9 @@ set_property(GLOBAL PROPERTY DROPKIT_LAYER_LIST "")
 #               [FILES f...] [USES layer...] [LINK target...] [PRIVATE_LINK target...]
 #               [SYSTEM_INCLUDES dir...] [SELF_INCLUDED file...])
 # FILES (relative to FOLDER) default to every .cpp of the folder but tests, programs
-# (*_main.cpp) and window-system factories (*_factory.cpp). SELF_INCLUDED files of the
+# (*_main.cpp) and window-system factories (*_factory.cpp). A layer's headers are those
+# of its folder; where FILES are named (a folder shared by several layers), only the
+# headers of its files (x.h for x.cpp) and those of no file of the folder. SELF_INCLUDED files of the
 # folder are seen by the layer itself (a source that includes itself once per target
 # processor, as Highway's dispatch does). The target is dropkit_NAME,
 # or OUTPUT for an executable.
@@ -27,8 +30,16 @@ function(dropkit_layer name)
   if(NOT L_KIND)
     set(L_KIND STATIC)
   endif()
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${L_FOLDER}/*.h)
   if(L_FILES)
     list(TRANSFORM L_FILES PREPEND ${CMAKE_SOURCE_DIR}/${L_FOLDER}/)
+    foreach(header ${headers})
+      get_filename_component(stem ${header} NAME_WE)
+      set(source ${CMAKE_SOURCE_DIR}/${L_FOLDER}/${stem}.cpp)
+      if(EXISTS ${source} AND NOT source IN_LIST L_FILES)
+        list(REMOVE_ITEM headers ${header})
+      endif()
+    endforeach()
   else()
     file(GLOB L_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${L_FOLDER}/*.cpp)
     list(FILTER L_FILES EXCLUDE REGEX "(_test|_main|_factory)\\.cpp$")
@@ -51,6 +62,7 @@ function(dropkit_layer name)
   endforeach()
   list(REMOVE_DUPLICATES folders)
   set_property(GLOBAL PROPERTY DROPKIT_LAYER_${name}_FOLDER ${L_FOLDER})
+  set_property(GLOBAL PROPERTY DROPKIT_LAYER_${name}_HEADERS ${headers})
   set_property(GLOBAL PROPERTY DROPKIT_LAYER_${name}_CLOSURE ${closure})
   set_property(GLOBAL PROPERTY DROPKIT_LAYER_${name}_FOLDERS ${folders})
   set_property(GLOBAL PROPERTY DROPKIT_LAYER_${name}_KIND ${L_KIND})
@@ -58,10 +70,11 @@ function(dropkit_layer name)
 
   set(include_dir ${DROPKIT_LAYERS}/${name})
   file(REMOVE_RECURSE ${include_dir})
-  foreach(folder ${folders})
-    file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.h)
+  foreach(layer ${name} ${closure})
+    get_property(folder GLOBAL PROPERTY DROPKIT_LAYER_${layer}_FOLDER)
+    get_property(layer_headers GLOBAL PROPERTY DROPKIT_LAYER_${layer}_HEADERS)
     file(MAKE_DIRECTORY ${include_dir}/${folder})
-    foreach(header ${headers})
+    foreach(header ${layer_headers})
       get_filename_component(file ${header} NAME)
       file(CREATE_LINK ${header} ${include_dir}/${folder}/${file} SYMBOLIC)
     endforeach()
@@ -99,8 +112,8 @@ function(dropkit_layer name)
   endif()
 endfunction()
 
-# Writes, for every layer and every folder of another layer it may not use, a probe: a
-# file that includes a header of that folder, compiled with the layer's include path.
+# Writes, for every layer and every other layer it may not use, a probe: a file that
+# includes a header of that layer, compiled with the layer's include path.
 # Each probe is a target of its own, out of the default build; the test
 # Layering.EveryForbiddenEdgeFailsToBuild builds them all and passes only when each
 # fails for its include. It also makes dropkit_link_checks: each library linked whole
@@ -118,22 +131,28 @@ function(dropkit_layer_probes)
   set(list_file "")
   set(probe_targets "")
   foreach(layer ${layers})
-    get_property(seen GLOBAL PROPERTY DROPKIT_LAYER_${layer}_FOLDERS)
-    foreach(folder ${all_folders})
-      if(folder IN_LIST seen)
+    get_property(closure GLOBAL PROPERTY DROPKIT_LAYER_${layer}_CLOSURE)
+    set(seen "")
+    foreach(visible ${layer} ${closure})
+      get_property(visible_headers GLOBAL PROPERTY DROPKIT_LAYER_${visible}_HEADERS)
+      list(APPEND seen ${visible_headers})
+    endforeach()
+    foreach(other ${layers})
+      if(other STREQUAL layer OR other IN_LIST closure)
         continue()
       endif()
-      file(GLOB headers ${CMAKE_SOURCE_DIR}/${folder}/*.h)
+      get_property(headers GLOBAL PROPERTY DROPKIT_LAYER_${other}_HEADERS)
+      list(REMOVE_ITEM headers ${seen})
       if(NOT headers)
         continue()
       endif()
       list(GET headers 0 header)
       get_filename_component(header ${header} NAME)
-      string(REPLACE "/" "_" folder_id ${folder})
-      set(probe ${probe_dir}/${layer}_uses_${folder_id}.cpp)
-      file(WRITE ${probe} "// ${layer} may not use ${folder}/: this must not build.\n"
+      get_property(folder GLOBAL PROPERTY DROPKIT_LAYER_${other}_FOLDER)
+      set(probe ${probe_dir}/${layer}_uses_${other}.cpp)
+      file(WRITE ${probe} "// ${layer} may not use ${other} (${folder}/): this must not build.\n"
                           "#include \"${folder}/${header}\"\n")
-      set(target layer_probe_${layer}_uses_${folder_id})
+      set(target layer_probe_${layer}_uses_${other})
       add_library(${target} OBJECT EXCLUDE_FROM_ALL ${probe})
       target_include_directories(${target} PRIVATE ${DROPKIT_LAYERS}/${layer})
       list(APPEND probe_targets ${target})
