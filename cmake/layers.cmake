@@ -171,17 +171,21 @@ function(dropkit_layer_probes)
   add_custom_target(dropkit_link_checks)
   foreach(layer ${layers})
     get_property(kind GLOBAL PROPERTY DROPKIT_LAYER_${layer}_KIND)
-    if(NOT kind STREQUAL "STATIC")
-      continue()
+    if(kind STREQUAL "EXECUTABLE")
+      continue()  # linked for real
     endif()
     get_property(target GLOBAL PROPERTY DROPKIT_LAYER_${layer}_TARGET)
     set(check link_check_${layer})
     add_executable(${check} EXCLUDE_FROM_ALL ${main})
-    target_link_libraries(${check} PRIVATE -Wl,--whole-archive $<TARGET_FILE:${target}>
-                          -Wl,--no-whole-archive ${target})
+    if(kind STREQUAL "OBJECT")  # its objects are linked whole as they are
+      target_link_libraries(${check} PRIVATE ${target})
+    else()
+      target_link_libraries(${check} PRIVATE -Wl,--whole-archive $<TARGET_FILE:${target}>
+                            -Wl,--no-whole-archive ${target})
+    endif()
     # A window system is chosen by each program; the checks take the headless one.
     get_property(closure GLOBAL PROPERTY DROPKIT_LAYER_${layer}_CLOSURE)
-    if("gui" IN_LIST closure OR layer STREQUAL "gui")
+    if(("gui" IN_LIST closure OR layer STREQUAL "gui") AND NOT layer MATCHES "_factory$")
       target_link_libraries(${check} PRIVATE dropkit_headless_factory)
     endif()
     add_dependencies(dropkit_link_checks ${check})
