@@ -277,6 +277,20 @@ std::string RunSupport(const SupportOptions& options) {
 
 }  // namespace dk::clades
 
+namespace {
+
+// Shows CLI11's text for `e` (help, the version, a usage error) on the current Env's
+// console; returns the exit status CLI11 gives it.
+int ExitThroughConsole(const CLI::App& app, const CLI::Error& e) {
+  std::ostringstream out, err;
+  const int status = app.exit(e, out, err);
+  dk::Env::Current()->ConsoleOut(out.str());
+  dk::Env::Current()->ConsoleErr(err.str());
+  return status;
+}
+
+}  // namespace
+
 int SupportCommand(int argc, char** argv) {
   dk::clades::SupportOptions opt;
   CLI::App app{
@@ -339,9 +353,9 @@ int SupportCommand(int argc, char** argv) {
                  : labels == "both" ? dk::clades::LabelStyle::kBoth
                                     : dk::clades::LabelStyle::kPercent;
   } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+    return ExitThroughConsole(app, e);
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
+    ExitThroughConsole(app, e);
     return 2;
   }
   try {

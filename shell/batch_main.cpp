@@ -18,6 +18,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,16 @@ class ConsoleToStderr : public dk::EnvWrapper {
   ConsoleToStderr() : EnvWrapper(dk::Env::Default()) {}
   void ConsoleOut(std::string_view text) override { target()->ConsoleErr(text); }
 };
+
+// Shows CLI11's text for `e` (help, the version, a usage error) on the current Env's
+// console; returns the exit status CLI11 gives it.
+int ExitThroughConsole(const CLI::App& app, const CLI::Error& e) {
+  std::ostringstream out, err;
+  const int status = app.exit(e, out, err);
+  dk::Env::Current()->ConsoleOut(out.str());
+  dk::Env::Current()->ConsoleErr(err.str());
+  return status;
+}
 
 struct Options {
   std::string input;
@@ -444,13 +455,13 @@ int main(int argc, char** argv) {
                                  "prints the listing; use --output - for --format " + opt.format);
     }
   } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+    return ExitThroughConsole(app, e);
   } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
+    return ExitThroughConsole(app, e);
   } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
+    return ExitThroughConsole(app, e);
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
+    ExitThroughConsole(app, e);
     return kUsageStatus;
   }
   opt.has_seed = seed->count() > 0;
@@ -479,7 +490,7 @@ int main(int argc, char** argv) {
       RunDesign(opt, argc, argv);
     }
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
+    ExitThroughConsole(app, e);
     return kUsageStatus;
   } catch (const std::bad_alloc&) {
     dk::Env::Default()->ConsoleErr("dropkit-batch: Out of memory while " + stage + "\n");
