@@ -130,7 +130,7 @@ Provenance InputProvenance(std::string program, const std::string& version, cons
   p.input_sha256 = input.sha256;
   p.input_format = DesignFormatName(input.format);
   const LocalTime now = Env::Current()->Now();
-  p.created = IsoDateTime(now, zone_offset ? zone_offset(now) : LocalZoneOffset(now));
+  p.created = IsoDateTime(now, Env::Current()->ZoneOffset(now));
   return p;
 }
 
@@ -149,9 +149,8 @@ void PruneInto(StagedFolder& folder, const JackknifeOptions& o, const JackknifeR
 }  // namespace
 
 Provenance WindowProvenance(const WindowContext& window, const std::string& version,
-                            const TaxonList& input, std::uint64_t draws_before,
-                            const ZoneOffsetFunction& zone_offset) {
-  Provenance p = InputProvenance("dropkit", version, input, zone_offset);
+                            const TaxonList& input, std::uint64_t draws_before) {
+  Provenance p = InputProvenance("dropkit", version, input);
   p.window = window.boxes;
   p.seed = window.seed;
   p.seed_source = !window.seed        ? SeedSource::kNone
@@ -177,10 +176,9 @@ JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
   std::vector<std::size_t> kept = KeptPositions(run.taxa.names, KeptNames(o), o.input);
 
   if (o.window) {
-    run.provenance =
-        WindowProvenance(*o.window, o.version, run.taxa, CurrentRandomState().drawn, o.zone_offset);
+    run.provenance = WindowProvenance(*o.window, o.version, run.taxa, CurrentRandomState().drawn);
   } else {
-    run.provenance = InputProvenance("dropkit-batch", o.version, run.taxa, o.zone_offset);
+    run.provenance = InputProvenance("dropkit-batch", o.version, run.taxa);
     run.provenance.command = o.argv;
   }
   Provenance& p = run.provenance;

@@ -66,16 +66,13 @@ struct JackknifeOptions {
   std::string version;            // the program's version
   std::vector<std::string> argv;  // the full command line (batch)
   std::optional<WindowContext> window;
-  ZoneOffsetFunction zone_offset;  // empty: LocalZoneOffset
 };
 
 // What a design drawn in the window records: the program "dropkit", `version`, the
 // window's boxes, the seed in force and the groups drawn since it (`draws_before`), the
-// input file and the moment (now, with the offset `zone_offset` gives; LocalZoneOffset
-// when empty).
+// input file and the moment (now, in the local time zone).
 Provenance WindowProvenance(const WindowContext& window, const std::string& version,
-                            const TaxonList& input, std::uint64_t draws_before,
-                            const ZoneOffsetFunction& zone_offset = {});
+                            const TaxonList& input, std::uint64_t draws_before);
 
 // A design drawn and ready to write.
 struct JackknifeRun {

@@ -47,6 +47,7 @@ class DriverTest : public ::testing::Test {
  protected:
   DriverTest() {
     env.entropy = 7;
+    env.zone_offset = 3600;
     ResetRandomToEntropy();
     WriteFile(dir.file("greek.txt"), kGreek);
   }
@@ -62,7 +63,6 @@ class DriverTest : public ::testing::Test {
     o.output = dir.file("out.txt");
     o.version = "0.2.0";
     o.argv = {"dropkit-batch", "greek.txt", "--omit", "3", "--groups", "2", "--seed", "42"};
-    o.zone_offset = [](const LocalTime&) { return 3600L; };
     return o;
   }
 
@@ -389,25 +389,36 @@ TEST_F(DriverTest, AFailureWhilePruningLeavesNoFolder) {
   EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
   EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"greek.txt", "taxa.fasta"}));
   env.write_limit = -1;
-  // A write that fails anywhere, into a new folder or over a folder in use, changes nothing.
+  // A system call that fails anywhere, into a new folder or over a folder in use, changes
+  // nothing; one the run can do without changes nothing it writes.
   fs::create_directory(dir.file("old"));
   WriteFile(dir.file("old/keep.txt"), "kept");
+  WriteFile(dir.file("old/groups.tsv"), "old");
   o.jobs = "iqtree2";
+  WriteFile(dir.file("taxa.fasta"), Fasta({"a", "b", "c", "d", "e", "f", "g", "h"}));
+  o.groups = 2;
   for (const bool existing : {false, true}) {
     o.prune_to = dir.file(existing ? "old" : "run");
     o.force = existing;
-    const std::set<std::string> before = Entries(dir.path());
-    int failures = 0;
-    for (env.fail_write_call = 0;; ++env.fail_write_call) {
-      env.write_calls = 0;
-      if (ErrorOf([&] { RunJackknife(o); }) == "(no error)") break;
-      ++failures;
-      ASSERT_EQ(Entries(dir.path()), before) << "write " << env.fail_write_call;
-      ASSERT_EQ(Entries(dir.file("old")), (std::set<std::string>{"keep.txt"}));
-    }
-    EXPECT_GT(failures, 8);  // every group file, the job files and the design files
+    const auto reset = [&] {
+      fs::remove_all(dir.file("run"));
+      for (const std::string& name : Entries(dir.file("old"))) {
+        if (name != "keep.txt") fs::remove_all(dir.file("old/" + name));
+      }
+      WriteFile(dir.file("old/groups.tsv"), "old");
+    };
+    const auto before = test::Snapshot(dir.path());
+    RunJackknife(o);
+    const auto after = test::Snapshot(dir.path());
+    reset();
+    const int failures = test::SweepFaults(
+        env, test::TestEnv::AllCalls(), [&] { RunJackknife(o); },
+        [&](const std::string& fault, const std::string& failure) {
+          test::ExpectAllOrNothing(env, dir.path(), before, after, fault, failure);
+          reset();
+        });
+    EXPECT_GT(failures, 30);  // the reads, and every call making each file and the folder
   }
-  env.fail_write_call = -1;
 }
 
 TEST_F(DriverTest, GzippedCopiesHoldTheSameBytesAndTheJobsNameThem) {

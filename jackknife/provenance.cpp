@@ -3,29 +3,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <memory>
 
 #include "base/errors.h"
 
 namespace dk {
-
-long LocalZoneOffset(const LocalTime& t) {
-  std::tm tm{};
-  tm.tm_year = t.year - 1900;
-  tm.tm_mon = t.month - 1;
-  tm.tm_mday = t.day;
-  tm.tm_hour = t.hour;
-  tm.tm_min = t.minute;
-  tm.tm_sec = static_cast<int>(t.seconds);
-  tm.tm_isdst = -1;
-  const std::time_t instant = std::mktime(&tm);
-  std::tm local{};
-  if (instant == static_cast<std::time_t>(-1) || ::localtime_r(&instant, &local) == nullptr) {
-    return 0;
-  }
-  return local.tm_gmtoff;
-}
 
 std::string IsoDateTime(const LocalTime& t, long offset_seconds) {
   const long offset_minutes = std::labs(offset_seconds) / 60;

@@ -1,10 +1,9 @@
 // How a run records the making of a design (design/provenance.h): the time with its
-// zone, and seeds drawn from the operating system's entropy.
+// zone (Env::ZoneOffset), and seeds drawn from the operating system's entropy.
 #ifndef DROPKIT_JACKKNIFE_PROVENANCE_H_
 #define DROPKIT_JACKKNIFE_PROVENANCE_H_
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "design/provenance.h"
@@ -12,13 +11,6 @@
 #include "random/random.h"  // EntropySeed
 
 namespace dk {
-
-// Seconds east of UTC of the local time zone at the local time `t` (negative west),
-// from the C library's time zone rules (localtime_r's tm_gmtoff).
-long LocalZoneOffset(const LocalTime& t);
-
-// Gives the zone offset for a local time; tests fix it.
-using ZoneOffsetFunction = std::function<long(const LocalTime&)>;
 
 // `t` in ISO 8601 with whole seconds and the offset: "2026-12-07T14:05:30+01:00",
 // "...-03:30", "+00:00" for UTC. Fractions of a second are dropped.

@@ -31,44 +31,6 @@ TEST(ProvenanceTest, IsoDateTimeCarriesTheOffset) {
   EXPECT_EQ(IsoDateTime({1999, 1, 2, 23, 59, 59.999}, -36000), "1999-01-02T23:59:59-10:00");
 }
 
-// Sets the TZ variable for a scope, restoring the old value after.
-class ScopedZone {
- public:
-  explicit ScopedZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) old_ = old;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~ScopedZone() {
-    if (old_) {
-      ::setenv("TZ", old_->c_str(), 1);
-    } else {
-      ::unsetenv("TZ");
-    }
-    ::tzset();
-  }
-
- private:
-  std::optional<std::string> old_;
-};
-
-TEST(ProvenanceTest, ZoneOffsetFollowsTheRulesInForceAtThatTime) {
-  {
-    ScopedZone zone("UTC0");
-    EXPECT_EQ(LocalZoneOffset({2026, 12, 7, 14, 5, 30}), 0);
-  }
-  {
-    // A rule written out in full needs no time zone database.
-    ScopedZone zone("EST5EDT,M3.2.0,M11.1.0");
-    EXPECT_EQ(LocalZoneOffset({2026, 1, 15, 12, 0, 0}), -5 * 3600);
-    EXPECT_EQ(LocalZoneOffset({2026, 7, 15, 12, 0, 0}), -4 * 3600);
-  }
-  {
-    ScopedZone zone("IST-5:30");
-    EXPECT_EQ(LocalZoneOffset({2026, 7, 15, 12, 0, 0}), 5 * 3600 + 30 * 60);
-  }
-}
-
 TEST(ProvenanceTest, EntropySeedsAreWholeNumbersBelow2To53) {
   {
     test::TestEnv env;

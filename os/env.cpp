@@ -109,6 +109,9 @@ class PosixEnv : public Env {
     return static_cast<int>(
         Result(::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW)));
   }
+  int Link(const std::string& from, const std::string& to) override {
+    return static_cast<int>(Result(::link(from.c_str(), to.c_str())));
+  }
   int Unlink(const std::string& path) override {
     return static_cast<int>(Result(::unlink(path.c_str())));
   }
@@ -175,6 +178,22 @@ class PosixEnv : public Env {
     t.minute = tm.tm_min;
     t.seconds = tm.tm_sec + static_cast<double>(ts.tv_nsec) / 1e9;
     return t;
+  }
+  long ZoneOffset(const LocalTime& t) override {
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = static_cast<int>(t.seconds);
+    tm.tm_isdst = -1;
+    const std::time_t instant = std::mktime(&tm);
+    std::tm local{};
+    if (instant == static_cast<std::time_t>(-1) || ::localtime_r(&instant, &local) == nullptr) {
+      return 0;
+    }
+    return local.tm_gmtoff;
   }
   void Entropy(void* buf, std::size_t n) override {
     auto* p = static_cast<unsigned char*>(buf);

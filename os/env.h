@@ -71,6 +71,9 @@ class Env {
   // Gives the open file `fd` (made with O_TMPFILE) the name `path`: linkat(2) through
   // /proc/self/fd. 0, or -EEXIST when the name is taken, or another -errno.
   virtual int LinkOpenFile(int fd, const std::string& path) = 0;
+  // link(2): gives the file `from` (a symbolic link itself, not what it names) the
+  // second name `to`. 0, or -EEXIST when `to` is taken, or another -errno.
+  virtual int Link(const std::string& from, const std::string& to) = 0;
   virtual int Unlink(const std::string& path) = 0;
   // mkdir(2) and rmdir(2): 0 or -errno.
   virtual int MakeDir(const std::string& path, unsigned mode) = 0;
@@ -96,6 +99,9 @@ class Env {
 
   // The local date and time now.
   virtual LocalTime Now() = 0;
+  // Seconds east of UTC of the local time zone at the local time `t` (negative west),
+  // by the C library's time zone rules (TZ, /etc/localtime); 0 when they cannot say.
+  virtual long ZoneOffset(const LocalTime& t) = 0;
   // Fills `buf` with bytes from the operating system's entropy source.
   virtual void Entropy(void* buf, std::size_t n) = 0;
 
@@ -147,6 +153,9 @@ class EnvWrapper : public Env {
   int LinkOpenFile(int fd, const std::string& path) override {
     return target_->LinkOpenFile(fd, path);
   }
+  int Link(const std::string& from, const std::string& to) override {
+    return target_->Link(from, to);
+  }
   int Unlink(const std::string& path) override { return target_->Unlink(path); }
   int MakeDir(const std::string& path, unsigned mode) override {
     return target_->MakeDir(path, mode);
@@ -167,6 +176,7 @@ class EnvWrapper : public Env {
   int ProcessId() override { return target_->ProcessId(); }
   unsigned Processors() override { return target_->Processors(); }
   LocalTime Now() override { return target_->Now(); }
+  long ZoneOffset(const LocalTime& t) override { return target_->ZoneOffset(t); }
   void Entropy(void* buf, std::size_t n) override { target_->Entropy(buf, n); }
   int RunFilter(const std::vector<std::string>& argv, std::string_view input,
                 std::size_t max_output, std::string* output) override {

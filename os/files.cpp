@@ -116,16 +116,16 @@ class WholeFileWriter::Impl {
     } else {
       unnamed_ = true;
     }
-    if (exists_) KeepModeAndOwner(st);
+    if (!exists_) return;
+    try {
+      KeepModeAndOwner(st);
+    } catch (...) {
+      Drop();  // no destructor runs for an object not made
+      throw;
+    }
   }
 
-  ~Impl() {
-    background_.reset();  // no write may follow the close
-    Env* env = Env::Current();
-    if (fd_ >= 0 && owns_fd_) env->Close(fd_);
-    if (!temp_.empty()) env->Unlink(temp_);
-    ReleaseOnSignal(temp_slot_);
-  }
+  ~Impl() { Drop(); }
 
   // Room for `n` more bytes at the end of the buffer.
   char* Extend(std::size_t n) { return buffer_.Grow(n); }
@@ -164,11 +164,26 @@ class WholeFileWriter::Impl {
     if (unnamed_) NameUnnamed();
     const int fd = fd_;
     fd_ = -1;
-    if (const int r = env->Close(fd); r < 0) RaiseFileError("Cannot write", target_, r);
+    if (const int r = env->Close(fd); r < 0) {
+      // A file named straight as the target goes again; a temporary goes with this.
+      if (unnamed_ && temp_.empty()) env->Unlink(target_);
+      RaiseFileError("Cannot write", target_, r);
+    }
     if (!temp_.empty()) RenameTemporary();
   }
 
  private:
+  // Drops the write: closes the file and removes the temporary, if any.
+  void Drop() {
+    background_.reset();  // no write may follow the close
+    Env* env = Env::Current();
+    if (fd_ >= 0 && owns_fd_) env->Close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) env->Unlink(temp_);
+    temp_.clear();
+    ReleaseOnSignal(std::exchange(temp_slot_, -1));
+  }
+
   void OpenNamedTemporary(unsigned mode) {
     Env* env = Env::Current();
     for (int attempt = 0;; ++attempt) {

@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "base/errors.h"
 #include "os/env.h"
@@ -40,17 +42,19 @@ bool IsStaleStaging(const std::string& name, const std::string& prefix) {
   return pid != Env::Current()->ProcessId() && !Env::Current()->ProcessExists(pid);
 }
 
-// Removes what killed runs left in `folder` under names starting with `prefix`; returns
-// the names that remain.
-std::vector<std::string> RemoveStale(const std::string& folder, const std::string& prefix) {
+// Removes what killed runs left in `folder` under names starting with `prefix`, and
+// stores the names that remain in *kept. Returns 0, or -errno when the folder cannot be
+// listed.
+int RemoveStale(const std::string& folder, const std::string& prefix,
+                std::vector<std::string>* kept) {
   std::vector<std::string> names;
-  if (Env::Current()->ListDir(folder, &names) < 0) return {};
-  std::vector<std::string> kept;
+  if (const int r = Env::Current()->ListDir(folder, &names); r < 0) return r;
+  kept->clear();
   for (std::string& name : names) {
     if (IsStaleStaging(name, prefix) && RemoveFolderTree(folder + "/" + name) == 0) continue;
-    kept.push_back(std::move(name));
+    kept->push_back(std::move(name));
   }
-  return kept;
+  return 0;
 }
 
 }  // namespace
@@ -77,7 +81,8 @@ StagedFolder::StagedFolder(const std::string& target, bool force)
   const std::filesystem::path path(target_);
   const std::string parent = path.parent_path().string();
   const std::string beside_prefix = "." + path.filename().string() + ".dropkit-";
-  RemoveStale(parent, beside_prefix);
+  std::vector<std::string> names;
+  RemoveStale(parent, beside_prefix, &names);  // what cannot be listed there is left
 
   struct stat st {};
   const int r = env->Stat(target_, &st);
@@ -90,11 +95,10 @@ StagedFolder::StagedFolder(const std::string& target, bool force)
       Raise("Cannot write into " + QuoteForMessage(target_) + ": it exists and is not a folder");
     }
     target_mode_ = st.st_mode & 07777;
-    std::vector<std::string> names;
-    if (const int rl = env->ListDir(target_, &names); rl < 0) {
+    if (const int rl = RemoveStale(target_, ".dropkit-", &names); rl < 0) {
       Raise("Cannot use the folder " + QuoteForMessage(target_) + ": " + ErrnoText(rl));
     }
-    empty = RemoveStale(target_, ".dropkit-").empty();
+    empty = names.empty();
     if (!empty && !force) {
       Raise("The folder " + QuoteForMessage(target_) +
             " exists and is not empty; force writing into it to replace the files of the "
@@ -141,7 +145,9 @@ void StagedFolder::CheckOutputs(const std::vector<std::string>& names) const {
   if (!target_exists_ || inputs_.empty()) return;
   for (const std::string& name : names) {
     struct stat st {};
-    if (Env::Current()->Stat(target_ + "/" + name, &st) != 0) continue;
+    const int r = Env::Current()->Stat(target_ + "/" + name, &st);
+    if (r == -ENOENT) continue;
+    if (r < 0) Raise("Cannot write " + QuoteForMessage(target_ + "/" + name) + ": " + ErrnoText(r));
     for (const Input& input : inputs_) {
       if (input.device == st.st_dev && input.inode == st.st_ino) {
         Raise("Cannot write " + QuoteForMessage(target_ + "/" + name) + ": it is " + input.role +
@@ -164,7 +170,10 @@ void StagedFolder::RemoveStaging() {
 
 void StagedFolder::ProtectInput(const std::string& path, const std::string& role) {
   struct stat st {};
-  if (Env::Current()->Stat(path, &st) == 0) inputs_.push_back({path, role, st.st_dev, st.st_ino});
+  const int r = Env::Current()->Stat(path, &st);
+  if (r == -ENOENT) return;
+  if (r < 0) Raise("Cannot read " + role + " " + QuoteForMessage(path) + ": " + ErrnoText(r));
+  inputs_.push_back({path, role, st.st_dev, st.st_ino});
 }
 
 void StagedFolder::Write(const std::string& name, std::string_view bytes) {
@@ -204,14 +213,8 @@ void StagedFolder::Commit() {
   MakeStaging();
   committed_ = true;
   if (replace_whole_) {
-    if (target_exists_) {
-      // The folder that replaces the target takes its permissions.
-      int fd = -1;
-      if (env->Open(staging_, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0, &fd) == 0) {
-        env->FileChmod(fd, target_mode_);
-        env->Close(fd);
-      }
-    }
+    // The folder that replaces the target takes its permissions.
+    if (target_exists_) KeepMode(staging_, O_DIRECTORY, target_mode_, target_);
     DeferSignals defer;
     if (const int r = env->Rename(staging_, target_); r < 0) {
       Raise("Cannot create the folder " + QuoteForMessage(target_) + ": " + ErrnoText(r));
@@ -220,24 +223,64 @@ void StagedFolder::Commit() {
     ReleaseOnSignal(std::exchange(signal_slot_, -1));
     return;
   }
-  // A file that replaces one of the same name keeps that file's permissions.
-  for (const auto& name : names_) {
+  // A file that replaces one of the same name keeps that file's permissions, and the file
+  // it replaces keeps a second name in the staging folder until every file is in place, so
+  // that a move that fails can put back what the moves before it replaced.
+  std::vector<bool> replaces(names_.size());
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    const std::string to = target_ + "/" + names_[i];
     struct stat old {};
-    if (env->Stat(target_ + "/" + name, &old) != 0 || !S_ISREG(old.st_mode)) continue;
-    int fd = -1;
-    if (env->Open(staging_ + "/" + name, O_RDONLY | O_CLOEXEC, 0, &fd) == 0) {
-      env->FileChmod(fd, old.st_mode & 07777);
-      env->Close(fd);
-    }
+    const int r = env->LinkStat(to, &old);
+    if (r == -ENOENT) continue;
+    if (r < 0) Raise("Cannot replace " + QuoteForMessage(to) + ": " + ErrnoText(r));
+    replaces[i] = true;
+    // A link's file lends its permissions (a dangling link none).
+    if (S_ISLNK(old.st_mode) && env->Stat(to, &old) < 0) continue;
+    if (S_ISREG(old.st_mode)) KeepMode(staging_ + "/" + names_[i], 0, old.st_mode & 07777, to);
   }
+  std::string kept = staging_ + "/.replaced";  // a name no output has
+  while (std::find(names_.begin(), names_.end(), kept.substr(staging_.size() + 1)) != names_.end())
+    kept += "_";
+  if (const int r = env->MakeDir(kept, 0700); r < 0) RaiseCannotCreate(r);
   DeferSignals defer;
-  for (const auto& name : names_) {
-    const std::string to = target_ + "/" + name;
-    if (const int r = env->Rename(staging_ + "/" + name, to); r < 0) {
-      Raise("Cannot replace " + QuoteForMessage(to) + ": " + ErrnoText(r));
+  std::size_t moved = 0;
+  const auto put_back = [&](const std::string& to, int err) {
+    while (moved > 0) {
+      --moved;
+      const std::string name = target_ + "/" + names_[moved];
+      if (replaces[moved]) {
+        env->Rename(kept + "/" + names_[moved], name);
+      } else {
+        env->Unlink(name);
+      }
     }
+    Raise("Cannot replace " + QuoteForMessage(to) + ": " + ErrnoText(err));
+  };
+  for (; moved < names_.size(); ++moved) {
+    const std::string& name = names_[moved];
+    const std::string to = target_ + "/" + name;
+    if (replaces[moved]) {
+      if (const int r = env->Link(to, kept + "/" + name); r < 0) put_back(to, r);
+    }
+    if (const int r = env->Rename(staging_ + "/" + name, to); r < 0) put_back(to, r);
   }
-  RemoveStaging();
+  if (const int r = RemoveFolderTree(staging_); r < 0 && r != -ENOENT) {
+    Warn("Cannot remove the folder " + QuoteForMessage(staging_) + ": " + ErrnoText(r));
+  }
+  staging_.clear();
+  ReleaseOnSignal(std::exchange(signal_slot_, -1));
+}
+
+void StagedFolder::KeepMode(const std::string& path, int flags, unsigned mode,
+                            const std::string& replaced) const {
+  Env* env = Env::Current();
+  int fd = -1;
+  int r = env->Open(path, O_RDONLY | O_CLOEXEC | flags, 0, &fd);
+  if (r == 0) {
+    r = env->FileChmod(fd, mode);
+    env->Close(fd);
+  }
+  if (r < 0) RaiseFileError("Cannot keep the permissions of", replaced, r);
 }
 
 }  // namespace dk

@@ -43,7 +43,8 @@ class StagedFolder {
 
   // Marks the file `path` as an input of the run (`role` says which, "the alignment"):
   // a later Write of a name that Commit would put over that very file raises instead,
-  // naming both. A path that does not exist is ignored.
+  // naming both. A path that does not exist is ignored; one that cannot be looked at
+  // raises, naming it.
   void ProtectInput(const std::string& path, const std::string& role);
 
   // Raises, as Write would, when one of `names` would replace a protected input. Called
@@ -58,8 +59,10 @@ class StagedFolder {
   // The same for the text `produce` gives (os/files.h WriteWholeFile).
   void Write(const std::string& name, const std::function<void(const ByteSink&)>& produce);
 
-  // Puts the files in place (see above). On failure raises naming the file; when the
-  // files move one by one, those already moved stay in the target.
+  // Puts the files in place (see above). On failure raises naming the file, the target
+  // then as it was: when the files move one by one, those already moved are taken back
+  // and the files they replaced put back. A staging folder that cannot be removed once
+  // every file is in place is left with a warning (os/env.h Warn).
   void Commit();
 
   const std::string& target() const { return target_; }
@@ -69,6 +72,10 @@ class StagedFolder {
   void WriteWith(const std::string& name, const std::function<void(const std::string&)>& write);
   void MakeStaging();
   void RemoveStaging();
+  // Gives the file or folder `path` (opened with `flags` added) the permission bits
+  // `mode`; raises naming `replaced` on failure.
+  void KeepMode(const std::string& path, int flags, unsigned mode,
+                const std::string& replaced) const;
   [[noreturn]] void RaiseCannotCreate(int err) const;
 
   std::string target_;   // absolute

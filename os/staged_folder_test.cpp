@@ -202,5 +202,46 @@ TEST_F(OutputFolderTest, ASignalLeavesNothingOrEverything) {
   }
 }
 
+// Whatever system call fails, the target is either the committed folder or as it was
+// (its files and permissions), and no staging folder stays: for a new folder, an empty
+// one replaced whole, and one in use whose files are replaced one by one.
+TEST_F(OutputFolderTest, AnyFailingCallLeavesTheTargetAsItWas) {
+  enum Target { kNew, kEmpty, kInUse };
+  for (const Target kind : {kNew, kEmpty, kInUse}) {
+    const auto reset = [&] {
+      fs::remove_all(dir.file("run"));
+      if (kind == kNew) return;
+      fs::create_directory(dir.file("run"));
+      fs::permissions(dir.file("run"), fs::perms(0750));
+      if (kind == kEmpty) return;
+      WriteFile(dir.file("run/a.txt"), "old\n");
+      fs::permissions(dir.file("run/a.txt"), fs::perms(0604));
+      WriteFile(dir.file("run/notes.txt"), "mine\n");
+    };
+    const auto run = [&] {
+      StagedFolder folder(dir.file("run"), kind == kInUse);
+      folder.Write("a.txt", "alpha\n");
+      folder.Write("b.txt", std::string(100000, 'b'));
+      folder.Commit();
+    };
+    reset();
+    const auto before = test::Snapshot(dir.path());
+    run();
+    const auto after = test::Snapshot(dir.path());
+    reset();
+    const int failures =
+        test::SweepFaults(env, test::TestEnv::AllCalls(), run,
+                          [&](const std::string& fault, const std::string& error) {
+                            test::ExpectAllOrNothing(env, dir.path(), before, after,
+                                                     std::to_string(kind) + " " + fault, error);
+                            if (error != "(no error)") {
+                              EXPECT_NE(error.find("'" + dir.file("run")), std::string::npos);
+                            }
+                            reset();
+                          });
+    EXPECT_GE(failures, 10) << kind;
+  }
+}
+
 }  // namespace
 }  // namespace dk
