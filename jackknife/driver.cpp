@@ -120,8 +120,8 @@ Design Draw(const JackknifeOptions& o, const TaxonList& taxa, std::vector<std::s
 }
 
 // What every design records: the program, its version, the input file and the moment.
-Provenance InputProvenance(std::string program, const std::string& version, const TaxonList& input,
-                           const ZoneOffsetFunction& zone_offset) {
+Provenance InputProvenance(std::string program, const std::string& version,
+                           const TaxonList& input) {
   Provenance p;
   p.program = std::move(program);
   p.version = version;
