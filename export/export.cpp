@@ -257,6 +257,12 @@ void Mexport() {
       "Exported " + Counted(counts.groups, "group", "groups") + " to " + folder.target() + ": " +
       Counted(counts.groups, "alignment", "alignments") + ", groups.tsv, dropkit.json";
   mlfNSet(0, mlfFindobj(k.tag, k.out_box), k.string, Value::Text(status));
+  // The copies are PHYLIP or NEXUS: say which names they cannot hold unquoted.
+  if (alignment.format != InputFormat::kFasta) {
+    const std::string findings =
+        FindingsText(alignment.file, CheckNames(alignment.lines, "taxon", Quoting::kOnly));
+    if (!findings.empty()) ShowWarningBox(findings);
+  }
 }
 
 }  // namespace

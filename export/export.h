@@ -17,7 +17,9 @@
 // drawn and written with a progress window, one step per group. Either the folder
 // receives every file or it is left as it was: a cancel or any error writes nothing, and
 // a cancelled dialog ends the command without a word. On success the OutBox says what was
-// written ("Exported 10 groups to /data/run: 10 alignments, groups.tsv, dropkit.json").
+// written ("Exported 10 groups to /data/run: 10 alignments, groups.tsv, dropkit.json"),
+// and, when the copies are PHYLIP or NEXUS, a warning box lists the taxa whose names
+// they cannot hold unquoted (the quoting findings, which a Load does not give).
 //
 // Threading: one thread, as the run-time.
 #ifndef DROPKIT_EXPORT_EXPORT_H_

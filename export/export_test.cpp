@@ -372,6 +372,19 @@ TEST_F(ExportTest, PhylipAndNexusAlignmentsArePrunedInTheirOwnFormat) {
   EXPECT_THAT(test::ReadFile(dir.file("nexus/group001.nex")), HasSubstr("NTAX=2"));
 }
 
+TEST_F(ExportTest, NamesThatNeedQuotesAreFoundWhenPhylipIsWrittenNotOnLoad) {
+  // Strict PHYLIP: a name of ten columns may hold a blank.
+  test::WriteFile(dir.file("aln.phy"), "3 4\nHomo sapi ACGT\nPan       ACGA\nGorilla   ACGG\n");
+  LoadList("Homo sapi\nPan\nGorilla\n");
+  EXPECT_EQ(ui().record().messages.size(), 0u);  // a Load writes no PHYLIP
+  SetCounts("1", "1");
+  Export("aln.phy", "out");
+  EXPECT_THAT(ui().record().MessageTexts(),
+              ElementsAre("The names of aln.phy may hold mistakes:\naln.phy: taxon 1: \"Homo "
+                          "sapi\" cannot stand unquoted in PHYLIP or NEXUS: a blank (PHYLIP "
+                          "ends a name at a blank; NEXUS needs quotes)"));
+}
+
 // ---- Refusals: each says what was wrong and writes nothing
 
 TEST_F(ExportTest, CountsAndTheListAreCheckedBeforeAnyDialogAsSaveChecksThem) {

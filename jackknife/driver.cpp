@@ -63,6 +63,13 @@ void CheckNamesFit(const TaxonList& taxa) {
   }
 }
 
+// True when the run writes a PHYLIP or NEXUS file, or one a tree program reads beside
+// one (TNT): only then do names that cannot stand unquoted there matter.
+bool WritesPhylipOrNexus(const JackknifeOptions& o, const TaxonList& taxa) {
+  if (o.format == OutputFormat::kNexus || o.format == OutputFormat::kTnt) return true;
+  return !o.prune_to.empty() && taxa.alignment && taxa.alignment->format != InputFormat::kFasta;
+}
+
 std::vector<std::string> KeptNames(const JackknifeOptions& o) {
   std::vector<std::string> kept = o.kept;
   if (!o.kept_file.empty()) {
@@ -171,8 +178,10 @@ JackknifeRun PrepareJackknife(const JackknifeOptions& o) {
   const bool design_files =
       !o.prune_to.empty() || o.format == OutputFormat::kTsv || o.format == OutputFormat::kJson;
   if (design_files) CheckNamesFit(run.taxa);
+  const Quoting quoting = WritesPhylipOrNexus(o, run.taxa) ? Quoting::kIncluded : Quoting::kLeftOut;
   ShowFindings(run.taxa.file, run.taxa.file,
-               CheckNames(run.taxa.lines, run.taxa.alignment ? "taxon" : "line"), o.strict);
+               CheckNames(run.taxa.lines, run.taxa.alignment ? "taxon" : "line", quoting),
+               o.strict);
   std::vector<std::size_t> kept = KeptPositions(run.taxa.names, KeptNames(o), o.input);
 
   if (o.window) {

@@ -82,7 +82,9 @@ struct JackknifeRun {
 };
 
 // Checks the options, reads the input, shows the findings (and stops on any with
-// `strict`), starts the generator (restarts it from `seed`, or from a seed drawn from
+// `strict`; names that cannot stand unquoted in PHYLIP or NEXUS are findings only when
+// the run writes such a file: the nexus and tnt formats, a PHYLIP or NEXUS alignment
+// pruned), starts the generator (restarts it from `seed`, or from a seed drawn from
 // entropy which it shows as "seed: N"; the window's generator is used as it stands)
 // and draws the design. Writes no file. Raises a RuntimeError on any error.
 JackknifeRun PrepareJackknife(const JackknifeOptions& options);

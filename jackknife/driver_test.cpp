@@ -490,6 +490,32 @@ TEST_F(DriverTest, FindingsAreShownAndStrictStopsOnThem) {
   EXPECT_TRUE(fs::exists(o.output));
 }
 
+TEST_F(DriverTest, QuotingFindingsAreGivenOnlyWhereAPhylipOrNexusFileIsWritten) {
+  WriteFile(dir.file("species.txt"), "Homo sapiens\nPan\nGorilla\n");
+  WriteFile(dir.file("species.phy"), "3 4\nHomo sapi ACGT\nPan       ACGA\nGorilla   ACGG\n");
+  JackknifeOptions o = Options();
+  o.input = dir.file("species.txt");
+  o.omit = 1;
+  o.strict = true;
+  RunJackknife(o);  // a listing: nothing to find
+  EXPECT_EQ(env.err.find("unquoted"), std::string::npos);
+  const std::string refused =
+      "' has 1 finding about its names and the strict check allows "
+      "none; nothing was written";
+  const std::string finding = ": line 1: \"Homo sapiens\" cannot stand unquoted in PHYLIP or NEXUS";
+  for (const OutputFormat format : {OutputFormat::kNexus, OutputFormat::kTnt}) {
+    env.err.clear();
+    o.format = format;
+    EXPECT_EQ(ErrorOf([&] { RunJackknife(o); }), "'" + o.input + refused);
+    EXPECT_EQ(env.err.find(o.input + finding), 0u);
+  }
+  o.format = OutputFormat::kListing;
+  o.output.clear();
+  o.input = dir.file("species.phy");  // strict PHYLIP: a name of ten columns
+  o.prune_to = dir.file("phy");
+  EXPECT_EQ(ErrorOf([&] { RunJackknife(o); }), "'" + o.input + refused);
+}
+
 TEST_F(DriverTest, NamesTheDesignFilesCannotHoldAreRefused) {
   JackknifeOptions o = Options();
   o.omit = 2;

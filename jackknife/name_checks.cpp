@@ -246,9 +246,10 @@ Findings RepeatFindings(std::size_t count, const Fill& fill, const std::string& 
 }
 
 // The findings about each line on its own (blank, stray blanks, not UTF-8, not to stand
-// unquoted), in line order.
+// unquoted, as `quoting` says), in line order.
 template <typename Fill>
-Findings LineFindings(std::size_t count, const Fill& fill, const std::string& unit) {
+Findings LineFindings(std::size_t count, const Fill& fill, const std::string& unit,
+                      Quoting quoting) {
   Findings findings;
   // Counts a finding about line i; makes its text, `what`, only while texts are wanted.
   const auto found = [&](std::size_t i, const auto& what) {
@@ -269,18 +270,19 @@ Findings LineFindings(std::size_t count, const Fill& fill, const std::string& un
       while (begin < end && IsBlank(name[begin])) ++begin;
       while (end > begin && IsBlank(name[end - 1])) --end;
       if (begin == end) {
-        found(i, [&] { return at() + "blank line"; });
+        if (quoting != Quoting::kOnly) found(i, [&] { return at() + "blank line"; });
         continue;
       }
-      if (begin > 0 || end < name.size()) {
+      if (quoting != Quoting::kOnly && (begin > 0 || end < name.size())) {
         const char* where = begin > 0 && end < name.size() ? "leading and trailing"
                             : begin > 0                    ? "leading"
                                                            : "trailing";
         found(i, [&] { return at() + Shown(name) + " has " + where + " blanks"; });
       }
-      if (!AllAscii(name) && !IsValidUtf8(name)) {
+      if (quoting != Quoting::kOnly && !AllAscii(name) && !IsValidUtf8(name)) {
         found(i, [&] { return at() + Shown(name) + " is not valid UTF-8"; });
       }
+      if (quoting == Quoting::kLeftOut) continue;
       const std::vector<std::string> problems =
           UnquotedNameProblems(name.substr(begin, end - begin));
       if (!problems.empty()) {
@@ -303,19 +305,22 @@ constexpr std::size_t kSecondThreadLines = 1 << 16;
 // as read, with its line break when it had one). `fill` may be called from two threads
 // at once.
 template <typename Fill>
-NameFindings CheckLines(std::size_t count, const Fill& fill, const std::string& unit) {
+NameFindings CheckLines(std::size_t count, const Fill& fill, const std::string& unit,
+                        Quoting quoting) {
   if (count >= std::numeric_limits<std::uint32_t>::max()) {
     Raise("Cannot check " + std::to_string(count) + " names: a list holds fewer");
   }
   Findings repeats, singles;
-  if (count >= kSecondThreadLines && Env::Current()->Processors() > 1) {
+  if (quoting == Quoting::kOnly) {
+    singles = LineFindings(count, fill, unit, quoting);
+  } else if (count >= kSecondThreadLines && Env::Current()->Processors() > 1) {
     auto repeated =
         std::async(std::launch::async, [&] { return RepeatFindings(count, fill, unit); });
-    singles = LineFindings(count, fill, unit);
+    singles = LineFindings(count, fill, unit, quoting);
     repeats = repeated.get();
   } else {
     repeats = RepeatFindings(count, fill, unit);
-    singles = LineFindings(count, fill, unit);
+    singles = LineFindings(count, fill, unit, quoting);
   }
   // In line order; a line's repeat first (a blank line is never a repeat). Each kind's
   // first texts hold the first of all findings: any finding before them is among them.
@@ -331,7 +336,7 @@ NameFindings CheckLines(std::size_t count, const Fill& fill, const std::string& 
       findings.first.push_back(std::move(singles.first[l++].text));
     }
   }
-  if (count > 0) {
+  if (count > 0 && quoting != Quoting::kOnly) {
     std::string_view last;
     fill(count - 1, 1, &last);
     if (last.empty() || last.back() != '\n') {
@@ -347,22 +352,25 @@ NameFindings CheckLines(std::size_t count, const Fill& fill, const std::string& 
 
 }  // namespace
 
-NameFindings CheckNames(const std::vector<std::string>& lines, const std::string& unit) {
+NameFindings CheckNames(const std::vector<std::string>& lines, const std::string& unit,
+                        Quoting quoting) {
   const auto fill = [&](std::size_t first, std::size_t n, std::string_view* out) {
     for (std::size_t k = 0; k < n; ++k) out[k] = lines[first + k];
   };
-  return CheckLines(lines.size(), fill, unit);
+  return CheckLines(lines.size(), fill, unit, quoting);
 }
 
-NameFindings CheckNameViews(const std::vector<std::string_view>& lines, const std::string& unit) {
+NameFindings CheckNameViews(const std::vector<std::string_view>& lines, const std::string& unit,
+                            Quoting quoting) {
   const auto fill = [&](std::size_t first, std::size_t n, std::string_view* out) {
     std::copy_n(lines.begin() + static_cast<std::ptrdiff_t>(first), n, out);
   };
-  return CheckLines(lines.size(), fill, unit);
+  return CheckLines(lines.size(), fill, unit, quoting);
 }
 
-NameFindings CheckNameSource(std::size_t count, const NameSource& lines, const std::string& unit) {
-  return CheckLines(count, lines, unit);
+NameFindings CheckNameSource(std::size_t count, const NameSource& lines, const std::string& unit,
+                             Quoting quoting) {
+  return CheckLines(count, lines, unit, quoting);
 }
 
 std::vector<std::string> FindingLines(const std::string& file, const NameFindings& findings) {

@@ -21,22 +21,33 @@ struct NameFindings {
   std::size_t count = 0;           // every finding: first.size() or more
 };
 
+// Which findings a check gives. Whether a name can stand unquoted in PHYLIP or NEXUS
+// matters only where such a file is written: the other findings matter wherever the
+// names are used.
+enum class Quoting {
+  kLeftOut,   // every finding but the quoting ones
+  kIncluded,  // every finding
+  kOnly,      // the quoting findings alone
+};
+
 // Findings about `lines` (each name as read, with its line break when it had one), in
 // the order of the lines they name: blank lines; names listed twice (both line numbers);
 // leading or trailing blanks; names that PHYLIP or NEXUS cannot hold unquoted, with the
-// reasons; names that are not valid UTF-8; a last line without a line break. `unit`
-// names a place in the findings: "line" for a name list, "taxon" for an alignment
-// ("line 4: blank line", "taxa 2 and 7: ...").
-NameFindings CheckNames(const std::vector<std::string>& lines, const std::string& unit = "line");
+// reasons (as `quoting` says); names that are not valid UTF-8; a last line without a
+// line break. `unit` names a place in the findings: "line" for a name list, "taxon" for
+// an alignment ("line 4: blank line", "taxa 2 and 7: ...").
+NameFindings CheckNames(const std::vector<std::string>& lines, const std::string& unit = "line",
+                        Quoting quoting = Quoting::kIncluded);
 // The same over views of the lines.
 NameFindings CheckNameViews(const std::vector<std::string_view>& lines,
-                            const std::string& unit = "line");
+                            const std::string& unit = "line", Quoting quoting = Quoting::kIncluded);
 // The same over `count` lines that `lines(first, n, out)` gives, n views at a time into
 // out[0 .. n-1], for a list too long to copy; the views must stay valid until the check
 // returns. A long list is checked on two threads: `lines` may be called from both at once.
 using NameSource = std::function<void(std::size_t first, std::size_t n, std::string_view* out)>;
 NameFindings CheckNameSource(std::size_t count, const NameSource& lines,
-                             const std::string& unit = "line");
+                             const std::string& unit = "line",
+                             Quoting quoting = Quoting::kIncluded);
 
 // True when `text` is valid UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF).

@@ -157,6 +157,20 @@ TEST(NameChecksTest, AlignmentsCountTaxa) {
                      "taxa 1 and 3: \"A\" is listed twice"}));
 }
 
+TEST(NameChecksTest, QuotingFindingsCanBeLeftOutOrGivenAlone) {
+  const Strings lines = {"Homo sapiens\n", " Pan\n", "\n", "Homo sapiens"};
+  const std::string quoting =
+      "\"Homo sapiens\" cannot stand unquoted in PHYLIP or NEXUS: a blank (PHYLIP ends a name "
+      "at a blank; NEXUS needs quotes)";
+  EXPECT_EQ(All(CheckNames(lines, "line", Quoting::kLeftOut)),
+            (Strings{"line 2: \" Pan\" has leading blanks", "line 3: blank line",
+                     "lines 1 and 4: \"Homo sapiens\" is listed twice",
+                     "line 4: the last line has no line break"}));
+  EXPECT_EQ(All(CheckNames(lines, "line", Quoting::kOnly)),
+            (Strings{"line 1: " + quoting, "line 4: " + quoting}));
+  EXPECT_EQ(CheckNames(lines).count, 6u);
+}
+
 TEST(NameChecksTest, Utf8Validity) {
   EXPECT_TRUE(IsValidUtf8("plain"));
   EXPECT_TRUE(IsValidUtf8("\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));

@@ -47,14 +47,14 @@ ListReview ReviewList(const LoadedList& list) {
       }
     }
   };
-  return ListReview{list, CheckNameSource(list.count, lines)};
+  return ListReview{list, CheckNameSource(list.count, lines, "line", Quoting::kLeftOut)};
 }
 
-std::string FindingsText(const ListReview& review) {
-  if (review.findings.count == 0) return "";
-  const std::string file = BaseName(review.list.path);
+std::string FindingsText(const std::string& path, const NameFindings& findings) {
+  if (findings.count == 0) return "";
+  const std::string file = BaseName(path);
   std::string text = "The names of " + file + " may hold mistakes:";
-  for (const std::string& line : FindingLines(file, review.findings)) text += "\n" + line;
+  for (const std::string& line : FindingLines(file, findings)) text += "\n" + line;
   return text;
 }
 

@@ -1,7 +1,8 @@
 // The review of a name list loaded: the names are checked for what is probably a mistake
-// (blank lines, names listed twice, stray blanks, names a PHYLIP or NEXUS file cannot
-// hold unquoted, a last line without a line break). The programs show the findings and
-// keep the review for the commands that work on the loaded list (shell/registry.h).
+// (blank lines, names listed twice, stray blanks, names that are not UTF-8, a last line
+// without a line break). The programs show the findings and keep the review for the
+// commands that work on the loaded list (shell/registry.h). Names a PHYLIP or NEXUS
+// file cannot hold unquoted are not found here, but where such a file is written.
 #ifndef DROPKIT_REVIEW_LIST_REVIEW_H_
 #define DROPKIT_REVIEW_LIST_REVIEW_H_
 
@@ -20,12 +21,12 @@ struct ListReview {
   NameFindings findings;  // one line each ("line 4: blank line")
 };
 
-// Checks the names of `list`.
+// Checks the names of `list`, leaving out the quoting findings.
 ListReview ReviewList(const LoadedList& list);
 
-// The findings of `review` as a warning's text ("The names of names.txt may hold
-// mistakes:" and a line each); "" when there are none.
-std::string FindingsText(const ListReview& review);
+// The findings about the names of the file at `path` as a warning's text ("The names of
+// names.txt may hold mistakes:" and a line each); "" when there are none.
+std::string FindingsText(const std::string& path, const NameFindings& findings);
 
 // What the window's Load makes of `path` (installed with SetListSourceReader): an
 // alignment (FASTA, PHYLIP, NEXUS, recognised as dropkit-batch recognises it) gives its

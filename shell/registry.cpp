@@ -55,7 +55,7 @@ Value HandlesFromGuidata(const Value& object) {
 
 void ReviewLoadedList(const LoadedList& list) {
   ListReview review = ReviewList(list);
-  const std::string findings = FindingsText(review);
+  const std::string findings = FindingsText(review.list.path, review.findings);
   SetLoadedListReview(std::move(review));
   if (!findings.empty()) ShowWarningBox(findings);
 }
