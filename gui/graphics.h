@@ -218,6 +218,12 @@ Value mlfNMsgbox(int nargout, const Value& text);
 // did not stop the work.
 void ShowWarningBox(std::string_view text);
 
+// What a window's Help > About shows (a figure whose "HelpMenu" is "on"): the program's
+// name and version and where its documentation is. The program sets it before its first
+// window opens; "" until then.
+void SetAboutText(std::string text);
+const std::string& AboutText();
+
 }  // namespace dk
 
 #endif  // DROPKIT_GUI_GRAPHICS_H_

@@ -3,6 +3,7 @@
 // callback object, file dialogs and message boxes.
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/errors.h"
@@ -256,6 +257,23 @@ Value mlfNMsgbox(int /*nargout*/, const Value& text) {
 
 void ShowWarningBox(std::string_view text) {
   Model().ws().ShowMessageBox(MessageKind::kWarning, text);
+}
+
+namespace {
+
+std::string& AboutTextInForce() {
+  static std::string* text = new std::string;
+  return *text;
+}
+
+}  // namespace
+
+void SetAboutText(std::string text) {
+  AboutTextInForce() = std::move(text);
+}
+
+const std::string& AboutText() {
+  return AboutTextInForce();
 }
 
 }  // namespace dk

@@ -106,6 +106,8 @@ std::vector<Property> DefaultProperties(std::string_view type, const Rgb& backgr
     // The button a file dropped on the window presses, its open dialog answered with the
     // file: its Tag.
     add(Data("DropButton", Check::kText, Value::EmptyText()));
+    // "on": the window has a Help menu whose About item shows the program's AboutText.
+    add(Choice("HelpMenu", kOnOff, "off"));
   } else if (type == "uicontrol") {
     add(Choice("Style", kStyles, "pushbutton"));
     add(Data("String", Check::kTextOrCell, Value::EmptyText()));

@@ -95,6 +95,14 @@ std::vector<std::string> FigureFileFolders() {
   return folders;
 }
 
+std::string DocsFolder() {
+  const std::string program = ProgramFolder();
+  if (program.empty()) return "";
+  const std::string folder =
+      (std::filesystem::path(program) / kDataFromProgram / "../doc/dropkit").lexically_normal();
+  return IsRegularFile(JoinFolder(folder, "README.md")) ? folder : "";
+}
+
 std::string LocateFigureFile(const std::string& filename) {
   if (filename.empty()) Raise("Cannot find a figure file with an empty name");
   if (filename.find('/') != std::string::npos) return filename;

@@ -43,6 +43,12 @@ std::string ProgramFolder();
 // ("./X.fig") is used as given. Folders that cannot be determined are left out.
 std::vector<std::string> FigureFileFolders();
 
+// Where an installed program's documentation is (README.md and the docs folder): the
+// folder doc/dropkit beside its data folder (<program folder>/../share/doc/dropkit, as
+// the install lays it out); "" when that holds no README.md, as for a program run from
+// its build tree.
+std::string DocsFolder();
+
 // The file that a figure file name stands for. A name that holds a "/" is used as
 // given. A bare name is looked for as a regular file in FigureFileFolders(), in order;
 // the first hit is returned as folder + "/" + name. Raises an error naming the file and

@@ -1,5 +1,6 @@
 // The dropkit program: hands the command line and the program's record to the
 // graphics main, which opens the window and runs until it is closed.
+#include "gui/graphics.h"
 #include "gui/mainhg.h"
 #include "random/random.h"
 #include "review/list_review.h"
@@ -12,5 +13,7 @@ int main(int argc, char** argv) {
   dk::SetEntropyStart(dk::EntropyStart::kSeed);
   // Load takes an alignment too, as dropkit-batch does, and refuses what is not text.
   dk::SetListSourceReader(dk::ReadAlignmentAsList);
+  // Help > About: the version, and where the documentation is.
+  dk::SetAboutText(dk::AboutDropkit());
   return dk::mclMainhg(argc, argv, dk::mlxDropkit, 1, dk::main_info);
 }

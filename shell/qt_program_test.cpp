@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -54,6 +56,12 @@ namespace user = qt_user;
 using test::Q;
 using test::ReadFile;
 using test::WriteFile;
+
+// The height of a window's menu bar, which stands above the figure's drawing area.
+int MenuHeight(const QWidget* window) {
+  const auto* bar = window->findChild<QMenuBar*>("MenuBar");
+  return bar != nullptr ? bar->height() : 0;
+}
 
 const char kWelcome[] = "Load a list of names, one per line, to begin.";
 // t1..t10 with seed 42: 3 names in each of 2 groups.
@@ -222,16 +230,20 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
     // The model's rectangles, from the screen's lower-left corner, are where Qt shows
     // the window and its controls.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    // The Help menu's bar stands above the drawing area.
     const Value position = Get(mlfGcf(), "Position");
-    EXPECT_EQ(window->geometry(),
-              QRect(int(position.num(0)), screen.height() - int(position.num(1) + position.num(3)),
-                    int(position.num(2)), int(position.num(3))));
-    EXPECT_EQ(window->size(), QSize(560, 480));
+    const int menu = MenuHeight(window);
+    EXPECT_GT(menu, 0);
+    EXPECT_EQ(
+        window->geometry(),
+        QRect(int(position.num(0)), screen.height() - int(position.num(1) + position.num(3)) - menu,
+              int(position.num(2)), int(position.num(3)) + menu));
+    EXPECT_EQ(window->size(), QSize(560, 480 + menu));
     // It resizes, but never below the size the figure file lays it out in.
-    EXPECT_EQ(window->minimumSize(), QSize(560, 480));
+    EXPECT_EQ(window->minimumSize(), QSize(560, 480 + menu));
     EXPECT_GT(window->maximumSize().width(), 560);
-    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(260, 480 - 152 - 24, 170, 24));
-    EXPECT_EQ(user::Control("ShowButton")->geometry(), QRect(425, 480 - 16 - 32, 115, 32));
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(260, menu + 480 - 152 - 24, 170, 24));
+    EXPECT_EQ(user::Control("ShowButton")->geometry(), QRect(425, menu + 480 - 16 - 32, 115, 32));
 
     // The screen facts the model reads are Qt's.
     const Value size = Get(Value::Scalar(0), "ScreenSize");
@@ -309,7 +321,8 @@ TEST_F(QtProgramTest, ProgramChangesShowAtOnceAndMovesComeBack) {
     Set(Tagged("NumBox"), "FontSize", Value::Scalar(20));
     EXPECT_EQ(user::Control("NumBox")->font().pointSizeF(), 20);
     Set(Tagged("NumBox"), "Position", Value::Row({10, 10, 50, 20}));
-    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 480 - 10 - 20, 50, 20));
+    const int menu = MenuHeight(user::FigureWindows().at(0));
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, menu + 480 - 10 - 20, 50, 20));
     // A box given room for many lines becomes a multi-line box under the same tag.
     Set(Tagged("InitBox"), "String", Value::Text("42"));
     Set(Tagged("InitBox"), "Max", Value::Scalar(3));
@@ -335,7 +348,7 @@ TEST_F(QtProgramTest, ProgramChangesShowAtOnceAndMovesComeBack) {
     EXPECT_EQ(position.num(0), 40);
     EXPECT_EQ(position.num(1), screen.height() - 30 - 520);
     EXPECT_EQ(position.num(2), 600);
-    EXPECT_EQ(position.num(3), 520);
+    EXPECT_EQ(position.num(3), 520 - menu);
     EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(10, 520 - 10 - 20, 50, 20));
   });
   EXPECT_EQ(status, 0);
@@ -683,7 +696,7 @@ TEST_F(QtProgramTest, AWiderTallerWindowGivesTheListingTheRoom) {
     // It cannot be made smaller than the figure file lays it out.
     window->resize(300, 200);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->size(), QSize(560, 480));
+    EXPECT_EQ(window->size(), QSize(560, 480 + MenuHeight(window)));
     EXPECT_EQ(user::Control("OutBox")->geometry(), out);
   });
   EXPECT_EQ(status, 0);

@@ -13,7 +13,12 @@
 #include "random/random.h"
 #include "review/list_review.h"
 #include "runtime/loaded_list.h"
+#include "runtime/paths.h"
 #include "window/dropkit.h"
+
+#ifndef DROPKIT_VERSION
+#error "DROPKIT_VERSION must name the program's version"
+#endif
 
 namespace dk {
 
@@ -58,6 +63,14 @@ void ReviewLoadedList(const LoadedList& list) {
   const std::string findings = FindingsText(review.list.path, review.findings);
   SetLoadedListReview(std::move(review));
   if (!findings.empty()) ShowWarningBox(findings);
+}
+
+std::string AboutDropkit() {
+  const std::string docs = DocsFolder();
+  return std::string("Dropkit ") + DROPKIT_VERSION +
+         "\n\nRandomized omission lists for taxon-jackknife analyses.\n\nHow to use it: " +
+         (docs.empty() ? std::string("README.md and the docs folder of Dropkit's sources.")
+                       : "README.md and the docs folder in " + docs + ".");
 }
 
 void InstallProgramHooks() {

@@ -4,6 +4,8 @@
 #ifndef DROPKIT_SHELL_REGISTRY_H_
 #define DROPKIT_SHELL_REGISTRY_H_
 
+#include <string>
+
 #include "runtime/callable.h"
 #include "runtime/loaded_list.h"
 
@@ -24,6 +26,11 @@ void InstallProgramHooks();
 // hands the review to Export as the list it works on, and shows a warning box with the
 // findings, if any.
 void ReviewLoadedList(const LoadedList& list);
+
+// What the window's Help > About says: "Dropkit" and its version, what it is for, and
+// where its documentation is (the installed copy, runtime/paths.h DocsFolder, or the
+// sources'). The window program hands it to SetAboutText before its window opens.
+std::string AboutDropkit();
 
 }  // namespace dk
 

@@ -106,6 +106,14 @@ TEST(Registry, EachModuleBuildsItsConstantsAndReleasesThemInReverse) {
 
 // Each function of the registry, and each local function, reached by its name: asked for
 // more outputs or given more inputs than it declares, it answers with the fixed message.
+TEST(Registry, AboutNamesTheVersionAndWhereTheDocumentationIs) {
+  const std::string about = AboutDropkit();
+  EXPECT_EQ(about.rfind("Dropkit ", 0), 0u);
+  EXPECT_TRUE(about.size() > 8 && about[8] >= '0' && about[8] <= '9') << about;
+  // A program run from its build tree has no installed copy of the docs.
+  EXPECT_NE(about.find("README.md and the docs folder of Dropkit's sources."), std::string::npos);
+}
+
 TEST(Registry, EveryFunctionIsReachedByNameAndEnforcesItsDeclaredCounts) {
   test::TestEnv env;
   ScopedRegistry registry(&main_info);

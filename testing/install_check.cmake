@@ -8,7 +8,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefi
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed")
 endif()
-set(expected bin/dropkit-batch share/dropkit/Dropkit.fig)
+set(expected bin/dropkit-batch share/dropkit/Dropkit.fig share/doc/dropkit/README.md
+    share/doc/dropkit/docs/figure-file.md)
 if(WITH_QT)
   list(APPEND expected bin/dropkit share/applications/dropkit.desktop
        share/icons/hicolor/scalable/apps/dropkit.svg)

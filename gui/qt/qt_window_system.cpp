@@ -13,6 +13,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -301,8 +303,10 @@ struct Shown {
   Kind kind = Kind::kLabel;
   double figure = 0;  // the figure the object is in; its own handle for a figure
   QPointer<QWidget> widget;
-  bool pending_show = false;  // a figure shown once the program first waits for the user
-  bool edited = false;        // a box typed into since its edit last finished
+  bool pending_show = false;    // a figure shown once the program first waits for the user
+  bool edited = false;          // a box typed into since its edit last finished
+  QPointer<QMenuBar> menu_bar;  // a figure's, above its drawing area ("HelpMenu")
+  QPointer<QAction> about;      // its Help menu's About item
 };
 
 // A file dialog whose folder choice may name a folder that does not exist yet, in one that
@@ -471,6 +475,10 @@ class QtWindowSystem final : public WindowSystem {
   void SetTitle(double figure, Shown& s, const Value& name);
   void SetWindowColour(double figure, Shown& s, const Value& rgb);
   void SetDropButton(double figure, Shown& s, const Value& tag);
+  void SetHelpMenu(double figure, Shown& s, const Value& mode);
+  void ShowAbout(double figure);
+  // The height of the figure's menu bar, which stands above its drawing area; 0 without.
+  int MenuHeight(double figure) const;
   // Controls.
   void PlaceControlNow(double control, Shown& s, const Value& value);
   void ShowControlOrNot(double control, Shown& s, const Value& visible);
@@ -495,6 +503,8 @@ class QtWindowSystem final : public WindowSystem {
   void OrderTabs(double figure);
   void KeepMinimum(double figure);
   QSize Room(QWidget* window);
+  // The window manager's frame around a shown figure's window, as last measured.
+  FrameSize ManagerFrame();
   void ShowPendingFigures();
   void ShowFigure(double figure);
   QWidget* WidgetOf(double handle) const;
@@ -645,12 +655,14 @@ void QtWindowSystem::MakeFigure(double handle) {
   auto* window = new FigureWindow(*this, handle);
   window->setProperty(kQtHandleProperty, handle);
   window->setAutoFillBackground(true);
-  shown_[handle] = Shown{Kind::kFigure, handle, window, false};
+  shown_[handle] = Shown{Kind::kFigure, handle, window, false, false, {}, {}};
   for (const char* property : {"Name", "Color", "Position"}) {
     Apply(handle, property, host().Get(handle, property));
   }
-  if (const std::optional<Value> drop = host().TryGet(handle, "DropButton")) {
-    Apply(handle, "DropButton", *drop);
+  for (const char* property : {"DropButton", "HelpMenu"}) {
+    if (const std::optional<Value> value = host().TryGet(handle, property)) {
+      Apply(handle, property, *value);
+    }
   }
   // Shown once the program has put everything in it and first waits for the user, so
   // the window does not appear empty and then fill.
@@ -715,7 +727,7 @@ void QtWindowSystem::MakeControl(double handle, double parent) {
   }
   w->setProperty(kQtHandleProperty, handle);
   const double figure = shown_.at(parent).figure;
-  shown_[handle] = Shown{kind, figure, w, false};
+  shown_[handle] = Shown{kind, figure, w, false, false, {}, {}};
   for (const char* property : {"Tag", "String", "Position", "Enable", "BackgroundColor",
                                "ForegroundColor", "FontSize", "HorizontalAlignment"}) {
     Apply(handle, property, host().Get(handle, property));
@@ -779,6 +791,7 @@ const QtWindowSystem::PropertyHandler QtWindowSystem::kFigureHandlers[] = {
     {"Name", &QtWindowSystem::SetTitle},
     {"Color", &QtWindowSystem::SetWindowColour},
     {"DropButton", &QtWindowSystem::SetDropButton},
+    {"HelpMenu", &QtWindowSystem::SetHelpMenu},
 };
 
 const QtWindowSystem::PropertyHandler QtWindowSystem::kControlHandlers[] = {
@@ -830,6 +843,7 @@ void QtWindowSystem::ShowFigureOrNot(double figure, Shown& s, const Value& visib
 void QtWindowSystem::SetTitle(double figure, Shown& s, const Value& name) {
   const QString title = ToQString(name.utf8());
   s.widget->setWindowTitle(title.isEmpty() ? QStringLiteral("Figure %1").arg(figure) : title);
+  if (s.about) s.about->setText(QStringLiteral("&About %1").arg(s.widget->windowTitle()));
 }
 
 void QtWindowSystem::SetWindowColour(double /*figure*/, Shown& s, const Value& rgb) {
@@ -838,6 +852,50 @@ void QtWindowSystem::SetWindowColour(double /*figure*/, Shown& s, const Value& r
 
 void QtWindowSystem::SetDropButton(double /*figure*/, Shown& s, const Value& tag) {
   s.widget->setAcceptDrops(!tag.empty());
+}
+
+// A menu bar above the drawing area, whose Help menu (Alt+P: Alt+H is Show's in
+// Dropkit's window) holds "About <title>". The drawing area keeps its place and size;
+// the window grows upwards by the bar.
+void QtWindowSystem::SetHelpMenu(double figure, Shown& s, const Value& mode) {
+  const bool on = mode.utf8() == "on";
+  if (on == !s.menu_bar.isNull()) return;
+  if (on) {
+    auto* bar = new QMenuBar(s.widget);
+    bar->setObjectName(QStringLiteral("MenuBar"));
+    bar->setAccessibleName(QStringLiteral("Menu bar"));
+    QMenu* help = bar->addMenu(QStringLiteral("Hel&p"));
+    help->setObjectName(QStringLiteral("HelpMenu"));
+    help->setAccessibleName(QStringLiteral("Help"));
+    s.about = help->addAction(QStringLiteral("&About %1").arg(s.widget->windowTitle()));
+    QObject::connect(s.about, &QAction::triggered, bar, [this, figure] { ShowAbout(figure); });
+    bar->show();
+    s.menu_bar = bar;
+  } else {
+    delete s.menu_bar.data();
+  }
+  PlaceFigure(figure);
+}
+
+void QtWindowSystem::ShowAbout(double figure) {
+  QWidget* window = WidgetOf(figure);
+  if (window == nullptr) return;
+  const QString title = QStringLiteral("About %1").arg(window->windowTitle());
+  auto* box = new QMessageBox(QMessageBox::Information, title, ToQString(AboutText()),
+                              QMessageBox::Ok, window);
+  box->setObjectName(QStringLiteral("AboutBox"));
+  box->setAccessibleName(title);
+  box->setTextFormat(Qt::PlainText);
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::WindowModal);
+  box->show();
+}
+
+int QtWindowSystem::MenuHeight(double figure) const {
+  const auto it = shown_.find(figure);
+  if (it == shown_.end() || !it->second.menu_bar) return 0;
+  return it->second.menu_bar->sizeHint().height();
 }
 
 // ---- Controls
@@ -960,7 +1018,8 @@ void QtWindowSystem::PlaceFigure(double figure) {
   QWidget* w = WidgetOf(figure);
   const QRect wanted = ScreenToQt(host().PixelRect(figure, "Position"));
   const bool fixed = host().Get(figure, "Resize").utf8() == "off";
-  QRect place = wanted;
+  const int menu = MenuHeight(figure);
+  QRect place = wanted.adjusted(0, -menu, 0, 0);  // a menu bar stands above the drawing area
   if (!fixed) place.setSize(place.size().boundedTo(Room(w)));  // no larger than the screen
   {
     const ScopedCount placing(placing_);
@@ -974,7 +1033,7 @@ void QtWindowSystem::PlaceFigure(double figure) {
   }
   // A window kept from getting smaller than its controls need, or larger than the screen,
   // tells the model its size.
-  if (w->size() != wanted.size()) FigurePlaced(figure, false);
+  if (w->size() != wanted.size() + QSize(0, menu)) FigurePlaced(figure, false);
   LayOut(figure);
 }
 
@@ -989,6 +1048,10 @@ void QtWindowSystem::PlaceControl(double control) {
 }
 
 void QtWindowSystem::LayOut(double figure) {
+  const auto it = shown_.find(figure);
+  if (it != shown_.end() && it->second.menu_bar && it->second.widget) {
+    it->second.menu_bar->setGeometry(0, 0, it->second.widget->width(), MenuHeight(figure));
+  }
   for (const auto& [handle, s] : shown_) {
     if (s.figure == figure && s.kind != Kind::kFigure && s.widget) PlaceControl(handle);
   }
@@ -1001,12 +1064,12 @@ void QtWindowSystem::ControlsPlaced(double figure) {
   KeepMinimum(figure);
 }
 
-// The most room a window's drawing area has on its screen: the screen's available area
-// less the window's frame.
+// The most room a window has on its screen (its drawing area and any menu bar): the
+// screen's available area less the window manager's frame.
 QSize QtWindowSystem::Room(QWidget* window) {
   const QScreen* screen = window->screen();
   if (screen == nullptr) return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
-  const FrameSize frame = WindowFrame();
+  const FrameSize frame = ManagerFrame();
   const QSize room = screen->availableGeometry().size() -
                      QSize(Pixels(frame.left + frame.right), Pixels(frame.top + frame.bottom));
   return room.expandedTo(QSize(1, 1));
@@ -1020,7 +1083,8 @@ void QtWindowSystem::KeepMinimum(double figure) {
   QWidget* w = WidgetOf(figure);
   if (w == nullptr || host().Get(figure, "Resize").utf8() == "off") return;
   const Size least = host().MinimumArea(figure);
-  w->setMinimumSize(QSize(Pixels(least.width), Pixels(least.height)).boundedTo(Room(w)));
+  w->setMinimumSize(
+      QSize(Pixels(least.width), Pixels(least.height) + MenuHeight(figure)).boundedTo(Room(w)));
 }
 
 // A box's accessible name is the label a person reads beside it: the nearest "text"
@@ -1118,7 +1182,7 @@ void QtWindowSystem::FigurePlaced(double figure, bool resized) {
   if (w == nullptr) return;
   Guarded([&] {
     if (!host().IsLive(figure)) return;
-    const Rect now = QtToScreen(w->geometry());
+    const Rect now = QtToScreen(w->geometry().adjusted(0, MenuHeight(figure), 0, 0));
     if (!SamePixels(now, host().PixelRect(figure, "Position"))) {
       host().UserPlaced(figure, "Position", now);
     }
@@ -1230,7 +1294,19 @@ double QtWindowSystem::DefaultFontSize() {
   return font.pixelSize() * 72 / PixelsPerInch();
 }
 
+// The model's frame is what stands around a drawing area: the window manager's frame
+// and, above the area, a menu bar.
 FrameSize QtWindowSystem::WindowFrame() {
+  FrameSize frame = ManagerFrame();
+  for (const auto& [handle, s] : shown_) {
+    if (s.kind != Kind::kFigure || !s.widget || !s.widget->isVisible()) continue;
+    frame.top += MenuHeight(handle);
+    break;
+  }
+  return frame;
+}
+
+FrameSize QtWindowSystem::ManagerFrame() {
   for (const auto& [handle, s] : shown_) {
     if (s.kind != Kind::kFigure || !s.widget || !s.widget->isVisible()) continue;
     const QRect inner = s.widget->geometry();

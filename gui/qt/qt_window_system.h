@@ -23,7 +23,9 @@
 // open dialog. Boxes whose "Remember" is "on" keep their text between runs, and the
 // first file dialog of a run starts in the folder last chosen (QSettings, under the
 // application's organization name, "Dropkit" unless the process set one). A window that
-// resizes is never made larger, nor kept larger, than its screen's available area.
+// resizes is never made larger, nor kept larger, than its screen's available area. A
+// figure whose "HelpMenu" is "on" has a menu bar above its drawing area (which keeps its
+// place and size), with a Help menu (Alt+P) whose "About <Name>" shows AboutText().
 //
 // Nothing the model raises passes into Qt: errors met while handling an event are
 // shown on standard error and in an error message box.

@@ -11,6 +11,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -345,6 +347,36 @@ TEST_F(QtOnAnyHost, AMnemonicIsUnderlinedAndAltWithItsLetterActs) {
   EXPECT_EQ(Child<QLineEdit>("NumBox")->accessibleName(), "Count");
   host_.Set(*ws_, 100.5, "Mnemonic", Value::EmptyText());
   EXPECT_EQ(label->buddy(), nullptr);
+}
+
+TEST_F(QtOnAnyHost, AHelpMenuAboveTheDrawingAreaShowsAboutByKeyboard) {
+  SetAboutText("Fake 1.0\n\nHow to use it: README.md");
+  host_.Set(*ws_, 1, "HelpMenu", Value::Text("on"));
+  auto* bar = Window()->findChild<QMenuBar*>("MenuBar");
+  ASSERT_NE(bar, nullptr);
+  const int menu = bar->height();
+  EXPECT_GT(menu, 0);
+  // The drawing area keeps its size, and its controls their places from its bottom.
+  EXPECT_EQ(Window()->size(), QSize(300, 200 + menu));
+  EXPECT_EQ(Child<QLineEdit>("NumBox")->geometry(), QRect(120, menu + 200 - 20 - 24, 100, 24));
+  auto* help = Window()->findChild<QMenu*>("HelpMenu");
+  ASSERT_NE(help, nullptr);
+  EXPECT_EQ(help->title(), "Hel&p");
+  EXPECT_EQ(help->accessibleName(), "Help");
+  QApplication::setActiveWindow(Window());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Window()));
+  QTest::keyClick(Window(), Qt::Key_P, Qt::AltModifier);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return help->isVisible(); }));
+  QTest::keyClick(help, Qt::Key_A);
+  ASSERT_TRUE(QTest::qWaitFor([] { return !user::MessageBoxes().empty(); }));
+  QMessageBox* about = user::MessageBoxes().front();
+  EXPECT_EQ(about->windowTitle(), "About Fake");
+  EXPECT_EQ(about->accessibleName(), "About Fake");
+  EXPECT_EQ(about->text(), "Fake 1.0\n\nHow to use it: README.md");
+  about->close();
+  SetAboutText("");
+  host_.Set(*ws_, 1, "HelpMenu", Value::Text("off"));
+  EXPECT_EQ(Window()->size(), QSize(300, 200));
 }
 
 TEST_F(QtOnAnyHost, BoxesShowTheirPlaceholderWhileEmpty) {
