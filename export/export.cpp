@@ -40,10 +40,21 @@ ModuleConstants constants("export");
 
 struct Constants {
   Value outputs_message, inputs_message;
-  Value tag, string, out_box, num_box, rep_box, init_box;
+  Value tag, string, out_box, num_box, rep_box, init_box, kept_line;
   Value fasta_patterns, phylip_patterns, nexus_patterns, fasta_name, phylip_name, nexus_name;
   Value alignment_filter, alignment_title, folder_title, title;
+  Value keep_filter, keep_title;
 } k;
+
+// The names Keep read, never left out by Export: the file and its names ("" and none
+// until a Keep).
+struct KeptNames {
+  std::string file;
+  std::vector<std::string> names;
+} kept_names;
+
+// How Export chooses its groups.
+enum class Groups { kDrawn, kEachAlone };
 
 // At most this many names are shown one by one in a message; the rest are counted.
 constexpr std::size_t kNamesShown = 5;
@@ -174,20 +185,22 @@ void RequireEmptyFolder(const std::string& folder) {
         "make an empty one. Nothing was written.");
 }
 
-// Draws the groups over the list of `list_size` names, as the generator's Save draws
-// them. Returns the design over the alignment's taxa, those the list does not name kept.
-Design Draw(std::size_t list_size, const TaxonList& alignment, const std::vector<std::size_t>& rows,
-            const Counts& counts) {
+// The groups of `chosen`, a design over the names of the list, as a design over the
+// alignment's taxa: each name becomes its row; the taxa the list does not name and those
+// `chosen` keeps are kept.
+Design OverAlignment(const Design& chosen, const TaxonList& alignment,
+                     const std::vector<std::size_t>& rows) {
   Design design;
   design.list_size = alignment.names.size();
-  std::vector<bool> named(design.list_size, false);
-  for (const std::size_t row : rows) named[row] = true;
+  design.omit = chosen.omit;
+  design.draw = chosen.draw;
+  std::vector<bool> may_leave_out(design.list_size, false);
+  for (const std::size_t row : rows) may_leave_out[row] = true;
+  for (const std::size_t position : chosen.kept) may_leave_out[rows[position]] = false;
   for (std::size_t i = 0; i < design.list_size; ++i) {
-    if (!named[i]) design.kept.push_back(i);
+    if (!may_leave_out[i]) design.kept.push_back(i);
   }
-  design.omit = counts.names;
-  const Design drawn = DrawDesign(list_size, {}, counts.names, counts.groups);
-  for (const auto& positions : drawn.groups) {
+  for (const auto& positions : chosen.groups) {
     std::vector<std::size_t> group;
     for (const std::size_t position : positions) group.push_back(rows[position]);
     std::sort(group.begin(), group.end());
@@ -196,22 +209,60 @@ Design Draw(std::size_t list_size, const TaxonList& alignment, const std::vector
   return design;
 }
 
-void Mexport() {
-  LocalFunctionScope scope(&local_function_table_export);
+// "Alpha, Beta and 3 more": the first few of `names`, the rest counted.
+std::string FewNames(const std::vector<std::string>& names) {
+  std::string shown;
+  for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i) {
+    shown += (i == 0 ? "" : ", ") + names[i];
+  }
+  if (names.size() > kNamesShown)
+    shown += " and " + std::to_string(names.size() - kNamesShown) + " more";
+  return shown;
+}
+
+// What the line under the buttons says of the kept names.
+std::string KeptLine() {
+  if (kept_names.names.empty())
+    return "Never left out by Export: none (Keep... reads them from a file)";
+  return "Never left out by Export: " + FewNames(kept_names.names) + " (from " +
+         QuoteForMessage(kept_names.file) + ")";
+}
+
+// Keep: asks for a file of names, one per line, read as the batch's --keep-file reads
+// one; from then on Export leaves none of them out. A cancelled dialog changes nothing.
+void Keep() {
+  Value folder_name;
+  const Value file_name = mlfUigetfile(&folder_name, k.keep_filter, k.keep_title);
+  if (Cancelled(file_name)) return;
+  const std::string path = mlfFullfile(folder_name, file_name).utf8();
+  kept_names = KeptNames{path, LoadNameFile(path)};
+  mlfNSet(0, mlfFindobj(k.tag, k.kept_line), k.string, Value::Text(KeptLine()));
+}
+
+void RequireFewEnough(std::size_t groups) {
+  if (groups > kMaxPrunedGroups) {
+    Raise("Cannot export " + std::to_string(groups) + " groups: at most " +
+          std::to_string(kMaxPrunedGroups) + " are allowed, one alignment file each.");
+  }
+}
+
+void Export(Groups how) {
   const ListReview& review = LoadedListReview();
   std::optional<double> list_size;
   if (!review.list.path.empty()) list_size = static_cast<double>(review.list.count);
   const Value num_text = BoxText(k.num_box);
   const Value rep_text = BoxText(k.rep_box);
-  const Counts counts = ReadCounts(num_text, rep_text, list_size);
-  if (counts.groups > kMaxPrunedGroups) {
-    Raise("Cannot export " + std::to_string(counts.groups) + " groups: at most " +
-          std::to_string(kMaxPrunedGroups) + " are allowed, one alignment file each.");
-  }
-  if (counts.names > 0 && counts.groups > kMaxOmittedEntries / counts.names) {
-    Raise("Cannot export " + std::to_string(counts.groups) + " groups of " +
-          std::to_string(counts.names) + ": at most " + std::to_string(kMaxOmittedEntries) +
-          " names left out over all groups are allowed.");
+  Counts counts;
+  if (how == Groups::kDrawn) {
+    counts = ReadCounts(num_text, rep_text, list_size);
+    RequireFewEnough(counts.groups);
+    if (counts.names > 0 && counts.groups > kMaxOmittedEntries / counts.names) {
+      Raise("Cannot export " + std::to_string(counts.groups) + " groups of " +
+            std::to_string(counts.names) + ": at most " + std::to_string(kMaxOmittedEntries) +
+            " names left out over all groups are allowed.");
+    }
+  } else if (!list_size) {
+    Raise("No name list is loaded: use Load to read one before leaving one name out per group.");
   }
   // A list loaded from an alignment is that alignment's taxa: it is not asked for again.
   const TaxonList list =
@@ -227,11 +278,15 @@ void Mexport() {
   }
   const TaxonList& alignment = *chosen;
   const std::vector<std::size_t> rows = RowsOfNames(list, alignment);
+  std::vector<std::size_t> kept = KeptPositions(list.names, kept_names.names, list.file);
+  if (how == Groups::kEachAlone) RequireFewEnough(list.names.size() - kept.size());
 
   const Value target = mlfUigetdir(k.folder_title);
   if (Cancelled(target)) return;
   RequireEmptyFolder(target.utf8());
-  CurrentRandomState();  // starts the generator, from a seed drawn now where the window does
+  // Drawn groups start the generator, from a seed drawn now where the window does;
+  // leave-one-out draws nothing.
+  if (how == Groups::kDrawn) CurrentRandomState();
   const WindowContext window{{{"NumBox", num_text.utf8()},
                               {"RepBox", rep_text.utf8()},
                               {"InitBox", BoxText(k.init_box).utf8()}},
@@ -239,9 +294,14 @@ void Mexport() {
                              SeedDrawnFromEntropy()};
 
   StagedFolder folder(target.utf8(), /*force=*/false);
-  const std::uint64_t draws_before = CurrentRandomState().drawn;
-  const Design design = Draw(list.names.size(), alignment, rows, counts);
-  ProgressScope progress(k.title.utf8(), counts.groups);
+  const std::uint64_t draws_before = DrawnSinceRestart();
+  const Design design = OverAlignment(
+      how == Groups::kDrawn
+          ? DrawDesign(list.names.size(), std::move(kept), counts.names, counts.groups)
+          : LeaveOneOut(list.names.size(), std::move(kept)),
+      alignment, rows);
+  const std::size_t groups = design.groups.size();
+  ProgressScope progress(k.title.utf8(), static_cast<double>(groups));
   PrunedFolder what;
   what.alignment = &*alignment.alignment;
   what.input = alignment.file;
@@ -253,9 +313,9 @@ void Mexport() {
   what.progress = [&](std::size_t g) { progress.Step(static_cast<double>(g)); };
   WritePrunedFolder(folder, what);
 
-  const std::string status =
-      "Exported " + Counted(counts.groups, "group", "groups") + " to " + folder.target() + ": " +
-      Counted(counts.groups, "alignment", "alignments") + ", groups.tsv, dropkit.json";
+  const std::string status = "Exported " + Counted(groups, "group", "groups") + " to " +
+                             folder.target() + ": " + Counted(groups, "alignment", "alignments") +
+                             ", groups.tsv, dropkit.json";
   mlfNSet(0, mlfFindobj(k.tag, k.out_box), k.string, Value::Text(status));
   // The copies are PHYLIP or NEXUS: say which names they cannot hold unquoted.
   if (alignment.format != InputFormat::kFasta) {
@@ -265,18 +325,36 @@ void Mexport() {
   }
 }
 
+void Mexport(const Value& action) {
+  LocalFunctionScope scope(&local_function_table_export);
+  const std::string word = action.is_char() ? action.utf8() : std::string();
+  if (action.absent()) {
+    Export(Groups::kDrawn);
+  } else if (word == "LeaveOneOut") {
+    Export(Groups::kEachAlone);
+  } else if (word == "Keep") {
+    Keep();
+  } else {
+    Raise("export knows the commands \"Keep\" and \"LeaveOneOut\", or none; not " +
+          (action.is_char() ? QuoteForMessage(word, '"')
+                            : std::string("a value that is not a text")) +
+          ".");
+  }
+}
+
 }  // namespace
 
 void InitializeModule_export() {
   ModuleConstants& c = constants;
   c.String(&k.outputs_message, CountMessage("export", 1, "outputs", 0));
-  c.String(&k.inputs_message, CountMessage("export", 1, "inputs", 0));
+  c.String(&k.inputs_message, CountMessage("export", 1, "inputs", 1));
   c.String(&k.tag, "Tag");
   c.String(&k.string, "String");
   c.String(&k.out_box, "OutBox");
   c.String(&k.num_box, "NumBox");
   c.String(&k.rep_box, "RepBox");
   c.String(&k.init_box, "InitBox");
+  c.String(&k.kept_line, "KeptNames");
   c.String(&k.fasta_patterns, "*.fasta;*.fas;*.fa;*.fna;*.faa;*.aln");
   c.String(&k.phylip_patterns, "*.phy;*.phylip");
   c.String(&k.nexus_patterns, "*.nex;*.nexus;*.nxs");
@@ -289,21 +367,24 @@ void InitializeModule_export() {
   c.String(&k.alignment_title, "Please Select the Alignment of the Loaded Names");
   c.String(&k.folder_title, "Please Select an Empty Folder to Export Into");
   c.String(&k.title, "Export");
+  c.String(&k.keep_filter, "*.txt");
+  c.String(&k.keep_title, "Please Select a File of Names to Keep, One per Line");
+  kept_names = KeptNames{};
 }
 
 void TerminateModule_export() {
+  kept_names = KeptNames{};
   constants.ReleaseAll();
 }
 
 void mlxExport(int nlhs, Value plhs[], int nrhs, Value prhs[]) {
   (void)plhs;
-  (void)prhs;
-  CheckCounts(nlhs, nrhs, 0, 0, k.outputs_message, k.inputs_message);
-  mlfExport();
+  CheckCounts(nlhs, nrhs, 0, 1, k.outputs_message, k.inputs_message);
+  mlfExport(nrhs > 0 ? prhs[0] : Value());
 }
 
-void mlfExport() {
-  Mexport();
+void mlfExport(const Value& action) {
+  Mexport(action);
 }
 
 }  // namespace dk

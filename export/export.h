@@ -21,6 +21,13 @@
 // and, when the copies are PHYLIP or NEXUS, a warning box lists the taxa whose names
 // they cannot hold unquoted (the quoting findings, which a Load does not give).
 //
+// With the command word "LeaveOneOut", Export makes one group per name of the list
+// instead, each leaving out that name alone, in list order; the counts are not read and
+// nothing is drawn. With "Keep", it asks for a file of names, one per line, read as the
+// batch's --keep-file reads one (blank lines skipped): from then on Export, in either way,
+// never leaves them out (each must be a name of the list when Export runs), and the line
+// tagged KeptNames says which they are. Save and Show draw from every name, as before.
+//
 // Threading: one thread, as the run-time.
 #ifndef DROPKIT_EXPORT_EXPORT_H_
 #define DROPKIT_EXPORT_EXPORT_H_
@@ -35,10 +42,12 @@ void InitializeModule_export();
 // Module release: releases the constants in reverse order.
 void TerminateModule_export();
 
-// Array-vector entry: no outputs and no inputs, else the fixed count messages.
+// Array-vector entry: no outputs and at most one input, else the fixed count messages.
 void mlxExport(int nlhs, Value plhs[], int nrhs, Value prhs[]);
-// Direct entry. Raises a RuntimeError that says what was wrong on any failure.
-void mlfExport();
+// Direct entry: `action` absent exports drawn groups, "LeaveOneOut" one group per name,
+// "Keep" reads the names to keep. Raises a RuntimeError that says what was wrong on any
+// failure, an unknown command word among them.
+void mlfExport(const Value& action = Value());
 
 extern const LocalFunctionTable local_function_table_export;
 

@@ -22,6 +22,7 @@
 #include "random/random.h"
 #include "review/list_review.h"
 #include "shell/registry.h"
+#include "testing/programs.h"
 #include "testing/test_support.h"
 #include "window/dropkit.h"
 
@@ -539,16 +540,78 @@ TEST_F(ExportTest, ACancelOrAFailurePartWayLeavesTheFolderAsItWas) {
   EXPECT_EQ(FilesIn("out").size(), 7u);
 }
 
+// ---- Keep
+
+TEST_F(ExportTest, KeptNamesAreInEveryCopyAndTheLineUnderTheButtonsSaysWhichTheyAre) {
+  WriteAlignment(kTaxa);
+  LoadList(kSixNames);
+  EXPECT_EQ(Text("KeptNames"), "Never left out by Export: none (Keep... reads them from a file)");
+  test::WriteFile(dir.file("keep.txt"), "Beta\n\nGamma\n");  // blank lines skipped
+  ui().QueueFileAnswer(dir.file("keep.txt"));
+  Press("KeepButton");
+  EXPECT_EQ(Text("KeptNames"),
+            "Never left out by Export: Beta, Gamma (from '" + dir.file("keep.txt") + "')");
+  SetSeed("42");
+  SetCounts("4", "20");  // four of the four names that may go: every group alike
+  Export();
+  const Groups groups = TsvGroups();
+  ASSERT_EQ(groups.size(), 20u);
+  for (const auto& group : groups) {
+    EXPECT_EQ(group, (std::set<std::string>{"Alpha", "Delta", "Epsilon", "Zeta"}));
+  }
+  EXPECT_EQ(Json()["kept"], nlohmann::json(Strings{"Beta", "Gamma", "Outgroup"}));
+  Press("ShowButton");  // Show draws from every name, as ever
+  EXPECT_THAT(Text("OutBox"), HasSubstr("Beta"));
+
+  // Five of four is refused, as the batch refuses it; so is a kept name the list lacks.
+  std::filesystem::remove_all(dir.file("out"));
+  SetCounts("5", "1");
+  EXPECT_EQ(ExportFails(),
+            "Cannot leave out 5 names per group: only 4 of the list's 6 names may be left out "
+            "(2 are kept)");
+  test::WriteFile(dir.file("keep.txt"), "Outgroup\n");
+  ui().QueueFileAnswer(dir.file("keep.txt"));
+  Press("KeepButton");
+  EXPECT_EQ(ExportFails(),
+            "The name \"Outgroup\" to keep is not in '" + dir.file("names.txt") + "'");
+}
+
+TEST_F(ExportTest, KeptNamesGiveTheGroupsTheBatchDrawsWithKeepFile) {
+  const struct Scope {  // as the window program reads, until the test ends
+    ListSourceReader before = SetListSourceReader(ReadAlignmentAsList);
+    ~Scope() { SetListSourceReader(before); }
+  } reader;
+  WriteAlignment(kTaxa);
+  test::WriteFile(dir.file("keep.txt"), "Outgroup\nAlpha\n");
+  ui().QueueFileAnswer(dir.file("aln.fasta"));
+  Press("LoadButton");
+  ui().QueueFileAnswer(dir.file("keep.txt"));
+  Press("KeepButton");
+  SetSeed("42");
+  SetCounts("2", "6");
+  ui().QueueFileAnswer(dir.file("out"));
+  Press("ExportButton");
+  const test::Result batch =
+      test::Batch(dir, dir.file("aln.fasta") + " --omit 2 --groups 6 --seed 42 --keep-file " +
+                           dir.file("keep.txt") + " --prune-to " + dir.file("batch"));
+  ASSERT_EQ(batch.status, 0) << batch.err;
+  EXPECT_EQ(test::ReadFile(dir.file("out/groups.tsv")),
+            test::ReadFile(dir.file("batch/groups.tsv")));
+}
+
 // ---- The module
 
 TEST(ExportModule, EntryChecksOutputsFirstThenInputs) {
   InitializeModule_export();
   Value slots[1];
-  Value in[1] = {Value::Scalar(1)};
-  EXPECT_EQ(test::ErrorOf([&] { mlxExport(1, slots, 1, in); }),
+  Value in[2] = {Value::Text("Keep"), Value::Text("Keep")};
+  EXPECT_EQ(test::ErrorOf([&] { mlxExport(1, slots, 2, in); }),
             test::CountCheckMessage("export", 1, "outputs", 0));
+  EXPECT_EQ(test::ErrorOf([&] { mlxExport(0, slots, 2, in); }),
+            test::CountCheckMessage("export", 1, "inputs", 1));
+  in[0] = Value::Text("Each");
   EXPECT_EQ(test::ErrorOf([&] { mlxExport(0, slots, 1, in); }),
-            test::CountCheckMessage("export", 1, "inputs", 0));
+            "export knows the commands \"Keep\" and \"LeaveOneOut\", or none; not \"Each\".");
   TerminateModule_export();
 }
 

@@ -369,12 +369,15 @@ TEST(FigureFileDropkit, HasTheBoxesTheButtonsAndTheirLabels) {
   EXPECT_THAT(buttons, UnorderedElementsAre(Pair("Load", ElementsAre("randlist", "Load")),
                                             Pair("Save", ElementsAre("randlist", "Save")),
                                             Pair("Export", ElementsAre("export")),
+                                            Pair("Keep...", ElementsAre("export", "Keep")),
                                             Pair("Set seed", ElementsAre("randlist", "ManualInit")),
                                             Pair("Show", ElementsAre("randlist", "Show"))));
   EXPECT_THAT(button_tags, UnorderedElementsAre("LoadButton", "SaveButton", "ExportButton",
-                                                "ManualInitButton", "ShowButton"));
-  EXPECT_THAT(labels, UnorderedElementsAre("Names to leave out per group", "Number of groups",
-                                           "Seed", "Seed in force: none (a fresh draw each time)"));
+                                                "ManualInitButton", "ShowButton", "KeepButton"));
+  EXPECT_THAT(labels, UnorderedElementsAre(
+                          "Names to leave out per group", "Number of groups", "Seed",
+                          "Seed in force: none (a fresh draw each time)",
+                          "Never left out by Export: none (Keep... reads them from a file)"));
   const Value seed_label = mlfFindobj(Value::Text("Tag"), Value::Text("SeedInForce"));
   ASSERT_EQ(seed_label.numel(), 1u);
   EXPECT_EQ(Get(seed_label, "Style").utf8(), "text");

@@ -242,8 +242,8 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
     // It resizes, but never below the size the figure file lays it out in.
     EXPECT_EQ(window->minimumSize(), QSize(560, 480 + menu));
     EXPECT_GT(window->maximumSize().width(), 560);
-    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(260, menu + 480 - 152 - 24, 170, 24));
-    EXPECT_EQ(user::Control("ShowButton")->geometry(), QRect(425, menu + 480 - 16 - 32, 115, 32));
+    EXPECT_EQ(user::Control("NumBox")->geometry(), QRect(260, menu + 480 - 218 - 24, 170, 24));
+    EXPECT_EQ(user::Control("ShowButton")->geometry(), QRect(425, menu + 480 - 82 - 32, 115, 32));
 
     // The screen facts the model reads are Qt's.
     const Value size = Get(Value::Scalar(0), "ScreenSize");
@@ -269,7 +269,9 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
         {"SaveButton", "Save"},
         {"ExportButton", "Export"},
         {"ManualInitButton", "Set seed"},
-        {"ShowButton", "Show"}};
+        {"ShowButton", "Show"},
+        {"KeepButton", "Keep..."},
+        {"KeptNames", "Never left out by Export: none (Keep... reads them from a file)"}};
     for (const auto& [tag, name] : names) {
       QWidget* w = user::Control(tag);
       ASSERT_NE(w, nullptr) << tag.toStdString();
@@ -601,11 +603,9 @@ TEST_F(QtProgramTest, AltAndTheUnderlinedLetterPressesEachButton) {
     QWidget* window = user::FigureWindows().at(0);
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    const std::vector<std::pair<QString, QString>> captions = {{"LoadButton", "&Load"},
-                                                               {"SaveButton", "&Save"},
-                                                               {"ExportButton", "&Export"},
-                                                               {"ManualInitButton", "Se&t seed"},
-                                                               {"ShowButton", "S&how"}};
+    const std::vector<std::pair<QString, QString>> captions = {
+        {"LoadButton", "&Load"},           {"SaveButton", "&Save"}, {"ExportButton", "&Export"},
+        {"ManualInitButton", "Se&t seed"}, {"ShowButton", "S&how"}, {"KeepButton", "&Keep..."}};
     for (const auto& [tag, caption] : captions) EXPECT_EQ(user::TextOf(tag), caption);
 
     user::AnswerFileDialog(Q(dir.file("names.txt")));
@@ -640,13 +640,13 @@ TEST_F(QtProgramTest, TabGoesThroughTheControlsAsTheyAreRead) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     user::Control("OutBox")->setFocus(Qt::OtherFocusReason);
     std::vector<QString> order = {QApplication::focusWidget()->objectName()};
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 9; ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       order.push_back(QApplication::focusWidget()->objectName());
     }
-    EXPECT_EQ(order,
-              (std::vector<QString>{"OutBox", "NumBox", "RepBox", "InitBox", "ManualInitButton",
-                                    "LoadButton", "SaveButton", "ExportButton", "ShowButton"}));
+    EXPECT_EQ(order, (std::vector<QString>{"OutBox", "NumBox", "RepBox", "InitBox",
+                                           "ManualInitButton", "LoadButton", "SaveButton",
+                                           "ExportButton", "ShowButton", "KeepButton"}));
   });
   EXPECT_EQ(status, 0);
 }

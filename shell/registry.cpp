@@ -31,7 +31,7 @@ const FunctionTableRow function_table[9] = {
     {"isvarname", mlxIsvarname, 1, 1, &local_function_table_isvarname},
     {"movegui", mlxMovegui, -1, 0, &local_function_table_movegui},
     {"iskeyword", mlxIskeyword, 1, 1, &local_function_table_iskeyword},
-    {"export", mlxExport, 0, 0, &local_function_table_export},
+    {"export", mlxExport, 1, 0, &local_function_table_export},
 };
 
 const InitTermPair init_term_table[11] = {
