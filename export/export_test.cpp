@@ -599,6 +599,27 @@ TEST_F(ExportTest, KeptNamesGiveTheGroupsTheBatchDrawsWithKeepFile) {
             test::ReadFile(dir.file("batch/groups.tsv")));
 }
 
+TEST_F(ExportTest, LeaveOneOutWritesOneGroupPerNameNotKeptAndDrawsNothing) {
+  WriteAlignment(kTaxa);
+  LoadList(kSixNames);
+  test::WriteFile(dir.file("keep.txt"), "Gamma\n");
+  ui().QueueFileAnswer(dir.file("keep.txt"));
+  Press("KeepButton");
+  SetCounts("x", "");  // the counts play no part
+  ui().QueueFileAnswer(dir.file("aln.fasta"));
+  ui().QueueFileAnswer(dir.file("out"));
+  Press("LeaveOneOutButton");
+  EXPECT_EQ(TsvGroups(), (Groups{{"Alpha"}, {"Beta"}, {"Delta"}, {"Epsilon"}, {"Zeta"}}));
+  EXPECT_EQ(TaxaOf("out/group002.fasta"),
+            (Strings{"Alpha", "Gamma", "Delta", "Epsilon", "Zeta", "Outgroup"}));
+  EXPECT_EQ(Text("OutBox"),
+            "Exported 5 groups to " + dir.file("out") + ": 5 alignments, groups.tsv, dropkit.json");
+  const nlohmann::ordered_json json = Json();
+  EXPECT_EQ(json["draw"], "leave-one-out");
+  EXPECT_EQ(json["seed"], nullptr);
+  EXPECT_EQ(Text("SeedInForce"), "Seed in force: none (a fresh draw each time)");
+}
+
 // ---- The module
 
 TEST(ExportModule, EntryChecksOutputsFirstThenInputs) {

@@ -366,14 +366,17 @@ TEST(FigureFileDropkit, HasTheBoxesTheButtonsAndTheirLabels) {
     EXPECT_LE(Get(box, "Max").num(0) - Get(box, "Min").num(0), 1) << tag << " is single-line";
   }
 
-  EXPECT_THAT(buttons, UnorderedElementsAre(Pair("Load", ElementsAre("randlist", "Load")),
-                                            Pair("Save", ElementsAre("randlist", "Save")),
-                                            Pair("Export", ElementsAre("export")),
-                                            Pair("Keep...", ElementsAre("export", "Keep")),
-                                            Pair("Set seed", ElementsAre("randlist", "ManualInit")),
-                                            Pair("Show", ElementsAre("randlist", "Show"))));
-  EXPECT_THAT(button_tags, UnorderedElementsAre("LoadButton", "SaveButton", "ExportButton",
-                                                "ManualInitButton", "ShowButton", "KeepButton"));
+  EXPECT_THAT(buttons,
+              UnorderedElementsAre(Pair("Load", ElementsAre("randlist", "Load")),
+                                   Pair("Save", ElementsAre("randlist", "Save")),
+                                   Pair("Export", ElementsAre("export")),
+                                   Pair("Keep...", ElementsAre("export", "Keep")),
+                                   Pair("Leave one out", ElementsAre("export", "LeaveOneOut")),
+                                   Pair("Set seed", ElementsAre("randlist", "ManualInit")),
+                                   Pair("Show", ElementsAre("randlist", "Show"))));
+  EXPECT_THAT(button_tags,
+              UnorderedElementsAre("LoadButton", "SaveButton", "ExportButton", "ManualInitButton",
+                                   "ShowButton", "KeepButton", "LeaveOneOutButton"));
   EXPECT_THAT(labels, UnorderedElementsAre(
                           "Names to leave out per group", "Number of groups", "Seed",
                           "Seed in force: none (a fresh draw each time)",

@@ -271,6 +271,7 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
         {"ManualInitButton", "Set seed"},
         {"ShowButton", "Show"},
         {"KeepButton", "Keep..."},
+        {"LeaveOneOutButton", "Leave one out"},
         {"KeptNames", "Never left out by Export: none (Keep... reads them from a file)"}};
     for (const auto& [tag, name] : names) {
       QWidget* w = user::Control(tag);
@@ -640,13 +641,14 @@ TEST_F(QtProgramTest, TabGoesThroughTheControlsAsTheyAreRead) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     user::Control("OutBox")->setFocus(Qt::OtherFocusReason);
     std::vector<QString> order = {QApplication::focusWidget()->objectName()};
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < 10; ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       order.push_back(QApplication::focusWidget()->objectName());
     }
-    EXPECT_EQ(order, (std::vector<QString>{"OutBox", "NumBox", "RepBox", "InitBox",
-                                           "ManualInitButton", "LoadButton", "SaveButton",
-                                           "ExportButton", "ShowButton", "KeepButton"}));
+    EXPECT_EQ(order,
+              (std::vector<QString>{"OutBox", "NumBox", "RepBox", "InitBox", "ManualInitButton",
+                                    "LoadButton", "SaveButton", "ExportButton", "ShowButton",
+                                    "KeepButton", "LeaveOneOutButton"}));
   });
   EXPECT_EQ(status, 0);
 }

@@ -163,7 +163,7 @@ TEST_F(ProgramTest, SetsUpEveryModuleRunsTheWindowAndReleasesInReverse) {
       {"isvarname", 6}, {"movegui", 37},  {"iskeyword", 20}, {"export", 21}};
   EXPECT_EQ(built, constants);
   EXPECT_EQ(released, constants);
-  ASSERT_EQ(record->created.size(), 16u);  // the window and its fifteen controls
+  ASSERT_EQ(record->created.size(), 17u);  // the window and its sixteen controls
   EXPECT_EQ(record->raised.size(), 1u);
 }
 
