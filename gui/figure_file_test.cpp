@@ -372,11 +372,12 @@ TEST(FigureFileDropkit, HasTheBoxesTheButtonsAndTheirLabels) {
                                    Pair("Export", ElementsAre("export")),
                                    Pair("Keep...", ElementsAre("export", "Keep")),
                                    Pair("Leave one out", ElementsAre("export", "LeaveOneOut")),
+                                   Pair("Survival...", ElementsAre("survival")),
                                    Pair("Set seed", ElementsAre("randlist", "ManualInit")),
                                    Pair("Show", ElementsAre("randlist", "Show"))));
-  EXPECT_THAT(button_tags,
-              UnorderedElementsAre("LoadButton", "SaveButton", "ExportButton", "ManualInitButton",
-                                   "ShowButton", "KeepButton", "LeaveOneOutButton"));
+  EXPECT_THAT(button_tags, UnorderedElementsAre("LoadButton", "SaveButton", "ExportButton",
+                                                "ManualInitButton", "ShowButton", "KeepButton",
+                                                "LeaveOneOutButton", "SurvivalButton"));
   EXPECT_THAT(labels, UnorderedElementsAre(
                           "Names to leave out per group", "Number of groups", "Seed",
                           "Seed in force: none (a fresh draw each time)",

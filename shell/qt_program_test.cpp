@@ -272,6 +272,7 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
         {"ShowButton", "Show"},
         {"KeepButton", "Keep..."},
         {"LeaveOneOutButton", "Leave one out"},
+        {"SurvivalButton", "Survival..."},
         {"KeptNames", "Never left out by Export: none (Keep... reads them from a file)"}};
     for (const auto& [tag, name] : names) {
       QWidget* w = user::Control(tag);
@@ -605,8 +606,14 @@ TEST_F(QtProgramTest, AltAndTheUnderlinedLetterPressesEachButton) {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     const std::vector<std::pair<QString, QString>> captions = {
-        {"LoadButton", "&Load"},           {"SaveButton", "&Save"}, {"ExportButton", "&Export"},
-        {"ManualInitButton", "Se&t seed"}, {"ShowButton", "S&how"}, {"KeepButton", "&Keep..."}};
+        {"LoadButton", "&Load"},
+        {"SaveButton", "&Save"},
+        {"ExportButton", "&Export"},
+        {"ManualInitButton", "Se&t seed"},
+        {"ShowButton", "S&how"},
+        {"KeepButton", "&Keep..."},
+        {"LeaveOneOutButton", "Leave &one out"},
+        {"SurvivalButton", "Sur&vival..."}};
     for (const auto& [tag, caption] : captions) EXPECT_EQ(user::TextOf(tag), caption);
 
     user::AnswerFileDialog(Q(dir.file("names.txt")));
@@ -641,14 +648,14 @@ TEST_F(QtProgramTest, TabGoesThroughTheControlsAsTheyAreRead) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     user::Control("OutBox")->setFocus(Qt::OtherFocusReason);
     std::vector<QString> order = {QApplication::focusWidget()->objectName()};
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 11; ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       order.push_back(QApplication::focusWidget()->objectName());
     }
     EXPECT_EQ(order,
               (std::vector<QString>{"OutBox", "NumBox", "RepBox", "InitBox", "ManualInitButton",
                                     "LoadButton", "SaveButton", "ExportButton", "ShowButton",
-                                    "KeepButton", "LeaveOneOutButton"}));
+                                    "KeepButton", "LeaveOneOutButton", "SurvivalButton"}));
   });
   EXPECT_EQ(status, 0);
 }
@@ -706,7 +713,7 @@ TEST_F(QtProgramTest, AWiderTallerWindowGivesTheListingTheRoom) {
 
 TEST_F(QtProgramTest, ClosingTheWindowEndsTheProgramAndReleasesEveryModule) {
   EXPECT_EQ(RunProgram([] {}), 0);
-  EXPECT_EQ(built_.size(), 11u);  // the two platform libraries and the nine modules
+  EXPECT_EQ(built_.size(), 12u);  // the two platform libraries and the ten modules
   EXPECT_EQ(released_, built_);
   // Nothing of the window is left behind.
   for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -14,6 +14,7 @@
 #include "review/list_review.h"
 #include "runtime/loaded_list.h"
 #include "runtime/paths.h"
+#include "survival/survival.h"
 #include "window/dropkit.h"
 
 #ifndef DROPKIT_VERSION
@@ -22,7 +23,7 @@
 
 namespace dk {
 
-const FunctionTableRow function_table[9] = {
+const FunctionTableRow function_table[10] = {
     {"Dropkit", mlxDropkit, -1, -1, &local_function_table_Dropkit},
     {"randlist", mlxRandlist, 1, 0, &local_function_table_randlist},
     {"guidata", mlxGuidata, 2, 1, &local_function_table_guidata},
@@ -32,9 +33,10 @@ const FunctionTableRow function_table[9] = {
     {"movegui", mlxMovegui, -1, 0, &local_function_table_movegui},
     {"iskeyword", mlxIskeyword, 1, 1, &local_function_table_iskeyword},
     {"export", mlxExport, 1, 0, &local_function_table_export},
+    {"survival", mlxSurvival, 0, 0, &local_function_table_survival},
 };
 
-const InitTermPair init_term_table[11] = {
+const InitTermPair init_term_table[12] = {
     {libmmfileInitialize, libmmfileTerminate},
     {libmwsglmInitialize, libmwsglmTerminate},
     {InitializeModule_Dropkit, TerminateModule_Dropkit},
@@ -46,9 +48,10 @@ const InitTermPair init_term_table[11] = {
     {InitializeModule_movegui, TerminateModule_movegui},
     {InitializeModule_iskeyword, TerminateModule_iskeyword},
     {InitializeModule_export, TerminateModule_export},
+    {InitializeModule_survival, TerminateModule_survival},
 };
 
-const MainInfo main_info = {1, 9, function_table, 0, nullptr, 0, nullptr, 11, init_term_table};
+const MainInfo main_info = {1, 10, function_table, 0, nullptr, 0, nullptr, 12, init_term_table};
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The program's record for the graphics main: the registry of its nine callable
+// The program's record for the graphics main: the registry of its ten callable
 // functions with their declared argument counts and local function tables, and the
 // set-up and release routines of the two platform libraries and of every module.
 #ifndef DROPKIT_SHELL_REGISTRY_H_
@@ -11,8 +11,8 @@
 
 namespace dk {
 
-extern const FunctionTableRow function_table[9];
-extern const InitTermPair init_term_table[11];
+extern const FunctionTableRow function_table[10];
+extern const InitTermPair init_term_table[12];
 extern const MainInfo main_info;
 
 // Installs what the run-time asks of the program beyond its registry: a callback's

@@ -76,7 +76,7 @@ class ProgramTest : public ::testing::Test {
 TEST(Registry, EachModuleBuildsItsConstantsAndReleasesThemInReverse) {
   const std::map<std::string, long> constants = {
       {"Dropkit", 15},  {"randlist", 30}, {"guidata", 13},   {"guihandles", 12}, {"openfig", 15},
-      {"isvarname", 6}, {"movegui", 37},  {"iskeyword", 20}, {"export", 21}};
+      {"isvarname", 6}, {"movegui", 37},  {"iskeyword", 20}, {"export", 21},     {"survival", 13}};
   const std::map<std::string, int> persistents = {{"randlist", 3}};
   for (int pair = 2; pair < main_info.init_term_count; ++pair) {
     std::vector<std::pair<long, bool>> events;
@@ -138,7 +138,7 @@ TEST(Registry, EveryFunctionIsReachedByNameAndEnforcesItsDeclaredCounts) {
       ++checked;
     }
   }
-  EXPECT_EQ(checked, 15);  // Dropkit has no limits; movegui limits its outputs only
+  EXPECT_EQ(checked, 17);  // Dropkit has no limits; movegui limits its outputs only
   for (int i = main_info.init_term_count; i-- > 0;) init_term_table[i].terminate();
 }
 
@@ -155,15 +155,15 @@ TEST_F(ProgramTest, SetsUpEveryModuleRunsTheWindowAndReleasesInReverse) {
   }
   const std::vector<std::string> table = {
       "file library", "graphics library", "Dropkit", "randlist",  "guidata", "guihandles",
-      "openfig",      "isvarname",        "movegui", "iskeyword", "export"};
+      "openfig",      "isvarname",        "movegui", "iskeyword", "export",  "survival"};
   EXPECT_EQ(built_order, table);
   EXPECT_EQ(released_order, std::vector<std::string>(table.rbegin(), table.rend()));
   const std::map<std::string, int> constants = {
       {"Dropkit", 15},  {"randlist", 30}, {"guidata", 13},   {"guihandles", 12}, {"openfig", 15},
-      {"isvarname", 6}, {"movegui", 37},  {"iskeyword", 20}, {"export", 21}};
+      {"isvarname", 6}, {"movegui", 37},  {"iskeyword", 20}, {"export", 21},     {"survival", 13}};
   EXPECT_EQ(built, constants);
   EXPECT_EQ(released, constants);
-  ASSERT_EQ(record->created.size(), 17u);  // the window and its sixteen controls
+  ASSERT_EQ(record->created.size(), 18u);  // the window and its seventeen controls
   EXPECT_EQ(record->raised.size(), 1u);
 }
 

@@ -1,0 +1,171 @@
+#include "survival/survival.h"
+
+#include <string>
+#include <vector>
+
+#include "base/errors.h"
+#include "clades/support_command.h"
+#include "design/design_files.h"
+#include "frame/module.h"
+#include "gui/graphics.h"
+#include "os/files.h"
+#include "runtime/paths.h"
+
+namespace dk {
+
+const LocalFunctionTable local_function_table_survival = {0, nullptr};
+
+namespace {
+
+ModuleConstants constants("survival");
+
+struct Constants {
+  Value outputs_message, inputs_message;
+  Value tag, string, out_box, window_tag;
+  Value newick_patterns, nexus_patterns, newick_name, nexus_name, tree_filter;
+  Value tree_title, folder_title;
+} k;
+
+// The folder of the design's folder that receives support's files.
+constexpr char kOutputFolder[] = "support";
+
+// A dialog that was cancelled answers the number 0 instead of a name.
+bool Cancelled(const Value& answer) {
+  return !answer.is_char() && (answer.is_numeric() || answer.is_logical()) && answer.numel() == 1 &&
+         answer.num(0) == 0;
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+  return folder.ends_with('/') ? folder + name : folder + "/" + name;
+}
+
+// The groups' tree file names, {group} for the group: "" when the design in `folder`
+// records them (support takes them from it), else as the reference tree's file name
+// says, "reference.treefile" giving "{group}.treefile".
+std::string TreeName(const std::string& folder, const std::string& reference) {
+  const clades::InputLimits limits;
+  const std::string design_file = InFolder(folder, kDesignJsonFile);
+  const Design design =
+      ParseDesign(ReadBoundedFile(design_file, limits.file_bytes, "the design file"), design_file,
+                  {limits.taxa, limits.trees});
+  if (!design.tree_name.empty()) return "";
+  const std::string name = reference.substr(reference.rfind('/') + 1);
+  constexpr std::string_view kReference = "reference";
+  if (name.starts_with(kReference) && name.size() > kReference.size()) {
+    return "{group}" + name.substr(kReference.size());
+  }
+  Raise("The design " + QuoteForMessage(design_file) +
+        " does not say how its groups' tree files are named, and the reference tree " +
+        QuoteForMessage(name) +
+        " is not named reference.EXT: name it so, and each group's tree as the group with "
+        "the same ending (group001.EXT, ...), for Survival to find them.");
+}
+
+// A multi-line box that is read, not changed, holding `text`.
+Value ReadOnlyBox(const Value& figure, const char* tag, const std::string& text,
+                  const char* tooltip, std::vector<double> position) {
+  return CreateControl(figure, "edit", tag, text,
+                       {{"Max", Value::Scalar(2)},
+                        {"Min", Value::Scalar(0)},
+                        {"Enable", Value::Text("inactive")},
+                        {"HorizontalAlignment", Value::Text("left")},
+                        {"BackgroundColor", Value::Row({1, 1, 1})},
+                        {"TooltipString", Value::Text(tooltip)},
+                        {"Units", Value::Text("pixels")},
+                        {"Position", Value::Row(position)}});
+}
+
+// A label whose letter `mnemonic` takes Alt to the box on its row.
+void Label(const Value& figure, const char* text, const char* mnemonic,
+           std::vector<double> position) {
+  CreateControl(figure, "text", "", text,
+                {{"Mnemonic", Value::Text(mnemonic)},
+                 {"HorizontalAlignment", Value::Text("left")},
+                 {"Units", Value::Text("pixels")},
+                 {"Position", Value::Row(position)}});
+}
+
+// The window of the results: the table and the annotated tree, and where the files are.
+void ShowResults(const std::string& output, const std::string& table, const std::string& tree) {
+  DeleteObject(mlfFindobj(k.tag, k.window_tag));
+  const Value figure = CreateFigure({{"Name", Value::Text("Clade survival")},
+                                     {"Tag", k.window_tag},
+                                     {"Units", Value::Text("pixels")},
+                                     {"Position", Value::Row({260, 160, 760, 500})},
+                                     {"Resize", Value::Text("off")}});
+  Label(figure, "Table", "T", {16, 452, 100, 24});
+  ReadOnlyBox(figure, "SupportTable", table, "Clade survival table (support.tsv)",
+              {120, 260, 624, 216});
+  Label(figure, "Tree", "R", {16, 220, 100, 24});
+  ReadOnlyBox(figure, "SupportTree", tree,
+              "The reference tree with survival percentages (support.tre)", {120, 48, 624, 196});
+  CreateControl(figure, "text", "SupportFolder",
+                "In " + output +
+                    ": support.svg draws the tree; outcomes.tsv, taxa.tsv and "
+                    "instability.tsv say more.",
+                {{"HorizontalAlignment", Value::Text("left")},
+                 {"Units", Value::Text("pixels")},
+                 {"Position", Value::Row({16, 12, 728, 24})}});
+}
+
+void Msurvival() {
+  LocalFunctionScope scope(&local_function_table_survival);
+  Value tree_folder;
+  const Value tree_file = mlfUigetfile(&tree_folder, k.tree_filter, k.tree_title);
+  if (Cancelled(tree_file)) return;
+  const Value design_folder = mlfUigetdir(k.folder_title);
+  if (Cancelled(design_folder)) return;
+
+  clades::SupportOptions options;
+  options.reference = mlfFullfile(tree_folder, tree_file).utf8();
+  const std::string folder = design_folder.utf8();
+  options.trees = {folder};
+  options.tree_name = TreeName(folder, options.reference);
+  options.output = InFolder(folder, kOutputFolder);
+  const std::string summary = clades::RunSupport(options);
+
+  const clades::InputLimits limits;
+  const std::string table = ReadBoundedFile(InFolder(options.output, "support.tsv"),
+                                            limits.file_bytes, "the survival table");
+  const std::string tree = ReadBoundedFile(InFolder(options.output, "support.tre"),
+                                           limits.file_bytes, "the annotated tree");
+  mlfNSet(0, mlfFindobj(k.tag, k.out_box), k.string, Value::Text("Clade survival: " + summary));
+  ShowResults(options.output, table, tree);
+}
+
+}  // namespace
+
+void InitializeModule_survival() {
+  ModuleConstants& c = constants;
+  c.String(&k.outputs_message, CountMessage("survival", 1, "outputs", 0));
+  c.String(&k.inputs_message, CountMessage("survival", 1, "inputs", 0));
+  c.String(&k.tag, "Tag");
+  c.String(&k.string, "String");
+  c.String(&k.out_box, "OutBox");
+  c.String(&k.window_tag, "SurvivalWindow");
+  c.String(&k.newick_patterns, "*.treefile;*.tre;*.tree;*.nwk;*.newick;*.bestTree");
+  c.String(&k.nexus_patterns, "*.nex;*.nexus;*.nxs");
+  c.String(&k.newick_name, "Newick trees");
+  c.String(&k.nexus_name, "NEXUS trees");
+  c.CellVector(&k.tree_filter, 2, 2,
+               {&k.newick_patterns, &k.nexus_patterns, &k.newick_name, &k.nexus_name});
+  c.String(&k.tree_title, "Please Select the Reference Tree (of the Whole Alignment)");
+  c.String(&k.folder_title, "Please Select the Design's Folder (dropkit.json and the Trees)");
+}
+
+void TerminateModule_survival() {
+  constants.ReleaseAll();
+}
+
+void mlxSurvival(int nlhs, Value plhs[], int nrhs, Value prhs[]) {
+  (void)plhs;
+  (void)prhs;
+  CheckCounts(nlhs, nrhs, 0, 0, k.outputs_message, k.inputs_message);
+  mlfSurvival();
+}
+
+void mlfSurvival() {
+  Msurvival();
+}
+
+}  // namespace dk

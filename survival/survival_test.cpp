@@ -1,0 +1,129 @@
+#include "survival/survival.h"
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gui/graphics.h"
+#include "gui/headless/headless_window_system.h"
+#include "gui/mainhg.h"
+#include "random/random.h"
+#include "shell/registry.h"
+#include "testing/programs.h"
+#include "testing/test_support.h"
+#include "window/dropkit.h"
+
+namespace dk {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const Strings kTaxa = {"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta"};
+
+// A caterpillar tree of `taxa` in Newick: ((((a,b),c),d),e);
+std::string Caterpillar(const Strings& taxa) {
+  std::string tree = taxa[0];
+  for (std::size_t i = 1; i < taxa.size(); ++i) tree = "(" + tree + "," + taxa[i] + ")";
+  return tree + ";\n";
+}
+
+// The window open on a headless window system, and a design folder `run` that the batch
+// pruned (no tree file name recorded), with a caterpillar tree per group in the
+// alignment's order and the whole caterpillar as the reference tree.
+class SurvivalTest : public ::testing::Test {
+ protected:
+  SurvivalTest() : registry(&main_info) {
+    for (const InitTermPair& pair : init_term_table) pair.initialize();
+    Value out[1];
+    mlxDropkit(0, out, 0, nullptr);
+    std::string fasta;
+    for (const std::string& taxon : kTaxa) fasta += ">" + taxon + "\nACGTACGT\n";
+    test::WriteFile(dir.file("aln.fasta"), fasta);
+    const test::Result made = test::Batch(
+        dir, dir.file("aln.fasta") + " --omit 2 --groups 5 --seed 7 --prune-to " + dir.file("run"));
+    EXPECT_EQ(made.status, 0) << made.err;
+    std::map<std::size_t, Strings> omitted;
+    std::istringstream rows(test::ReadFile(dir.file("run/groups.tsv")));
+    std::string line;
+    std::getline(rows, line);
+    while (std::getline(rows, line)) {
+      std::istringstream fields(line);
+      std::string group, position, name;
+      std::getline(fields, group, '\t');
+      std::getline(fields, position, '\t');
+      std::getline(fields, name, '\t');
+      omitted[std::stoul(group)].push_back(name);
+    }
+    for (std::size_t g = 1; g <= 5; ++g) {
+      Strings kept;
+      for (const std::string& taxon : kTaxa) {
+        if (std::find(omitted[g].begin(), omitted[g].end(), taxon) == omitted[g].end()) {
+          kept.push_back(taxon);
+        }
+      }
+      test::WriteFile(dir.file("run/group00" + std::to_string(g) + ".treefile"), Caterpillar(kept));
+    }
+    test::WriteFile(dir.file("run/reference.treefile"),
+                    "((Alpha,Gamma),(Beta,(Delta,(Epsilon,Zeta))));\n");
+  }
+  ~SurvivalTest() override {
+    for (std::size_t i = std::size(init_term_table); i-- > 0;) init_term_table[i].terminate();
+    ResetRandomToEntropy();
+  }
+
+  static Value Tagged(const char* tag) { return mlfFindobj(Value::Text("Tag"), Value::Text(tag)); }
+  static std::string Text(const char* tag) {
+    return mlfNGet(1, Tagged(tag), Value::Text("String")).utf8();
+  }
+  void Survival(const std::string& reference) {
+    graphics.ui().QueueFileAnswer(dir.file(reference));
+    graphics.ui().QueueFileAnswer(dir.file("run"));
+    RunObjectCallback(Tagged("SurvivalButton").num(0));
+  }
+
+  test::TestEnv env;
+  test::TempDir dir;
+  ScopedRegistry registry;
+  ScopedHeadlessGraphics graphics;
+};
+
+TEST_F(SurvivalTest, WritesWhatTheBatchWritesAndShowsTheTableAndTheTree) {
+  Survival("run/reference.treefile");
+  const test::Result batch =
+      test::Batch(dir, "support --trees " + dir.file("run") + " --reference " +
+                           dir.file("run/reference.treefile") +
+                           " --tree-name '{group}.treefile' --output " + dir.file("batch"));
+  ASSERT_EQ(batch.status, 0) << batch.err;
+  for (const char* file : {"support.tsv", "support.tre", "support.svg", "outcomes.tsv", "taxa.tsv",
+                           "instability.tsv"}) {
+    EXPECT_EQ(test::ReadFile(dir.file(std::string("run/support/") + file)),
+              test::ReadFile(dir.file(std::string("batch/") + file)))
+        << file;
+  }
+  EXPECT_EQ(
+      Text("OutBox").rfind("Clade survival: 3 clades of 6 taxa compared with 5 group trees", 0), 0u)
+      << Text("OutBox");
+  // Its own window: the table and the tree, each box named by the label that Alt reaches it by.
+  EXPECT_EQ(Text("SupportTable"), test::ReadFile(dir.file("batch/support.tsv")));
+  EXPECT_EQ(Text("SupportTree"), test::ReadFile(dir.file("batch/support.tre")));
+  EXPECT_EQ(mlfNGet(1, Tagged("SurvivalWindow"), Value::Text("Name")).utf8(), "Clade survival");
+  // Again: the window is made anew, not doubled.
+  Survival("run/reference.treefile");
+  EXPECT_EQ(Tagged("SurvivalWindow").numel(), 1u);
+}
+
+TEST_F(SurvivalTest, TreesNamedNeitherByTheDesignNorByTheReferenceAreRefused) {
+  test::WriteFile(dir.file("whole.tre"), test::ReadFile(dir.file("run/reference.treefile")));
+  EXPECT_EQ(test::ErrorOf([&] { Survival("whole.tre"); }),
+            "The design '" + dir.file("run/dropkit.json") +
+                "' does not say how its groups' tree files are named, and the reference tree "
+                "'whole.tre' is not named reference.EXT: name it so, and each group's tree as the "
+                "group with the same ending (group001.EXT, ...), for Survival to find them.");
+}
+
+}  // namespace
+}  // namespace dk
