@@ -21,6 +21,7 @@
 namespace dk {
 namespace {
 
+using test::EntryNames;
 using test::ErrorOf;
 using test::ReadFile;
 using test::WriteFile;
@@ -35,12 +36,6 @@ std::string Fasta(const Strings& names) {
     out += ">" + names[i] + "\nACGT" + std::string(1, "ACGT"[i % 4]) + "\n";
   }
   return out;
-}
-
-std::set<std::string> Entries(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-  return names;
 }
 
 class DriverTest : public ::testing::Test {
@@ -266,11 +261,11 @@ TEST_F(DriverTest, RerunningWithTheSeedReproducesEveryFileButTheTime) {
   o.prune_to = dir.file("second");
   env.variables["DROPKIT_THREADS"] = "3";
   RunJackknife(o);
-  const std::set<std::string> files = Entries(dir.file("first"));
+  const std::set<std::string> files = EntryNames(dir.file("first"));
   EXPECT_EQ(files,
             (std::set<std::string>{"dropkit.json", "group001.fasta", "group002.fasta", "groups.tsv",
                                    "jobs.txt", "reference.fasta", "slurm.sh"}));
-  EXPECT_EQ(Entries(dir.file("second")), files);
+  EXPECT_EQ(EntryNames(dir.file("second")), files);
   for (const auto& name : files) {
     std::string first = ReadFile(dir.file("first/" + name));
     std::string second = ReadFile(dir.file("second/" + name));
@@ -296,7 +291,7 @@ TEST_F(DriverTest, PrunesOneAlignmentPerGroupWithTheDesignFiles) {
   o.kept = {"Beta", "Epsilon"};
   o.jobs = "iqtree2";
   RunJackknife(o);
-  EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"greek.txt", "run", "taxa.fasta"}));
+  EXPECT_EQ(EntryNames(dir.path()), (std::set<std::string>{"greek.txt", "run", "taxa.fasta"}));
   // The worked example's groups: Gamma Delta Zeta, then Delta Zeta Eta.
   EXPECT_EQ(ReadFile(dir.file("run/group001.fasta")),
             ">Alpha\nACGTA\n>Beta\nACGTC\n>Epsilon\nACGTA\n>Eta\nACGTG\n>Theta\nACGTT\n");
@@ -336,14 +331,14 @@ TEST_F(DriverTest, PrunedFilesKeepTheInputsFormat) {
   o.input = dir.file("taxa.phy");
   o.prune_to = dir.file("phy");
   RunJackknife(o);
-  EXPECT_EQ(Entries(dir.file("phy")),
+  EXPECT_EQ(EntryNames(dir.file("phy")),
             (std::set<std::string>{"dropkit.json", "group001.phy", "groups.tsv"}));
   EXPECT_EQ(nlohmann::json::parse(ReadFile(dir.file("phy/dropkit.json")))["input"]["format"],
             "phylip");
   o.input = dir.file("taxa.nex");
   o.prune_to = dir.file("nex");
   RunJackknife(o);
-  EXPECT_EQ(Entries(dir.file("nex")),
+  EXPECT_EQ(EntryNames(dir.file("nex")),
             (std::set<std::string>{"dropkit.json", "group001.nex", "groups.tsv"}));
   EXPECT_EQ(ReadFile(dir.file("nex/group001.nex")).substr(0, 6), "#NEXUS");
 }
@@ -355,7 +350,7 @@ TEST_F(DriverTest, PruningRefusesListsAndFoldersInUse) {
   EXPECT_EQ(ErrorOf([&] { RunJackknife(o); }),
             "Cannot prune '" + o.input +
                 "': it is a name list, and pruning needs an alignment (FASTA, PHYLIP or NEXUS)");
-  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"greek.txt"});
+  EXPECT_EQ(EntryNames(dir.path()), std::set<std::string>{"greek.txt"});
 
   WriteFile(dir.file("taxa.fasta"), Fasta({"A", "B", "C", "D"}));
   o.input = dir.file("taxa.fasta");
@@ -366,10 +361,10 @@ TEST_F(DriverTest, PruningRefusesListsAndFoldersInUse) {
             "The folder '" + dir.file("run") +
                 "' exists and is not empty; force writing into it to replace the files of the "
                 "same names (--force)");
-  EXPECT_EQ(Entries(dir.file("run")), std::set<std::string>{"notes.txt"});
+  EXPECT_EQ(EntryNames(dir.file("run")), std::set<std::string>{"notes.txt"});
   o.force = true;
   RunJackknife(o);
-  EXPECT_EQ(Entries(dir.file("run")),
+  EXPECT_EQ(EntryNames(dir.file("run")),
             (std::set<std::string>{"dropkit.json", "group001.fasta", "group002.fasta", "groups.tsv",
                                    "notes.txt"}));
 }
@@ -387,7 +382,7 @@ TEST_F(DriverTest, AFailureWhilePruningLeavesNoFolder) {
   env.write_limit = 300000;  // the disk fills after about two of the five files
   const std::string error = ErrorOf([&] { RunJackknife(o); });
   EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
-  EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"greek.txt", "taxa.fasta"}));
+  EXPECT_EQ(EntryNames(dir.path()), (std::set<std::string>{"greek.txt", "taxa.fasta"}));
   env.write_limit = -1;
   // A system call that fails anywhere, into a new folder or over a folder in use, changes
   // nothing; one the run can do without changes nothing it writes.
@@ -402,7 +397,7 @@ TEST_F(DriverTest, AFailureWhilePruningLeavesNoFolder) {
     o.force = existing;
     const auto reset = [&] {
       fs::remove_all(dir.file("run"));
-      for (const std::string& name : Entries(dir.file("old"))) {
+      for (const std::string& name : EntryNames(dir.file("old"))) {
         if (name != "keep.txt") fs::remove_all(dir.file("old/" + name));
       }
       WriteFile(dir.file("old/groups.tsv"), "old");
@@ -438,7 +433,7 @@ TEST_F(DriverTest, GzippedCopiesHoldTheSameBytesAndTheJobsNameThem) {
   o.prune_to = dir.file("gz");
   o.gzip = true;
   RunJackknife(o);
-  EXPECT_EQ(Entries(dir.file("gz")),
+  EXPECT_EQ(EntryNames(dir.file("gz")),
             (std::set<std::string>{"dropkit.json", "group001.fasta.gz", "group002.fasta.gz",
                                    "groups.tsv", "jobs.txt", "reference.fasta.gz", "slurm.sh"}));
   for (const std::string group : {"group001", "group002"}) {
@@ -562,7 +557,7 @@ TEST_F(DriverTest, OptionsAreCheckedBeforeAnythingIsRead) {
   o.seed = 1;
   o.input.clear();
   EXPECT_EQ(ErrorOf([&] { RunJackknife(o); }), "No input file was given");
-  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"greek.txt"});
+  EXPECT_EQ(EntryNames(dir.path()), std::set<std::string>{"greek.txt"});
 }
 
 TEST_F(DriverTest, KeptNamesMustBeInTheList) {

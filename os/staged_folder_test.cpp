@@ -17,16 +17,11 @@
 namespace dk {
 namespace {
 
+using test::EntryNames;
 using test::ErrorOf;
 using test::ReadFile;
 using test::WriteFile;
 namespace fs = std::filesystem;
-
-std::set<std::string> Entries(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-  return names;
-}
 
 class OutputFolderTest : public ::testing::Test {
  protected:
@@ -42,8 +37,8 @@ TEST_F(OutputFolderTest, ANewFolderAppearsWholeOnCommit) {
   EXPECT_EQ(ReadFile(folder.staging() + "/a.txt"), "alpha\n");
   EXPECT_EQ(fs::path(folder.staging()).parent_path(), fs::path(dir.path()));
   folder.Commit();
-  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"run"});
-  EXPECT_EQ(Entries(dir.file("run")), (std::set<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(EntryNames(dir.path()), std::set<std::string>{"run"});
+  EXPECT_EQ(EntryNames(dir.file("run")), (std::set<std::string>{"a.txt", "b.txt"}));
   EXPECT_EQ(ReadFile(dir.file("run/a.txt")), "alpha\n");
 }
 
@@ -87,7 +82,7 @@ TEST_F(OutputFolderTest, AnEmptyFolderIsReplacedWholeAndKeepsItsPermissions) {
   EXPECT_EQ(fs::path(folder.staging()).parent_path(), fs::path(dir.path()));
   EXPECT_EQ(test::CountEntries(dir.file("run")), 0u);
   folder.Commit();
-  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"run"});
+  EXPECT_EQ(EntryNames(dir.path()), std::set<std::string>{"run"});
   EXPECT_EQ(ReadFile(dir.file("run/a.txt")), "alpha\n");
   EXPECT_EQ(fs::status(dir.file("run")).permissions() & fs::perms::all,
             fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
@@ -107,8 +102,8 @@ TEST_F(OutputFolderTest, LeftoversOfKilledRunsAreRemovedByTheNext) {
   StagedFolder folder(dir.file("run"), false);
   folder.Write("a.txt", "alpha\n");
   folder.Commit();
-  EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{".other.dropkit-" + pid + "-1", "run"}));
-  EXPECT_EQ(Entries(dir.file("run")), std::set<std::string>{"a.txt"});
+  EXPECT_EQ(EntryNames(dir.path()), (std::set<std::string>{".other.dropkit-" + pid + "-1", "run"}));
+  EXPECT_EQ(EntryNames(dir.file("run")), std::set<std::string>{"a.txt"});
 }
 
 TEST_F(OutputFolderTest, AFolderInUseNeedsForceAndKeepsOtherFilesAndPermissions) {
@@ -119,7 +114,7 @@ TEST_F(OutputFolderTest, AFolderInUseNeedsForceAndKeepsOtherFilesAndPermissions)
             "The folder '" + dir.file("run") +
                 "' exists and is not empty; force writing into it to replace the files of the "
                 "same names (--force)");
-  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"run"});
+  EXPECT_EQ(EntryNames(dir.path()), std::set<std::string>{"run"});
   fs::permissions(dir.file("run/a.txt"), fs::perms(0640));
   StagedFolder folder(dir.file("run"), true);
   folder.Write("a.txt", "new\n");
@@ -128,8 +123,8 @@ TEST_F(OutputFolderTest, AFolderInUseNeedsForceAndKeepsOtherFilesAndPermissions)
   EXPECT_EQ(ReadFile(dir.file("run/a.txt")), "new\n");
   EXPECT_EQ(fs::status(dir.file("run/a.txt")).permissions(), fs::perms(0640));  // as it was
   EXPECT_EQ(ReadFile(dir.file("run/notes.txt")), "mine\n");
-  EXPECT_EQ(Entries(dir.file("run")), (std::set<std::string>{"a.txt", "notes.txt"}));
-  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"run"});
+  EXPECT_EQ(EntryNames(dir.file("run")), (std::set<std::string>{"a.txt", "notes.txt"}));
+  EXPECT_EQ(EntryNames(dir.path()), std::set<std::string>{"run"});
 }
 
 TEST_F(OutputFolderTest, AnOutputNeverReplacesAnInputOfTheRun) {
@@ -150,7 +145,7 @@ TEST_F(OutputFolderTest, AnOutputNeverReplacesAnInputOfTheRun) {
                   "', which the output would replace; choose another "
                   "folder");
   }
-  EXPECT_EQ(Entries(dir.file("run")), std::set<std::string>{"group001.fasta"});
+  EXPECT_EQ(EntryNames(dir.file("run")), std::set<std::string>{"group001.fasta"});
   EXPECT_EQ(ReadFile(dir.file("run/group001.fasta")), ">a\nAC\n");
 }
 
@@ -177,7 +172,7 @@ TEST_F(OutputFolderTest, ASignalLeavesNothingOrEverything) {
           std::raise(sig);
         },
         ::testing::KilledBySignal(sig), "");
-    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"used"}) << sig;
+    EXPECT_EQ(EntryNames(dir.path()), std::set<std::string>{"used"}) << sig;
     // A signal that arrives while the files move in is held back until they all have.
     struct SignalDuringMoves : test::TestEnv {
       int sig = 0;
@@ -196,7 +191,7 @@ TEST_F(OutputFolderTest, ASignalLeavesNothingOrEverything) {
           folder.Commit();
         },
         ::testing::KilledBySignal(sig), "");
-    EXPECT_EQ(Entries(dir.file("used")), (std::set<std::string>{"a.txt", "b.txt", "notes.txt"}));
+    EXPECT_EQ(EntryNames(dir.file("used")), (std::set<std::string>{"a.txt", "b.txt", "notes.txt"}));
     fs::remove(dir.file("used/a.txt"));
     fs::remove(dir.file("used/b.txt"));
   }

@@ -7,11 +7,11 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +22,7 @@
 namespace dk {
 namespace {
 
+using test::EntryNames;
 using test::ErrorOf;
 
 using test::ReadFile;
@@ -55,6 +56,7 @@ std::vector<std::u16string> Units(const std::string& path) {
 }
 
 using Strings = std::vector<std::string>;
+using Names = std::set<std::string>;
 
 TEST(FilesRead, LineEndsOfEveryKindReadAsLineFeed) {
   TempDir dir;
@@ -282,16 +284,6 @@ class FilesWrite : public ::testing::Test {
   TempDir dir;
 };
 
-// Names in a folder, sorted.
-Strings Entries(const std::string& folder) {
-  Strings names;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) {
-    names.push_back(e.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // File systems without unnamed files: the listing is written under a hidden name.
 struct NoUnnamedFiles : TestEnv {
   int Open(const std::string& path, int flags, unsigned mode, int* fd) override {
@@ -304,28 +296,28 @@ TEST_F(FilesWrite, NoNameExistsForAListingUntilItIsComplete) {
   WriteFile(dir.file("out.txt"), "old");
   Value fid = Open(dir.file("out.txt"));
   Put(fid, "new text");
-  EXPECT_EQ(Entries(dir.path()), Strings{"out.txt"});
+  EXPECT_EQ(EntryNames(dir.path()), Names{"out.txt"});
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "old");
   mlfFclose(fid);
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "new text");
-  EXPECT_EQ(Entries(dir.path()), Strings{"out.txt"});
+  EXPECT_EQ(EntryNames(dir.path()), Names{"out.txt"});
 
   fid = Open(dir.file("fresh.txt"));
   Put(fid, "first");
-  EXPECT_EQ(Entries(dir.path()), Strings{"out.txt"});
+  EXPECT_EQ(EntryNames(dir.path()), Names{"out.txt"});
   mlfFclose(fid);
-  EXPECT_EQ(Entries(dir.path()), (Strings{"fresh.txt", "out.txt"}));
+  EXPECT_EQ(EntryNames(dir.path()), (Names{"fresh.txt", "out.txt"}));
   EXPECT_EQ(ReadFile(dir.file("fresh.txt")), "first");
 
   NoUnnamedFiles env;
   fid = Open(dir.file("out.txt"));
   Put(fid, "newer");
-  const Strings during = Entries(dir.path());
+  const Names during = EntryNames(dir.path());
   ASSERT_EQ(during.size(), 3u);
-  EXPECT_EQ(during[0].substr(0, 3), ".dk");  // short, whatever the target's name
-  EXPECT_EQ(during[0].size(), 11u);
+  EXPECT_EQ(during.begin()->substr(0, 3), ".dk");  // short, whatever the target's name
+  EXPECT_EQ(during.begin()->size(), 11u);
   mlfFclose(fid);
-  EXPECT_EQ(Entries(dir.path()), (Strings{"fresh.txt", "out.txt"}));
+  EXPECT_EQ(EntryNames(dir.path()), (Names{"fresh.txt", "out.txt"}));
   EXPECT_EQ(ReadFile(dir.file("out.txt")), "newer");
 }
 
@@ -412,7 +404,7 @@ TEST_F(FilesWrite, AnInterruptedSaveLeavesNoTemporaryBehind) {
           std::raise(sig);
         },
         ::testing::KilledBySignal(sig), "");
-    EXPECT_EQ(Entries(dir.path()), Strings{"out.txt"}) << sig;
+    EXPECT_EQ(EntryNames(dir.path()), Names{"out.txt"}) << sig;
     EXPECT_EQ(ReadFile(dir.file("out.txt")), "old");
   }
 }
@@ -428,7 +420,7 @@ TEST_F(FilesWrite, AFileTheUserMayNotWriteIsRefusedAndLeftAsItWas) {
             "Cannot replace '" + dir.file("locked.txt") +
                 "': Permission denied (you may not write to it; it was left as it was)");
   EXPECT_EQ(ReadFile(dir.file("locked.txt")), "keep me");
-  EXPECT_EQ(Entries(dir.path()), Strings{"locked.txt"});
+  EXPECT_EQ(EntryNames(dir.path()), Names{"locked.txt"});
   EXPECT_EQ(OpenFileCount(), 0u);
 }
 

@@ -16,6 +16,7 @@
 namespace dk {
 namespace {
 
+using test::EntryNames;
 using test::ReadFile;
 using test::WriteFile;
 
@@ -437,15 +438,6 @@ TEST_F(BatchTest, DistinctBalancedAndEveryCombinationFromTheCommandLine) {
       << all.err;
 }
 
-// Names in `folder`, hidden ones too.
-std::set<std::string> Entries(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) {
-    names.insert(e.path().filename().string());
-  }
-  return names;
-}
-
 // A kill at any moment of --prune-to or support --output leaves the target as it was or
 // complete: SIGINT, SIGTERM and SIGHUP leave nothing else behind; SIGKILL at worst a
 // hidden work folder, which the next run removes.
@@ -473,12 +465,12 @@ TEST_F(BatchTest, AKillAtAnyMomentLeavesTheOutputFolderAsItWasOrComplete) {
                          std::filesystem::exists(dir.file("out/support.tsv"));
       const std::string what = command.substr(0, 20) + " " + sig + " after " + delay + " s";
       if (std::filesystem::exists(dir.file("out")) && !whole) {
-        EXPECT_TRUE(existing && Entries(dir.file("out")).empty()) << what;
+        EXPECT_TRUE(existing && EntryNames(dir.file("out")).empty()) << what;
       }
       if (whole && command == prune) {
-        EXPECT_EQ(Entries(dir.file("out")).size(), 402u) << what;
+        EXPECT_EQ(EntryNames(dir.file("out")).size(), 402u) << what;
       }
-      std::set<std::string> left = Entries(dir.path());
+      std::set<std::string> left = EntryNames(dir.path());
       for (const char* ours : {"in.fasta", "names.txt", "script.sh", "stdout", "stderr", "out"}) {
         left.erase(ours);
       }
@@ -487,7 +479,7 @@ TEST_F(BatchTest, AKillAtAnyMomentLeavesTheOutputFolderAsItWasOrComplete) {
       // The next run finds the folder as the user left it and completes.
       const Result next = Bash(dir, "cd " + dir.path() + " && rm -rf out && " + command);
       EXPECT_EQ(next.status, 0) << what << next.err;
-      left = Entries(dir.path());
+      left = EntryNames(dir.path());
       EXPECT_EQ(left.size(), 6u) << what;
       std::filesystem::remove_all(dir.file("out"));
     }

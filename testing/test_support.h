@@ -17,6 +17,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,15 @@ inline std::size_t CountEntries(const std::string& dir) {
   std::size_t n = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
   return n;
+}
+
+// The names of the entries of `dir`, hidden ones too, sorted.
+inline std::set<std::string> EntryNames(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    names.insert(e.path().filename().string());
+  }
+  return names;
 }
 
 // Every entry under `folder` (hidden ones too) with its permission bits and, for a file,
