@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "testing/programs.h"
 #include "testing/test_support.h"
 
 namespace dk {
@@ -95,8 +96,7 @@ TEST(FastaTest, ReportsNclsReasonWithTheLine) {
 }
 
 TEST(FastaTest, ReadsTheCommittedExample) {
-  const std::string text =
-      test::ReadFile(std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/example.fasta");
+  const std::string text = test::ReadFile(test::ExampleFile("example.fasta"));
   const Alignment a = Read(text, InputFormat::kFasta);
   EXPECT_EQ(a.names.size(), 16u);
   EXPECT_EQ(a.names[0], "Alpha");

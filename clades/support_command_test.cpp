@@ -21,7 +21,7 @@ using dk::test::TempDir;
 using dk::test::TestEnv;
 using dk::test::WriteFile;
 
-const std::string kExample = std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/support/";
+const std::string kExample = dk::test::ExampleFile("support/");
 
 SupportOptions ExampleOptions(const std::string& design, const std::string& out) {
   SupportOptions o;

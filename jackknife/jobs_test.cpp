@@ -178,7 +178,7 @@ TEST(JobsTextTest, IqtreeWritesEachGroupsTreeWithTheGroupsTaxaOnly) {
   test::TestEnv env;
   test::TempDir dir;
   JackknifeOptions o;
-  o.input = std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/example.fasta";
+  o.input = test::ExampleFile("example.fasta");
   o.omit = 3;
   o.groups = 3;
   o.seed = 42;

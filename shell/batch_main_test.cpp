@@ -354,7 +354,7 @@ TEST_F(BatchTest, ARunWithoutASeedShowsTheSeedItDrewAndThatSeedDrawsItAgain) {
 }
 
 TEST_F(BatchTest, AlignmentsKeptNamesAndFoldersGoThroughTheDesignAndItsRefusals) {
-  const std::string fasta = std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/example.fasta";
+  const std::string fasta = test::ExampleFile("example.fasta");
   // The plain listing path and the design path draw the same groups from the same seed.
   WriteFile(dir.file("names16.txt"),
             "Alpha\nBeta\nGamma\nDelta\nEpsilon\nZeta\nEta\nTheta\nIota\nKappa\nLambda\nMu\n"
@@ -420,7 +420,7 @@ TEST_F(BatchTest, DistinctBalancedAndEveryCombinationFromTheCommandLine) {
   EXPECT_EQ(tsv.rfind("group\tposition\tname\tline\n1\t1\ta\t1\n1\t2\tb\t2\n2\t1\ta\t1\n", 0), 0u);
   EXPECT_TRUE(tsv.ends_with("\n54\t2\tl\t12\n55\t1\tk\t11\n55\t2\tl\t12\n")) << tsv;
   // 4 groups of 4 of the 16 taxa: each taxon left out once.
-  const std::string fasta = std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/example.fasta";
+  const std::string fasta = test::ExampleFile("example.fasta");
   const Result pruned =
       Batch(dir, fasta + " --omit 4 --groups 4 --balanced --seed 1 --prune-to " + dir.file("run"));
   EXPECT_EQ(pruned.err, "design: 4 groups, 4 distinct; each taxon left out once\n");
@@ -446,7 +446,7 @@ TEST_F(BatchTest, AKillAtAnyMomentLeavesTheOutputFolderAsItWasOrComplete) {
   for (int t = 0; t < 60; ++t)
     fasta += ">taxon" + std::to_string(t) + "\n" + std::string(3000, "ACGT"[t % 4]) + "\n";
   WriteFile(dir.file("in.fasta"), fasta);
-  const std::string example = std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/support/";
+  const std::string example = test::ExampleFile("support/");
   const std::string prune = "$B in.fasta --omit 5 --groups 400 --seed 1 --prune-to out";
   const std::string support = "$B support --reference " + example + "reference.tre --trees " +
                               example + "groups.tre --design " + example +

@@ -1,5 +1,5 @@
 // Running programs from tests: a shell command, and dropkit-batch as a user runs it
-// (the test programs are built with DROPKIT_BATCH_PATH naming it).
+// (the test programs are built with DROPKIT_BATCH_PATH naming it); the example's files.
 #ifndef DROPKIT_TESTING_PROGRAMS_H_
 #define DROPKIT_TESTING_PROGRAMS_H_
 
@@ -11,6 +11,12 @@
 #include "testing/test_support.h"
 
 namespace dk::test {
+
+// A file of the committed example, by its path below examples/jackknife/ (the test
+// programs are built with DROPKIT_SOURCE_DIR naming the source tree).
+inline std::string ExampleFile(const std::string& name) {
+  return std::string(DROPKIT_SOURCE_DIR) + "/examples/jackknife/" + name;
+}
 
 // Runs a shell command; returns its exit status (-1 when it did not exit).
 inline int Shell(const std::string& command) {
