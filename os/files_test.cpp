@@ -1,6 +1,7 @@
 #include "os/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -12,6 +13,7 @@ namespace dk {
 namespace {
 
 using dk::test::ErrorOf;
+using dk::test::ReadFile;
 using dk::test::TempDir;
 using dk::test::WriteFile;
 
@@ -84,6 +86,62 @@ TEST(WholeFileWriter, AnyFailingCallLeavesTheTargetAsItWas) {
         });
     EXPECT_GE(failures, 5) << run;
   }
+}
+
+// Whole files written from their bytes, as the jackknife's outputs are.
+class WholeFileWriterTest : public ::testing::Test {
+ protected:
+  test::TestEnv env;
+  TempDir dir;
+};
+
+TEST_F(WholeFileWriterTest, WritesNewFilesAndReplacesOldOnesKeepingTheirMode) {
+  WriteWholeFile(dir.file("new.txt"), std::string("a\0b\n", 4));
+  EXPECT_EQ(ReadFile(dir.file("new.txt")), std::string("a\0b\n", 4));
+  WriteFile(dir.file("old.txt"), "old");
+  ::chmod(dir.file("old.txt").c_str(), 0640);
+  WriteWholeFile(dir.file("old.txt"), "");
+  EXPECT_EQ(ReadFile(dir.file("old.txt")), "");
+  struct stat st {};
+  ::stat(dir.file("old.txt").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  std::filesystem::current_path(dir.path());
+  WriteWholeFile("relative.txt", "r");
+  EXPECT_EQ(ReadFile(dir.file("relative.txt")), "r");
+  EXPECT_EQ(test::CountEntries(dir.path()), 3u);
+}
+
+TEST_F(WholeFileWriterTest, AFailureLeavesTheTargetAndNoTemporary) {
+  WriteFile(dir.file("out.txt"), "precious");
+  env.write_limit = 10;
+  EXPECT_EQ(ErrorOf([&] { WriteWholeFile(dir.file("out.txt"), std::string(100, 'x')); }),
+            "Cannot write '" + dir.file("out.txt") + "': No space left on device");
+  env.write_limit = -1;
+  env.rename_error = EXDEV;
+  EXPECT_EQ(ErrorOf([&] { WriteWholeFile(dir.file("out.txt"), "new"); }),
+            "Cannot replace '" + dir.file("out.txt") + "': Invalid cross-device link");
+  EXPECT_EQ(ReadFile(dir.file("out.txt")), "precious");
+  EXPECT_EQ(test::CountEntries(dir.path()), 1u);
+}
+
+TEST_F(WholeFileWriterTest, LinksAreWrittenThroughAndDevicesDirectly) {
+  WriteFile(dir.file("real.txt"), "old");
+  std::filesystem::create_symlink(dir.file("real.txt"), dir.file("link.txt"));
+  WriteWholeFile(dir.file("link.txt"), "new");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.txt")));
+  EXPECT_EQ(ReadFile(dir.file("real.txt")), "new");
+  WriteWholeFile("/dev/null", "gone");
+  EXPECT_EQ(ErrorOf([] { WriteWholeFile("/dev/full", "x"); }),
+            "Cannot write '/dev/full': No space left on device");
+}
+
+TEST_F(WholeFileWriterTest, RefusesFoldersAndMissingFolders) {
+  EXPECT_EQ(ErrorOf([&] { WriteWholeFile(dir.path(), "x"); }),
+            "Cannot write to '" + dir.path() + "': Is a directory");
+  EXPECT_EQ(ErrorOf([&] { WriteWholeFile(dir.file("none/out.txt"), "x"); }),
+            "Cannot create a file in the folder of '" + dir.file("none/out.txt") +
+                "': No such file or directory");
+  EXPECT_EQ(ErrorOf([] { WriteWholeFile("", "x"); }), "The output file name is empty");
 }
 
 }  // namespace
