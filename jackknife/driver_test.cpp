@@ -455,20 +455,16 @@ TEST_F(DriverTest, GzippedCopiesHoldTheSameBytesAndTheJobsNameThem) {
 
 // ---- Checks
 
+// The findings' wording is name_checks_test's; here: shown under the input's path before
+// the summary, and with the strict check nothing is written.
 TEST_F(DriverTest, FindingsAreShownAndStrictStopsOnThem) {
-  std::string names;
-  for (int i = 0; i < 25; ++i) names += "\n";
-  names += "Alpha\nBeta\nGamma";
-  WriteFile(dir.file("names.txt"), names);
+  WriteFile(dir.file("names.txt"), "Alpha\n\nBeta\nGamma\n");
   JackknifeOptions o = Options();
   o.input = dir.file("names.txt");
   o.omit = 1;
   RunJackknife(o);
-  const std::string prefix = dir.file("names.txt") + ": ";
-  std::string expected;
-  for (int i = 1; i <= 20; ++i) expected += prefix + "line " + std::to_string(i) + ": blank line\n";
-  expected += prefix + "6 more findings\n";
-  EXPECT_EQ(env.err, expected + "design: 2 groups, 2 distinct; each taxon left out 0 to 1 times\n");
+  const std::string finding = dir.file("names.txt") + ": line 2: blank line\n";
+  EXPECT_EQ(env.err.rfind(finding + "design: 2 groups, ", 0), 0u) << env.err;
   ASSERT_TRUE(fs::exists(o.output));
 
   fs::remove(o.output);
@@ -476,9 +472,9 @@ TEST_F(DriverTest, FindingsAreShownAndStrictStopsOnThem) {
   o.strict = true;
   EXPECT_EQ(ErrorOf([&] { RunJackknife(o); }),
             "'" + dir.file("names.txt") +
-                "' has 26 findings about its names and the strict check allows none; nothing "
+                "' has 1 finding about its names and the strict check allows none; nothing "
                 "was written");
-  EXPECT_EQ(env.err, expected);
+  EXPECT_EQ(env.err, finding);
   EXPECT_FALSE(fs::exists(o.output));
   o.input = dir.file("greek.txt");
   RunJackknife(o);  // a clean list passes the strict check

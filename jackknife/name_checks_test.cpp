@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testing/allocation_count.h"
+#include "testing/test_support.h"
 
 namespace dk {
 namespace {
@@ -169,6 +170,33 @@ TEST(NameChecksTest, QuotingFindingsCanBeLeftOutOrGivenAlone) {
   EXPECT_EQ(All(CheckNames(lines, "line", Quoting::kOnly)),
             (Strings{"line 1: " + quoting, "line 4: " + quoting}));
   EXPECT_EQ(CheckNames(lines).count, 6u);
+}
+
+// What every front end shows: each finding after the file's name, the first twenty,
+// then how many more; with the strict check any finding is an error naming the path.
+TEST(NameChecksTest, FindingsAreShownAfterTheFileAndTheStrictCheckRefusesThem) {
+  test::TestEnv env;
+  const NameFindings many = CheckNames(Strings(kFindingsShown + 2, "\n"));
+  std::string shown;
+  for (std::size_t i = 1; i <= kFindingsShown; ++i)
+    shown += "names.txt: line " + std::to_string(i) + ": blank line\n";
+  ShowFindings("names.txt", "/d/names.txt", many, false);
+  EXPECT_EQ(env.err, shown + "names.txt: 2 more findings\n");
+  env.err.clear();
+  EXPECT_EQ(test::ErrorOf([&] { ShowFindings("names.txt", "/d/names.txt", many, true); }),
+            "'/d/names.txt' has 22 findings about its names and the strict check allows none; "
+            "nothing was written");
+  EXPECT_EQ(env.err, shown + "names.txt: 2 more findings\n");  // shown before the refusal
+
+  const NameFindings one_more = CheckNames(Strings(kFindingsShown + 1, "\n"));
+  EXPECT_EQ(FindingLines("n\x1b.txt", one_more).back(), "n\\x1b.txt: 1 more finding");
+  const NameFindings one = CheckNames({"a\n", "\n"});
+  EXPECT_EQ(test::ErrorOf([&] { ShowFindings("a.txt", "a.txt", one, true); }),
+            "'a.txt' has 1 finding about its names and the strict check allows none; nothing "
+            "was written");
+  env.err.clear();
+  ShowFindings("b.txt", "b.txt", CheckNames({"b\n"}), true);  // a clean list passes
+  EXPECT_EQ(env.err, "");
 }
 
 TEST(NameChecksTest, Utf8Validity) {
