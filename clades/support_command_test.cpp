@@ -171,9 +171,14 @@ TEST(SupportCommand, RunsFromTheCommandLineAndReportsOnStandardError) {
                                 "Pi",
                                 "--output",
                                 out};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  EXPECT_EQ(SupportCommand(int(argv.size()), argv.data()), 0);
+  // The command's status run with `words` as its arguments; the errors are env.err.
+  const auto run = [&](std::vector<std::string> words) {
+    env.err.clear();
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    return SupportCommand(static_cast<int>(argv.size()), argv.data());
+  };
+  EXPECT_EQ(run(args), 0);
   EXPECT_EQ(env.err,
             "dropkit-batch support: 13 clades of 16 taxa compared with 10 group trees; wrote 6 "
             "files to '" +
@@ -185,30 +190,19 @@ TEST(SupportCommand, RunsFromTheCommandLineAndReportsOnStandardError) {
   EXPECT_EQ(table.substr(table.find('\n') + 1, 8), "Alpha,Be");  // the side away from Pi
 
   args[8] = "Nobody";
-  argv.clear();
-  for (std::string& a : args) argv.push_back(a.data());
-  env.err.clear();
-  EXPECT_EQ(SupportCommand(int(argv.size()), argv.data()), 1);
+  EXPECT_EQ(run(args), 1);
   EXPECT_EQ(env.err, "dropkit-batch support: The outgroup 'Nobody' is not a taxon of the design '" +
                          design + "'\n");
   args[8] = "Pi,";
-  argv.clear();
-  for (std::string& a : args) argv.push_back(a.data());
-  env.err.clear();
-  EXPECT_EQ(SupportCommand(int(argv.size()), argv.data()), 1);
+  EXPECT_EQ(run(args), 1);
   EXPECT_EQ(env.err,
             "dropkit-batch support: The outgroup 'Pi,' has an empty name between its "
             "commas; name each taxon once\n");
   args[8] = "";  // an empty outgroup is a usage error, not an unrooted run
-  argv.clear();
-  for (std::string& a : args) argv.push_back(a.data());
-  EXPECT_EQ(SupportCommand(int(argv.size()), argv.data()), 2);
+  EXPECT_EQ(run(args), 2);
   for (const char* length : {"nan", "-1", "abc"}) {
-    std::vector<std::string> bad = {"support", "--trees",  trees, "--collapse-below",
-                                    length,    "--output", out};
-    argv.clear();
-    for (std::string& a : bad) argv.push_back(a.data());
-    EXPECT_EQ(SupportCommand(int(argv.size()), argv.data()), 2) << length;  // a usage error
+    EXPECT_EQ(run({"support", "--trees", trees, "--collapse-below", length, "--output", out}), 2)
+        << length;  // a usage error
   }
 }
 
