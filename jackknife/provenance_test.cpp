@@ -31,19 +31,5 @@ TEST(ProvenanceTest, IsoDateTimeCarriesTheOffset) {
   EXPECT_EQ(IsoDateTime({1999, 1, 2, 23, 59, 59.999}, -36000), "1999-01-02T23:59:59-10:00");
 }
 
-TEST(ProvenanceTest, EntropySeedsAreWholeNumbersBelow2To53) {
-  {
-    test::TestEnv env;
-    env.entropy = 1;  // bytes 01 02 ... 08, the first the least significant
-    EXPECT_EQ(EntropySeed(), 0x0807060504030201ull & ((1ull << 53) - 1));
-  }
-  {
-    test::TestEnv env;
-    env.entropy = 0xF8;  // F8 F9 ... FF: the top 11 bits are dropped
-    EXPECT_EQ(EntropySeed(), 0xFFFEFDFCFBFAF9F8ull & ((1ull << 53) - 1));
-    EXPECT_LT(EntropySeed(), kEntropySeedLimit);
-  }
-}
-
 }  // namespace
 }  // namespace dk

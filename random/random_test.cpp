@@ -210,6 +210,20 @@ TEST(RandomEntropyTest, StartKeyComesFromEnvOnFirstUse) {
   ResetRandomToEntropy();
 }
 
+TEST(RandomEntropyTest, EntropySeedsAreWholeNumbersBelow2To53) {
+  {
+    test::TestEnv env;
+    env.entropy = 1;  // bytes 01 02 ... 08, the first the least significant
+    EXPECT_EQ(EntropySeed(), 0x0807060504030201ull & ((1ull << 53) - 1));
+  }
+  {
+    test::TestEnv env;
+    env.entropy = 0xF8;  // F8 F9 ... FF: the top 11 bits are dropped
+    EXPECT_EQ(EntropySeed(), 0xFFFEFDFCFBFAF9F8ull & ((1ull << 53) - 1));
+    EXPECT_LT(EntropySeed(), kEntropySeedLimit);
+  }
+}
+
 TEST(RandomErrorsTest, BadInputsAreNamedAndDrawNothing) {
   const Value absent;
   const std::pair<std::function<void()>, std::string> cases[] = {
