@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include "base/errors.h"
+#include "clades/console_exit.h"
 #include "clades/design.h"
 #include "clades/group_trees.h"
 #include "clades/report.h"
@@ -277,20 +278,6 @@ std::string RunSupport(const SupportOptions& options) {
 
 }  // namespace dk::clades
 
-namespace {
-
-// Shows CLI11's text for `e` (help, the version, a usage error) on the current Env's
-// console; returns the exit status CLI11 gives it.
-int ExitThroughConsole(const CLI::App& app, const CLI::Error& e) {
-  std::ostringstream out, err;
-  const int status = app.exit(e, out, err);
-  dk::Env::Current()->ConsoleOut(out.str());
-  dk::Env::Current()->ConsoleErr(err.str());
-  return status;
-}
-
-}  // namespace
-
 int SupportCommand(int argc, char** argv) {
   dk::clades::SupportOptions opt;
   CLI::App app{
@@ -353,9 +340,9 @@ int SupportCommand(int argc, char** argv) {
                  : labels == "both" ? dk::clades::LabelStyle::kBoth
                                     : dk::clades::LabelStyle::kPercent;
   } catch (const CLI::CallForHelp& e) {
-    return ExitThroughConsole(app, e);
+    return dk::ExitThroughConsole(app, e);
   } catch (const CLI::ParseError& e) {
-    ExitThroughConsole(app, e);
+    dk::ExitThroughConsole(app, e);
     return 2;
   }
   try {

@@ -18,13 +18,13 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "alignment/input_format.h"
 #include "base/errors.h"
+#include "clades/console_exit.h"
 #include "clades/support_command.h"
 #include "generator/count_boxes.h"
 #include "generator/randlist.h"
@@ -53,16 +53,6 @@ class ConsoleToStderr : public dk::EnvWrapper {
   ConsoleToStderr() : EnvWrapper(dk::Env::Default()) {}
   void ConsoleOut(std::string_view text) override { target()->ConsoleErr(text); }
 };
-
-// Shows CLI11's text for `e` (help, the version, a usage error) on the current Env's
-// console; returns the exit status CLI11 gives it.
-int ExitThroughConsole(const CLI::App& app, const CLI::Error& e) {
-  std::ostringstream out, err;
-  const int status = app.exit(e, out, err);
-  dk::Env::Current()->ConsoleOut(out.str());
-  dk::Env::Current()->ConsoleErr(err.str());
-  return status;
-}
 
 struct Options {
   std::string input;
@@ -455,13 +445,13 @@ int main(int argc, char** argv) {
                                  "prints the listing; use --output - for --format " + opt.format);
     }
   } catch (const CLI::CallForHelp& e) {
-    return ExitThroughConsole(app, e);
+    return dk::ExitThroughConsole(app, e);
   } catch (const CLI::CallForAllHelp& e) {
-    return ExitThroughConsole(app, e);
+    return dk::ExitThroughConsole(app, e);
   } catch (const CLI::CallForVersion& e) {
-    return ExitThroughConsole(app, e);
+    return dk::ExitThroughConsole(app, e);
   } catch (const CLI::ParseError& e) {
-    ExitThroughConsole(app, e);
+    dk::ExitThroughConsole(app, e);
     return kUsageStatus;
   }
   opt.has_seed = seed->count() > 0;
@@ -490,7 +480,7 @@ int main(int argc, char** argv) {
       RunDesign(opt, argc, argv);
     }
   } catch (const CLI::ParseError& e) {
-    ExitThroughConsole(app, e);
+    dk::ExitThroughConsole(app, e);
     return kUsageStatus;
   } catch (const std::bad_alloc&) {
     dk::Env::Default()->ConsoleErr("dropkit-batch: Out of memory while " + stage + "\n");
