@@ -16,7 +16,7 @@ build="${1:-build/asan}"
 jobs="$(nproc)"
 root="$(pwd)"
 mapfile -t files < <(git ls-files '*.cpp' | grep -E \
-  '^(base|os|random|runtime|gui|design|frame|shell|figsupport|generator|window|export|alignment|jackknife|clades|testing)/' |
+  '^(base|os|random|runtime|gui|design|frame|shell|figsupport|generator|window|export|review|survival|alignment|jackknife|clades|testing)/' |
   grep -vE '^testing/layering/|^alignment/alignment\.cpp$|^clades/tree_reader\.cpp$|^random/philox_batch\.cpp$' |
   if [ "$with_tests" = 1 ]; then cat; else grep -v '_test\.cpp$'; fi)
 if ! run-clang-tidy -p "$build" -j "$jobs" -quiet "${files[@]/#/$root/}" \

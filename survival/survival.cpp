@@ -63,7 +63,7 @@ std::string TreeName(const std::string& folder, const std::string& reference) {
 
 // A multi-line box that is read, not changed, holding `text`.
 Value ReadOnlyBox(const Value& figure, const char* tag, const std::string& text,
-                  const char* tooltip, std::vector<double> position) {
+                  const char* tooltip, const std::vector<double>& position) {
   return CreateControl(figure, "edit", tag, text,
                        {{"Max", Value::Scalar(2)},
                         {"Min", Value::Scalar(0)},
@@ -77,7 +77,7 @@ Value ReadOnlyBox(const Value& figure, const char* tag, const std::string& text,
 
 // A label whose letter `mnemonic` takes Alt to the box on its row.
 void Label(const Value& figure, const char* text, const char* mnemonic,
-           std::vector<double> position) {
+           const std::vector<double>& position) {
   CreateControl(figure, "text", "", text,
                 {{"Mnemonic", Value::Text(mnemonic)},
                  {"HorizontalAlignment", Value::Text("left")},

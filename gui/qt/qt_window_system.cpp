@@ -321,7 +321,8 @@ class FileDialog final : public QFileDialog {
     if (fileMode() == QFileDialog::Directory && files.size() == 1) {
       const QFileInfo folder(files.constFirst());
       if (!folder.exists() && folder.dir().exists()) {
-        QDialog::accept();
+        // Past QFileDialog's own accept, which refuses a folder that does not exist.
+        QDialog::accept();  // NOLINT(bugprone-parent-virtual-call)
         return;
       }
     }
