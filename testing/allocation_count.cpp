@@ -35,6 +35,37 @@ void* operator new(std::size_t n, std::align_val_t a) {
 void* operator new[](std::size_t n, std::align_val_t a) {
   return AllocateAligned(n, a);
 }
+// The nothrow forms (std::stable_sort's buffer, for one) count and free alike.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  allocated.fetch_add(n, std::memory_order_relaxed);
+  return std::malloc(n == 0 ? 1 : n);
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+  allocated.fetch_add(n, std::memory_order_relaxed);
+  return std::malloc(n == 0 ? 1 : n);
+}
+void* operator new(std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
+  allocated.fetch_add(n, std::memory_order_relaxed);
+  const auto align = static_cast<std::size_t>(a);
+  return std::aligned_alloc(align, (n + align - 1) / align * align);
+}
+void* operator new[](std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
+  allocated.fetch_add(n, std::memory_order_relaxed);
+  const auto align = static_cast<std::size_t>(a);
+  return std::aligned_alloc(align, (n + align - 1) / align * align);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
 void operator delete(void* p) noexcept {
   std::free(p);
 }
