@@ -64,12 +64,6 @@ std::string Counted(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// A dialog that was cancelled answers the number 0 instead of a name.
-bool Cancelled(const Value& answer) {
-  return !answer.is_char() && (answer.is_numeric() || answer.is_logical()) && answer.numel() == 1 &&
-         answer.num(0) == 0;
-}
-
 // The "String" of the control tagged `tag`.
 Value BoxText(const Value& tag) {
   return mlfNGet(1, mlfFindobj(k.tag, tag), k.string);
@@ -233,7 +227,7 @@ std::string KeptLine() {
 void Keep() {
   Value folder_name;
   const Value file_name = mlfUigetfile(&folder_name, k.keep_filter, k.keep_title);
-  if (Cancelled(file_name)) return;
+  if (DialogCancelled(file_name)) return;
   const std::string path = mlfFullfile(folder_name, file_name).utf8();
   kept_names = KeptNames{path, LoadNameFile(path)};
   mlfNSet(0, mlfFindobj(k.tag, k.kept_line), k.string, Value::Text(KeptLine()));
@@ -273,7 +267,7 @@ void Export(Groups how) {
   } else {
     Value folder_name;
     const Value file_name = mlfUigetfile(&folder_name, k.alignment_filter, k.alignment_title);
-    if (Cancelled(file_name)) return;
+    if (DialogCancelled(file_name)) return;
     chosen = ChosenAlignment(mlfFullfile(folder_name, file_name).utf8());
   }
   const TaxonList& alignment = *chosen;
@@ -282,7 +276,7 @@ void Export(Groups how) {
   if (how == Groups::kEachAlone) RequireFewEnough(list.names.size() - kept.size());
 
   const Value target = mlfUigetdir(k.folder_title);
-  if (Cancelled(target)) return;
+  if (DialogCancelled(target)) return;
   RequireEmptyFolder(target.utf8());
   // Drawn groups start the generator, from a seed drawn now where the window does;
   // leave-one-out draws nothing.

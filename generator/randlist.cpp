@@ -42,12 +42,6 @@ struct Constants {
   Value line_break, one, minus_one;
 } k;
 
-// A dialog that was cancelled answers the number 0 instead of a file name.
-bool Cancelled(const Value& fname) {
-  return !fname.is_char() && (fname.is_numeric() || fname.is_logical()) && fname.numel() == 1 &&
-         fname.num(0) == 0;
-}
-
 // The "String" of the control tagged `tag`.
 Value BoxText(const Value& tag) {
   const Value fh = mlfFindobj(k.tag, tag);
@@ -119,7 +113,7 @@ bool LoadListSource(const std::string& path) {
 void Load() {
   Value pname;
   const Value fname = mlfUigetfile(&pname, k.txt_filter, k.load_title);
-  if (Cancelled(fname)) return;
+  if (DialogCancelled(fname)) return;
   mclPrintAns(mlfNCd(0, pname));
   // An alignment's taxa are the list; a file that is not text is refused.
   if (LoadListSource(mlfFullfile(pname, fname).utf8())) return;
@@ -155,7 +149,7 @@ void Save() {
   const Counts counts = ReadListingCounts();
   Value pname;
   const Value fname = mlfUiputfile(&pname, k.txt_filter, k.save_title);
-  if (Cancelled(fname)) return;
+  if (DialogCancelled(fname)) return;
   mclPrintAns(mlfNCd(0, pname));
   const Value fid = mlfFopen(fname, k.write_mode);
   FileGuard guard(fid);

@@ -209,6 +209,9 @@ Value mlfUiputfile(Value* pathname, const Value& filter = Value(), const Value& 
 // path (without a trailing "/", "/" itself aside), or the number 0 on cancel. An absent
 // title gives "Select a Folder".
 Value mlfUigetdir(const Value& title = Value());
+// True when `answer`, what one of the three dialogs above returned, says it was
+// cancelled: the number 0 instead of a name.
+bool DialogCancelled(const Value& answer);
 
 // Shows a plain message box with `text` (a text, or a cell of texts shown one per
 // line). Returns the empty matrix.

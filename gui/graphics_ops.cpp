@@ -240,6 +240,11 @@ Value mlfUiputfile(Value* pathname, const Value& filter, const Value& title) {
   return FileDialog(FileDialogKind::kSave, pathname, filter, title);
 }
 
+bool DialogCancelled(const Value& answer) {
+  return !answer.is_char() && (answer.is_numeric() || answer.is_logical()) && answer.numel() == 1 &&
+         answer.num(0) == 0;
+}
+
 Value mlfUigetdir(const Value& title) {
   FileDialogRequest request;
   request.kind = FileDialogKind::kFolder;

@@ -29,12 +29,6 @@ struct Constants {
 // The folder of the design's folder that receives support's files.
 constexpr char kOutputFolder[] = "support";
 
-// A dialog that was cancelled answers the number 0 instead of a name.
-bool Cancelled(const Value& answer) {
-  return !answer.is_char() && (answer.is_numeric() || answer.is_logical()) && answer.numel() == 1 &&
-         answer.num(0) == 0;
-}
-
 std::string InFolder(const std::string& folder, const std::string& name) {
   return folder.ends_with('/') ? folder + name : folder + "/" + name;
 }
@@ -112,9 +106,9 @@ void Msurvival() {
   LocalFunctionScope scope(&local_function_table_survival);
   Value tree_folder;
   const Value tree_file = mlfUigetfile(&tree_folder, k.tree_filter, k.tree_title);
-  if (Cancelled(tree_file)) return;
+  if (DialogCancelled(tree_file)) return;
   const Value design_folder = mlfUigetdir(k.folder_title);
-  if (Cancelled(design_folder)) return;
+  if (DialogCancelled(design_folder)) return;
 
   clades::SupportOptions options;
   options.reference = mlfFullfile(tree_folder, tree_file).utf8();
