@@ -29,9 +29,10 @@ constexpr std::array<std::string_view, 6> kUnits = {"pixels",      "normalized",
                                                     "centimeters", "points",     "characters"};
 constexpr std::array<std::string_view, 2> kPositionProperties = {"position", "outerposition"};
 constexpr std::array<std::string_view, 3> kAlignments = {"left", "center", "right"};
-constexpr std::array<std::string_view, 10> kStyles = {
-    "pushbutton", "togglebutton", "radiobutton", "checkbox", "edit",
-    "text",       "slider",       "frame",       "listbox",  "popupmenu"};
+// "image" shows the picture in the file its "String" names.
+constexpr std::array<std::string_view, 11> kStyles = {
+    "pushbutton", "togglebutton", "radiobutton", "checkbox",  "edit", "text",
+    "slider",     "frame",        "listbox",     "popupmenu", "image"};
 
 Property Data(std::string name, Check check, Value value) {
   return Property{std::move(name), check, {}, std::move(value), Computed::kNone};

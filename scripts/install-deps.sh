@@ -3,7 +3,8 @@
 # already installed, so running it again is cheap.
 set -euo pipefail
 
-# The window: Qt 6 Widgets (its offscreen platform, which the window tests draw on, comes
+# The window: Qt 6 Widgets and Svg (qt6-svg-dev: the window draws clade survival's tree;
+# the offscreen platform, which the window tests draw on, comes
 # with Qt's GUI library; qt6-qpa-plugins brings the X11 one) and a font to draw text with.
 # The jackknife and clade survival: NCL reads alignments and trees (libncl-dev), OpenSSL's
 # libcrypto computes digests, zlib (zlib1g-dev) gzips pruned copies, the tests run the jobs written with IQ-TREE (iqtree) and GNU
@@ -17,6 +18,7 @@ set -euo pipefail
 # command does not ask for them.
 packages=(cmake ninja-build pkg-config g++ libgtest-dev libgmock-dev libbenchmark-dev
           nlohmann-json3-dev librandom123-dev libhwy-dev libcli11-dev python3 qt6-base-dev
+          qt6-svg-dev
           qt6-qpa-plugins fonts-dejavu-core libncl-dev libssl-dev zlib1g-dev iqtree parallel
           librsvg2-bin
           desktop-file-utils clang-format clang-tidy)

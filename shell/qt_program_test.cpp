@@ -21,6 +21,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -117,6 +118,39 @@ bool DropFile(QWidget* window, const std::string& file, QPoint at) {
   return drop.isAccepted();
 }
 
+// The first object below `root` (itself included) whose accessible name is `name`, of
+// `role` unless that is NoRole, as a screen reader finds it; nullptr when none.
+QAccessibleInterface* Named(QAccessibleInterface* root, const QString& name,
+                            QAccessible::Role role = QAccessible::NoRole) {
+  if (root == nullptr) return nullptr;
+  if (root->text(QAccessible::Name) == name &&
+      (role == QAccessible::NoRole || root->role() == role))
+    return root;
+  for (int i = 0; i < root->childCount(); ++i) {
+    if (QAccessibleInterface* found = Named(root->child(i), name, role)) return found;
+  }
+  return nullptr;
+}
+
+// The accessible object of the open window titled `title`.
+QAccessibleInterface* WindowNamed(const QString& title) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible() && w->windowTitle() == title)
+      return QAccessible::queryAccessibleInterface(w);
+  }
+  return nullptr;
+}
+
+// Runs the default action of the object named `name` in `window`, as a screen reader's
+// "press" does: a button is clicked a moment later, so the caller waits for its effect.
+// False when there is no such object or it has no action.
+bool PressNamed(QAccessibleInterface* window, const QString& name) {
+  QAccessibleInterface* object = Named(window, name);
+  if (object == nullptr || object->actionInterface() == nullptr) return false;
+  object->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  return true;
+}
+
 // Runs the whole program, from the graphics main to its exit status, in real (offscreen)
 // windows. The test's script plays the person inside the event loop once the window is
 // open; then every window still open is closed, which ends the program.
@@ -129,6 +163,13 @@ class QtProgramTest : public ::testing::Test {
     ResetRandomToEntropy();          // no seed in force
     ReviewLoadedList(LoadedList{});  // and no list loaded, whatever ran before
     QSettings().clear();             // nor anything kept from an earlier run
+    // As the program's main sets it up.
+    previous_start_ = SetEntropyStart(EntropyStart::kSeed);
+    previous_reader_ = SetListSourceReader(ReadAlignmentAsList);
+  }
+  ~QtProgramTest() override {
+    SetEntropyStart(previous_start_);
+    SetListSourceReader(previous_reader_);
   }
 
   int RunProgram(const std::function<void()>& script) {
@@ -174,6 +215,8 @@ class QtProgramTest : public ::testing::Test {
 
   test::TestEnv env;
   test::TempDir dir;
+  EntropyStart previous_start_;
+  ListSourceReader previous_reader_;
   std::set<std::string> built_;
   std::set<std::string> released_;
 };
@@ -760,6 +803,79 @@ TEST_F(QtProgramTest, TheCountsAndTheLastFolderAreKeptBetweenRuns) {
               ASSERT_TRUE(user::Press("LoadButton"));
             }),
             0);
+}
+
+// A whole run by the accessibility interface alone, as a screen reader user makes it: an
+// alignment loaded as the list, the counts and the seed set, Export, then (the trees
+// made meanwhile) Survival, whose window is read back.
+TEST_F(QtProgramTest, AWholeRunFromAnAlignmentToSurvivalByTheAccessibilityInterface) {
+  const std::vector<std::string> taxa = {"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta"};
+  std::string fasta;
+  for (const std::string& taxon : taxa) fasta += ">" + taxon + "\nACGTACGT\n";
+  WriteFile(dir.file("aln.fasta"), fasta);
+  const int status = RunProgram([&] {
+    QAccessibleInterface* main = WindowNamed("Dropkit");
+    ASSERT_NE(main, nullptr);
+    const auto out_box = [&] { return Named(main, "Messages and listings"); };
+    const auto out_box_says = [&](const QString& text) {
+      return QTest::qWaitFor([&] { return out_box()->text(QAccessible::Value) == text; }, 10000);
+    };
+    user::AnswerFileDialog(Q(dir.file("aln.fasta")));
+    ASSERT_TRUE(PressNamed(main, "Load"));
+    ASSERT_NE(out_box(), nullptr);
+    EXPECT_TRUE(out_box_says("Loaded 6 taxa from the FASTA alignment aln.fasta"));
+    // A label and its box share a name: the box is the one that takes text.
+    for (const auto& [name, text] : {std::pair{"Names to leave out per group", "2"},
+                                     {"Number of groups", "4"},
+                                     {"Seed", "42"}}) {
+      QAccessibleInterface* box = Named(main, name, QAccessible::EditableText);
+      ASSERT_NE(box, nullptr) << name;
+      box->setText(QAccessible::Value, text);
+    }
+    ASSERT_TRUE(PressNamed(main, "Set seed"));
+    EXPECT_TRUE(out_box_says("Random number manually initialized with seed 42.000000"));
+    // Export asks only for the folder: the alignment loaded is the one pruned.
+    user::AnswerFileDialog(Q(dir.file("run")));
+    ASSERT_TRUE(PressNamed(main, "Export"));
+    EXPECT_TRUE(out_box_says(
+        Q("Exported 4 groups to " + dir.file("run") + ": 4 alignments, groups.tsv, dropkit.json")));
+
+    // The tree program's part: a tree per group of the taxa it kept.
+    for (int group = 1; group <= 4; ++group) {
+      const std::string copy = ReadFile(dir.file("run/group00" + std::to_string(group) + ".fasta"));
+      std::string tree;
+      for (const std::string& taxon : taxa) {
+        if (copy.find(">" + taxon + "\n") == std::string::npos) continue;
+        tree = tree.empty() ? taxon : "(" + tree + "," + taxon + ")";
+      }
+      WriteFile(dir.file("run/group00" + std::to_string(group) + ".treefile"), tree + ";\n");
+    }
+    WriteFile(dir.file("run/reference.treefile"),
+              "((Alpha,Gamma),(Beta,(Delta,(Epsilon,Zeta))));\n");
+    const QString run = Q(dir.file("run"));
+    user::AnswerFileDialog(Q(dir.file("run/reference.treefile")),
+                           [run](QFileDialog*) { user::AnswerFileDialog(run); });
+    ASSERT_TRUE(PressNamed(main, "Survival..."));
+    EXPECT_TRUE(QTest::qWaitFor([] { return WindowNamed("Clade survival") != nullptr; }, 10000));
+    EXPECT_TRUE(out_box()->text(QAccessible::Value).startsWith("Clade survival: "));
+
+    QAccessibleInterface* results = WindowNamed("Clade survival");
+    ASSERT_NE(results, nullptr);
+    QAccessibleInterface* table = Named(results, "Table", QAccessible::EditableText);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->text(QAccessible::Value), Q(ReadFile(dir.file("run/support/support.tsv"))));
+    QAccessibleInterface* tree = Named(results, "Tree", QAccessible::Client);
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(tree->text(QAccessible::Description),
+              "The reference tree with each clade's survival (support.svg)");
+    EXPECT_TRUE(tree->state().focusable);
+    const auto* drawing = qobject_cast<QScrollArea*>(tree->object());
+    ASSERT_NE(drawing, nullptr);
+    ASSERT_NE(drawing->widget(), nullptr);
+    EXPECT_STREQ(drawing->widget()->metaObject()->className(), "QSvgWidget");
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("run/support/support.svg")));
 }
 
 }  // namespace

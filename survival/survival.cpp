@@ -55,51 +55,45 @@ std::string TreeName(const std::string& folder, const std::string& reference) {
         "the same ending (group001.EXT, ...), for Survival to find them.");
 }
 
-// A multi-line box that is read, not changed, holding `text`.
-Value ReadOnlyBox(const Value& figure, const char* tag, const std::string& text,
-                  const char* tooltip, const std::vector<double>& position) {
-  return CreateControl(figure, "edit", tag, text,
-                       {{"Max", Value::Scalar(2)},
-                        {"Min", Value::Scalar(0)},
-                        {"Enable", Value::Text("inactive")},
-                        {"HorizontalAlignment", Value::Text("left")},
-                        {"BackgroundColor", Value::Row({1, 1, 1})},
-                        {"TooltipString", Value::Text(tooltip)},
-                        {"Units", Value::Text("pixels")},
-                        {"Position", Value::Row(position)}});
+// A control of `style` on `figure`, placed at `position` (pixels) and following the
+// window's `anchor` edges as it is resized.
+Value Place(const Value& figure, const char* style, const char* tag, const std::string& text,
+            const std::vector<double>& position, const char* anchor, PropertyList more = {}) {
+  more.insert(more.end(), {{"HorizontalAlignment", Value::Text("left")},
+                           {"Units", Value::Text("pixels")},
+                           {"Position", Value::Row(position)},
+                           {"Anchor", Value::Text(anchor)}});
+  return CreateControl(figure, style, tag, text, more);
 }
 
-// A label whose letter `mnemonic` takes Alt to the box on its row.
-void Label(const Value& figure, const char* text, const char* mnemonic,
-           const std::vector<double>& position) {
-  CreateControl(figure, "text", "", text,
-                {{"Mnemonic", Value::Text(mnemonic)},
-                 {"HorizontalAlignment", Value::Text("left")},
-                 {"Units", Value::Text("pixels")},
-                 {"Position", Value::Row(position)}});
-}
-
-// The window of the results: the table and the annotated tree, and where the files are.
-void ShowResults(const std::string& output, const std::string& table, const std::string& tree) {
+// The window of the results: the table, the drawing of the annotated tree, and where the
+// files are. It grows with the window; the tree scrolls when larger.
+void ShowResults(const std::string& output, const std::string& table) {
   DeleteObject(mlfFindobj(k.tag, k.window_tag));
   const Value figure = CreateFigure({{"Name", Value::Text("Clade survival")},
                                      {"Tag", k.window_tag},
                                      {"Units", Value::Text("pixels")},
-                                     {"Position", Value::Row({260, 160, 760, 500})},
-                                     {"Resize", Value::Text("off")}});
-  Label(figure, "Table", "T", {16, 452, 100, 24});
-  ReadOnlyBox(figure, "SupportTable", table, "Clade survival table (support.tsv)",
-              {120, 260, 624, 216});
-  Label(figure, "Tree", "R", {16, 220, 100, 24});
-  ReadOnlyBox(figure, "SupportTree", tree,
-              "The reference tree with survival percentages (support.tre)", {120, 48, 624, 196});
-  CreateControl(figure, "text", "SupportFolder",
-                "In " + output +
-                    ": support.svg draws the tree; outcomes.tsv, taxa.tsv and "
-                    "instability.tsv say more.",
-                {{"HorizontalAlignment", Value::Text("left")},
-                 {"Units", Value::Text("pixels")},
-                 {"Position", Value::Row({16, 12, 728, 24})}});
+                                     {"Position", Value::Row({260, 100, 760, 600})},
+                                     {"Resize", Value::Text("on")}});
+  Place(figure, "text", "", "Table", {16, 552, 100, 24}, "left top",
+        {{"Mnemonic", Value::Text("T")}});
+  Place(figure, "edit", "SupportTable", table, {120, 412, 624, 164}, "left right top",
+        {{"Max", Value::Scalar(2)},
+         {"Min", Value::Scalar(0)},
+         {"Enable", Value::Text("inactive")},
+         {"BackgroundColor", Value::Row({1, 1, 1})},
+         {"TooltipString", Value::Text("Clade survival table (support.tsv)")}});
+  Place(figure, "text", "", "Tree", {16, 372, 100, 24}, "left top",
+        {{"Mnemonic", Value::Text("R")}});
+  Place(figure, "image", "SupportTree", InFolder(output, "support.svg"), {120, 48, 624, 348},
+        "left right bottom top",
+        {{"TooltipString",
+          Value::Text("The reference tree with each clade's survival (support.svg)")}});
+  Place(figure, "text", "SupportFolder",
+        "In " + output +
+            ": support.tre is the tree in Newick; outcomes.tsv, taxa.tsv and instability.tsv "
+            "say more.",
+        {16, 12, 728, 24}, "left right bottom");
 }
 
 void Msurvival() {
@@ -121,10 +115,8 @@ void Msurvival() {
   const clades::InputLimits limits;
   const std::string table = ReadBoundedFile(InFolder(options.output, "support.tsv"),
                                             limits.file_bytes, "the survival table");
-  const std::string tree = ReadBoundedFile(InFolder(options.output, "support.tre"),
-                                           limits.file_bytes, "the annotated tree");
   mlfNSet(0, mlfFindobj(k.tag, k.out_box), k.string, Value::Text("Clade survival: " + summary));
-  ShowResults(options.output, table, tree);
+  ShowResults(options.output, table);
 }
 
 }  // namespace

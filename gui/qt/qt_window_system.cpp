@@ -24,9 +24,12 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStringList>
+#include <QSvgRenderer>
+#include <QSvgWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
@@ -65,6 +68,7 @@ enum class Kind {
   kLineBox,  // a one-line edit
   kTextBox,  // a multi-line edit
   kLabel,    // "text", and the styles drawn as plain text
+  kImage,    // "image": the picture in the file its "String" names, scrolled when larger
 };
 
 // A font whose characters all advance by the same width, so a listing's columns line up:
@@ -226,6 +230,7 @@ QPalette::ColorRole BackgroundRole(Kind kind) {
       return QPalette::Button;
     case Kind::kLineBox:
     case Kind::kTextBox:
+    case Kind::kImage:
       return QPalette::Base;
     default:
       return QPalette::Window;
@@ -242,6 +247,50 @@ QPalette::ColorRole ForegroundRole(Kind kind) {
     default:
       return QPalette::WindowText;
   }
+}
+
+// A picture file larger than this is not drawn.
+constexpr qint64 kMaxPictureBytes = 64 << 20;
+
+// Shows the picture in the file `path` in `area` at its own size: SVG drawn by Qt Svg,
+// any other format Qt reads as a bitmap. A file that cannot be drawn shows why instead.
+void ShowPicture(QScrollArea* area, const QString& path) {
+  delete area->takeWidget();
+  if (path.isEmpty()) return;
+  QWidget* picture = nullptr;
+  const QFileInfo file(path);
+  QString trouble;
+  if (!file.isFile()) {
+    trouble = QStringLiteral("No picture: %1 is not a file.").arg(path);
+  } else if (file.size() > kMaxPictureBytes) {
+    trouble = QStringLiteral("No picture: %1 is larger than 64 MiB.").arg(path);
+  } else if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    auto* svg = new QSvgWidget(path);
+    if (svg->renderer()->isValid()) {
+      svg->setFixedSize(svg->renderer()->defaultSize());
+      picture = svg;
+    } else {
+      delete svg;
+      trouble = QStringLiteral("No picture: %1 is not an SVG drawing.").arg(path);
+    }
+  } else if (const QPixmap pixmap(path); !pixmap.isNull()) {
+    auto* label = new QLabel;
+    label->setPixmap(pixmap);
+    label->adjustSize();
+    picture = label;
+  } else {
+    trouble = QStringLiteral("No picture: %1 is not an image Qt can read.").arg(path);
+  }
+  if (picture == nullptr) {
+    auto* label = new QLabel(trouble);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    picture = label;
+    area->setWidgetResizable(true);
+  } else {
+    area->setWidgetResizable(false);
+  }
+  area->setWidget(picture);
 }
 
 Qt::Alignment AlignmentOf(const std::string& mode) {
@@ -673,6 +722,7 @@ void QtWindowSystem::MakeFigure(double handle) {
 Kind QtWindowSystem::KindOf(double control) const {
   const std::string style = host().Get(control, "Style").utf8();
   if (style == "pushbutton" || style == "togglebutton") return Kind::kButton;
+  if (style == "image") return Kind::kImage;
   if (style != "edit") return Kind::kLabel;
   const double lines = host().Get(control, "Max").num(0) - host().Get(control, "Min").num(0);
   return lines > 1 ? Kind::kTextBox : Kind::kLineBox;
@@ -714,6 +764,14 @@ void QtWindowSystem::MakeControl(double handle, double parent) {
       QObject::connect(box->document()->documentLayout(), &QAbstractTextDocumentLayout::update, box,
                        [box] { RecountLines(box); });
       w = box;
+      break;
+    }
+    case Kind::kImage: {
+      auto* area = new QScrollArea(parent_widget);
+      area->setBackgroundRole(QPalette::Base);
+      area->setAlignment(Qt::AlignCenter);
+      area->setFocusPolicy(Qt::StrongFocus);  // the arrow keys scroll it
+      w = area;
       break;
     }
     case Kind::kLabel:
@@ -930,6 +988,9 @@ void QtWindowSystem::SetText(double control, Shown& s, const Value& value) {
     case Kind::kTextBox:
       SetBoxText(static_cast<QPlainTextEdit*>(s.widget.data()), text);
       break;
+    case Kind::kImage:
+      ShowPicture(static_cast<QScrollArea*>(s.widget.data()), text);
+      break;
     case Kind::kLabel:
     case Kind::kFigure:
       // A mnemonic underlines its letter once the label names a box (Relabel).
@@ -997,6 +1058,7 @@ void QtWindowSystem::SetEnable(double /*control*/, Shown& s, const Value& value)
       break;
     }
     case Kind::kLabel:
+    case Kind::kImage:
       w->setEnabled(mode != "off");
       break;
     case Kind::kButton:
@@ -1110,7 +1172,9 @@ void QtWindowSystem::Relabel(double figure) {
     if (label.kind == Kind::kLabel) static_cast<QLabel*>(label.widget)->setBuddy(nullptr);
   }
   for (const Placed& box : placed) {
-    if (box.kind != Kind::kLineBox && box.kind != Kind::kTextBox) continue;
+    if (box.kind != Kind::kLineBox && box.kind != Kind::kTextBox && box.kind != Kind::kImage) {
+      continue;
+    }
     const Placed* best = nullptr;
     for (const Placed& label : placed) {
       if (label.kind != Kind::kLabel || label.widget->parentWidget() != box.widget->parentWidget())
@@ -1255,10 +1319,15 @@ void QtWindowSystem::Activated(double control) {
   if (host_ == nullptr || !shown_.contains(control) || activations_ > 0 || progress_depth_ > 0 ||
       QApplication::activeModalWidget() != nullptr)
     return;
-  const ScopedCount running(activations_);
-  Guarded([&] {
-    if (host().IsLive(control)) host().UserActivated(control);
-  });
+  {
+    const ScopedCount running(activations_);
+    Guarded([&] {
+      if (host().IsLive(control)) host().UserActivated(control);
+    });
+  }
+  // Back to waiting for the user: a window the callback made (the results of a command)
+  // shows now.
+  if (activations_ == 0) ShowPendingFigures();
 }
 
 void QtWindowSystem::FileDropped(double figure, const QString& path) {

@@ -19,6 +19,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -377,6 +378,35 @@ TEST_F(QtOnAnyHost, AHelpMenuAboveTheDrawingAreaShowsAboutByKeyboard) {
   SetAboutText("");
   host_.Set(*ws_, 1, "HelpMenu", Value::Text("off"));
   EXPECT_EQ(Window()->size(), QSize(300, 200));
+}
+
+TEST_F(QtOnAnyHost, AnImageShowsItsDrawingAtItsOwnSizeOrSaysWhyNot) {
+  test::TempDir dir;
+  test::WriteFile(dir.file("tree.svg"),
+                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"480\">"
+                  "<line x1=\"0\" y1=\"0\" x2=\"640\" y2=\"480\" stroke=\"black\"/></svg>\n");
+  test::WriteFile(dir.file("broken.svg"), "<svg><line");
+  host_.Set(102.5, "Style", Value::Text("image"));
+  host_.Set(102.5, "Parent", Value::Scalar(1));
+  host_.Set(102.5, "String", Value::Text(dir.file("tree.svg")));
+  ws_->PropertyChanged(102.5, "Style", Value::Text("image"));
+  auto* area = Child<QScrollArea>("SeedBox");
+  ASSERT_NE(area, nullptr);
+  ASSERT_NE(area->widget(), nullptr);
+  EXPECT_STREQ(area->widget()->metaObject()->className(), "QSvgWidget");
+  EXPECT_EQ(area->widget()->size(), QSize(640, 480));  // larger than its place: it scrolls
+  EXPECT_EQ(area->accessibleName(), "Seed");
+  EXPECT_EQ(area->focusPolicy(), Qt::StrongFocus);
+  const auto shown = [&] {
+    const auto* label = qobject_cast<QLabel*>(area->widget());
+    return label != nullptr ? label->text().toStdString() : std::string();
+  };
+  host_.Set(*ws_, 102.5, "String", Value::Text(dir.file("broken.svg")));
+  EXPECT_EQ(shown(), "No picture: " + dir.file("broken.svg") + " is not an SVG drawing.");
+  host_.Set(*ws_, 102.5, "String", Value::Text(dir.file("gone.svg")));
+  EXPECT_EQ(shown(), "No picture: " + dir.file("gone.svg") + " is not a file.");
+  host_.Set(*ws_, 102.5, "String", Value::Text(""));
+  EXPECT_EQ(area->widget(), nullptr);
 }
 
 TEST_F(QtOnAnyHost, BoxesShowTheirPlaceholderWhileEmpty) {
