@@ -356,6 +356,7 @@ struct Shown {
   bool edited = false;          // a box typed into since its edit last finished
   QPointer<QMenuBar> menu_bar;  // a figure's, above its drawing area ("HelpMenu")
   QPointer<QAction> about;      // its Help menu's About item
+  bool fitted = false;          // a figure kept within its screen: from its first showing
 };
 
 // A file dialog whose folder choice may name a folder that does not exist yet, in one that
@@ -1083,7 +1084,9 @@ void QtWindowSystem::PlaceFigure(double figure) {
   const bool fixed = host().Get(figure, "Resize").utf8() == "off";
   const int menu = MenuHeight(figure);
   QRect place = wanted.adjusted(0, -menu, 0, 0);  // a menu bar stands above the drawing area
-  if (!fixed) place.setSize(place.size().boundedTo(Room(w)));  // no larger than the screen
+  // No larger than the screen once shown. Not before: the program is still placing its
+  // controls in the area it asked for, from which they follow the window.
+  if (!fixed && shown_.at(figure).fitted) place.setSize(place.size().boundedTo(Room(w)));
   {
     const ScopedCount placing(placing_);
     if (fixed) {
@@ -1431,6 +1434,7 @@ void QtWindowSystem::ShowPendingFigures() {
 void QtWindowSystem::ShowFigure(double figure) {
   QWidget* w = WidgetOf(figure);
   if (w == nullptr) return;
+  if (!std::exchange(shown_.at(figure).fitted, true)) PlaceFigure(figure);
   w->show();
   FigurePlaced(figure, false);
 }

@@ -109,6 +109,7 @@ class FakeHost final : public GraphicsHost {
     ws.PropertyChanged(h, property, value);
   }
   void Set(double h, const std::string& property, Value v) { objects_[h][property] = std::move(v); }
+  void Place(double h, const Rect& pixels) { rects_[h] = pixels; }
 
   bool fail_geometry = false;
   bool fail_callbacks = false;
@@ -441,6 +442,20 @@ TEST_F(QtOnAnyHost, AWindowThatResizesKeepsTheSmallestSizeItsControlsNeed) {
   const QSize room = Window()->screen()->availableGeometry().size();
   EXPECT_LE(Window()->minimumWidth(), room.width());
   EXPECT_LE(Window()->minimumHeight(), room.height());
+}
+
+// Until it first shows, a window keeps the size the program asked for, larger than the
+// screen or not: the program places its controls in that area, and they follow the window
+// from there once it is fitted to the screen.
+TEST_F(QtOnAnyHost, AWindowIsFittedToItsScreenWhenItFirstShowsNotBefore) {
+  ws_->ObjectDeleted(1);
+  host_.Place(1, {0, 0, 3000, 2500});
+  ws_->ObjectCreated(1, "figure", 0);
+  EXPECT_EQ(Window()->size(), QSize(3000, 2500));
+  ws_->Flush();
+  const QSize room = Window()->screen()->availableGeometry().size();
+  EXPECT_LE(Window()->width(), room.width());
+  EXPECT_LE(Window()->height(), room.height());
 }
 
 TEST_F(QtOnAnyHost, WhileAModalWindowIsOpenNoRouteActivatesAControl) {
