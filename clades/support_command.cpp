@@ -170,9 +170,16 @@ std::string RunSupport(const SupportOptions& options) {
   }
   if (sources.files.empty()) Raise("No group has a tree (" + sources.where + ")");
 
+  // The steps: each file read, then reading its trees, computing and writing.
+  const std::size_t steps = 1 + sources.files.size() + 3;
+  std::size_t done = 0;
+  const auto step = [&] {
+    if (options.progress) options.progress(++done, steps);
+  };
   std::vector<TreeFile> files;
   files.push_back({reference_file,
                    ReadBoundedFile(reference_file, limits.file_bytes, "the reference tree file")});
+  step();
   std::size_t total = files.back().text.size();
   for (const std::string& path : sources.files) {
     files.push_back({path, ReadBoundedFile(path, limits.file_bytes, "the group tree file")});
@@ -181,8 +188,10 @@ std::string RunSupport(const SupportOptions& options) {
       Raise("Cannot read " + QuoteForMessage(path) +
             ": the tree files hold more than the limit of " + std::to_string(limits.total_bytes) +
             " bytes in all");
+    step();
   }
   std::vector<std::vector<Tree>> trees = ReadTreeFiles(files, limits);
+  step();
 
   if (trees[0].size() != 1)
     Raise("The reference tree file " + QuoteForMessage(reference_file) + " holds " +
@@ -234,6 +243,7 @@ std::string RunSupport(const SupportOptions& options) {
   input.collapse_below = options.collapse_below;
   input.keep_outcomes = true;
   const SupportResult result = ComputeSupport(input);
+  step();
 
   std::vector<std::pair<std::string, std::string>> out;
   out.emplace_back("support.tsv", SupportTable(result));
@@ -263,6 +273,7 @@ std::string RunSupport(const SupportOptions& options) {
   for (const auto& file : out) names.push_back(file.first);
   folder.CheckOutputs(names);  // before anything is written
   for (const auto& [name, bytes] : out) folder.Write(name, bytes);
+  step();  // the last moment to stop with nothing changed
   folder.Commit();
   return std::to_string(result.clades.sets.size()) + " clades of " +
          std::to_string(result.names.size()) + " taxa compared with " + std::to_string(counted) +

@@ -9,6 +9,8 @@
 #ifndef DROPKIT_CLADES_SUPPORT_COMMAND_H_
 #define DROPKIT_CLADES_SUPPORT_COMMAND_H_
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,10 @@ struct SupportOptions {
   bool by_taxon = false;
   std::string output;  // the folder to write into; made when missing
   InputLimits limits;
+  // When set, told on the calling thread how far the work has come: `done` of `total`
+  // steps (each tree file read, then reading the trees, computing, writing). What it
+  // throws ends the run as an error would, with nothing written.
+  std::function<void(std::size_t done, std::size_t total)> progress;
 };
 
 // Reads the inputs, computes clade survival and writes DIR/support.tsv, support.tre,

@@ -1,5 +1,7 @@
 #include "survival/survival.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -110,7 +112,13 @@ void Msurvival() {
   options.trees = {folder};
   options.tree_name = TreeName(folder, options.reference);
   options.output = InFolder(folder, kOutputFolder);
+  std::optional<ProgressScope> progress;  // Cancel ends it with nothing written
+  options.progress = [&progress](std::size_t done, std::size_t total) {
+    if (!progress) progress.emplace("Survival", static_cast<double>(total));
+    progress->Step(static_cast<double>(done));
+  };
   const std::string summary = clades::RunSupport(options);
+  progress.reset();
 
   const clades::InputLimits limits;
   const std::string table = ReadBoundedFile(InFolder(options.output, "support.tsv"),

@@ -14,8 +14,9 @@
 // and the window tagged SurvivalWindow (made anew each time) shows the table and the
 // annotated tree, each box named by the label beside it, which Alt and its letter reach.
 //
-// A cancelled dialog ends the command without a word; any failure raises a RuntimeError
-// that says what was wrong, and no file is written.
+// Long work shows its progress, with Cancel. A cancelled dialog ends the command without a
+// word; any failure raises a RuntimeError that says what was wrong, and a cancel or a
+// failure writes no file.
 //
 // Threading: one thread, as the run-time.
 #ifndef DROPKIT_SURVIVAL_SURVIVAL_H_

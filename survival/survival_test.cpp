@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <iterator>
 #include <map>
 #include <sstream>
@@ -114,6 +115,28 @@ TEST_F(SurvivalTest, WritesWhatTheBatchWritesAndShowsTheTableAndTheTree) {
   // Again: the window is made anew, not doubled.
   Survival("run/reference.treefile");
   EXPECT_EQ(Tagged("SurvivalWindow").numel(), 1u);
+}
+
+TEST_F(SurvivalTest, ItShowsItsProgressAndACancelWritesNothing) {
+  const auto entries = [&] {
+    const std::filesystem::directory_iterator run(dir.file("run"));
+    return std::distance(begin(run), end(run));
+  };
+  const auto before = entries();
+  graphics.ui().CancelProgressAfter(8);  // at the last step: every file staged, none kept
+  EXPECT_EQ(test::ErrorOf([&] { Survival("run/reference.treefile"); }), "Survival cancelled.");
+  EXPECT_EQ(entries(), before);
+  EXPECT_EQ(Tagged("SurvivalWindow").numel(), 0u);
+  graphics.ui().CancelProgressAfter(-1);
+  Survival("run/reference.treefile");
+  // The reference and the five groups' trees read, the trees, the computing, the writing.
+  ASSERT_FALSE(graphics.ui().record().progress.empty());
+  const auto& last = graphics.ui().record().progress.back();
+  EXPECT_EQ(last.title, "Survival");
+  EXPECT_EQ(last.total, 9);
+  EXPECT_EQ(last.steps, (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  EXPECT_TRUE(last.ended);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("run/support/support.svg")));
 }
 
 TEST_F(SurvivalTest, TreesNamedNeitherByTheDesignNorByTheReferenceAreRefused) {
