@@ -219,11 +219,12 @@ std::string KeptLine() {
   if (kept_names.names.empty())
     return "Never left out by Export: none (Keep... reads them from a file)";
   return "Never left out by Export: " + FewNames(kept_names.names) + " (from " +
-         QuoteForMessage(kept_names.file) + ")";
+         QuoteForMessage(kept_names.file) + "; an empty file keeps none)";
 }
 
 // Keep: asks for a file of names, one per line, read as the batch's --keep-file reads
-// one; from then on Export leaves none of them out. A cancelled dialog changes nothing.
+// one; from then on Export leaves none of them out. An empty file keeps none again; a
+// cancelled dialog changes nothing.
 void Keep() {
   Value folder_name;
   const Value file_name = mlfUigetfile(&folder_name, k.keep_filter, k.keep_title);

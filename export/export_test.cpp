@@ -549,8 +549,8 @@ TEST_F(ExportTest, KeptNamesAreInEveryCopyAndTheLineUnderTheButtonsSaysWhichThey
   test::WriteFile(dir.file("keep.txt"), "Beta\n\nGamma\n");  // blank lines skipped
   ui().QueueFileAnswer(dir.file("keep.txt"));
   Press("KeepButton");
-  EXPECT_EQ(Text("KeptNames"),
-            "Never left out by Export: Beta, Gamma (from '" + dir.file("keep.txt") + "')");
+  EXPECT_EQ(Text("KeptNames"), "Never left out by Export: Beta, Gamma (from '" +
+                                   dir.file("keep.txt") + "'; an empty file keeps none)");
   SetSeed("42");
   SetCounts("4", "20");  // four of the four names that may go: every group alike
   Export();
@@ -562,6 +562,12 @@ TEST_F(ExportTest, KeptNamesAreInEveryCopyAndTheLineUnderTheButtonsSaysWhichThey
   EXPECT_EQ(Json()["kept"], nlohmann::json(Strings{"Beta", "Gamma", "Outgroup"}));
   Press("ShowButton");  // Show draws from every name, as ever
   EXPECT_THAT(Text("OutBox"), HasSubstr("Beta"));
+  test::WriteFile(dir.file("none.txt"), "");
+  ui().QueueFileAnswer(dir.file("none.txt"));
+  Press("KeepButton");
+  EXPECT_EQ(Text("KeptNames"), "Never left out by Export: none (Keep... reads them from a file)");
+  ui().QueueFileAnswer(dir.file("keep.txt"));
+  Press("KeepButton");
 
   // Five of four is refused, as the batch refuses it; so is a kept name the list lacks.
   std::filesystem::remove_all(dir.file("out"));
