@@ -28,6 +28,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QStringList>
+#include <QStyle>
 #include <QSvgRenderer>
 #include <QSvgWidget>
 #include <QTextBlock>
@@ -416,6 +417,38 @@ class Button final : public QPushButton {
   }
 };
 
+// While long work runs, eats what people do to the figure windows (keys, the mouse,
+// shortcuts, drops), as a modal dialog would, but lets the window manager's close
+// through, which a modal dialog would drop unseen: closing asks whether to stop.
+class InputBlocker final : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::Shortcut:
+      case QEvent::ShortcutOverride:
+      case QEvent::ContextMenu:
+      case QEvent::InputMethod:
+      case QEvent::TouchBegin:
+      case QEvent::TouchUpdate:
+      case QEvent::TouchEnd:
+      case QEvent::DragEnter:
+      case QEvent::DragMove:
+      case QEvent::Drop: {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        return widget != nullptr && dynamic_cast<FigureWindow*>(widget->window()) != nullptr;
+      }
+      default:
+        return false;
+    }
+  }
+};
+
 // A multi-line box: reports losing the focus, which ends an edit.
 class TextBox final : public QPlainTextEdit {
  public:
@@ -554,8 +587,10 @@ class QtWindowSystem final : public WindowSystem {
   void OrderTabs(double figure);
   void KeepMinimum(double figure);
   QSize Room(QWidget* window);
+  void KeepOnScreen(QWidget* window, QRect* place);
   // The window manager's frame around a shown figure's window, as last measured.
   FrameSize ManagerFrame();
+  FrameSize RoomFrame();
   void ShowPendingFigures();
   void ShowFigure(double figure);
   QWidget* WidgetOf(double handle) const;
@@ -571,6 +606,7 @@ class QtWindowSystem final : public WindowSystem {
   std::map<double, Shown> shown_;
   std::vector<QPointer<QMessageBox>> loose_boxes_;  // boxes shown with no figure open
   QPointer<QProgressDialog> progress_;
+  std::unique_ptr<InputBlocker> input_blocker_;  // installed while long work runs
   int progress_depth_ = 0;
   QString progress_title_;
   std::optional<double> close_after_work_;  // the figure to close once the work ends
@@ -666,6 +702,7 @@ QtWindowSystem::~QtWindowSystem() {
   }
   shown_.clear();  // from here on, signals of dying widgets find nothing to act on
   delete progress_.data();
+  input_blocker_.reset();
   for (const QPointer<QWidget>& w : windows) delete w.data();
   for (const QPointer<QMessageBox>& box : loose_boxes_) delete box.data();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -1086,7 +1123,10 @@ void QtWindowSystem::PlaceFigure(double figure) {
   QRect place = wanted.adjusted(0, -menu, 0, 0);  // a menu bar stands above the drawing area
   // No larger than the screen once shown. Not before: the program is still placing its
   // controls in the area it asked for, from which they follow the window.
-  if (!fixed && shown_.at(figure).fitted) place.setSize(place.size().boundedTo(Room(w)));
+  if (shown_.at(figure).fitted) {
+    if (!fixed) place.setSize(place.size().boundedTo(Room(w)));
+    KeepOnScreen(w, &place);
+  }
   {
     const ScopedCount placing(placing_);
     if (fixed) {
@@ -1135,10 +1175,24 @@ void QtWindowSystem::ControlsPlaced(double figure) {
 QSize QtWindowSystem::Room(QWidget* window) {
   const QScreen* screen = window->screen();
   if (screen == nullptr) return {QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
-  const FrameSize frame = ManagerFrame();
+  const FrameSize frame = RoomFrame();
   const QSize room = screen->availableGeometry().size() -
                      QSize(Pixels(frame.left + frame.right), Pixels(frame.top + frame.bottom));
   return room.expandedTo(QSize(1, 1));
+}
+
+// Moves `place` (a window's drawing area and menu bar) into the room its screen has for
+// it, as far as it fits: its top-left corner, with the title bar, stays in reach.
+void QtWindowSystem::KeepOnScreen(QWidget* window, QRect* place) {
+  const QScreen* screen = window->screen();
+  if (screen == nullptr) return;
+  const FrameSize frame = RoomFrame();
+  const QRect room = screen->availableGeometry().adjusted(
+      Pixels(frame.left), Pixels(frame.top), -Pixels(frame.right), -Pixels(frame.bottom));
+  if (place->right() > room.right()) place->moveRight(room.right());
+  if (place->bottom() > room.bottom()) place->moveBottom(room.bottom());
+  if (place->left() < room.left()) place->moveLeft(room.left());
+  if (place->top() < room.top()) place->moveTop(room.top());
 }
 
 // A window that resizes never gets so small that a control stretching with it shrinks
@@ -1393,6 +1447,17 @@ FrameSize QtWindowSystem::ManagerFrame() {
   return frame_;
 }
 
+// The frame to leave room for on the screen: the window manager's, once a window shows
+// with one; until then a title bar's height of the style and a few pixels on each side,
+// so that a window fitted before it first shows keeps its title bar on the screen.
+FrameSize QtWindowSystem::RoomFrame() {
+  const FrameSize frame = ManagerFrame();
+  if (frame.top > 0 || frame.left > 0 || frame.right > 0 || frame.bottom > 0) return frame;
+  const double title = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+  constexpr double kBorder = 4;
+  return {kBorder, kBorder, title + kBorder, kBorder};
+}
+
 Rgb QtWindowSystem::DefaultControlBackground() {
   const QColor c = QApplication::palette().color(QPalette::Button);
   return {c.redF(), c.greenF(), c.blueF()};
@@ -1528,7 +1593,11 @@ void QtWindowSystem::BeginProgress(std::string_view title, double total) {
   progress_->setBar(bar);
   // A total of 0 (unknown) makes a busy bar.
   progress_->setRange(0, total > 0 ? static_cast<int>(total * progress_scale_) : 0);
-  progress_->setWindowModality(Qt::WindowModal);
+  // Not modal: a window blocked by a modal dialog never hears the window manager's close.
+  // The figure windows take no input until the work ends all the same.
+  progress_->setWindowModality(Qt::NonModal);
+  input_blocker_ = std::make_unique<InputBlocker>();
+  qApp->installEventFilter(input_blocker_.get());
   progress_->setAutoClose(false);
   progress_->setAutoReset(false);
   progress_->setMinimumDuration(kProgressDelayMs);
@@ -1557,6 +1626,7 @@ bool QtWindowSystem::UpdateProgress(double done) {
 void QtWindowSystem::EndProgress() {
   if (progress_depth_ == 0 || --progress_depth_ > 0) return;
   delete progress_.data();
+  input_blocker_.reset();  // removes itself from the application
   // The window whose closing stopped the work closes once the command has ended.
   if (const std::optional<double> figure = std::exchange(close_after_work_, std::nullopt)) {
     if (QWidget* window = WidgetOf(*figure)) {
