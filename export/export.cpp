@@ -280,16 +280,17 @@ void Export(Groups how) {
   if (DialogCancelled(target)) return;
   RequireEmptyFolder(target.utf8());
   // Drawn groups start the generator, from a seed drawn now where the window does;
-  // leave-one-out draws nothing.
-  if (how == Groups::kDrawn) CurrentRandomState();
+  // leave-one-out draws nothing, so no seed plays a part in it (as for dropkit-batch --each).
+  const bool draws = how == Groups::kDrawn;
+  if (draws) CurrentRandomState();
   const WindowContext window{{{"NumBox", num_text.utf8()},
                               {"RepBox", rep_text.utf8()},
                               {"InitBox", BoxText(k.init_box).utf8()}},
-                             SeedInForce(),
-                             SeedDrawnFromEntropy()};
+                             draws ? SeedInForce() : std::nullopt,
+                             draws && SeedDrawnFromEntropy()};
 
   StagedFolder folder(target.utf8(), /*force=*/false);
-  const std::uint64_t draws_before = DrawnSinceRestart();
+  const std::uint64_t draws_before = draws ? DrawnSinceRestart() : 0;
   const Design design = OverAlignment(
       how == Groups::kDrawn
           ? DrawDesign(list.names.size(), std::move(kept), counts.names, counts.groups)

@@ -611,7 +611,8 @@ TEST_F(ExportTest, LeaveOneOutWritesOneGroupPerNameNotKeptAndDrawsNothing) {
   test::WriteFile(dir.file("keep.txt"), "Gamma\n");
   ui().QueueFileAnswer(dir.file("keep.txt"));
   Press("KeepButton");
-  SetCounts("x", "");  // the counts play no part
+  SetCounts("x", "");  // the counts play no part, nor does a seed set before
+  SetSeed("42");
   ui().QueueFileAnswer(dir.file("aln.fasta"));
   ui().QueueFileAnswer(dir.file("out"));
   Press("LeaveOneOutButton");
@@ -622,8 +623,10 @@ TEST_F(ExportTest, LeaveOneOutWritesOneGroupPerNameNotKeptAndDrawsNothing) {
             "Exported 5 groups to " + dir.file("out") + ": 5 alignments, groups.tsv, dropkit.json");
   const nlohmann::ordered_json json = Json();
   EXPECT_EQ(json["draw"], "leave-one-out");
-  EXPECT_EQ(json["seed"], nullptr);
-  EXPECT_EQ(Text("SeedInForce"), "Seed in force: none (a fresh draw each time)");
+  EXPECT_EQ(json["seed"], nullptr);  // as dropkit-batch --each records it
+  EXPECT_EQ(json["seed_source"], "none");
+  EXPECT_EQ(json["draws_before"], 0);
+  EXPECT_EQ(Text("SeedInForce"), "Seed in force: 42");  // and no draw used
 }
 
 // ---- The module
