@@ -328,14 +328,14 @@ TEST_F(QtProgramTest, TheWindowShowsTheFigureFileAndNamesItsControls) {
     EXPECT_NE(qobject_cast<QPushButton*>(user::Control("LoadButton")), nullptr);
     EXPECT_EQ(user::Control("LoadButton")->toolTip(), "Read a list of names, one per line");
 
-    // The status and listing box: many lines, kept as they are, in a fixed-pitch font,
-    // read but not changed.
+    // The status and listing box: lines kept as they are (a message of one line wraps), in
+    // a fixed-pitch font, read but not changed.
     auto* out = qobject_cast<QPlainTextEdit*>(user::Control("OutBox"));
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(out->toPlainText(), kWelcome);
     EXPECT_TRUE(out->isReadOnly());
     EXPECT_TRUE(out->isEnabled());
-    EXPECT_EQ(out->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(out->lineWrapMode(), QPlainTextEdit::WidgetWidth);
     // What the user sees: every character advances by the same width (whether the family
     // calls itself fixed-pitch varies between machines).
     const QFontMetricsF metrics(out->font());
@@ -634,6 +634,11 @@ TEST_F(QtProgramTest, ExportWritesAFolderOfPrunedAlignmentsFromAPressOfItsButton
     ASSERT_TRUE(user::Press("ExportButton"));
     EXPECT_EQ(user::TextOf("OutBox"), Q("Exported 2 groups to " + dir.file("run") +
                                         ": 2 alignments, groups.tsv, dropkit.json"));
+    // A message wraps at the box's width; a listing keeps its lines.
+    const auto* out_box = qobject_cast<QPlainTextEdit*>(user::Control("OutBox"));
+    EXPECT_EQ(out_box->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    ASSERT_TRUE(user::Press("ShowButton"));
+    EXPECT_EQ(out_box->lineWrapMode(), QPlainTextEdit::NoWrap);
     EXPECT_TRUE(user::MessageBoxes().empty());
   });
   EXPECT_EQ(status, 0);

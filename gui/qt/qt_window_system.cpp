@@ -1023,9 +1023,15 @@ void QtWindowSystem::SetText(double control, Shown& s, const Value& value) {
       if (line->text() != text) line->setText(text);
       break;
     }
-    case Kind::kTextBox:
-      SetBoxText(static_cast<QPlainTextEdit*>(s.widget.data()), text);
+    case Kind::kTextBox: {
+      auto* box = static_cast<QPlainTextEdit*>(s.widget.data());
+      // A text of lines (a listing, a table) keeps its lines, scrolling sideways; a text of
+      // one line (a message) wraps at the box's width, so that it is read whole.
+      box->setLineWrapMode(text.contains(QLatin1Char('\n')) ? QPlainTextEdit::NoWrap
+                                                            : QPlainTextEdit::WidgetWidth);
+      SetBoxText(box, text);
       break;
+    }
     case Kind::kImage:
       ShowPicture(static_cast<QScrollArea*>(s.widget.data()), text);
       break;
