@@ -1,8 +1,10 @@
 #include "survival/survival.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/errors.h"
@@ -55,6 +57,40 @@ std::string TreeName(const std::string& folder, const std::string& reference) {
         QuoteForMessage(name) +
         " is not named reference.EXT: name it so, and each group's tree as the group with "
         "the same ending (group001.EXT, ...), for Survival to find them.");
+}
+
+// support.tsv as a person reads it in a box of fixed-pitch letters: the numbers first, in
+// columns lined up by blanks, then the clade's taxa, the one column of any width.
+std::string ReadableTable(const std::string& tsv) {
+  std::vector<std::vector<std::string_view>> rows;
+  for (std::size_t at = 0; at < tsv.size();) {
+    const std::size_t end = std::min(tsv.find('\n', at), tsv.size());
+    std::vector<std::string_view> cells;
+    for (std::size_t cell = at; cell <= end;) {
+      const std::size_t tab = std::min(tsv.find('\t', cell), end);
+      cells.push_back(std::string_view(tsv).substr(cell, tab - cell));
+      cell = tab + 1;
+    }
+    std::rotate(cells.begin(), cells.begin() + 1, cells.end());  // the taxa last
+    rows.push_back(std::move(cells));
+    at = end + 1;
+  }
+  std::vector<std::size_t> widths;
+  for (const auto& cells : rows) {
+    widths.resize(std::max(widths.size(), cells.size()), 0);
+    for (std::size_t c = 0; c + 1 < cells.size(); ++c) {
+      widths[c] = std::max(widths[c], cells[c].size());
+    }
+  }
+  std::string out;
+  for (const auto& cells : rows) {
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      out += cells[c];
+      if (c + 1 < cells.size()) out.append(widths[c] + 2 - cells[c].size(), ' ');
+    }
+    out += '\n';
+  }
+  return out;
 }
 
 // A control of `style` on `figure`, placed at `position` (pixels) and following the
@@ -124,7 +160,7 @@ void Msurvival() {
   const std::string table = ReadBoundedFile(InFolder(options.output, "support.tsv"),
                                             limits.file_bytes, "the survival table");
   mlfNSet(0, mlfFindobj(k.tag, k.out_box), k.string, Value::Text("Clade survival: " + summary));
-  ShowResults(options.output, table);
+  ShowResults(options.output, ReadableTable(table));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -18,11 +19,13 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -30,7 +33,6 @@
 #include <QStringList>
 #include <QStyle>
 #include <QSvgRenderer>
-#include <QSvgWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
@@ -250,6 +252,29 @@ QPalette::ColorRole ForegroundRole(Kind kind) {
   }
 }
 
+// An SVG drawing at its own size, on white as a browser shows it.
+class Drawing final : public QWidget {
+ public:
+  explicit Drawing(const QByteArray& svg) {
+    // A title is a tooltip, never drawn; Qt Svg would draw it as text.
+    static const QRegularExpression kTitle(QStringLiteral("<title>.*?</title>"),
+                                           QRegularExpression::DotMatchesEverythingOption);
+    renderer_.load(QString::fromUtf8(svg).remove(kTitle).toUtf8());
+    if (renderer_.isValid()) setFixedSize(renderer_.defaultSize());
+  }
+  bool IsValid() const { return renderer_.isValid(); }
+
+ protected:
+  void paintEvent(QPaintEvent* /*event*/) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    renderer_.render(&painter);
+  }
+
+ private:
+  QSvgRenderer renderer_;
+};
+
 // A picture file larger than this is not drawn.
 constexpr qint64 kMaxPictureBytes = 64 << 20;
 
@@ -266,12 +291,13 @@ void ShowPicture(QScrollArea* area, const QString& path) {
   } else if (file.size() > kMaxPictureBytes) {
     trouble = QStringLiteral("No picture: %1 is larger than 64 MiB.").arg(path);
   } else if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-    auto* svg = new QSvgWidget(path);
-    if (svg->renderer()->isValid()) {
-      svg->setFixedSize(svg->renderer()->defaultSize());
-      picture = svg;
+    QFile svg(path);
+    auto* drawing =
+        new Drawing(svg.open(QIODevice::ReadOnly) ? svg.read(kMaxPictureBytes) : QByteArray());
+    if (drawing->IsValid()) {
+      picture = drawing;
     } else {
-      delete svg;
+      delete drawing;
       trouble = QStringLiteral("No picture: %1 is not an SVG drawing.").arg(path);
     }
   } else if (const QPixmap pixmap(path); !pixmap.isNull()) {

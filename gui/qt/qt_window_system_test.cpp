@@ -385,7 +385,9 @@ TEST_F(QtOnAnyHost, AnImageShowsItsDrawingAtItsOwnSizeOrSaysWhyNot) {
   test::TempDir dir;
   test::WriteFile(dir.file("tree.svg"),
                   "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"480\">"
-                  "<line x1=\"0\" y1=\"0\" x2=\"640\" y2=\"480\" stroke=\"black\"/></svg>\n");
+                  "<line x1=\"0\" y1=\"0\" x2=\"640\" y2=\"480\" stroke=\"black\" "
+                  "stroke-width=\"4\"/><text x=\"600\" y=\"40\"><title>a tooltip</title>"
+                  "</text></svg>\n");
   test::WriteFile(dir.file("broken.svg"), "<svg><line");
   host_.Set(102.5, "Style", Value::Text("image"));
   host_.Set(102.5, "Parent", Value::Scalar(1));
@@ -394,8 +396,13 @@ TEST_F(QtOnAnyHost, AnImageShowsItsDrawingAtItsOwnSizeOrSaysWhyNot) {
   auto* area = Child<QScrollArea>("SeedBox");
   ASSERT_NE(area, nullptr);
   ASSERT_NE(area->widget(), nullptr);
-  EXPECT_STREQ(area->widget()->metaObject()->className(), "QSvgWidget");
-  EXPECT_EQ(area->widget()->size(), QSize(640, 480));  // larger than its place: it scrolls
+  EXPECT_EQ(qobject_cast<QLabel*>(area->widget()), nullptr);  // no message: the drawing
+  EXPECT_EQ(area->widget()->size(), QSize(640, 480));         // larger than its place: it scrolls
+  const QImage drawn = area->widget()->grab().toImage();
+  EXPECT_EQ(drawn.pixelColor(320, 240), QColor(Qt::black));  // the line
+  for (int x = 600; x < 640; ++x) {  // on white, with no title drawn as text
+    for (int y = 20; y < 46; ++y) ASSERT_EQ(drawn.pixelColor(x, y), QColor(Qt::white)) << x << y;
+  }
   EXPECT_EQ(area->accessibleName(), "Seed");
   EXPECT_EQ(area->focusPolicy(), Qt::StrongFocus);
   const auto shown = [&] {
