@@ -101,6 +101,16 @@ struct TreeSources {
   std::string where;  // where the missing trees were looked for, for messages
 };
 
+// The groups' tree file name that a reference tree named "reference.EXT" stands for:
+// "{group}.EXT", as the tree program named the trees of a design that records none (an
+// Export of the window's). "" for a reference named otherwise.
+std::string TreeNameLikeReference(const std::string& reference) {
+  constexpr std::string_view kReference = "reference";
+  const std::string name = reference.substr(reference.rfind('/') + 1);
+  if (!name.starts_with(kReference) || name.size() == kReference.size()) return "";
+  return "{group}" + name.substr(kReference.size());
+}
+
 TreeSources FindGroupTrees(const SupportOptions& options, const Design& design,
                            const std::string& pattern, bool in_folder) {
   const std::size_t groups = design.groups.size();
@@ -112,7 +122,8 @@ TreeSources FindGroupTrees(const SupportOptions& options, const Design& design,
       Raise("Cannot tell which files of " + QuoteForMessage(options.trees[0]) +
             " are the groups' trees: the design " + QuoteForMessage(design.source) +
             " records no tree file name; give it with {group} for the group (e.g. --tree-name "
-            "'{group}.treefile')");
+            "'{group}.treefile'), or name the reference tree reference.EXT and each group's "
+            "tree as the group with the same ending (group001.EXT, ...)");
     }
     found = TreeFilesInFolder(options.trees[0], pattern, groups, exact);
     sources.where =
@@ -150,7 +161,8 @@ std::string RunSupport(const SupportOptions& options) {
   }
   Design design = ParseDesign(ReadBoundedFile(design_file, limits.file_bytes, "the design file"),
                               design_file, {limits.taxa, limits.trees});
-  const std::string pattern = options.tree_name.empty() ? design.tree_name : options.tree_name;
+  std::string pattern = options.tree_name.empty() ? design.tree_name : options.tree_name;
+  if (pattern.empty() && in_folder) pattern = TreeNameLikeReference(options.reference);
   if (!pattern.empty()) CheckTreeNamePattern(pattern);
   std::string reference_file = options.reference;
   if (reference_file.empty()) {

@@ -9,7 +9,6 @@
 
 #include "base/errors.h"
 #include "clades/support_command.h"
-#include "design/design_files.h"
 #include "frame/module.h"
 #include "gui/graphics.h"
 #include "os/files.h"
@@ -35,28 +34,6 @@ constexpr char kOutputFolder[] = "support";
 
 std::string InFolder(const std::string& folder, const std::string& name) {
   return folder.ends_with('/') ? folder + name : folder + "/" + name;
-}
-
-// The groups' tree file names, {group} for the group: "" when the design in `folder`
-// records them (support takes them from it), else as the reference tree's file name
-// says, "reference.treefile" giving "{group}.treefile".
-std::string TreeName(const std::string& folder, const std::string& reference) {
-  const clades::InputLimits limits;
-  const std::string design_file = InFolder(folder, kDesignJsonFile);
-  const Design design =
-      ParseDesign(ReadBoundedFile(design_file, limits.file_bytes, "the design file"), design_file,
-                  {limits.taxa, limits.trees});
-  if (!design.tree_name.empty()) return "";
-  const std::string name = reference.substr(reference.rfind('/') + 1);
-  constexpr std::string_view kReference = "reference";
-  if (name.starts_with(kReference) && name.size() > kReference.size()) {
-    return "{group}" + name.substr(kReference.size());
-  }
-  Raise("The design " + QuoteForMessage(design_file) +
-        " does not say how its groups' tree files are named, and the reference tree " +
-        QuoteForMessage(name) +
-        " is not named reference.EXT: name it so, and each group's tree as the group with "
-        "the same ending (group001.EXT, ...), for Survival to find them.");
 }
 
 // support.tsv as a person reads it in a box of fixed-pitch letters: the numbers first, in
@@ -146,7 +123,6 @@ void Msurvival() {
   options.reference = mlfFullfile(tree_folder, tree_file).utf8();
   const std::string folder = design_folder.utf8();
   options.trees = {folder};
-  options.tree_name = TreeName(folder, options.reference);
   options.output = InFolder(folder, kOutputFolder);
   std::optional<ProgressScope> progress;  // Cancel ends it with nothing written
   options.progress = [&progress](std::size_t done, std::size_t total) {

@@ -96,8 +96,7 @@ TEST_F(SurvivalTest, WritesWhatTheBatchWritesAndShowsTheTableAndTheTree) {
   Survival("run/reference.treefile");
   const test::Result batch =
       test::Batch(dir, "support --trees " + dir.file("run") + " --reference " +
-                           dir.file("run/reference.treefile") +
-                           " --tree-name '{group}.treefile' --output " + dir.file("batch"));
+                           dir.file("run/reference.treefile") + " --output " + dir.file("batch"));
   ASSERT_EQ(batch.status, 0) << batch.err;
   for (const char* file : {"support.tsv", "support.tre", "support.svg", "outcomes.tsv", "taxa.tsv",
                            "instability.tsv"}) {
@@ -144,10 +143,12 @@ TEST_F(SurvivalTest, ItShowsItsProgressAndACancelWritesNothing) {
 TEST_F(SurvivalTest, TreesNamedNeitherByTheDesignNorByTheReferenceAreRefused) {
   test::WriteFile(dir.file("whole.tre"), test::ReadFile(dir.file("run/reference.treefile")));
   EXPECT_EQ(test::ErrorOf([&] { Survival("whole.tre"); }),
-            "The design '" + dir.file("run/dropkit.json") +
-                "' does not say how its groups' tree files are named, and the reference tree "
-                "'whole.tre' is not named reference.EXT: name it so, and each group's tree as the "
-                "group with the same ending (group001.EXT, ...), for Survival to find them.");
+            "Cannot tell which files of '" + dir.file("run") +
+                "' are the groups' trees: the design '" + dir.file("run/dropkit.json") +
+                "' records no tree file name; give it with {group} for the group (e.g. "
+                "--tree-name '{group}.treefile'), or name the reference tree reference.EXT and "
+                "each group's tree as the group with the same ending (group001.EXT, ...)");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("run/support")));
 }
 
 }  // namespace
