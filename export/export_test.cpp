@@ -318,10 +318,7 @@ TEST_F(ExportTest, TheWindowDrawsASeedAtItsFirstDrawSoEveryExportCanBeDrawnAgain
 // As the window program runs: Load takes an alignment, whose taxa are then the list,
 // and Export prunes it without asking for it again; a file that is not text is refused.
 TEST_F(ExportTest, AnAlignmentLoadedAsTheListIsExportedWithoutAskingForItAgain) {
-  const struct Scope {  // as the window program reads, until the test ends
-    ListSourceReader before = SetListSourceReader(ReadAlignmentAsList);
-    ~Scope() { SetListSourceReader(before); }
-  } reader;
+  const ScopedListSourceReader reader(ReadAlignmentAsList);  // as the window program reads
   WriteAlignment(kTaxa);
   ui().QueueFileAnswer(dir.file("aln.fasta"));
   Press("LoadButton");
@@ -583,10 +580,7 @@ TEST_F(ExportTest, KeptNamesAreInEveryCopyAndTheLineUnderTheButtonsSaysWhichThey
 }
 
 TEST_F(ExportTest, KeptNamesGiveTheGroupsTheBatchDrawsWithKeepFile) {
-  const struct Scope {  // as the window program reads, until the test ends
-    ListSourceReader before = SetListSourceReader(ReadAlignmentAsList);
-    ~Scope() { SetListSourceReader(before); }
-  } reader;
+  const ScopedListSourceReader reader(ReadAlignmentAsList);  // as the window program reads
   WriteAlignment(kTaxa);
   test::WriteFile(dir.file("keep.txt"), "Outgroup\nAlpha\n");
   ui().QueueFileAnswer(dir.file("aln.fasta"));

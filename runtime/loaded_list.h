@@ -34,6 +34,19 @@ using ListSourceReader = std::optional<ListSource> (*)(const std::string& path);
 ListSourceReader SetListSourceReader(ListSourceReader reader);
 std::optional<ListSource> ReadListSource(const std::string& path);
 
+// Installs `reader` for the life of the scope, and the one it replaced again on exit.
+class ScopedListSourceReader {
+ public:
+  explicit ScopedListSourceReader(ListSourceReader reader)
+      : previous_(SetListSourceReader(reader)) {}
+  ~ScopedListSourceReader() { SetListSourceReader(previous_); }
+  ScopedListSourceReader(const ScopedListSourceReader&) = delete;
+  ScopedListSourceReader& operator=(const ScopedListSourceReader&) = delete;
+
+ private:
+  ListSourceReader previous_;
+};
+
 // Receives each report; whatever it raises passes to the command that reported.
 using LoadedListObserver = void (*)(const LoadedList& list);
 

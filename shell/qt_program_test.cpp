@@ -165,12 +165,8 @@ class QtProgramTest : public ::testing::Test {
     QSettings().clear();             // nor anything kept from an earlier run
     // As the program's main sets it up.
     previous_start_ = SetEntropyStart(EntropyStart::kSeed);
-    previous_reader_ = SetListSourceReader(ReadAlignmentAsList);
   }
-  ~QtProgramTest() override {
-    SetEntropyStart(previous_start_);
-    SetListSourceReader(previous_reader_);
-  }
+  ~QtProgramTest() override { SetEntropyStart(previous_start_); }
 
   int RunProgram(const std::function<void()>& script) {
     const ModuleObserver previous =
@@ -216,7 +212,7 @@ class QtProgramTest : public ::testing::Test {
   test::TestEnv env;
   test::TempDir dir;
   EntropyStart previous_start_;
-  ListSourceReader previous_reader_;
+  const ScopedListSourceReader reader_{ReadAlignmentAsList};
   std::set<std::string> built_;
   std::set<std::string> released_;
 };
