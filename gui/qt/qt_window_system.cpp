@@ -1602,7 +1602,9 @@ void QtWindowSystem::ShowMessageBox(MessageKind kind, std::string_view text) {
   box->setTextFormat(Qt::PlainText);
   if (!details.isEmpty()) box->setDetailedText(details);
   box->setAttribute(Qt::WA_DeleteOnClose);
-  box->setWindowModality(Qt::NonModal);
+  // The program goes on at once, but its window takes no input until the box is read and
+  // closed: no second command, and no second box over the first.
+  box->setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
   box->show();
   if (parent == nullptr) {
     std::erase_if(loose_boxes_, [](const QPointer<QMessageBox>& b) { return b.isNull(); });

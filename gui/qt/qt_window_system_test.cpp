@@ -301,11 +301,15 @@ TEST_F(QtOnAnyHost, AFailedCallbackIsReportedAndTheNextOneRuns) {
   Child<QPushButton>("GoButton")->click();
   EXPECT_EQ(env_.err, "dropkit: FakeHost: the callback fails\n");
   host_.fail_callbacks = false;
-  Child<QPushButton>("GoButton")->click();
-  EXPECT_EQ(host_.log, (std::vector<std::string>{"activate GoButton"}));
   std::vector<QString> boxes;
   for (QMessageBox* box : user::MessageBoxes()) boxes.push_back(box->text());
   EXPECT_EQ(boxes, (std::vector<QString>{"FakeHost: the callback fails"}));
+  // The window waits until the box is read and closed.
+  Child<QPushButton>("GoButton")->click();
+  EXPECT_EQ(host_.log, std::vector<std::string>{});
+  for (QMessageBox* box : user::MessageBoxes()) box->close();
+  Child<QPushButton>("GoButton")->click();
+  EXPECT_EQ(host_.log, (std::vector<std::string>{"activate GoButton"}));
 }
 
 TEST_F(QtOnAnyHost, ALongMessageFitsTheScreenWithItsLinesInTheDetails) {
