@@ -426,10 +426,13 @@ TEST_F(QtProgramTest, ACallbackErrorShowsAnErrorBoxAndTheWindowGoesOn) {
   const std::string no_list =
       "No name list is loaded: use Load to read one before listing 1 names per group.";
   const int status = RunProgram([&] {
+    // Another window is the program's current figure; the box stands over the one used.
+    CreateFigure({{"Name", Value::Text("Other")}});
     ASSERT_TRUE(user::TypeInto("NumBox", "abc"));
     ASSERT_TRUE(user::Press("ShowButton"));
     EXPECT_EQ(Boxes(), (std::vector<std::pair<QMessageBox::Icon, QString>>{
                            {QMessageBox::Critical, Q(bad_count)}}));
+    EXPECT_EQ(user::MessageBoxes().at(0)->parentWidget(), user::Control("NumBox")->window());
     EXPECT_EQ(user::TextOf("OutBox"), kWelcome);
     ASSERT_TRUE(user::Press("ShowButton"));  // the box is not yet read: nothing runs
     EXPECT_EQ(Boxes().size(), 1u);

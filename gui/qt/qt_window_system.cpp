@@ -640,11 +640,12 @@ class QtWindowSystem final : public WindowSystem {
   double progress_scale_ = 1;  // bar units per step
   QElapsedTimer progress_clock_;
   // Counted by ScopedCount while they hold.
-  int activations_ = 0;   // callbacks running now
-  int programmatic_ = 0;  // the program is changing a widget: its signals are not a person's
-  int placing_ = 0;       // geometry from the model is being applied
-  int event_loops_ = 0;   // inside RunEventLoop
-  FrameSize frame_;       // as last measured on a shown window
+  int activations_ = 0;       // callbacks running now
+  double acting_figure_ = 0;  // the figure of the control whose callback runs; 0: none
+  int programmatic_ = 0;      // the program is changing a widget: its signals are not a person's
+  int placing_ = 0;           // geometry from the model is being applied
+  int event_loops_ = 0;       // inside RunEventLoop
+  FrameSize frame_;           // as last measured on a shown window
   std::optional<std::string> dropped_file_;  // answers the next open dialog
   bool chosen_this_run_ = false;             // a file dialog has been answered
 };
@@ -1410,9 +1411,11 @@ void QtWindowSystem::Activated(double control) {
     return;
   {
     const ScopedCount running(activations_);
+    acting_figure_ = shown_.at(control).figure;
     Guarded([&] {
       if (host().IsLive(control)) host().UserActivated(control);
     });
+    acting_figure_ = 0;
   }
   // Back to waiting for the user: a window the callback made (the results of a command)
   // shows now.
@@ -1683,8 +1686,11 @@ QWidget* QtWindowSystem::WidgetOf(double handle) const {
   return it == shown_.end() ? nullptr : it->second.widget.data();
 }
 
+// The window that dialogs, boxes and progress stand over: the one whose control the
+// person used, while its command runs; else the program's current figure.
 QWidget* QtWindowSystem::CurrentFigureWindow() const {
   if (host_ == nullptr) return nullptr;
+  if (QWidget* acting = WidgetOf(acting_figure_); acting != nullptr) return acting;
   const std::optional<Value> current = host_->TryGet(0, "CurrentFigure");
   return current && current->is_numeric() && !current->empty() ? WidgetOf(current->num(0))
                                                                : nullptr;
