@@ -203,14 +203,15 @@ Design OverAlignment(const Design& chosen, const TaxonList& alignment,
   return design;
 }
 
-// "Alpha, Beta and 3 more": the first few of `names`, the rest counted.
+// "Alpha, Beta, Gamma and 3 more": the first three of `names`, the rest counted, so that
+// the line of kept names holds them in two lines.
 std::string FewNames(const std::vector<std::string>& names) {
+  constexpr std::size_t kShown = 3;
   std::string shown;
-  for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i) {
+  for (std::size_t i = 0; i < names.size() && i < kShown; ++i) {
     shown += (i == 0 ? "" : ", ") + names[i];
   }
-  if (names.size() > kNamesShown)
-    shown += " and " + std::to_string(names.size() - kNamesShown) + " more";
+  if (names.size() > kShown) shown += " and " + std::to_string(names.size() - kShown) + " more";
   return shown;
 }
 
@@ -218,8 +219,9 @@ std::string FewNames(const std::vector<std::string>& names) {
 std::string KeptLine() {
   if (kept_names.names.empty())
     return "Never left out by Export: none (Keep... reads them from a file)";
+  const std::string file = kept_names.file.substr(kept_names.file.rfind('/') + 1);
   return "Never left out by Export: " + FewNames(kept_names.names) + " (from " +
-         QuoteForMessage(kept_names.file) + "; an empty file keeps none)";
+         QuoteForMessage(file) + ")";
 }
 
 // Keep: asks for a file of names, one per line, read as the batch's --keep-file reads

@@ -108,7 +108,7 @@ void ShowResults(const std::string& output, const std::string& table) {
         "In " + output +
             ": support.tre is the tree in Newick; outcomes.tsv, taxa.tsv and instability.tsv "
             "say more.",
-        {16, 12, 728, 24}, "left right bottom");
+        {16, 4, 728, 40}, "left right bottom");  // room for two lines
 }
 
 void Msurvival() {
