@@ -131,11 +131,15 @@ std::vector<std::size_t> RowsOfNames(const TaxonList& list, const TaxonList& ali
   std::vector<std::size_t> rows(list.names.size());
   std::vector<std::string> missing;
   std::size_t missing_count = 0;
+  bool missing_blank = false;
   for (std::size_t i = 0; i < list.names.size(); ++i) {
     const auto it = row.find(list.names[i]);
     if (it != row.end()) {
       rows[i] = it->second;
-    } else if (++missing_count <= kNamesShown) {
+      continue;
+    }
+    missing_blank = missing_blank || list.names[i].find(' ') != std::string::npos;
+    if (++missing_count <= kNamesShown) {
       missing.push_back(QuoteForMessage(list.names[i], '"') + " (line " + std::to_string(i + 1) +
                         ")");
     }
@@ -155,7 +159,11 @@ std::vector<std::size_t> RowsOfNames(const TaxonList& list, const TaxonList& ali
         Counted(list.names.size(), "loaded name", "loaded names") +
         (missing_count == 1 ? " is not a taxon of " : " are not taxa of ") +
         QuoteForMessage(alignment.file) + ": " + shown +
-        ". Names must match exactly, letter case and blanks included.");
+        ". Names must match exactly, letter case and blanks included." +
+        (missing_blank && alignment.format == InputFormat::kNexus
+             ? " A NEXUS file's names are read with underscores for blanks: list 'Homo sapiens' "
+               "as Homo_sapiens."
+             : ""));
 }
 
 // Refuses a folder that holds anything: Export never replaces a file. A folder that does

@@ -444,6 +444,15 @@ TEST_F(ExportTest, NamesThatAreNotTaxaOfTheAlignmentAreNamedAndCounted) {
   EXPECT_THAT(PressFails("ExportButton"),
               HasSubstr("1 of the 3 loaded names is not a taxon of '" + dir.file("aln.fasta") +
                         "': \"Gama\" (line 2). Names"));
+  // A NEXUS file reads blanks as underscores: the message says so.
+  test::WriteFile(dir.file("aln.nex"),
+                  "#NEXUS\nBEGIN DATA;\nDIMENSIONS NTAX=2 NCHAR=4;\nFORMAT DATATYPE=DNA;\n"
+                  "MATRIX\n'Homo sapiens' ACGT\nBeta ACGA\n;\nEND;\n");
+  LoadList("Homo sapiens\nBeta\n");
+  ui().QueueFileAnswer(dir.file("aln.nex"));
+  EXPECT_THAT(PressFails("ExportButton"),
+              HasSubstr("blanks included. A NEXUS file's names are read with underscores for "
+                        "blanks: list 'Homo sapiens' as Homo_sapiens."));
   // No folder was asked for.
   for (const DialogShown& d : ui().record().dialogs)
     EXPECT_NE(d.request.kind, FileDialogKind::kFolder);
